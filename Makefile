@@ -1,0 +1,24 @@
+# Entry points.  `make test` is what CI runs; `make asan-test` repeats the
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= $(shell nproc)
+
+.PHONY: all build test asan-test clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD) -G Ninja -DQX_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+asan-test:
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DQX_WERROR=ON -DQX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

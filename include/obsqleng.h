@@ -1,0 +1,68 @@
+/*
+ * obsqleng.h - the calls exported by the SQL engine (libobsqleng.so).
+ *
+ * A host program starts the engine once with OB4InitInstance, then for each
+ * statement: QXSQLExecReq compiles and runs it and gives a handle; when the
+ * ExecInfo reports columns, QXSQLFetchNext walks the rows and QXSQLValLine /
+ * QXSQLGetLongData read the current one; QXSQLErreur reads the error text and
+ * SQLSTATE; QXSQLFinRequete releases the handle (also after a failure).
+ * OBSQLFinInstance ends the instance.  Calls come from one thread, one at a
+ * time.  The QXSQL_OBMS_ calls list and replace memo references
+ * ({OBMemoBinaire('name')}) in a statement text.
+ */
+#ifndef OBSQLENG_H
+#define OBSQLENG_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Filled by QXSQLExecReq.  The caller sizes the block: columnText runs on
+ * past the declared member as far as the column description needs. */
+typedef struct ExecInfo {
+    uint16_t compiled;     /* 0: 1 once parsed, analysed and planned */
+    uint16_t columnCount;  /* 2: result columns, 0 without a result */
+    uint32_t rowCount;     /* 4: result rows */
+    char     columnText[1];/* 8: "name\tletter\thosttype\tsize" lines joined by CR LF */
+} ExecInfo;
+
+#ifdef __cplusplus
+static_assert(offsetof(ExecInfo, compiled) == 0, "compiled");
+static_assert(offsetof(ExecInfo, columnCount) == 2, "columnCount");
+static_assert(offsetof(ExecInfo, rowCount) == 4, "rowCount");
+static_assert(offsetof(ExecInfo, columnText) == 8, "columnText");
+#else
+_Static_assert(offsetof(ExecInfo, columnText) == 8, "columnText");
+#endif
+
+/* Longest statement accepted, in bytes (the engine appends ";" and a NUL). */
+#define QXSQL_MAX_STATEMENT 16382
+
+int16_t QXSQLExecReq(uintptr_t* handleOut, const char* statement, ExecInfo* info,
+                     uint16_t hostContext, uintptr_t memoValues);
+int16_t QXSQLFetchNext(uintptr_t handle);
+int16_t QXSQLValLine(uintptr_t handle, const char* separator, char* out);
+int16_t QXSQLGetLongData(uintptr_t handle, uint16_t column, uintptr_t* valueOut);
+int16_t QXSQLErreur(uintptr_t handle, char* textOut /* 255 bytes */, char* stateOut /* 6 bytes */);
+int32_t QXSQLFinRequete(uintptr_t handle);
+
+/* moduleTable: a ModuleNameTable of obhost.h, or NULL for the default names. */
+int16_t OB4InitInstance(uint32_t unused, const void* moduleTable);
+void OBSQLFinInstance(uint32_t unused);
+
+void*   QXSQL_OBMS_Alloc(void);
+void    QXSQL_OBMS_Free(void* context);
+int32_t QXSQL_OBMS_Scan(void* context, const char* statement);
+int32_t QXSQL_OBMS_GetMemoInfo(void* context, int32_t index, char* name, uint32_t capacity,
+                               int32_t* kind);
+int32_t QXSQL_OBMS_ReplaceMemo(void* context, char* statement, int32_t index,
+                               const char* replacement, uint32_t capacity);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* OBSQLENG_H */

@@ -1,0 +1,236 @@
+// The engine's exported calls: the request pipeline of QXSQLExecReq, the
+// fetch and read calls over a result, errors, release, instance start-up
+// and the memo reference calls.  Everything else in the library is hidden.
+//
+// QXSQLExecReq runs: memo scan -> Parser -> LoadDescriptions -> Transform
+// (compiled = 1) -> Execute.  Each stage reports failure by setting the
+// request's error text; the pipeline stops at the first non-empty one.
+#include <cstdio>
+#include <cstring>
+
+#include "analysis/QueryDictionary.h"
+#include "analysis/QueryTransformer.h"
+#include "base/MemoryBlock.h"
+#include "exec/ExpressionEvaluator.h"
+#include "exec/ResultColumns.h"
+#include "interface/Context.h"
+#include "interface/HostLink.h"
+#include "interface/Messages.h"
+#include "interface/SqlRequest.h"
+#include "obsqleng.h"
+#include "parser/Parser.h"
+#include "parser/SyntaxNode.h"
+#include "planner/QueryPlan.h"
+#include "platform/Cursor.h"
+
+#define QX_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace qx {
+namespace {
+
+SqlRequest* FromHandle(std::uintptr_t handle) { return reinterpret_cast<SqlRequest*>(handle); }
+
+// Shows the wait cursor for the life of a call and restores the previous one.
+class WaitCursor {
+public:
+    WaitCursor() {
+        platform::CursorHandle wait = platform::LoadWaitCursor();
+        if (wait != nullptr) {
+            previous_ = platform::SetCurrentCursor(wait);
+            active_ = true;
+        }
+    }
+    ~WaitCursor() {
+        if (active_) platform::SetCurrentCursor(previous_);
+    }
+
+private:
+    platform::CursorHandle previous_ = nullptr;
+    bool active_ = false;
+};
+
+void DropCompiledState(SqlRequest* request) {
+    delete request->syntaxTree;
+    delete request->evaluator;
+    delete request->plan;
+    request->syntaxTree = nullptr;
+    request->evaluator = nullptr;
+    request->plan = nullptr;
+}
+
+// Parse, load the dictionary, transform.  Leaves `compiled` at 1 on success.
+void Compile(SqlRequest* request) {
+    Parser* parser = new Parser(request);
+    QueryTransformer* transformer = new QueryTransformer(request);
+    request->plan = new QueryPlan(request);
+    request->evaluator = request->plan != nullptr ? new ExpressionEvaluator(request->plan) : nullptr;
+    request->compiled = 0;
+    if (parser == nullptr || transformer == nullptr || request->plan == nullptr || request->evaluator == nullptr) {
+        SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+    } else {
+        parser->Parse();
+        if (request->syntaxTree != nullptr && RequestOk(request) && request->dictionary->LoadDescriptions() &&
+            RequestOk(request) && transformer->Transform(request->plan) && RequestOk(request))
+            request->compiled = 1;
+    }
+    delete parser;
+    delete transformer;
+    if (request->compiled == 0) DropCompiledState(request);
+}
+
+// A stage that failed without saying why still must not leave an empty error.
+void EnsureErrorText(SqlRequest* request, const char* stage) {
+    if (RequestOk(request)) SetRequestError(request, MessageText(kMsgInternalError, stage), nullptr);
+}
+
+}  // namespace
+
+std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecInfo* info,
+                         std::uint16_t hostContext, std::uintptr_t memoValues) {
+    WaitCursor cursor;
+    if (info != nullptr) info->compiled = 0;
+    if (handleOut == nullptr) return -1;
+    char* buffer = static_cast<char*>(AllocLargeBlock(kStatementBufferSize));
+    if (buffer == nullptr) return -1;
+    if (statement == nullptr) statement = "";
+
+    std::size_t length = strnlen(statement, kMaxStatementLength + 1);
+    bool tooLong = length > kMaxStatementLength;
+    if (!tooLong) {
+        std::memcpy(buffer, statement, length);
+        std::memcpy(buffer + length, ";", 2);
+    }
+
+    *handleOut = 0;
+    auto* request = static_cast<SqlRequest*>(AllocBlock(sizeof(SqlRequest)));
+    if (request == nullptr) {
+        FreeBlock(buffer);
+        return -1;
+    }
+    request->statement = buffer;
+    request->hostContext = hostContext;
+    request->memoValues = memoValues;
+    std::memcpy(request->sqlState, "-----", 6);
+    request->dictionary = new QueryDictionary(request);
+    if (request->dictionary == nullptr) {
+        FreeBlock(request);
+        FreeBlock(buffer);
+        return -1;
+    }
+    *handleOut = reinterpret_cast<std::uintptr_t>(request);
+
+    std::int16_t result = -1;
+    if (tooLong) {
+        char reason[96];
+        std::snprintf(reason, sizeof reason,
+                      EnglishMessages() ? "statement longer than %u bytes" : "instruction de plus de %u octets",
+                      static_cast<unsigned>(kMaxStatementLength));
+        SetRequestError(request, MessageText(kMsgInternalError, reason), nullptr);
+    } else {
+        ReplaceMemoReferences(buffer, kStatementBufferSize);
+        Compile(request);
+        if (request->compiled == 0) EnsureErrorText(request, "compilation");
+    }
+
+    if (RequestOk(request)) {
+        if (info != nullptr) info->compiled = 1;
+        request->plan->Execute(request);
+        request->compiled = 0;
+        DropCompiledState(request);
+        if (RequestOk(request)) {
+            if (request->resultSet != nullptr) {
+                std::uint16_t columns = 0;
+                if (info != nullptr) {
+                    char* text = reinterpret_cast<char*>(info) + offsetof(ExecInfo, columnText);
+                    columns = WriteColumnDescription(request->resultSet, text);
+                    info->columnCount = columns;
+                    info->rowCount = ResultRowCount(request->resultSet);
+                }
+            } else if (info != nullptr) {
+                info->columnCount = 0;
+                info->rowCount = 0;
+            }
+            result = 0;
+        }
+    }
+    request->statement = nullptr;
+    FreeBlock(buffer);
+    return result;
+}
+
+std::int16_t FetchNext(std::uintptr_t handle) {
+    SqlRequest* request = FromHandle(handle);
+    if (request == nullptr || request->resultSet == nullptr) return -1;
+    ++request->rowNumber;
+    return FetchResultRow(request->resultSet, request->rowNumber) < 1 ? -1 : 0;
+}
+
+std::int16_t ValLine(std::uintptr_t handle, const char* separator, char* out) {
+    SqlRequest* request = FromHandle(handle);
+    if (request == nullptr || request->resultSet == nullptr) return -1;
+    if (out == nullptr) return -1;
+    WriteResultLine(request->resultSet, separator != nullptr ? separator : "\t", out);
+    return 0;
+}
+
+std::int16_t GetLongData(std::uintptr_t handle, std::uint16_t column, std::uintptr_t* valueOut) {
+    WaitCursor cursor;
+    std::uintptr_t value = 0;
+    std::int16_t result = -1;
+    SqlRequest* request = FromHandle(handle);
+    if (request != nullptr && request->resultSet != nullptr)
+        result = ResultMemoHandle(request->resultSet, column, &value);
+    if (valueOut != nullptr) *valueOut = value;
+    return result;
+}
+
+std::int16_t Erreur(std::uintptr_t handle, char* textOut, char* stateOut) {
+    SqlRequest* request = FromHandle(handle);
+    if (request == nullptr) return -1;
+    if (textOut != nullptr) std::memcpy(textOut, request->errorText, std::strlen(request->errorText) + 1);
+    if (stateOut != nullptr) std::memcpy(stateOut, RequestOk(request) ? "00000" : request->sqlState, 6);
+    return 0;
+}
+
+std::int32_t FinRequete(std::uintptr_t handle) {
+    SqlRequest* request = FromHandle(handle);
+    if (request == nullptr) return -1;
+    delete request->dictionary;
+    request->dictionary = nullptr;
+    return FreeBlock(request) ? 0 : -1;
+}
+
+}  // namespace qx
+
+QX_EXPORT int16_t QXSQLExecReq(uintptr_t* handleOut, const char* statement, ExecInfo* info,
+                               uint16_t hostContext, uintptr_t memoValues) {
+    return qx::ExecRequest(handleOut, statement, info, hostContext, memoValues);
+}
+QX_EXPORT int16_t QXSQLFetchNext(uintptr_t handle) { return qx::FetchNext(handle); }
+QX_EXPORT int16_t QXSQLValLine(uintptr_t handle, const char* separator, char* out) {
+    return qx::ValLine(handle, separator, out);
+}
+QX_EXPORT int16_t QXSQLGetLongData(uintptr_t handle, uint16_t column, uintptr_t* valueOut) {
+    return qx::GetLongData(handle, column, valueOut);
+}
+QX_EXPORT int16_t QXSQLErreur(uintptr_t handle, char* textOut, char* stateOut) {
+    return qx::Erreur(handle, textOut, stateOut);
+}
+QX_EXPORT int32_t QXSQLFinRequete(uintptr_t handle) { return qx::FinRequete(handle); }
+
+QX_EXPORT int16_t OB4InitInstance(uint32_t, const void* moduleTable) { return qx::InitInstance(moduleTable); }
+QX_EXPORT void OBSQLFinInstance(uint32_t) { qx::EndInstance(); }
+
+QX_EXPORT void* QXSQL_OBMS_Alloc(void) { return qx::NewMemoContext(); }
+QX_EXPORT void QXSQL_OBMS_Free(void* context) { qx::FreeMemoContext(static_cast<qx::MemoContext*>(context)); }
+QX_EXPORT int32_t QXSQL_OBMS_Scan(void* context, const char* statement) {
+    return qx::ScanMemoReferences(static_cast<qx::MemoContext*>(context), statement);
+}
+QX_EXPORT int32_t QXSQL_OBMS_GetMemoInfo(void* context, int32_t index, char* name, uint32_t capacity,
+                                         int32_t* kind) {
+    return qx::GetMemoInfo(static_cast<qx::MemoContext*>(context), index, name, capacity, kind);
+}
+QX_EXPORT int32_t QXSQL_OBMS_ReplaceMemo(void* context, char* statement, int32_t index,
+                                         const char* replacement, uint32_t capacity) {
+    return qx::ReplaceMemo(static_cast<qx::MemoContext*>(context), statement, index, replacement, capacity);
+}

@@ -1,0 +1,104 @@
+#include "interface/HostLink.h"
+
+#include <cstring>
+
+#include "base/MemoryBlock.h"
+#include "interface/Messages.h"
+#include "platform/ModuleLookup.h"
+#include "platform/Profile.h"
+
+namespace qx {
+namespace {
+
+const char* const kDefaultModuleNames[] = {
+    "OBHOST32.DLL",  // 0: host runtime, exports the callbacks
+    "OBQXENG.DLL",   // 1: file engine
+    "OBDBASE.DLL",   // 2: database
+    "OBSQLENG.DLL",  // 3: this engine
+    "OBCOMPIL.DLL",  // 4: compiler
+    "OBIMAGE.DLL",   // 5: image
+    "OBFILES.DLL",   // 6: files
+    "OBHOST32.DLL",  // 7: host runtime again
+    "OBOLEAUT.DLL",  // 8: OLE
+};
+constexpr int kDefaultCount = sizeof kDefaultModuleNames / sizeof kDefaultModuleNames[0];
+
+constexpr int kFileSlots = 32;
+
+const ModuleNameTable* g_moduleTable = nullptr;
+HostCallbacks g_host;
+HostRecordBlock g_recordBlock;
+void* g_messageModule = nullptr;  // the engine itself: source of message texts
+void* g_fileSlots = nullptr;      // reserved by the first instance
+int g_instances = 0;
+
+}  // namespace
+
+const char* ModuleName(int index) {
+    if (g_moduleTable != nullptr && g_moduleTable->entries != nullptr && index >= 0 &&
+        index <= g_moduleTable->lastIndex)
+        return g_moduleTable->entries[index];
+    if (index >= 0 && index < kDefaultCount) return kDefaultModuleNames[index];
+    return "";
+}
+
+const HostCallbacks& Host() { return g_host; }
+
+bool HostReady() {
+    return g_host.getInfo && g_host.readRecord && g_host.writeRecord && g_host.describeFile &&
+           g_host.getMemo && g_host.writeMemo;
+}
+
+HostRecordBlock* RecordBlock() { return &g_recordBlock; }
+
+std::int16_t InitInstance(const void* moduleTable) {
+    g_moduleTable = static_cast<const ModuleNameTable*>(moduleTable);
+
+    void* host = platform::FindLoadedModule(ModuleName(0));
+    if (host == nullptr) return 0;
+    struct {
+        const char* name;
+        void** slot;
+    } const wanted[] = {
+        {"OGETINFOSOBD", reinterpret_cast<void**>(&g_host.getInfo)},
+        {"OLIREENREG", reinterpret_cast<void**>(&g_host.readRecord)},
+        {"OECRIREENREG", reinterpret_cast<void**>(&g_host.writeRecord)},
+        {"OBECRITFICHIER", reinterpret_cast<void**>(&g_host.describeFile)},
+        {"OGETMEMO", reinterpret_cast<void**>(&g_host.getMemo)},
+        {"OECRIREMEMO", reinterpret_cast<void**>(&g_host.writeMemo)},
+    };
+    for (const auto& callback : wanted) {
+        void* address = platform::FindExport(host, callback.name);
+        if (address == nullptr) return 0;
+        *callback.slot = address;
+    }
+
+    // Message texts are compiled in; the lookup keeps the module's own name in use.
+    g_messageModule = platform::FindLoadedModule(ModuleName(3));
+    InitMessageService();
+
+    char language[128];
+    platform::GetProfileString("OMBREL", "LANGUAGE", "FRENCH", language, sizeof language);
+    for (char* c = language; *c != '\0'; ++c)
+        if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 32);
+    SetEnglishMessages(std::strcmp(language, "USA") == 0 ? 1 : 0);
+
+    if (g_instances == 0) {
+        g_fileSlots = AllocBlock(kFileSlots * sizeof(void*));
+        if (g_fileSlots == nullptr) return 0;
+    }
+    ++g_instances;
+    return 1;
+}
+
+void EndInstance() {
+    if (g_instances > 0) --g_instances;
+    if (g_instances == 0 && g_fileSlots != nullptr) {
+        FreeBlock(g_fileSlots);
+        g_fileSlots = nullptr;
+    }
+}
+
+int InstanceCount() { return g_instances; }
+
+}  // namespace qx

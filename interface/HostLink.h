@@ -1,0 +1,41 @@
+// HostLink: instance start-up and the engine's link to the host runtime.
+//
+// OB4InitInstance finds the host module by name (ModuleName(0)), resolves
+// its six callbacks in a fixed order, sets up the message service and the
+// language, and counts instances.  Every stage that touches data calls the
+// host through Host() and passes records through the one process-wide
+// HostRecordBlock.  Calls are made from one thread, one at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "obhost.h"
+
+namespace qx {
+
+// The six callbacks, in the order start-up resolves them.
+struct HostCallbacks {
+    OGETINFOSOBD_t getInfo = nullptr;       // dictionary questions
+    OLIREENREG_t readRecord = nullptr;      // record reads (P, S, L)
+    OECRIREENREG_t writeRecord = nullptr;   // record add / rewrite / delete
+    OBECRITFICHIER_t describeFile = nullptr;// file and key creation
+    OGETMEMO_t getMemo = nullptr;           // memo reads
+    OECRIREMEMO_t writeMemo = nullptr;      // memo writes
+};
+
+// Module name of role `index`: the host's table entry when a table was given
+// and the index is within it, else the default name ("" for unknown roles).
+const char* ModuleName(int index);
+
+const HostCallbacks& Host();
+// True when all six callbacks were resolved.
+bool HostReady();
+// The process-wide record exchange block.
+HostRecordBlock* RecordBlock();
+
+// Start-up and shut-down (the exported calls forward here).
+std::int16_t InitInstance(const void* moduleTable);
+void EndInstance();
+int InstanceCount();
+
+}  // namespace qx

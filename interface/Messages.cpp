@@ -1,0 +1,131 @@
+#include "interface/Messages.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "interface/SqlRequest.h"
+#include "platform/MessageSink.h"
+#include "platform/Utf8.h"
+
+namespace qx {
+namespace {
+
+struct MessageEntry {
+    int number;
+    const char* text;
+};
+
+// French under n, English under n + 10000.  Texts are exactly as the product
+// has always shown them, misspellings included.
+constexpr MessageEntry kMessages[] = {
+#include "interface/MessageTable.inc"
+};
+
+const char* FindText(int number) {
+    for (const MessageEntry& entry : kMessages)
+        if (entry.number == number) return entry.text;
+    return nullptr;
+}
+
+int g_englishMessages = 0;
+int g_messageDisplay = 0;
+char g_rawText[kRawMessageSize];
+char g_displayText[kMessageBufferSize];
+char g_messageText[kMessageBufferSize];
+
+bool LoadInto(int number) {
+    const char* text = FindText(number);
+    if (text == nullptr) return false;
+    platform::CopyUtf8Bounded(g_rawText, text, kRawMessageSize - 1);
+    return true;
+}
+
+// vsnprintf, then cut back to a whole UTF-8 sequence if it was truncated.
+void FormatBounded(char* out, std::size_t capacity, const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vsnprintf(out, capacity, format, copy);
+    va_end(copy);
+    if (n < 0) {
+        out[0] = '\0';
+        return;
+    }
+    if (static_cast<std::size_t>(n) >= capacity) out[platform::Utf8CompletePrefix(out, capacity - 1)] = '\0';
+}
+
+}  // namespace
+
+void InitMessageService() {
+    g_englishMessages = 0;
+    g_messageDisplay = 1;
+    g_rawText[0] = g_displayText[0] = g_messageText[0] = '\0';
+}
+
+int SetEnglishMessages(int english) {
+    int previous = g_englishMessages;
+    g_englishMessages = english;
+    return previous;
+}
+
+int EnglishMessages() { return g_englishMessages; }
+
+int LoadMessageText(int number) {
+    g_rawText[0] = '\0';
+    if (g_englishMessages != 0 && LoadInto(number + 10000)) return 1;
+    return LoadInto(number) ? 1 : 0;
+}
+
+const char* RawMessageText() { return g_rawText; }
+
+int FormatMessageText(int number, va_list args, char* out, std::size_t capacity) {
+    if (out == nullptr || capacity == 0) return -1;
+    out[0] = '\0';
+    if (!LoadMessageText(number)) {
+        std::snprintf(out, capacity, "Error %d", number);
+        return -1;
+    }
+    int severity = g_rawText[0] - '0';
+    FormatBounded(out, capacity, g_rawText + 1, args);
+    return severity;
+}
+
+const char* MessageText(int number, ...) {
+    va_list args;
+    va_start(args, number);
+    FormatMessageText(number, args, g_messageText, sizeof g_messageText);
+    va_end(args);
+    return g_messageText;
+}
+
+void ShowMessage(int number, va_list args) {
+    int severity = FormatMessageText(number, args, g_displayText, sizeof g_displayText);
+    if (g_messageDisplay == 0 && severity != 2) return;
+    platform::ShowMessageBox(g_englishMessages != 0 ? "RUNTIME Error" : "RUNTIME Erreur", g_displayText);
+    if (severity == 2) std::exit(2);
+}
+
+int ReportError(int number, ...) {
+    va_list args;
+    va_start(args, number);
+    ShowMessage(number, args);
+    va_end(args);
+    return 0;
+}
+
+char* SetRequestError(SqlRequest* request, const char* text, const char* state) {
+    if (request == nullptr || text == nullptr) return nullptr;
+    std::size_t length = platform::Utf8CutLength(text, std::strlen(text), sizeof request->errorText - 1);
+    std::memmove(request->errorText, text, length);
+    request->errorText[length] = '\0';
+    if (state != nullptr) {
+        std::size_t n = strnlen(state, 5);
+        std::memcpy(request->sqlState, state, n);
+        request->sqlState[n] = '\0';
+    } else {
+        std::snprintf(request->sqlState, sizeof request->sqlState, "%05i", length != 0 ? 123 : 0);
+    }
+    return request->errorText[0] != '\0' ? request->errorText : nullptr;
+}
+
+}  // namespace qx

@@ -1,0 +1,101 @@
+// Messages: the numbered message table in French and English, and the three
+// ways a message is used: formatted into a request's error text (every
+// statement error), shown in a message box (memory block failures), or both.
+//
+// Each text starts with one digit, its severity, then a printf format whose
+// conversions (%s %i %d %c) each take one argument.  French texts are stored
+// under their number n, English ones under n + 10000; English mode falls
+// back to French for a number that has no English text, and a number
+// without any text formats as "Error %d".  The buffers are process-wide:
+// MessageText returns the same buffer every time, so copy its text before
+// formatting the next message.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+namespace qx {
+
+struct SqlRequest;
+
+// Sizes of the process-wide buffers (bytes, NUL included).
+constexpr std::size_t kRawMessageSize = 253;    // a text holds at most 251 bytes
+constexpr std::size_t kMessageBufferSize = 453;  // display and message text buffers
+
+// Message numbers used across the engine.
+enum MessageNumber : int {
+    kMsgInternalError = 4241,
+    kMsgOutOfMemory = 4242,
+    kMsgUnknownTable = 4243,
+    kMsgReadWriteError = 4244,
+    kMsgPrematureEnd = 4245,
+    kMsgUndefinedError = 4246,
+    kMsgUnterminatedString = 4247,
+    kMsgMissingSeparator = 4248,
+    kMsgSyntaxWrapper = 4249,
+    kMsgRightParenthesis = 4250,
+    kMsgLeftParenthesis = 4251,
+    kMsgTypeMismatch = 4252,
+    kMsgCommaExpected = 4253,
+    kMsgNumberExpected = 4254,
+    kMsgIncorrectList = 4256,
+    kMsgIdentifierExpected = 4257,
+    kMsgEqualExpected = 4258,
+    kMsgSyntaxError = 4259,
+    kMsgAndExpected = 4260,
+    kMsgStringExpected = 4261,
+    kMsgSemicolonExpected = 4262,
+    kMsgNullExpected = 4264,
+    kMsgDefaultExpected = 4265,
+    kMsgSelectExpected = 4266,
+    kMsgFromExpected = 4267,
+    kMsgSimpleItemExpected = 4268,
+    kMsgTimeArgumentExpected = 4269,
+    kMsgIncorrectItemList = 4270,
+    kMsgItemDefaultNullExpected = 4271,
+    kMsgIncorrectSelectedItem = 4272,
+    kMsgRightValueExpected = 4273,
+    kMsgGroupExpected = 4275,
+    kMsgExpressionExpected = 4276,
+    kMsgIncorrectType = 4277,
+    kMsgLogicInArithmetic = 4279,
+    kMsgItemNotFound = 4281,
+    kMsgItemExpected = 4282,
+    kMsgCompositeKey = 4285,
+    kMsgDisjointTables = 4287,
+    kMsgDuplicateKey = 4288,
+    kMsgOnExpected = 4296,
+    kMsgIndexExpected = 4297,
+    kMsgNotSupported = 4298,
+    kMsgCorrelatedSubSelect = 4299,
+};
+
+// Process-wide message state, set up by instance start-up.
+void InitMessageService();
+// Sets the language flag (1: English) and returns the previous value.
+int SetEnglishMessages(int english);
+int EnglishMessages();
+
+// Loads the text of `number` (English first in English mode) into the raw
+// buffer, cut to 251 bytes.  1 when found, 0 when not.
+int LoadMessageText(int number);
+const char* RawMessageText();
+
+// Formats message `number` into `out` (capacity bytes).  Returns the
+// severity, or -1 when the number has no text ("Error %d" is written).
+int FormatMessageText(int number, va_list args, char* out, std::size_t capacity = kMessageBufferSize);
+// Formats into the shared message text buffer and returns it; shows nothing.
+const char* MessageText(int number, ...);
+// Formats into the display buffer and shows it in a message box.
+void ShowMessage(int number, va_list args);
+// ShowMessage, then 0 (for returns where 0 or null is the failure).
+int ReportError(int number, ...);
+
+// Stores `text` (cut to 254 bytes) as the request's error and `state` (at
+// most 5 characters) as its SQLSTATE; without a state: "00123" for a
+// non-empty text, "00000" for an empty one.  A null text changes nothing.
+// Returns the error text when it is not empty, else null.
+char* SetRequestError(SqlRequest* request, const char* text, const char* state);
+
+}  // namespace qx

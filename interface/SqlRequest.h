@@ -1,0 +1,44 @@
+// SqlRequest: the per-statement record whose address is the handle of the
+// exported calls.  It carries the statement through every stage and keeps
+// the result and the error between calls.
+//
+// The record is a zero-filled memory block (AllocBlock), so every field not
+// set at creation starts at 0.  It owns `dictionary` (and through it the
+// result table `resultSet`) until QXSQLFinRequete; `syntaxTree`, `plan` and
+// `evaluator` live only inside QXSQLExecReq; `statement` is the working copy
+// of the text, valid only while QXSQLExecReq runs.
+#pragma once
+
+#include <cstdint>
+
+namespace qx {
+
+class QueryDictionary;
+class TableRef;
+class SyntaxNode;
+class QueryPlan;
+class ExpressionEvaluator;
+
+// Bytes of the working copy of a statement: the text, ";" and a NUL.
+constexpr std::uint32_t kStatementBufferSize = 16384;
+constexpr std::uint32_t kMaxStatementLength = kStatementBufferSize - 2;
+
+struct SqlRequest {
+    char* statement;                 // working copy of the text (owned by QXSQLExecReq)
+    char errorText[255];             // last error, at most 254 bytes; empty: no error
+    char sqlState[6];                // SQLSTATE of the last error; "-----" at creation
+    QueryDictionary* dictionary;     // tables and items of the statement, owned
+    TableRef* resultSet;             // result memory table, owned by the dictionary
+    std::uint32_t rowNumber;         // row last asked for by QXSQLFetchNext
+    std::uint16_t compiled;          // 1 between successful planning and the end of execution
+    SyntaxNode* syntaxTree;          // root of the parsed statement, owned
+    QueryPlan* plan;                 // plan of the statement, owned
+    ExpressionEvaluator* evaluator;  // evaluator over `plan`, owned
+    std::uint16_t hostContext;       // caller's context word, first argument of every callback
+    std::uintptr_t memoValues;       // caller's memo parameter table (address) or 0
+};
+
+// Error text is empty: the request has not failed so far.
+inline bool RequestOk(const SqlRequest* request) { return request->errorText[0] == '\0'; }
+
+}  // namespace qx

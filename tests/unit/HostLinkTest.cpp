@@ -1,0 +1,112 @@
+#include "interface/HostLink.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <string>
+
+#include "interface/Messages.h"
+#include "tests/unit/TestSupport.h"
+
+using namespace qx;
+
+namespace {
+
+ModuleNameTable MakeTable(ModuleNameEntry* entries, int16_t last) {
+    ModuleNameTable table;
+    table.entries = entries;
+    table.lastIndex = last;
+    return table;
+}
+
+TEST(HostLinkTest, ModuleNames) {
+    ASSERT_EQ(InitInstance(nullptr), 0);  // no OBHOST32 loaded: fails, but the table is kept (none)
+    EXPECT_STREQ(ModuleName(0), "OBHOST32.DLL");
+    EXPECT_STREQ(ModuleName(3), "OBSQLENG.DLL");
+    EXPECT_STREQ(ModuleName(7), "OBHOST32.DLL");
+    EXPECT_STREQ(ModuleName(8), "OBOLEAUT.DLL");
+    EXPECT_STREQ(ModuleName(9), "");
+    EXPECT_STREQ(ModuleName(-1), "");
+
+    ModuleNameEntry entries[3] = {"ZERO.DLL", "ONE.DLL", "TWO.DLL"};
+    ModuleNameTable table = MakeTable(entries, 2);
+    EXPECT_EQ(InitInstance(&table), 0);  // ZERO.DLL is not loaded
+    EXPECT_STREQ(ModuleName(0), "ZERO.DLL");
+    EXPECT_STREQ(ModuleName(2), "TWO.DLL");
+    EXPECT_STREQ(ModuleName(3), "OBSQLENG.DLL");
+}
+
+TEST(HostLinkTest, StartUpNeedsTheHostAndAllSixCallbacks) {
+    std::string partial = std::string(QX_TEST_BINARY_DIR) + "/libqxpartialhost.so";
+    void* handle = dlopen(partial.c_str(), RTLD_NOW);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    ModuleNameEntry entries[1] = {};
+    std::strncpy(entries[0], "libqxpartialhost.so", sizeof entries[0] - 1);
+    ModuleNameTable table = MakeTable(entries, 0);
+    EXPECT_EQ(OB4InitInstance(0, &table), 0);
+    EXPECT_FALSE(HostReady());
+    dlclose(handle);
+
+    int before = InstanceCount();
+    EXPECT_EQ(OB4InitInstance(0, testhost::ModuleTable()), 1);
+    EXPECT_TRUE(HostReady());
+    EXPECT_EQ(OB4InitInstance(0, testhost::ModuleTable()), 1);
+    EXPECT_EQ(InstanceCount(), before + 2);
+    OBSQLFinInstance(0);
+    OBSQLFinInstance(0);
+    EXPECT_EQ(InstanceCount(), before);
+    OBSQLFinInstance(0);  // never below 0
+    EXPECT_GE(InstanceCount(), 0);
+}
+
+TEST(HostLinkTest, LinuxSpellingOfModuleNames) {
+    // The test host is loaded; "QXTESTHOST.DLL" finds it as libqxtesthost.so.
+    ModuleNameEntry entries[1] = {"QXTESTHOST.DLL"};
+    ModuleNameTable table = MakeTable(entries, 0);
+    EXPECT_EQ(OB4InitInstance(0, &table), 1);
+    OBSQLFinInstance(0);
+    ModuleNameEntry exact[1] = {"qxtesthost.so"};  // ends in .so: tried as given only
+    table = MakeTable(exact, 0);
+    EXPECT_EQ(OB4InitInstance(0, &table), 0);
+}
+
+TEST(HostLinkTest, LanguageComesFromTheProfile) {
+    char path[] = "/tmp/qxiniXXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    struct Case {
+        const char* content;
+        int english;
+    } cases[] = {
+        {"[OMBREL]\nLANGUAGE=USA\n", 1},
+        {"[ombrel]\n  language = uSa  \n", 1},
+        {"[OMBREL]\nLANGUAGE=ENGLISH\n", 0},
+        {"[OTHER]\nLANGUAGE=USA\n", 0},
+        {"; nothing\n", 0},
+    };
+    const char* saved = std::getenv("OMBREL_INI");
+    std::string savedValue = saved ? saved : "";
+    setenv("OMBREL_INI", path, 1);
+    for (const Case& c : cases) {
+        FILE* f = std::fopen(path, "w");
+        std::fputs(c.content, f);
+        std::fclose(f);
+        ASSERT_EQ(OB4InitInstance(0, testhost::ModuleTable()), 1);
+        EXPECT_EQ(EnglishMessages(), c.english) << c.content;
+        EXPECT_STREQ(MessageText(kMsgOutOfMemory), c.english ? "Out of memory" : "Mémoire insuffisante");
+        OBSQLFinInstance(0);
+    }
+    setenv("OMBREL_INI", "/nonexistent/ombrel.ini", 1);
+    ASSERT_EQ(OB4InitInstance(0, testhost::ModuleTable()), 1);
+    EXPECT_EQ(EnglishMessages(), 0);
+    OBSQLFinInstance(0);
+    if (saved) setenv("OMBREL_INI", savedValue.c_str(), 1); else unsetenv("OMBREL_INI");
+    close(fd);
+    std::remove(path);
+    SetEnglishMessages(0);
+}
+
+}  // namespace
