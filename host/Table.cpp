@@ -95,6 +95,7 @@ void Table::ReadKeyed(bool first, const std::string& keyName, ReadResult& out) {
         cursorKey_ = -2;
         if (number > records_.Count()) {
             cursorRecord_ = records_.Count();
+            lastRead_ = 0;
             out.outOfFile = true;
             return;
         }
@@ -118,6 +119,7 @@ void Table::ReadKeyed(bool first, const std::string& keyName, ReadResult& out) {
             entry = index.First();
         }
         if (!entry) {
+            lastRead_ = 0;
             out.outOfFile = true;  // the position stays on the last entry
             return;
         }

@@ -47,6 +47,7 @@ public:
             return;
         }
         std::uint32_t number = static_cast<std::uint32_t>(n);
+        lastRead_ = 0;  // a read that delivers nothing leaves nothing to delete
         if (number > records_.Count()) {
             out.outOfFile = true;
             return;
