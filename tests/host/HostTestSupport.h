@@ -94,6 +94,7 @@ protected:
         if (c != 0) {
             contexts_.push_back(c);
             ctx_ = c;
+            path_ = path;
         }
         return c;
     }
@@ -101,10 +102,10 @@ protected:
         ASSERT_EQ(QXHostClose(c), 0);
         std::erase(contexts_, c);
     }
-    // Closes and opens the scratch database again.
+    // Closes and opens the current database again.
     void Reopen() {
         Close(ctx_);
-        ASSERT_NE(Open(dir_), 0) << lastError_;
+        ASSERT_NE(Open(path_), 0) << lastError_;
     }
 
     ReadAnswer Read(const char* file, char command, std::int32_t n = 0, const char* key = "") {
@@ -150,6 +151,7 @@ protected:
 
     std::string dir_;
     std::uint16_t ctx_ = 0;
+    std::string path_;  // of the database last opened
     std::string lastError_;
     std::vector<std::uint16_t> contexts_;
     HostRecordBlock block_{};
