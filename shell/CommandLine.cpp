@@ -1,0 +1,139 @@
+// CommandLine: argument parsing, usage and version.
+#include "shell/CommandLine.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace qxsql {
+namespace {
+
+// For "--name=value" gives "value"; for "--name" or "-x" takes the next argument.
+bool TakeValue(int argc, const char* const* argv, int& i, std::string_view inlineValue, bool hasInline,
+               std::string& value, std::string& error) {
+    if (hasInline) {
+        value.assign(inlineValue);
+        return true;
+    }
+    if (i + 1 >= argc) {
+        error = std::string("option '") + argv[i] + "' needs a value";
+        return false;
+    }
+    value = argv[++i];
+    return true;
+}
+
+}  // namespace
+
+CommandLine::Action CommandLine::Parse(int argc, const char* const* argv, ShellOptions& options,
+                                       std::string& error) {
+    bool optionsEnded = false;
+    bool haveDir = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg(argv[i]);
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            if (!haveDir) {
+                options.databaseDir.assign(arg);
+                haveDir = true;
+            } else {
+                options.sql.emplace_back(arg);
+            }
+            continue;
+        }
+
+        std::string_view name = arg;
+        std::string_view inlineValue;
+        bool hasInline = false;
+        if (arg.substr(0, 2) == "--") {
+            std::size_t equals = arg.find('=');
+            if (equals != std::string_view::npos) {
+                name = arg.substr(0, equals);
+                inlineValue = arg.substr(equals + 1);
+                hasInline = true;
+            }
+        }
+        std::string value;
+        if (name == "-h" || name == "--help") return Action::Help;
+        if (name == "--version") return Action::Version;
+        if (hasInline && (name == "--create" || name == "--bail" || name == "--echo" || name == "--interactive")) {
+            error = "option '" + std::string(name) + "' takes no value";
+            return Action::Fail;
+        }
+        if (name == "--create") {
+            options.create = true;
+        } else if (name == "--bail") {
+            options.settings.bail = true;
+        } else if (name == "--echo") {
+            options.settings.echo = true;
+        } else if (name == "-i" || name == "--interactive") {
+            options.interactive = true;
+        } else if (name == "-f" || name == "--file") {
+            if (!TakeValue(argc, argv, i, inlineValue, hasInline, value, error)) return Action::Fail;
+            options.files.push_back(value);
+        } else if (name == "-m" || name == "--mode") {
+            if (!TakeValue(argc, argv, i, inlineValue, hasInline, value, error)) return Action::Fail;
+            if (!ParseOutputMode(value, options.settings.mode)) {
+                error = "unknown output mode '" + value + "' (table, tsv, csv or json)";
+                return Action::Fail;
+            }
+            options.modeGiven = true;
+        } else if (name == "--headers") {
+            if (!TakeValue(argc, argv, i, inlineValue, hasInline, value, error)) return Action::Fail;
+            if (value != "on" && value != "off") {
+                error = "--headers takes on or off, not '" + value + "'";
+                return Action::Fail;
+            }
+            options.settings.headers = value == "on";
+        } else if (name == "--lang") {
+            if (!TakeValue(argc, argv, i, inlineValue, hasInline, value, error)) return Action::Fail;
+            if (value != "en" && value != "fr") {
+                error = "--lang takes en or fr, not '" + value + "'";
+                return Action::Fail;
+            }
+            options.language = value;
+        } else {
+            error = "unknown option '" + std::string(arg) + "'";
+            return Action::Fail;
+        }
+    }
+    if (!haveDir) {
+        error = "no database directory given";
+        return Action::Fail;
+    }
+    if (options.databaseDir.empty()) {
+        error = "the database directory is an empty name";
+        return Action::Fail;
+    }
+    return Action::Run;
+}
+
+const char* CommandLine::Usage() {
+    return "Usage: qxsql [options] DBDIR [SQL ...]\n"
+           "Runs SQL statements on the QX database in directory DBDIR.\n"
+           "Statements come from the SQL arguments, from -f FILE, from standard input\n"
+           "when it is not a terminal, or else from an interactive prompt.  Text holding\n"
+           "several statements is split at ';' outside string literals.\n"
+           "\n"
+           "Options:\n"
+           "      --create          create DBDIR (with an empty analysis) when it is missing\n"
+           "  -f, --file FILE       run the statements and dot commands of FILE\n"
+           "  -m, --mode MODE       output mode: table, tsv, csv or json\n"
+           "                        (default: table on a terminal, tsv otherwise)\n"
+           "      --headers on|off  print the column names (default: on in table and csv modes)\n"
+           "      --bail            stop at the first error\n"
+           "      --lang en|fr      language of the engine's messages for this run\n"
+           "      --echo            print each statement before running it\n"
+           "  -i, --interactive     prompt for input even when standard input is not a terminal\n"
+           "  -h, --help            show this help and exit\n"
+           "      --version         show the version and exit\n"
+           "\n"
+           "Errors go to standard error as 'Error SQLSTATE: message'.  The exit status is 0\n"
+           "when every statement succeeded, 1 otherwise.  Type .help for the dot commands.\n";
+}
+
+std::string CommandLine::VersionText() { return std::string("qxsql ") + QXSQL_VERSION + "\n"; }
+
+}  // namespace qxsql

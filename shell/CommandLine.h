@@ -1,0 +1,30 @@
+// CommandLine: reads qxsql's arguments into ShellOptions and holds the
+// usage and version texts.  It checks the shape of the arguments only
+// (known options, their values, a DBDIR); opening the database and running
+// anything is the session's affair.
+#pragma once
+
+#include <string>
+
+#include "shell/ShellOptions.h"
+
+namespace qxsql {
+
+class CommandLine {
+public:
+    enum class Action {
+        Run,      // options are complete: run the shell
+        Help,     // --help: print Usage() and exit 0
+        Version,  // --version: print VersionText() and exit 0
+        Fail,     // bad arguments: `error` says why; exit 1
+    };
+
+    // Parses argv[1..argc-1].  Options may stand anywhere before "--"; the
+    // first other argument is DBDIR, the following ones SQL text.
+    static Action Parse(int argc, const char* const* argv, ShellOptions& options, std::string& error);
+
+    static const char* Usage();
+    static std::string VersionText();
+};
+
+}  // namespace qxsql

@@ -1,0 +1,163 @@
+// DotCommands: parsing and carrying out the dot commands.
+#include "shell/DotCommands.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include "qxhost.h"
+#include "shell/ScriptRunner.h"
+#include "shell/Session.h"
+#include "shell/TextUtil.h"
+
+namespace qxsql {
+
+const char* DotCommands::HelpText() {
+    return ".echo on|off       print each statement before running it\n"
+           ".headers on|off    show the column names (table, tsv and csv modes)\n"
+           ".help              show this text\n"
+           ".memo              list the bound memo parameters\n"
+           ".memo N FILE       bind memo parameter N to the contents of FILE: the N-th\n"
+           "                   {OBMemoBinaire('name')} of the following statements\n"
+           ".memo clear        drop every memo binding\n"
+           ".mode [MODE]       show or set the output mode: table, tsv, csv or json\n"
+           ".quit              leave the shell (also .exit)\n"
+           ".read FILE         run the statements and dot commands of FILE\n"
+           ".schema [TABLE]    show the analysis of TABLE, or of every table\n"
+           ".tables            list the tables\n"
+           ".timer on|off      show how long each statement takes (on standard error)\n"
+           "Statements end with ';' and may span lines; '--' starts a comment.\n";
+}
+
+bool DotCommands::Usage(const char* usage) {
+    session_.ReportShellError(std::string("usage: ") + usage);
+    return false;
+}
+
+bool DotCommands::Run(std::string_view line, int depth) {
+    std::vector<std::string> words;
+    if (!SplitWords(Trim(line), words)) {
+        session_.ReportShellError("unclosed quote in '" + std::string(Trim(line)) + "'");
+        return false;
+    }
+    if (words.empty()) return true;
+    const std::string& name = words[0];
+    auto is = [&](const char* command) { return EqualsIgnoreCase(name, command); };
+
+    if (is(".help")) {
+        session_.Out() << HelpText();
+        return true;
+    }
+    if (is(".quit") || is(".exit")) {
+        session_.RequestStop();
+        return true;
+    }
+    if (is(".tables")) return words.size() == 1 ? Tables() : Usage(".tables");
+    if (is(".schema")) return words.size() <= 2 ? Schema(words) : Usage(".schema [TABLE]");
+    if (is(".mode")) return Mode(words);
+    if (is(".headers")) return Headers(words);
+    if (is(".timer")) return Flag(words, session_.Settings().timer) || Usage(".timer on|off");
+    if (is(".echo")) return Flag(words, session_.Settings().echo) || Usage(".echo on|off");
+    if (is(".memo")) return Memo(words);
+    if (is(".read")) {
+        if (words.size() != 2) return Usage(".read FILE");
+        return runner_.RunFile(words[1], depth + 1);
+    }
+    session_.ReportShellError("unknown command '" + name + "' (.help lists the commands)");
+    return false;
+}
+
+bool DotCommands::Tables() {
+    std::uint16_t context = session_.HostContext();
+    int count = QXHostTableCount(context);
+    if (count < 0) {
+        session_.ReportShellError("no database is open");
+        return false;
+    }
+    std::string name(64, '\0');
+    for (int i = 0; i < count; ++i) {
+        int rc;
+        while ((rc = QXHostTableName(context, i, name.data(), name.size())) == -2) name.resize(name.size() * 2);
+        if (rc == 0) session_.Out() << name.c_str() << '\n';
+    }
+    return true;
+}
+
+bool DotCommands::Schema(const std::vector<std::string>& words) {
+    const char* table = words.size() > 1 ? words[1].c_str() : nullptr;
+    std::size_t size = 64 * 1024;
+    std::unique_ptr<char[]> text;
+    int rc;
+    for (;;) {
+        text.reset(new char[size]);
+        text[0] = '\0';
+        rc = QXHostDescribe(session_.HostContext(), table, text.get(), size);
+        if (rc != -2 || size >= (std::size_t{1} << 30)) break;
+        size *= 2;
+    }
+    if (rc == -1) {
+        session_.ReportShellError(table != nullptr ? "no table '" + words[1] + "' in the analysis"
+                                                   : std::string("no database is open"));
+        return false;
+    }
+    std::string_view body(text.get());
+    session_.Out() << body;
+    if (!body.empty() && body.back() != '\n') session_.Out() << '\n';
+    return true;
+}
+
+bool DotCommands::Mode(const std::vector<std::string>& words) {
+    ShellSettings& settings = session_.Settings();
+    if (words.size() == 1) {
+        session_.Out() << OutputModeName(settings.mode) << '\n';
+        return true;
+    }
+    if (words.size() != 2 || !ParseOutputMode(words[1], settings.mode)) return Usage(".mode table|tsv|csv|json");
+    return true;
+}
+
+bool DotCommands::Headers(const std::vector<std::string>& words) {
+    ShellSettings& settings = session_.Settings();
+    if (words.size() == 1) {
+        session_.Out() << (settings.HeadersShown() ? "on" : "off") << '\n';
+        return true;
+    }
+    bool value = false;
+    if (words.size() != 2 || !ParseOnOff(words[1], value)) return Usage(".headers on|off");
+    settings.headers = value;
+    return true;
+}
+
+bool DotCommands::Flag(const std::vector<std::string>& words, bool& flag) {
+    if (words.size() == 1) {
+        session_.Out() << (flag ? "on" : "off") << '\n';
+        return true;
+    }
+    return words.size() == 2 && ParseOnOff(words[1], flag);
+}
+
+bool DotCommands::Memo(const std::vector<std::string>& words) {
+    MemoBindings& memos = session_.Memos();
+    if (words.size() == 1) {
+        memos.List(session_.Out());
+        return true;
+    }
+    if (words.size() == 2 && EqualsIgnoreCase(words[1], "clear")) {
+        memos.Clear();
+        return true;
+    }
+    if (words.size() != 3) return Usage(".memo N FILE | .memo clear | .memo");
+    char* end = nullptr;
+    long number = std::strtol(words[1].c_str(), &end, 10);
+    if (words[1].empty() || *end != '\0' || number < 1 || number > MemoBindings::kMaxParameters) {
+        session_.ReportShellError("memo parameter numbers go from 1 to " + std::to_string(MemoBindings::kMaxParameters));
+        return false;
+    }
+    std::string error;
+    if (!memos.BindFile(static_cast<int>(number), words[2], error)) {
+        session_.ReportShellError(error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace qxsql

@@ -1,0 +1,43 @@
+// DotCommands: the shell's own commands, lines that start with "." where a
+// statement could start: .help, .tables, .schema, .read, .mode, .headers,
+// .timer, .echo, .memo and .quit.  They change the session's settings,
+// print what the file engine says about the analysis (QXHostTableCount,
+// QXHostTableName, QXHostDescribe), or hand a file to the script runner.
+// A failed command is reported as "Error: ..." and counts as a failure of
+// the run, like a failed statement.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qxsql {
+
+class ScriptRunner;
+class Session;
+
+class DotCommands {
+public:
+    // `session` and `runner` must outlive the commands.
+    DotCommands(Session& session, ScriptRunner& runner) : session_(session), runner_(runner) {}
+
+    // Runs one dot command line ("." included); `depth` is the .read
+    // nesting depth of the text it came from.  True when it succeeded.
+    bool Run(std::string_view line, int depth);
+
+    static const char* HelpText();
+
+private:
+    bool Usage(const char* usage);
+    bool Tables();
+    bool Schema(const std::vector<std::string>& words);
+    bool Mode(const std::vector<std::string>& words);
+    bool Flag(const std::vector<std::string>& words, bool& flag);
+    bool Headers(const std::vector<std::string>& words);
+    bool Memo(const std::vector<std::string>& words);
+
+    Session& session_;      // not owned
+    ScriptRunner& runner_;  // not owned
+};
+
+}  // namespace qxsql

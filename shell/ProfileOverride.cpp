@@ -1,0 +1,54 @@
+// ProfileOverride: a temporary profile file and the OMBREL_INI variable.
+#include "shell/ProfileOverride.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace qxsql {
+
+bool ProfileOverride::Apply(const std::string& language, std::string& error) {
+    Restore();
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/qxsql-profile-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = mkstemp(name.data());
+    if (fd < 0) {
+        error = "cannot create a profile file in " + pattern.substr(0, pattern.rfind('/')) + ": " + std::strerror(errno);
+        return false;
+    }
+    path_ = name.data();
+    std::string text = std::string("[OMBREL]\nLANGUAGE=") + (language == "en" ? "USA" : "FRENCH") + "\n";
+    bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    close(fd);
+    if (!written) {
+        error = "cannot write the profile file " + path_;
+        unlink(path_.c_str());
+        path_.clear();
+        return false;
+    }
+    const char* current = std::getenv("OMBREL_INI");
+    previous_ = current != nullptr ? std::optional<std::string>(current) : std::nullopt;
+    setenv("OMBREL_INI", path_.c_str(), 1);
+    applied_ = true;
+    return true;
+}
+
+void ProfileOverride::Restore() {
+    if (!applied_) return;
+    if (previous_) {
+        setenv("OMBREL_INI", previous_->c_str(), 1);
+    } else {
+        unsetenv("OMBREL_INI");
+    }
+    unlink(path_.c_str());
+    path_.clear();
+    previous_.reset();
+    applied_ = false;
+}
+
+}  // namespace qxsql

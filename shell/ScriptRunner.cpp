@@ -1,0 +1,101 @@
+// ScriptRunner: lines, dot commands and statements.
+#include "shell/ScriptRunner.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <istream>
+#include <vector>
+
+#include "shell/LineEditor.h"
+#include "shell/Session.h"
+#include "shell/StatementSplitter.h"
+#include "shell/TextUtil.h"
+
+namespace qxsql {
+namespace {
+
+bool IsDotCommand(std::string_view line) {
+    std::string_view text = Trim(line);
+    return !text.empty() && text[0] == '.';
+}
+
+}  // namespace
+
+void ScriptRunner::RunLine(StatementSplitter& splitter, std::string_view line, int depth) {
+    if (splitter.Idle() && IsDotCommand(line)) {
+        commands_.Run(line, depth);
+        return;
+    }
+    std::vector<std::string> statements;
+    splitter.Feed(line, statements);
+    splitter.Feed("\n", statements);
+    for (const std::string& statement : statements) {
+        if (session_.StopRequested()) return;
+        session_.RunStatement(statement);
+    }
+}
+
+void ScriptRunner::RunRest(StatementSplitter& splitter) {
+    std::string rest = splitter.Finish();
+    if (!rest.empty() && !session_.StopRequested()) session_.RunStatement(rest);
+}
+
+void ScriptRunner::RunArgument(const std::string& text) {
+    if (session_.StopRequested()) return;
+    if (IsDotCommand(text)) {
+        commands_.Run(text, 0);
+        return;
+    }
+    StatementSplitter splitter;
+    std::vector<std::string> statements;
+    splitter.Feed(text, statements);
+    for (const std::string& statement : statements) {
+        if (session_.StopRequested()) return;
+        session_.RunStatement(statement);
+    }
+    RunRest(splitter);
+}
+
+void ScriptRunner::RunStream(std::istream& in, int depth) {
+    StatementSplitter splitter;
+    std::string line;
+    while (!session_.StopRequested() && std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        RunLine(splitter, line, depth);
+    }
+    RunRest(splitter);
+}
+
+bool ScriptRunner::RunFile(const std::string& path, int depth) {
+    if (depth > kMaxReadDepth) {
+        session_.ReportShellError("'" + path + "' is read from too deep a nest of .read commands (at most " +
+                                  std::to_string(kMaxReadDepth) + ")");
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        session_.ReportShellError("cannot open '" + path + "': " + std::strerror(errno));
+        return false;
+    }
+    RunStream(in, depth);
+    return true;
+}
+
+void ScriptRunner::RunInteractive(LineEditor& editor) {
+    StatementSplitter splitter;
+    std::string line;
+    while (!session_.StopRequested()) {
+        const char* prompt = splitter.Idle() ? "qxsql> " : "   ...> ";
+        if (!editor.ReadLine(prompt, line)) {
+            if (editor.Editing()) session_.Out() << '\n';
+            break;
+        }
+        editor.Remember(line);
+        RunLine(splitter, line, 0);
+        session_.Out().flush();
+    }
+    RunRest(splitter);
+}
+
+}  // namespace qxsql

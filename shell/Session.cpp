@@ -1,0 +1,181 @@
+// Session: engine start-up, one statement's round trip, error reports.
+#include "shell/Session.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "obsqleng.h"
+#include "qxhost.h"
+#include "shell/ProfileOverride.h"
+#include "shell/RowFormatter.h"
+#include "shell/RowReader.h"
+#include "shell/TextUtil.h"
+
+namespace qxsql {
+namespace {
+
+// ExecInfo is written without a bound: 8 bytes of counts, then the column
+// description text, about 60 bytes per column at most.  Four megabytes
+// cover every column count the engine's 16-bit counts allow.
+constexpr std::size_t kExecInfoBytes = 8 + (std::size_t{4} << 20);
+
+// True when the statement's first word is INSERT, UPDATE or DELETE.
+bool ChangesRecords(const std::string& statement) {
+    std::string_view text = Trim(statement);
+    std::size_t end = 0;
+    while (end < text.size() && !IsBlank(text[end]) && text[end] != '(') ++end;
+    std::string_view word = text.substr(0, end);
+    return EqualsIgnoreCase(word, "INSERT") || EqualsIgnoreCase(word, "UPDATE") || EqualsIgnoreCase(word, "DELETE");
+}
+
+}  // namespace
+
+Session::Session(ShellSettings& settings, std::ostream& out, std::ostream& err)
+    : settings_(settings), out_(out), err_(err), execInfo_(new std::uint64_t[kExecInfoBytes / 8 + 1]) {
+    std::memset(execInfo_.get(), 0, 16);
+}
+
+Session::~Session() { Stop(); }
+
+bool Session::Start(const ShellOptions& options) {
+    ProfileOverride profile;
+    std::string error;
+    if (!options.language.empty() && !profile.Apply(options.language, error)) {
+        ReportShellError(error);
+        return false;
+    }
+    if (OB4InitInstance(0, nullptr) == 0) {
+        ReportShellError("the SQL engine could not start: the QX file engine's callbacks were not found");
+        return false;
+    }
+    engineStarted_ = true;
+    profile.Restore();
+
+    char message[512] = "";
+    hostContext_ = QXHostOpen(options.databaseDir.c_str(), options.create ? 1 : 0, message, sizeof message);
+    if (hostContext_ == 0) {
+        ReportShellError(message[0] != '\0' ? message : "cannot open the database " + options.databaseDir);
+        return false;
+    }
+    databaseDir_ = options.databaseDir;
+    return true;
+}
+
+void Session::Stop() {
+    if (hostContext_ != 0) {
+        QXHostClose(hostContext_);
+        hostContext_ = 0;
+    }
+    if (engineStarted_) {
+        OBSQLFinInstance(0);
+        engineStarted_ = false;
+    }
+}
+
+void Session::NoteFailure() {
+    failed_ = true;
+    if (settings_.bail) stop_ = true;
+}
+
+void Session::ReportShellError(const std::string& text) {
+    out_.flush();
+    err_ << "Error: " << text << '\n';
+    err_.flush();
+    NoteFailure();
+}
+
+void Session::ReportEngineError(std::uintptr_t handle) {
+    char text[256] = "";
+    char state[8] = "";
+    if (handle == 0 || QXSQLErreur(handle, text, state) != 0) {
+        ReportShellError("the engine could not take the statement (out of memory)");
+        return;
+    }
+    out_.flush();
+    err_ << "Error " << state << ": " << text << '\n';
+    err_.flush();
+    NoteFailure();
+}
+
+// Memo references are numbered in order; each needs a bound parameter, or
+// the engine would read an address that is not there.
+bool Session::CheckMemoReferences(const std::string& statement) {
+    if (statement.find('{') == std::string::npos) return true;
+    void* context = QXSQL_OBMS_Alloc();
+    if (context == nullptr) return true;
+    int32_t count = QXSQL_OBMS_Scan(context, statement.c_str());
+    int missing = 0;
+    for (int n = 1; n <= count && missing == 0; ++n)
+        if (!memos_.IsBound(n)) missing = n;
+    char name[256] = "";
+    int32_t kind = 0;
+    if (missing != 0) QXSQL_OBMS_GetMemoInfo(context, missing - 1, name, sizeof name, &kind);
+    QXSQL_OBMS_Free(context);
+    if (missing == 0) return true;
+    ReportShellError("memo reference " + std::to_string(missing) + " ('" + name + "') has no value: bind one with .memo " +
+                     std::to_string(missing) + " FILE");
+    return false;
+}
+
+void Session::PrintRows(std::uintptr_t handle) {
+    auto* info = reinterpret_cast<ExecInfo*>(execInfo_.get());
+    std::vector<ResultColumn> columns =
+        ResultColumn::ParseDescription(reinterpret_cast<const char*>(info) + offsetof(ExecInfo, columnText),
+                                       info->columnCount);
+    std::unique_ptr<RowFormatter> formatter = RowFormatter::Create(settings_.mode, settings_.HeadersShown(), out_);
+    RowReader reader(columns, [handle](const char* separator, char* line) {
+        return QXSQLValLine(handle, separator, line);
+    });
+    formatter->Begin(columns);
+    std::vector<std::string_view> values;
+    while (QXSQLFetchNext(handle) == 0) {
+        if (formatter->WantsRawLine()) {
+            std::string_view line;
+            if (!reader.ReadLine(line)) break;
+            formatter->RawRow(line);
+        } else {
+            if (!reader.ReadValues(values)) break;
+            formatter->Row(values);
+        }
+    }
+    formatter->End();
+}
+
+bool Session::RunStatement(const std::string& statement) {
+    if (settings_.echo) out_ << statement << '\n';
+    if (!CheckMemoReferences(statement)) return false;
+
+    auto started = std::chrono::steady_clock::now();
+    std::uint32_t changesBefore = changes_.Count(hostContext_);
+    auto* info = reinterpret_cast<ExecInfo*>(execInfo_.get());
+    info->compiled = 0;
+    info->columnCount = 0;
+    info->rowCount = 0;
+    info->columnText[0] = '\0';
+
+    std::uintptr_t handle = 0;
+    bool ok = QXSQLExecReq(&handle, statement.c_str(), info, hostContext_, memos_.TableAddress()) == 0;
+    if (!ok) {
+        ReportEngineError(handle);
+    } else if (info->columnCount > 0) {
+        PrintRows(handle);
+    } else if (settings_.mode == OutputMode::Table && changes_.Available() && ChangesRecords(statement)) {
+        std::uint32_t changed = changes_.Count(hostContext_) - changesBefore;
+        out_ << changed << (changed == 1 ? " row changed\n" : " rows changed\n");
+    }
+    if (handle != 0) QXSQLFinRequete(handle);
+
+    if (settings_.timer) {
+        std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+        char text[64];
+        std::snprintf(text, sizeof text, "Run Time: %.3f s\n", elapsed.count());
+        out_.flush();
+        err_ << text;
+        err_.flush();
+    }
+    return ok;
+}
+
+}  // namespace qxsql

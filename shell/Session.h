@@ -1,0 +1,77 @@
+// Session: the shell's link to the SQL engine and the QX file engine for
+// one run.  Start starts the engine (OB4InitInstance, with the language
+// of --lang) and opens the database directory (QXHostOpen); Stop closes
+// both (QXHostClose, OBSQLFinInstance).  RunStatement hands one statement
+// to QXSQLExecReq, prints its rows with the formatter of the current
+// mode, reports its error on the error stream as "Error SQLSTATE: message"
+// and releases the request.  The session also keeps the run's outcome:
+// whether anything failed (the exit status) and whether to stop (--bail,
+// .quit).
+//
+// Splitting text into statements and dot commands is the ScriptRunner's
+// job; the dot commands themselves are DotCommands'.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "shell/ChangeCounter.h"
+#include "shell/MemoBindings.h"
+#include "shell/ShellOptions.h"
+#include "shell/ShellSettings.h"
+
+namespace qxsql {
+
+class Session {
+public:
+    // `settings` (changed by dot commands), `out` and `err` must outlive the session.
+    Session(ShellSettings& settings, std::ostream& out, std::ostream& err);
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    ~Session();
+
+    // Starts the engine and opens the database; false (with the error
+    // reported) when either fails.
+    bool Start(const ShellOptions& options);
+    void Stop();
+
+    // Runs one statement (no ";" needed); true when it succeeded.
+    bool RunStatement(const std::string& statement);
+
+    // Reports a failure of the shell itself ("Error: text") and counts it.
+    void ReportShellError(const std::string& text);
+    // Counts a failure; with --bail the run stops.
+    void NoteFailure();
+
+    bool Failed() const { return failed_; }
+    bool StopRequested() const { return stop_; }
+    void RequestStop() { stop_ = true; }
+
+    ShellSettings& Settings() { return settings_; }
+    MemoBindings& Memos() { return memos_; }
+    std::uint16_t HostContext() const { return hostContext_; }
+    const std::string& DatabaseDir() const { return databaseDir_; }
+    std::ostream& Out() { return out_; }
+    std::ostream& Err() { return err_; }
+
+private:
+    bool CheckMemoReferences(const std::string& statement);
+    void PrintRows(std::uintptr_t handle);
+    void ReportEngineError(std::uintptr_t handle);
+
+    ShellSettings& settings_;  // not owned
+    std::ostream& out_;        // not owned
+    std::ostream& err_;        // not owned
+    MemoBindings memos_;
+    ChangeCounter changes_;
+    std::unique_ptr<std::uint64_t[]> execInfo_;  // ExecInfo followed by room for the column description
+    std::string databaseDir_;
+    std::uint16_t hostContext_ = 0;  // 0: no database open
+    bool engineStarted_ = false;
+    bool failed_ = false;
+    bool stop_ = false;
+};
+
+}  // namespace qxsql

@@ -1,0 +1,24 @@
+// ShellOptions: the command line once parsed: the database directory,
+// where statements come from and the initial settings.  Filled by
+// CommandLine, read by main and the session.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "shell/ShellSettings.h"
+
+namespace qxsql {
+
+struct ShellOptions {
+    std::string databaseDir;             // DBDIR
+    bool create = false;                 // --create: make DBDIR when missing
+    std::vector<std::string> files;      // -f FILE, in order
+    std::vector<std::string> sql;        // SQL arguments after DBDIR, in order
+    std::string language;                // --lang: "en", "fr", or empty (profile decides)
+    bool modeGiven = false;              // -m was given: do not pick the mode from the terminal
+    bool interactive = false;            // -i: prompt even when stdin is not a terminal
+    ShellSettings settings;
+};
+
+}  // namespace qxsql

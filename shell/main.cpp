@@ -1,0 +1,63 @@
+// qxsql: the command-line shell.  Parses the arguments, starts a session
+// on the database directory and feeds it statements from the arguments,
+// from -f files, from standard input or from the prompt; the exit status
+// is 0 when everything succeeded, 1 otherwise.
+#include <unistd.h>
+
+#include <iostream>
+
+#include "shell/CommandLine.h"
+#include "shell/LineEditor.h"
+#include "shell/ScriptRunner.h"
+#include "shell/Session.h"
+
+int main(int argc, char** argv) {
+    using namespace qxsql;
+    std::ios::sync_with_stdio(false);
+
+    ShellOptions options;
+    std::string error;
+    switch (CommandLine::Parse(argc, argv, options, error)) {
+        case CommandLine::Action::Help:
+            std::cout << CommandLine::Usage();
+            return 0;
+        case CommandLine::Action::Version:
+            std::cout << CommandLine::VersionText();
+            return 0;
+        case CommandLine::Action::Fail:
+            std::cerr << "qxsql: " << error << "\nTry 'qxsql --help'.\n";
+            return 1;
+        case CommandLine::Action::Run:
+            break;
+    }
+    bool stdinTerminal = isatty(STDIN_FILENO) != 0;
+    if (!options.modeGiven) options.settings.mode = isatty(STDOUT_FILENO) != 0 ? OutputMode::Table : OutputMode::Tsv;
+
+    ShellSettings settings = options.settings;
+    int status = 0;
+    {
+        Session session(settings, std::cout, std::cerr);
+        if (session.Start(options)) {
+            ScriptRunner runner(session);
+            if (!options.files.empty() || !options.sql.empty()) {
+                for (const std::string& file : options.files) {
+                    if (session.StopRequested()) break;
+                    runner.RunFile(file, 0);
+                }
+                for (const std::string& text : options.sql) runner.RunArgument(text);
+            } else if (stdinTerminal || options.interactive) {
+                if (stdinTerminal)
+                    std::cout << "qxsql " << QXSQL_VERSION << " on " << options.databaseDir
+                              << ". Statements end with ';'. Type .help for help.\n";
+                LineEditor editor(std::cin, std::cout, stdinTerminal);
+                runner.RunInteractive(editor);
+            } else {
+                runner.RunStream(std::cin, 0);
+            }
+        }
+        session.Stop();
+        status = session.Failed() ? 1 : 0;
+    }
+    std::cout.flush();
+    return status;
+}
