@@ -88,7 +88,7 @@ bool RowReader::ReadValues(std::vector<std::string_view>& values) {
     buffer_[0] = '\0';
     if (source_(first, buffer_.data()) != 0) return false;
     std::string_view line(buffer_.data());
-    if (count_ == 0 || CountOf(line, kUnitSeparator) == count_ - 1) {
+    if (count_ <= 1 || CountOf(line, kUnitSeparator) == count_ - 1) {  // one column: the line is the value
         Split(line, std::string_view(first, 1), count_, values);
         return true;
     }
