@@ -1,10 +1,12 @@
 # Entry points.  `make test` is what CI runs; `make asan-test` repeats the
-# tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer; `make demo`
+# rebuilds the demo database from demo/ and starts the shell on it.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
+DEMO_DB ?= $(BUILD)/demo-db
 
-.PHONY: all build test asan-test clean
+.PHONY: all build test asan-test demo clean
 
 all: build
 
@@ -19,6 +21,10 @@ asan-test:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DQX_WERROR=ON -DQX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	demo/rebuild.sh $(BUILD)/shell/qxsql $(DEMO_DB)
+	$(BUILD)/shell/qxsql $(DEMO_DB)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
