@@ -63,12 +63,9 @@ std::uint32_t ResultRowCount(TableRef* result) {
 }
 
 std::int32_t FetchResultRow(TableRef* result, std::uint32_t row) {
-    if (result == nullptr || result->rows == nullptr || result->record == nullptr) return 0;
-    if (row < 1 || row > ResultRowCount(result)) return 0;  // the current row stays as it was
-    std::size_t size = result->recordSize;
-    std::memcpy(result->record, result->rows + (row - 1) * size, size);
-    result->currentRecord = row;
-    return static_cast<std::int32_t>(row);
+    // The memory table's cursor: row `row` into `record`, 0 past the end
+    // (the current row then stays).
+    return result != nullptr ? result->ReadFrom(row) : 0;
 }
 
 void WriteResultLine(TableRef* result, const char* separator, char* out) {
