@@ -181,7 +181,8 @@ TEST_F(ResultMemoTest, GetLongDataGivesHostHandles) {
             ASSERT_FALSE(testhost::Log().empty());
             EXPECT_EQ(testhost::Log().back().substr(testhost::Log().back().size() - 3), " 22") << c.what;
             const auto* block = reinterpret_cast<const MemoValueBlock*>(value);
-            EXPECT_EQ(block->dataLength, c.column == 1 ? 3u : 2u);
+            std::uint32_t length = block->dataLength;  // packed field: read by value
+            EXPECT_EQ(length, c.column == 1 ? 3u : 2u);
         }
     }
     testhost::GetFaults().memoReadFails = false;
