@@ -18,7 +18,7 @@ namespace {
 
 using namespace qx;
 
-struct ColumnSpec {
+struct ColumnDef {
     const char* name;
     std::uint16_t type, size;
     std::uint8_t keyKind;
@@ -28,14 +28,14 @@ struct ColumnSpec {
 // byte 0, which stays 0), as the result set builds it.
 class ResultTable {
 public:
-    ResultTable(const std::vector<ColumnSpec>& columns, const std::vector<std::string>& rows) {
+    ResultTable(const std::vector<ColumnDef>& columns, const std::vector<std::string>& rows) {
         request = static_cast<SqlRequest*>(std::calloc(1, sizeof(SqlRequest)));
         request->hostContext = 5;
         std::memcpy(request->sqlState, "-----", 6);
         table = new TableRef(request, nullptr, nullptr);
         table->unnamed = 1;
         std::uint16_t offset = 1;
-        for (const ColumnSpec& c : columns) {
+        for (const ColumnDef& c : columns) {
             auto* item = new ItemDescriptor(c.name, c.type, c.size, c.keyKind, offset, 1, table, "T");
             EXPECT_EQ(table->AddItem(item), 1);
             offset = static_cast<std::uint16_t>(offset + c.size);
@@ -73,7 +73,7 @@ std::string Raw(T value) {
 
 TEST(ResultColumnsTest, ColumnDescriptionLines) {
     struct Case {
-        ColumnSpec column;
+        ColumnDef column;
         const char* line;
     } cases[] = {
         {{"A", 1, 1, 0}, "A\tN\t16\t1"},     {{"B", 2, 1, 0}, "B\tN\t16\t1"},
@@ -87,7 +87,7 @@ TEST(ResultColumnsTest, ColumnDescriptionLines) {
         {{"Q", 0, 6, 0}, "Q\tN\t0\t6"},      {{"R", 17, 3, 0}, "R\tN\t0\t3"},
         {{"S", 50, 3, 0}, "S\tN\t0\t0"},     {{"", 9, 8, 0}, "\tN\t16\t8"},
     };
-    std::vector<ColumnSpec> all;
+    std::vector<ColumnDef> all;
     std::string expected;
     for (const auto& c : cases) {
         ResultTable one({c.column}, {});
