@@ -1,14 +1,60 @@
-// Placeholder until the dictionary view lands.
+// QueryDictionary: the per-request view of the host's data dictionary (the
+// analysis) - the tables and correlation names a statement names, the item
+// names it mentions, and, once loaded, one ItemDescriptor per item used.
+//
+// The parser fills it while reading the statement (FindOrAddTable,
+// NoteItemName); LoadDescriptions then asks the host (OGETINFOSOBD) about
+// every table and item; name resolution and execution look items up here.
+// The request owns the dictionary until QXSQLFinRequete; the dictionary owns
+// every TableRef (`tables`) and the descriptors of `otherItems`; `items`
+// only refers to descriptors owned by the TableRefs.
 #pragma once
+
 #include <cstdint>
+
+#include "analysis/NameSlotSet.h"
+#include "analysis/TableRef.h"
+#include "base/List.h"
 #include "base/ListElement.h"
+#include "obhost.h"
+
 namespace qx {
+
 struct SqlRequest;
+
 class QueryDictionary : public ListElement {
 public:
-    explicit QueryDictionary(SqlRequest* request) : request_(request) {}
-    std::int16_t LoadDescriptions() { return 1; }
+    static constexpr std::uint16_t kNameWidth = 20;    // item names that fit a fixed slot
+    static constexpr std::size_t kMaxFileName = 8;     // table names the host can be asked about
+
+    SqlRequest* request = nullptr;  // request that owns the dictionary (not owned)
+    List tables{0, 4};              // owned TableRefs, in the order the parser met them
+    List items{0, 4};               // descriptors of referenced items, owned by their TableRefs (detached at destruction)
+    DictionaryExchange info{};      // area through which OGETINFOSOBD answers
+    NameSlotSet referencedNames{kNameWidth};  // item names the statement mentions (until loading)
+    List otherItems{0, 4};          // owned descriptors "FILE.ITEM" of unmentioned items, no owner
+
+    explicit QueryDictionary(SqlRequest* owningRequest);
+    // Detaches `items`, then destroys the tables (and their descriptors) and `otherItems`.
+    ~QueryDictionary() override;
+
+    // The reference named `name` when one exists; else a new one appended to
+    // `tables` with `aliasOf` set (and `unnamed` 1 when `name` is null or
+    // empty).  Null when memory runs out.
+    TableRef* FindOrAddTable(const char* name, TableRef* aliasOf);
+    // Notes the part of `name` after its first "." (the whole name without
+    // one) as a referenced item name.  Returns 1.
+    std::int16_t NoteItemName(const char* name);
+    // Asks the host about every table and its items and builds the
+    // descriptors.  1 when every table is known; 0 with the request's error
+    // set (4243 for the first unknown table, 4241 for a dictionary answer
+    // that cannot be laid out in the record).
+    std::int16_t LoadDescriptions();
+
 private:
-    SqlRequest* request_;
+    // Reads the items of table `table` (found by the host, `info` answered
+    // for operation 0).  0 when the layout had to be cut short (error set).
+    std::int16_t LoadItems(TableRef* table, const char* fileName);
 };
+
 }  // namespace qx

@@ -1,0 +1,55 @@
+// ItemDescriptor: construction, release of the execution-state blocks, and
+// the key comparison used by item lookups (plain and qualified names).
+#include "analysis/ItemDescriptor.h"
+
+#include <cstring>
+
+#include "base/MemoryBlock.h"
+
+namespace qx {
+
+ItemDescriptor::ItemDescriptor(const char* itemName, std::uint16_t itemType, std::uint16_t itemSize,
+                               std::uint8_t itemKeyKind, std::uint16_t itemOffset, std::int32_t itemDimension,
+                               TableRef* itemOwner, const char* ownerTableName)
+    : type(itemType),
+      size(itemSize),
+      keyKind(itemKeyKind),
+      offset(itemOffset),
+      dimension(itemDimension < 1 ? 1 : itemDimension),
+      owner(itemOwner) {
+    name.Set(itemName);
+    if (ownerTableName == nullptr) ownerTableName = "";
+    std::size_t length = strnlen(ownerTableName, kTableNameLength + 1);
+    if (length > kTableNameLength) {
+        length = kTableNameLength;
+        // Back off to the start of a UTF-8 sequence so the cut text stays valid.
+        while (length > 0 && (static_cast<unsigned char>(ownerTableName[length]) & 0xC0) == 0x80) --length;
+    }
+    std::memcpy(tableName, ownerTableName, length);
+    tableName[length] = '\0';
+}
+
+ItemDescriptor::~ItemDescriptor() {
+    if (memoText != nullptr) FreeBlock(memoText);
+    if (valueBuffer != nullptr) FreeBlock(valueBuffer);
+    memoText = nullptr;
+    valueBuffer = nullptr;
+}
+
+std::int16_t ItemDescriptor::Compare(const void* keyArgs) const {
+    const auto* key = static_cast<const ItemKey*>(keyArgs);
+    if (key == nullptr || key->name == nullptr) return 1;
+    const char* own = name.Get();
+    if (std::strcmp(key->name, own) == 0 && (key->owner == nullptr || key->owner == owner)) return 0;
+    if (key->qualifiedAllowed == 0) return 1;
+    // "Q.N": both parts compared whole, so a long qualifier or item name can
+    // never match by a shared prefix.
+    const char* dot = std::strchr(key->name, '.');
+    if (dot == nullptr || dot == key->name || dot[1] == '\0') return 1;
+    auto qualifierLength = static_cast<std::size_t>(dot - key->name);
+    if (qualifierLength > kTableNameLength) return 1;
+    if (std::strncmp(key->name, tableName, qualifierLength) != 0 || tableName[qualifierLength] != '\0') return 1;
+    return std::strcmp(dot + 1, own) == 0 ? 0 : 1;
+}
+
+}  // namespace qx

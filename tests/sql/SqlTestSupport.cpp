@@ -1,0 +1,247 @@
+#include "tests/sql/SqlTestSupport.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "obsqleng.h"
+#include "tests/testhost/TestHost.h"
+
+#if __has_include("parser/TreeDump.h")
+#include "analysis/QueryDictionary.h"
+#include "base/MemoryBlock.h"
+#include "interface/Context.h"
+#include "interface/SqlRequest.h"
+#include "parser/Parser.h"
+#include "parser/SyntaxNode.h"
+#include "parser/TreeDump.h"
+#define QX_HAVE_TREE_DUMP 1
+#endif
+
+namespace qxtest {
+namespace {
+
+std::vector<std::string> SplitValues(const std::string& text) {
+    // Words separated by blanks; a quoted word may hold blanks and doubled quotes.
+    std::vector<std::string> out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && text[i] == ' ') ++i;
+        if (i >= text.size()) break;
+        std::string word;
+        if (text[i] == '\'') {
+            word += '\'';
+            ++i;
+            while (i < text.size()) {
+                if (text[i] == '\'' && i + 1 < text.size() && text[i + 1] == '\'') {
+                    word += '\'';
+                    i += 2;
+                } else if (text[i] == '\'') {
+                    ++i;
+                    break;
+                } else {
+                    word += text[i++];
+                }
+            }
+        } else {
+            while (i < text.size() && text[i] != ' ') word += text[i++];
+        }
+        out.push_back(word);
+    }
+    return out;
+}
+
+template <typename T>
+void Put(std::vector<std::uint8_t>& record, std::size_t offset, T value) {
+    std::memcpy(record.data() + offset, &value, sizeof value);
+}
+
+// 80-bit two's complement of value * 1e6, five 16-bit words, least significant first.
+void PutFixed(std::vector<std::uint8_t>& record, std::size_t offset, double value) {
+    long double scaled = std::llround(static_cast<long double>(value) * 1000000.0L);
+    __int128 n = static_cast<__int128>(scaled);
+    for (int i = 0; i < 10; ++i) record[offset + i] = static_cast<std::uint8_t>((n >> (8 * i)) & 0xFF);
+}
+
+bool EncodeValue(const std::string& table, const testhost::Item& item, const std::string& word,
+                 std::vector<std::uint8_t>& record, std::size_t offset, std::string& error) {
+    if (word == "-") return true;
+    bool quoted = !word.empty() && word[0] == '\'';
+    std::string text = quoted ? word.substr(1) : word;
+    double number = quoted ? 0 : std::strtod(word.c_str(), nullptr);
+    switch (item.type) {
+        case 1: Put<std::int8_t>(record, offset, static_cast<std::int8_t>(number)); break;
+        case 2: Put<std::uint8_t>(record, offset, static_cast<std::uint8_t>(number)); break;
+        case 3: Put<std::int16_t>(record, offset, static_cast<std::int16_t>(number)); break;
+        case 4: Put<std::uint16_t>(record, offset, static_cast<std::uint16_t>(number)); break;
+        case 5: Put<std::int32_t>(record, offset, static_cast<std::int32_t>(number)); break;
+        case 6: Put<std::uint32_t>(record, offset, static_cast<std::uint32_t>(number)); break;
+        case 7: Put<float>(record, offset, static_cast<float>(number)); break;
+        case 9: Put<double>(record, offset, number); break;
+        case 10: PutFixed(record, offset, number); break;
+        case 12:
+        case 22: {
+            std::uint32_t reference = 0;
+            if (!text.empty()) {
+                std::vector<std::uint8_t> data(text.begin(), text.end());
+                reference = testhost::AddMemo(table, data);
+            }
+            Put<std::uint32_t>(record, offset, reference);
+            break;
+        }
+        case 13:
+        case 99:
+            std::memset(record.data() + offset, ' ', item.size);
+            std::memcpy(record.data() + offset, text.data(), std::min<std::size_t>(text.size(), item.size));
+            break;
+        case 14:
+            std::memset(record.data() + offset, ' ', item.size);
+            record[offset] = static_cast<std::uint8_t>(item.size - 1);
+            std::memcpy(record.data() + offset + 1, text.data(), std::min<std::size_t>(text.size(), item.size - 1));
+            break;
+        case 15: {
+            std::memset(record.data() + offset, ' ', item.size);
+            std::size_t n = std::min<std::size_t>(text.size(), item.size - 1);
+            std::memcpy(record.data() + offset, text.data(), n);
+            record[offset + item.size - 1] = 0;
+            break;
+        }
+        case 98:
+            std::memcpy(record.data() + offset, text.data(), std::min<std::size_t>(text.size(), item.size));
+            break;
+        default:
+            std::memcpy(record.data() + offset, text.data(), std::min<std::size_t>(text.size(), item.size));
+            break;
+    }
+    (void)error;
+    return true;
+}
+
+}  // namespace
+
+bool ApplyHostDirective(const std::string& line, std::string& error) {
+    std::vector<std::string> words = SplitValues(line);
+    if (words.size() < 2) {
+        error = "directive needs a table name: " + line;
+        return false;
+    }
+    const std::string& table = words[1];
+    if (words[0] == "table") {
+        std::vector<testhost::Item> items;
+        for (std::size_t i = 2; i < words.size(); ++i) {
+            std::stringstream parts(words[i]);
+            std::string field;
+            std::vector<std::string> f;
+            while (std::getline(parts, field, ':')) f.push_back(field);
+            if (f.size() < 3) {
+                error = "item needs NAME:TYPE:SIZE: " + words[i];
+                return false;
+            }
+            testhost::Item item;
+            item.name = f[0];
+            item.type = static_cast<std::uint16_t>(std::atoi(f[1].c_str()));
+            item.size = static_cast<std::uint16_t>(std::atoi(f[2].c_str()));
+            for (std::size_t k = 3; k < f.size(); ++k) {
+                if (f[k][0] == 'a') item.arrayCount = static_cast<std::int16_t>(std::atoi(f[k].c_str() + 1));
+                if (f[k][0] == 'k') item.keyKind = static_cast<std::uint8_t>(std::atoi(f[k].c_str() + 1));
+                if (f[k] == "c") item.compositeKey = 1;
+            }
+            items.push_back(item);
+        }
+        testhost::AddTable(table, items);
+        return true;
+    }
+    testhost::Table* t = testhost::FindTable(table);
+    if (t == nullptr) {
+        error = "unknown test table " + table;
+        return false;
+    }
+    if (words[0] == "deleted") {
+        testhost::DeleteRecord(table, static_cast<std::uint32_t>(std::atoi(words[2].c_str())));
+        return true;
+    }
+    if (words[0] == "row") {
+        std::vector<std::uint8_t> record(t->recordSize, 0);
+        std::size_t value = 2;
+        std::size_t offset = 1;
+        for (const testhost::Item& item : t->items) {
+            int count = item.arrayCount > 1 ? item.arrayCount : 1;
+            for (int k = 0; k < count && value < words.size(); ++k, ++value) {
+                if (!EncodeValue(table, item, words[value], record, offset + k * item.size, error)) return false;
+            }
+            offset += item.size * count;
+        }
+        testhost::AddRecord(table, record);
+        return true;
+    }
+    error = "unknown directive: " + line;
+    return false;
+}
+
+StatementResult RunStatement(const std::string& statement, std::uintptr_t memoValues) {
+    StatementResult result;
+    std::vector<char> infoBuffer(1 << 16, 0);
+    auto* info = reinterpret_cast<ExecInfo*>(infoBuffer.data());
+    std::uintptr_t handle = 0;
+    result.rc = QXSQLExecReq(&handle, statement.c_str(), info, 1, memoValues);
+    result.compiled = info->compiled;
+    if (handle == 0) {
+        result.error = "<no handle>";
+        return result;
+    }
+    char text[255] = {}, state[6] = {};
+    QXSQLErreur(handle, text, state);
+    result.error = text;
+    result.state = state;
+    if (result.rc == 0) {
+        result.columnCount = info->columnCount;
+        result.rowCount = info->rowCount;
+        if (info->columnCount != 0) {
+            result.columns = info->columnText;
+            std::vector<char> line(1 << 17);
+            while (QXSQLFetchNext(handle) == 0) {
+                QXSQLValLine(handle, "\t", line.data());
+                result.rows.emplace_back(line.data());
+            }
+        }
+    }
+    QXSQLFinRequete(handle);
+    return result;
+}
+
+bool DumpStatementTree(const std::string& statement, std::string& dump, std::string& error) {
+#ifdef QX_HAVE_TREE_DUMP
+    if (statement.size() > qx::kMaxStatementLength) {
+        error = "statement too long";
+        return false;
+    }
+    auto* request = static_cast<qx::SqlRequest*>(qx::AllocBlock(sizeof(qx::SqlRequest)));
+    char* buffer = static_cast<char*>(qx::AllocLargeBlock(qx::kStatementBufferSize));
+    std::memcpy(buffer, statement.c_str(), statement.size());
+    std::memcpy(buffer + statement.size(), ";", 2);
+    request->statement = buffer;
+    request->hostContext = 1;
+    std::memcpy(request->sqlState, "-----", 6);
+    request->dictionary = new qx::QueryDictionary(request);
+    qx::ReplaceMemoReferences(buffer, qx::kStatementBufferSize);
+    qx::Parser* parser = new qx::Parser(request);
+    parser->Parse();
+    delete parser;
+    bool ok = request->syntaxTree != nullptr && request->errorText[0] == '\0';
+    if (ok) dump = qx::DumpTree(request->syntaxTree);
+    else error = std::string("parse failed: ") + request->errorText;
+    delete request->syntaxTree;
+    delete request->dictionary;
+    qx::FreeBlock(buffer);
+    qx::FreeBlock(request);
+    return ok;
+#else
+    (void)statement;
+    (void)dump;
+    error = "tree dumps are not available in this build";
+    return false;
+#endif
+}
+
+}  // namespace qxtest

@@ -1,0 +1,30 @@
+// Support for the data-driven SQL tests: test-host schema and data from
+// text directives, running one statement through the exported calls and
+// collecting its rows, and dumping a statement's syntax tree.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qxtest {
+
+struct StatementResult {
+    int rc = 0;                     // QXSQLExecReq's result
+    std::string error;              // QXSQLErreur text
+    std::string state;              // QXSQLErreur SQLSTATE
+    int compiled = 0;               // ExecInfo.compiled
+    int columnCount = 0;
+    std::uint32_t rowCount = 0;
+    std::string columns;            // column description text (CR LF between lines)
+    std::vector<std::string> rows;  // QXSQLValLine with a tab, one per fetched row
+};
+
+// "table ...", "row ...", "deleted ..." lines (see SqlTestRunner.cpp).
+bool ApplyHostDirective(const std::string& line, std::string& error);
+// Runs one statement over the started engine (host context 1) and fetches every row.
+StatementResult RunStatement(const std::string& statement, std::uintptr_t memoValues = 0);
+// Parses one statement and dumps its tree; false with a message when it does not parse.
+bool DumpStatementTree(const std::string& statement, std::string& dump, std::string& error);
+
+}  // namespace qxtest
