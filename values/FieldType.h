@@ -49,9 +49,6 @@ enum FieldTypeCode : std::uint16_t {
     kFieldTime = 99,
 };
 
-// Key kind of an item that stands for a composite key (it has no value).
-constexpr std::uint8_t kCompositeKeyKind = 255;
-
 std::int16_t ValueClassOf(std::uint16_t type);
 // Characters the value shows: the column width of the result description.
 std::uint16_t DisplaySizeOf(std::uint16_t type, std::uint16_t size);
