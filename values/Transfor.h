@@ -18,6 +18,8 @@
 
 #include <cstdint>
 
+#include "lexer/TokenKinds.h"
+
 namespace qx {
 
 // Operand type codes.
@@ -36,21 +38,11 @@ enum OperandType : std::int16_t {
     kOperandFloatAlt = 11,
 };
 
-// Operator codes (token kinds of the lexer).
-enum OperatorCode : std::int16_t {
-    kOpNullTest = 43,
-    kOpPlus = 201,
-    kOpMinus = 202,
-    kOpPower = 203,
-    kOpTimes = 204,
-    kOpDivide = 205,
-    kOpNotEqual = 209,
-    kOpLessEqual = 210,
-    kOpGreaterEqual = 211,
-    kOpLess = 212,
-    kOpGreater = 213,
-    kOpEqual = 221,
-};
+// Operator codes are token kinds of the lexer (kOpPlus, kOpMinus, kOpPower,
+// kOpEqual, ...); these three have no operator token of their own name.
+constexpr TokenKind kOpNullTest = kKwNull;  // 43: the null test
+constexpr TokenKind kOpTimes = kOpStar;     // 204
+constexpr TokenKind kOpDivide = kOpSlash;   // 205
 
 // Bytes a WriteNumber target must hold: "%lf" of the largest double.
 constexpr std::int32_t kNumberTextCapacity = 330;
