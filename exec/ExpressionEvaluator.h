@@ -1,12 +1,77 @@
-// Placeholder until expression evaluation lands.
+// ExpressionEvaluator: computes the value of a value expression and the
+// truth of one predicate for the current combination of records.
+//
+// It walks the statement's tree as typing left it (item references read
+// "TABLE/ITEM", nested SELECTs numbered in the aux of their nodes).  Item
+// values do not come from the records: the caller hands over a value list,
+// a chain of nodes whose text is "TABLE/ITEM", kind the value's operand
+// type, aux its size and `value` the bytes (not owned by the list).
+// Arithmetic, comparisons and LIKE are the typed operations of Transfor.
+//
+// Rows of nested SELECTs are asked of the plan once per block and kept
+// until ForgetNestedRows (or the evaluator's end): nested blocks are run
+// before the block that reads them and do not depend on its records.
+//
+// No message is raised here: a missing value propagates as "no value"; as
+// the right operand of a comparison or a BETWEEN bound it makes the
+// predicate true, and a missing row list makes a counted comparison false.
 #pragma once
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
 #include "base/ListElement.h"
+#include "exec/Value.h"
+
 namespace qx {
+
+class ConditionResult;
 class QueryPlan;
+class SyntaxNode;
+
 class ExpressionEvaluator : public ListElement {
 public:
-    explicit ExpressionEvaluator(QueryPlan* plan) : plan_(plan) {}
+    explicit ExpressionEvaluator(QueryPlan* plan);
+    ~ExpressionEvaluator() override;
+
+    // Truth (1/0) of the FON_EXPRESSION `predicate` of block `blockIndex`.
+    std::int16_t EvaluatePredicate(int blockIndex, const SyntaxNode* predicate, const SyntaxNode* valueList,
+                                   std::uint16_t negated);
+    // Value of a FON_ITEM_COMPARE node.
+    Value EvaluateExpression(int blockIndex, const SyntaxNode* expression, const SyntaxNode* valueList);
+    // Value of a FON_ITEM_SIMPLE node; `rowSet` matters only for COUNT(*).
+    Value EvaluatePrimary(const SyntaxNode* simpleItem, const SyntaxNode* valueList, const ConditionResult* rowSet);
+    // Drops the kept rows of nested SELECTs (a new run of the plan's blocks).
+    void ForgetNestedRows();
+
+    std::uint16_t aggregateSeen = 0;  // 1 once an aggregate function was evaluated
+    char lastName[100] = {};          // item whose value was fetched last ("NbLignes" after COUNT(*))
+    QueryPlan* plan;                  // the request's plan (not owned)
+
 private:
-    QueryPlan* plan_;
+    enum class Quantifier { kSingle, kAll, kAny, kUnique, kSome };
+
+    std::int16_t EvaluateSecondMember(int blockIndex, const Value& left, const SyntaxNode* comparison,
+                                      const SyntaxNode* valueList, bool negated);
+    Value EvaluateTerm(int blockIndex, const SyntaxNode* term, const SyntaxNode* valueList);
+    Value EvaluateFactor(int blockIndex, const SyntaxNode* factor, const SyntaxNode* valueList);
+    Value EvaluateScalar(const SyntaxNode* function, const SyntaxNode* valueList, const ConditionResult* rowSet);
+    Value EvaluateAggregate(const SyntaxNode* function, const ConditionResult* rowSet);
+    Value EvaluateDateTime(const SyntaxNode* function);
+    // Rows of an operand: a nested SELECT's (kept) or a value list's (owned
+    // by `scratch`).  Null when there are none.
+    const SyntaxNode* OperandRows(const SyntaxNode* operand, const SyntaxNode* valueList, SyntaxNode** scratch);
+    const SyntaxNode* NestedRows(int blockIndex);
+    std::int16_t CountedComparison(const Value& left, std::int16_t op, Quantifier quantifier,
+                                   const SyntaxNode* rows, bool negated);
+
+    std::vector<SyntaxNode*> nestedRows_;  // row lists kept per block index (owned)
+    std::vector<bool> nestedKnown_;        // the plan was asked for that block
+    std::unordered_map<const SyntaxNode*, SyntaxNode*> constantLists_;  // literal IN lists, built once (owned)
 };
+
+// Frees a row list: every row's value block, then the chain.
+void FreeRowList(SyntaxNode* head);
+
 }  // namespace qx

@@ -247,7 +247,7 @@ extern "C" TESTHOST_API int16_t OGETMEMO(uint32_t hostContext, const char* fileN
         buffer.assign(2 + data.size() + 1, 0);
         std::uint16_t length = static_cast<std::uint16_t>(data.size());
         std::memcpy(buffer.data(), &length, 2);
-        std::memcpy(buffer.data() + 2, data.data(), data.size());
+        if (!data.empty()) std::memcpy(buffer.data() + 2, data.data(), data.size());
         *valueOut = reinterpret_cast<uintptr_t>(buffer.data() + 2);
     } else {
         buffer.assign(OBHOST_MEMO_HEADER_SIZE + data.size(), 0);
@@ -255,7 +255,7 @@ extern "C" TESTHOST_API int16_t OGETMEMO(uint32_t hostContext, const char* fileN
         block->dataLength = static_cast<uint32_t>(data.size());
         block->headerExtra = 0;
         block->dataOffset = OBHOST_MEMO_HEADER_SIZE;
-        std::memcpy(buffer.data() + OBHOST_MEMO_HEADER_SIZE, data.data(), data.size());
+        if (!data.empty()) std::memcpy(buffer.data() + OBHOST_MEMO_HEADER_SIZE, data.data(), data.size());
         *valueOut = reinterpret_cast<uintptr_t>(buffer.data());
     }
     return 0;
