@@ -1,6 +1,8 @@
 // StatementSplitter: a four-state scanner (plain text, inside '...',
 // inside "...", inside a "--" comment).  A doubled quote needs no
-// look-ahead: it closes the literal and opens it again.
+// look-ahead: it closes the literal and opens it again.  Outside literals
+// each run of blanks becomes one space, since the engine matches its
+// two-word keywords ("ORDER BY", "INSERT INTO") with exactly one blank.
 #include "shell/StatementSplitter.h"
 
 #include "shell/TextUtil.h"
@@ -10,6 +12,10 @@ namespace qxsql {
 void StatementSplitter::Append(char c) {
     current_.push_back(c);
     if (!IsBlank(c)) hasContent_ = true;
+}
+
+void StatementSplitter::AppendBlank() {
+    if (!current_.empty() && current_.back() != ' ') current_.push_back(' ');
 }
 
 void StatementSplitter::EndStatement(std::vector<std::string>& out) {
@@ -32,7 +38,7 @@ void StatementSplitter::Feed(std::string_view text, std::vector<std::string>& ou
             case State::Comment:
                 if (c == '\n') {
                     state_ = State::Plain;
-                    current_.push_back('\n');
+                    AppendBlank();
                 }
                 break;
             case State::SingleQuote:
@@ -48,6 +54,8 @@ void StatementSplitter::Feed(std::string_view text, std::vector<std::string>& ou
                     EndStatement(out);
                 } else if (c == '-') {
                     pendingDash_ = true;
+                } else if (IsBlank(c)) {
+                    AppendBlank();
                 } else {
                     Append(c);
                     if (c == '\'') state_ = State::SingleQuote;

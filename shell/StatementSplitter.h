@@ -2,7 +2,8 @@
 // one statement per call.  A statement ends at ";" outside string literals
 // ('...' and "...", a doubled quote standing for one) and outside "--"
 // comments, which run to the end of the line and are dropped from the
-// text.  Text may arrive in pieces of any size (lines at a prompt, a whole
+// text.  Outside literals, every run of blanks (line ends included) is
+// given to the engine as one space.  Text may arrive in pieces of any size (lines at a prompt, a whole
 // file): the splitter keeps the unfinished statement between calls.
 // What a statement means is the engine's business; dot commands are
 // recognised by the script runner, which asks Idle() first.
@@ -17,7 +18,7 @@ namespace qxsql {
 class StatementSplitter {
 public:
     // Reads `text`; appends every statement completed by a ";" to `out`,
-    // without its ";" and trimmed of blanks.  Statements holding only
+    // without its ";", trimmed, blanks outside literals folded.  Statements holding only
     // blanks and comments are dropped.
     void Feed(std::string_view text, std::vector<std::string>& out);
 
@@ -37,6 +38,7 @@ private:
     enum class State { Plain, SingleQuote, DoubleQuote, Comment };
 
     void Append(char c);
+    void AppendBlank();  // one space, unless the text is empty or already ends with one
     void EndStatement(std::vector<std::string>& out);
 
     State state_ = State::Plain;
