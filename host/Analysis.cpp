@@ -1,0 +1,344 @@
+// Analysis: parsing, checking and writing the analysis file (see Analysis.h).
+#include "host/Analysis.h"
+
+#include <cstdlib>
+
+#include "host/FieldTypes.h"
+
+namespace qxhost {
+namespace {
+
+std::string Upper(const std::string& text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::vector<std::string> Tokens(const std::string& line) {
+    std::vector<std::string> tokens;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        std::size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+        if (i > start) tokens.push_back(line.substr(start, i - start));
+    }
+    return tokens;
+}
+
+// Reads a decimal number in [least, most]; false when `text` is not one.
+bool Number(const std::string& text, unsigned long least, unsigned long most, unsigned long& value) {
+    if (text.empty() || text.size() > 9) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    value = std::strtoul(text.c_str(), nullptr, 10);
+    return value >= least && value <= most;
+}
+
+bool KeyModeWord(const std::string& word, KeyMode& mode) {
+    std::string w = Upper(word);
+    if (w == "UNIQUE") mode = KeyMode::Unique;
+    else if (w == "DUPLICATES") mode = KeyMode::Duplicates;
+    else return false;
+    return true;
+}
+
+const char* KeyModeText(KeyMode mode) { return mode == KeyMode::Unique ? "UNIQUE" : "DUPLICATES"; }
+
+// A KEY line waiting for the end of its file block, when all items are known.
+struct PendingKey {
+    KeyDef key;
+    std::vector<std::string> itemNames;
+};
+
+bool ParseItem(const std::vector<std::string>& t, ItemDef& item, std::string& why) {
+    if (t.size() < 3) {
+        why = "ITEM needs a name and a field type";
+        return false;
+    }
+    if (!Analysis::NormalizeName(t[1], Analysis::kMaxItemName, item.name, why)) return false;
+    unsigned long value = 0;
+    if (!Number(t[2], 0, 65535, value) || !FieldTypes::IsKnown(static_cast<std::uint16_t>(value))) {
+        why = "unknown field type '" + t[2] + "'";
+        return false;
+    }
+    item.type = static_cast<std::uint16_t>(value);
+    std::size_t i = 3;
+    if (i < t.size() && Number(t[i], 0, 65535, value)) {
+        item.size = static_cast<std::uint16_t>(value);
+        ++i;
+    } else if (std::uint16_t fixed = FieldTypes::FixedSize(item.type)) {
+        item.size = fixed;
+    } else {
+        why = "field type " + std::to_string(item.type) + " needs a size";
+        return false;
+    }
+    if (!FieldTypes::SizeAllowed(item.type, item.size, why)) return false;
+    for (; i < t.size(); ++i) {
+        std::string word = Upper(t[i]);
+        KeyMode mode;
+        if (word == "ARRAY") {
+            if (i + 1 >= t.size() || !Number(t[i + 1], 1, 32767, value)) {
+                why = "ARRAY needs a count from 1 to 32767";
+                return false;
+            }
+            item.arrayCount = static_cast<std::uint16_t>(value);
+            ++i;
+        } else if (KeyModeWord(word, mode)) {
+            item.key = mode;
+        } else {
+            why = "unexpected '" + t[i] + "' in ITEM";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseKey(const std::vector<std::string>& t, PendingKey& pending, std::string& why) {
+    if (t.size() < 4) {
+        why = "KEY needs a name, UNIQUE or DUPLICATES, and its items";
+        return false;
+    }
+    if (!Analysis::NormalizeName(t[1], Analysis::kMaxItemName, pending.key.name, why)) return false;
+    if (!KeyModeWord(t[2], pending.key.mode)) {
+        why = "expected UNIQUE or DUPLICATES, not '" + t[2] + "'";
+        return false;
+    }
+    for (std::size_t i = 3; i < t.size(); ++i) {
+        std::size_t start = 0;
+        const std::string& list = t[i];
+        while (start <= list.size()) {
+            std::size_t comma = list.find(',', start);
+            if (comma == std::string::npos) comma = list.size();
+            if (comma > start) pending.itemNames.push_back(list.substr(start, comma - start));
+            start = comma + 1;
+        }
+    }
+    if (pending.itemNames.empty()) {
+        why = "KEY names no item";
+        return false;
+    }
+    return true;
+}
+
+// Resolves the pending keys of `file` and checks it; `line` gets the line at fault.
+bool FinishFile(FileDef& file, std::vector<PendingKey>& pendingKeys, std::string& why, int& line) {
+    for (PendingKey& pending : pendingKeys) {
+        for (const std::string& raw : pending.itemNames) {
+            std::string name;
+            if (!Analysis::NormalizeName(raw, Analysis::kMaxItemName, name, why)) {
+                line = pending.key.line;
+                return false;
+            }
+            int index = file.FindItem(name);
+            if (index < 0) {
+                why = "key " + pending.key.name + " names unknown item '" + name + "'";
+                line = pending.key.line;
+                return false;
+            }
+            pending.key.items.push_back(static_cast<std::size_t>(index));
+        }
+        file.keys.push_back(pending.key);
+    }
+    pendingKeys.clear();
+    return Analysis::CheckFile(file, why, line);
+}
+
+}  // namespace
+
+bool Analysis::NormalizeName(const std::string& text, std::size_t maxLength, std::string& out, std::string& why) {
+    if (text.empty() || text.size() > maxLength) {
+        why = "name '" + text + "' must have 1 to " + std::to_string(maxLength) + " characters";
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 128;
+        bool digit = c >= '0' && c <= '9';
+        if (!letter && !(digit && i > 0)) {
+            why = "name '" + text + "' may hold only letters, digits and '_', not starting with a digit";
+            return false;
+        }
+    }
+    out = Upper(text);
+    return true;
+}
+
+bool Analysis::CheckFile(FileDef& file, std::string& why, int& line) {
+    line = file.line;
+    if (file.items.empty()) {
+        why = "file " + file.name + " has no item";
+        return false;
+    }
+    if (file.items.size() + file.keys.size() > 32767) {
+        why = "file " + file.name + " has too many items";
+        return false;
+    }
+    std::uint64_t size = 1;
+    for (std::size_t i = 0; i < file.items.size(); ++i) {
+        const ItemDef& item = file.items[i];
+        line = item.line;
+        for (std::size_t j = 0; j < i; ++j)
+            if (file.items[j].name == item.name) {
+                why = "item " + item.name + " appears twice in file " + file.name;
+                return false;
+            }
+        if (item.key != KeyMode::None && (!FieldTypes::IsKeyable(item.type) || item.arrayCount > 1)) {
+            why = "item " + item.name + " cannot be a key (memo or array)";
+            return false;
+        }
+        if (FieldTypes::IsMemo(item.type) && item.arrayCount > 1) {
+            why = "memo item " + item.name + " cannot be an array";
+            return false;
+        }
+        size += item.Bytes();
+    }
+    line = file.line;
+    if (size > FieldTypes::kMaxRecordSize) {
+        why = "records of file " + file.name + " would take " + std::to_string(size) + " bytes (at most " +
+              std::to_string(FieldTypes::kMaxRecordSize) + ")";
+        return false;
+    }
+    for (std::size_t k = 0; k < file.keys.size(); ++k) {
+        const KeyDef& key = file.keys[k];
+        line = key.line;
+        if (file.FindItem(key.name) >= 0) {
+            why = "key " + key.name + " has the name of an item";
+            return false;
+        }
+        for (std::size_t j = 0; j < k; ++j)
+            if (file.keys[j].name == key.name) {
+                why = "key " + key.name + " appears twice in file " + file.name;
+                return false;
+            }
+        if (key.items.empty()) {
+            why = "key " + key.name + " names no item";
+            return false;
+        }
+        for (std::size_t i = 0; i < key.items.size(); ++i) {
+            const ItemDef& item = file.items.at(key.items[i]);
+            if (!FieldTypes::IsKeyable(item.type) || item.arrayCount > 1) {
+                why = "item " + item.name + " cannot be part of key " + key.name + " (memo or array)";
+                return false;
+            }
+            for (std::size_t j = 0; j < i; ++j)
+                if (key.items[j] == key.items[i]) {
+                    why = "key " + key.name + " names item " + item.name + " twice";
+                    return false;
+                }
+        }
+    }
+    file.Layout();
+    return true;
+}
+
+bool Analysis::Parse(const std::string& text, const std::string& source, std::string& error) {
+    std::vector<FileDef> files;
+    std::vector<PendingKey> pendingKeys;
+    bool sawHeader = false;
+    int lineNumber = 0;
+    std::string why;
+    int faultLine = 0;
+    auto fail = [&](int at) {
+        error = source + " line " + std::to_string(at) + ": " + why;
+        return false;
+    };
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        if (std::size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::string> t = Tokens(line);
+        if (t.empty()) continue;
+        std::string word = Upper(t[0]);
+        if (!sawHeader) {
+            if (word != "ANALYSIS" || t.size() != 2 || t[1] != "1") {
+                why = "expected 'ANALYSIS 1' as the first line";
+                return fail(lineNumber);
+            }
+            sawHeader = true;
+            continue;
+        }
+        if (word == "FILE") {
+            if (!files.empty() && !FinishFile(files.back(), pendingKeys, why, faultLine)) return fail(faultLine);
+            FileDef file;
+            file.line = lineNumber;
+            if (t.size() != 2) {
+                why = "FILE needs exactly one name";
+                return fail(lineNumber);
+            }
+            if (!NormalizeName(t[1], kMaxFileName, file.name, why)) return fail(lineNumber);
+            for (const FileDef& other : files)
+                if (other.name == file.name) {
+                    why = "file " + file.name + " appears twice";
+                    return fail(lineNumber);
+                }
+            files.push_back(std::move(file));
+        } else if (word == "ITEM" || word == "KEY") {
+            if (files.empty()) {
+                why = word + " before any FILE";
+                return fail(lineNumber);
+            }
+            if (word == "ITEM") {
+                ItemDef item;
+                item.line = lineNumber;
+                if (!ParseItem(t, item, why)) return fail(lineNumber);
+                files.back().items.push_back(std::move(item));
+            } else {
+                PendingKey pending;
+                pending.key.line = lineNumber;
+                if (!ParseKey(t, pending, why)) return fail(lineNumber);
+                pendingKeys.push_back(std::move(pending));
+            }
+        } else {
+            why = "unknown keyword '" + t[0] + "' (expected FILE, ITEM or KEY)";
+            return fail(lineNumber);
+        }
+    }
+    if (!sawHeader) {
+        why = "empty analysis: expected 'ANALYSIS 1' as the first line";
+        return fail(lineNumber == 0 ? 1 : lineNumber);
+    }
+    if (!files.empty() && !FinishFile(files.back(), pendingKeys, why, faultLine)) return fail(faultLine);
+    files_ = std::move(files);
+    return true;
+}
+
+std::string Analysis::FormatFile(const FileDef& file) {
+    std::string out = "FILE " + file.name + "\n";
+    for (const ItemDef& item : file.items) {
+        out += "ITEM " + item.name + " " + std::to_string(item.type) + " " + std::to_string(item.size);
+        if (item.arrayCount > 1) out += " ARRAY " + std::to_string(item.arrayCount);
+        if (item.key != KeyMode::None) out += std::string(" ") + KeyModeText(item.key);
+        out += "\n";
+    }
+    for (const KeyDef& key : file.keys) {
+        out += "KEY " + key.name + " " + KeyModeText(key.mode) + " ";
+        for (std::size_t i = 0; i < key.items.size(); ++i) {
+            if (i > 0) out += ",";
+            out += file.items.at(key.items[i]).name;
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+std::string Analysis::Format() const {
+    std::string out = "ANALYSIS 1\n";
+    for (const FileDef& file : files_) out += "\n" + FormatFile(file);
+    return out;
+}
+
+int Analysis::FindFile(const std::string& name) const {
+    std::string upper = Upper(name);
+    for (std::size_t i = 0; i < files_.size(); ++i)
+        if (files_[i].name == upper) return static_cast<int>(i);
+    return -1;
+}
+
+}  // namespace qxhost

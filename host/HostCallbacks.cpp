@@ -1,0 +1,263 @@
+// HostCallbacks: the six functions the SQL engine resolves by name in
+// libobhost32.so, over the databases of the DatabaseRegistry.
+//
+// Each callback finds the database by its host context, the file by name,
+// and leaves its answer in the exchange area it was given: statuses and
+// flags in HostRecordBlock, dictionary answers in DictionaryExchange,
+// refusals in FileDescription.  No exception leaves a callback: a failed
+// allocation becomes a failure status.  Addresses handed back (records,
+// memos) belong to the library and stay valid until the next call that
+// writes to the same file (records) or the next OGETMEMO (memos).
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "host/Database.h"
+#include "host/DatabaseRegistry.h"
+#include "host/FieldTypes.h"
+#include "host/TextCopy.h"
+#include "obhost.h"
+#include "qxhost.h"
+
+#define QXHOST_CALLBACK extern "C" __attribute__((visibility("default")))
+
+using qxhost::Database;
+using qxhost::DatabaseRegistry;
+using qxhost::Table;
+
+namespace {
+
+Table* FindTable(std::uint32_t context, const char* fileName, Database** db = nullptr) {
+    Database* database = DatabaseRegistry::Find(context);
+    if (db) *db = database;
+    return database ? database->FindTable(fileName) : nullptr;
+}
+
+std::string UpperKeyName(const char* keyName, std::size_t capacity) {
+    std::string name(keyName, ::strnlen(keyName, capacity));
+    for (char& c : name)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return name;
+}
+
+void AnswerItem(const Table& table, std::uint16_t index, DictionaryExchange& x) {
+    const qxhost::FileDef& def = table.Def();
+    x.itemSize = 0;
+    x.itemType = 0;
+    x.itemCountInArray = 1;
+    x.keyKind = 0;
+    x.compositeKey = 0;
+    std::memset(x.itemName, 0, sizeof x.itemName);
+    const std::string* name = nullptr;
+    if (index < def.items.size()) {
+        const qxhost::ItemDef& item = def.items[index];
+        x.itemSize = item.size;
+        x.itemType = item.type;
+        x.itemCountInArray = static_cast<std::int16_t>(item.arrayCount);
+        x.keyKind = static_cast<std::uint8_t>(item.key);
+        name = &item.name;
+    } else if (index < def.items.size() + def.keys.size()) {
+        const qxhost::KeyDef& key = def.keys[index - def.items.size()];
+        x.keyKind = static_cast<std::uint8_t>(key.mode);
+        x.compositeKey = 1;
+        name = &key.name;
+    }
+    if (name) std::memcpy(x.itemName, name->data(), name->size());  // at most 10 bytes
+}
+
+}  // namespace
+
+QXHOST_CALLBACK std::int32_t OGETINFOSOBD(std::uint32_t hostContext, std::int32_t operation, void* area) {
+    if (!area) return -1;
+    auto& x = *static_cast<DictionaryExchange*>(area);
+    char name[sizeof x.fileName + 1] = {};
+    std::memcpy(name, x.fileName, sizeof x.fileName);
+    try {
+        Table* table = FindTable(hostContext, name);
+        if (operation == 0) {
+            if (!table) return 0;  // itemCount stays as the engine set it: unknown file
+            const qxhost::FileDef& def = table->Def();
+            x.itemCount = static_cast<std::int16_t>(def.items.size() + def.keys.size());
+            x.fileInfo = static_cast<std::uint16_t>(def.recordSize);
+            return 0;
+        }
+        if (operation == 1) {
+            if (table) {
+                AnswerItem(*table, x.itemIndex, x);
+            } else {
+                std::memset(x.itemName, 0, sizeof x.itemName);
+            }
+            return 0;
+        }
+    } catch (...) {
+        return -1;
+    }
+    return -1;
+}
+
+QXHOST_CALLBACK std::int32_t OLIREENREG(std::uint32_t hostContext, const char* fileName, std::int32_t recordNumber,
+                                        void* exchange) {
+    if (!exchange) return -1;
+    auto& b = *static_cast<HostRecordBlock*>(exchange);
+    b.outOfFile = 0;
+    b.found = 0;
+    Table* table = FindTable(hostContext, fileName);
+    if (!table) {
+        b.status = QXHOST_STATUS_UNKNOWN;
+        return QXHOST_STATUS_UNKNOWN;
+    }
+    Table::ReadResult r;
+    char command = b.command;
+    if (command == 'L' || command == 'l') {
+        table->ReadNumber(recordNumber, r);
+    } else if (command == 'P' || command == 'p' || command == 'S' || command == 's') {
+        try {
+            table->ReadKeyed(command == 'P' || command == 'p', UpperKeyName(b.keyName, sizeof b.keyName), r);
+        } catch (...) {
+            r = Table::ReadResult();
+            r.status = QXHOST_STATUS_IO;
+        }
+    } else {
+        r.status = QXHOST_STATUS_REQUEST;
+    }
+    b.status = r.status;
+    b.outOfFile = r.outOfFile ? 1 : 0;
+    b.found = r.found ? 1 : 0;
+    if (r.record) {
+        b.recordLength = static_cast<std::int16_t>(table->Def().recordSize);
+        b.recordAddress = reinterpret_cast<std::uintptr_t>(r.record);
+        b.recordNumber = r.number;
+    }
+    return r.status;
+}
+
+QXHOST_CALLBACK std::int32_t OECRIREENREG(std::uint32_t hostContext, const char* fileName, std::int32_t recordNumber,
+                                          void* exchange) {
+    if (!exchange) return -1;
+    auto& b = *static_cast<HostRecordBlock*>(exchange);
+    b.duplicate = 0;
+    Database* db = nullptr;
+    Table* table = FindTable(hostContext, fileName, &db);
+    if (db) {
+        db->lastWrittenTable = nullptr;
+        db->lastWrittenRecord = 0;
+    }
+    if (!table) {
+        b.status = QXHOST_STATUS_UNKNOWN;
+        return QXHOST_STATUS_UNKNOWN;
+    }
+    std::int16_t status = QXHOST_STATUS_REQUEST;
+    bool duplicate = false;
+    std::string error;
+    try {
+        const auto* data = reinterpret_cast<const unsigned char*>(static_cast<std::uintptr_t>(b.recordAddress));
+        std::int16_t length = b.recordLength;
+        std::uint32_t written = 0;
+        if (recordNumber == 0 && length > 0) {
+            status = table->Add(data, static_cast<std::uint32_t>(length), written, duplicate, error);
+        } else if (recordNumber > 0 && length > 0) {
+            written = static_cast<std::uint32_t>(recordNumber);
+            status = table->Rewrite(written, data, static_cast<std::uint32_t>(length), duplicate, error);
+        } else if (recordNumber == -1) {
+            status = table->DeleteLastRead(error);
+        }
+        if (status == QXHOST_STATUS_OK && written != 0) {
+            db->lastWrittenTable = table;
+            db->lastWrittenRecord = written;
+            b.recordNumber = written;
+        }
+    } catch (...) {
+        status = QXHOST_STATUS_IO;
+    }
+    b.status = status;
+    b.duplicate = duplicate ? 1 : 0;
+    return status;
+}
+
+QXHOST_CALLBACK std::int32_t OECRIREMEMO(std::uint32_t hostContext, std::uint32_t length, void* exchange) {
+    if (!exchange) return -1;
+    auto& b = *static_cast<HostRecordBlock*>(exchange);
+    // A failure stays in `status` until the next record write, so that the engine, which
+    // tests it after the last memo, sees a failure of any memo (or of the record itself).
+    Database* db = DatabaseRegistry::Find(hostContext);
+    std::int16_t status = QXHOST_STATUS_MEMO;
+    if (db && db->lastWrittenTable) {
+        const auto* data = reinterpret_cast<const unsigned char*>(static_cast<std::uintptr_t>(b.memoAddress));
+        std::string error;
+        try {
+            status = db->lastWrittenTable->WriteMemo(db->lastWrittenRecord, b.memoNumber, data, data ? length : 0,
+                                                     error);
+        } catch (...) {
+            status = QXHOST_STATUS_IO;
+        }
+    }
+    if (status != QXHOST_STATUS_OK && b.status == QXHOST_STATUS_OK) b.status = status;
+    return status;
+}
+
+QXHOST_CALLBACK std::int16_t OGETMEMO(std::uint32_t hostContext, const char* fileName, std::uint32_t memoReference,
+                                      std::int32_t kind, std::uintptr_t* valueOut) {
+    if (!valueOut) return QXHOST_STATUS_REQUEST;
+    *valueOut = 0;
+    Database* db = nullptr;
+    Table* table = FindTable(hostContext, fileName, &db);
+    if (!table) return QXHOST_STATUS_UNKNOWN;
+    if (memoReference == 0 || (kind != qxhost::FieldTypes::kTextMemo && kind != qxhost::FieldTypes::kBinaryMemo))
+        return QXHOST_STATUS_REQUEST;
+    try {
+        std::uint16_t stored = 0;
+        std::vector<unsigned char> data;
+        if (!table->ReadMemo(memoReference, stored, data)) return QXHOST_STATUS_MEMO;
+        std::vector<unsigned char>& out = db->memoBuffer;
+        // A binary memo is stored as a whole memo value block; its data starts after the header.
+        std::size_t dataStart = 0;
+        MemoValueBlock header;
+        if (stored == qxhost::FieldTypes::kBinaryMemo && data.size() >= sizeof header) {
+            std::memcpy(&header, data.data(), sizeof header);
+            dataStart = OBHOST_MEMO_HEADER_SIZE + header.headerExtra;
+            if (dataStart > data.size()) dataStart = data.size();
+        }
+        if (kind == qxhost::FieldTypes::kTextMemo) {
+            std::size_t length = data.size() - dataStart;
+            if (length > 0xFFFF) length = 0xFFFF;
+            auto length16 = static_cast<std::uint16_t>(length);
+            out.assign(2 + length + 1, 0);
+            std::memcpy(out.data(), &length16, 2);
+            if (length > 0) std::memcpy(out.data() + 2, data.data() + dataStart, length);
+            *valueOut = reinterpret_cast<std::uintptr_t>(out.data() + 2);
+        } else {
+            if (stored == qxhost::FieldTypes::kBinaryMemo) {
+                out = std::move(data);
+            } else {
+                std::memset(&header, 0, sizeof header);
+                header.dataOffset = OBHOST_MEMO_HEADER_SIZE;
+                header.dataLength = static_cast<std::uint32_t>(data.size());
+                out.assign(OBHOST_MEMO_HEADER_SIZE, 0);
+                std::memcpy(out.data(), &header, sizeof header);
+                out.insert(out.end(), data.begin(), data.end());
+            }
+            *valueOut = reinterpret_cast<std::uintptr_t>(out.data());
+        }
+    } catch (...) {
+        return QXHOST_STATUS_IO;
+    }
+    return 0;
+}
+
+QXHOST_CALLBACK std::int32_t OBECRITFICHIER(std::uint32_t hostContext, std::int32_t operation, void* description) {
+    if (!description) return -1;
+    auto& d = *static_cast<FileDescription*>(description);
+    std::string message;
+    std::int16_t result = 1;
+    try {
+        Database* db = DatabaseRegistry::Find(hostContext);
+        if (!db) message = "Unknown database context " + std::to_string(hostContext);
+        else result = db->Schema().Apply(*db, operation, d, message);
+    } catch (...) {
+        result = 2;
+        message = "Out of memory";
+    }
+    d.result = result;
+    if (result > 0) qxhost::CopyText(d.message, sizeof d.message, message);
+    return result;
+}

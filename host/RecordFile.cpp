@@ -1,0 +1,218 @@
+// RecordFile: mapped reads, journaled writes and recovery at open (see RecordFile.h).
+#include "host/RecordFile.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "host/Crc32.h"
+#include "host/IoUtil.h"
+
+namespace qxhost {
+namespace {
+
+constexpr std::uint64_t kMinMap = 1u << 20;
+
+void PutU32(unsigned char* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
+void PutU64(unsigned char* p, std::uint64_t v) { std::memcpy(p, &v, 8); }
+std::uint32_t GetU32(const unsigned char* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+std::uint64_t GetU64(const unsigned char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+}  // namespace
+
+RecordFile::~RecordFile() { Close(); }
+
+void RecordFile::Close() {
+    if (map_) ::munmap(map_, mapSize_);
+    map_ = nullptr;
+    mapSize_ = 0;
+    if (fd_ >= 0) ::close(fd_);
+    if (journalFd_ >= 0) ::close(journalFd_);
+    fd_ = journalFd_ = -1;
+    count_ = 0;
+}
+
+bool RecordFile::Create(const std::string& dataPath, const std::string& journalPath, std::uint32_t recordSize,
+                        std::string& error) {
+    std::string header(kHeaderSize, '\0');
+    auto* h = reinterpret_cast<unsigned char*>(header.data());
+    std::memcpy(h, kMagic, 8);
+    PutU32(h + 8, kVersion);
+    PutU32(h + 12, recordSize);
+    PutU32(h + 16, kHeaderSize);
+    // The empty journal first: a stale entry must never be replayed onto the new file.
+    return IoUtil::ReplaceFile(journalPath, std::string(), false, error) &&
+           IoUtil::ReplaceFile(dataPath, header, true, error);
+}
+
+bool RecordFile::Open(const std::string& dataPath, const std::string& journalPath, std::uint32_t recordSize,
+                      std::string& error) {
+    Close();
+    path_ = dataPath;
+    recordSize_ = recordSize;
+    fd_ = ::open(dataPath.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0) {
+        error = IoUtil::ErrnoText("cannot open", dataPath);
+        return false;
+    }
+    journalFd_ = ::open(journalPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (journalFd_ < 0) {
+        error = IoUtil::ErrnoText("cannot open", journalPath);
+        Close();
+        return false;
+    }
+    unsigned char header[20];
+    if (IoUtil::ReadAt(fd_, header, sizeof header, 0) != static_cast<long long>(sizeof header) ||
+        std::memcmp(header, kMagic, 8) != 0 || GetU32(header + 8) != kVersion ||
+        GetU32(header + 16) != kHeaderSize) {
+        error = "'" + dataPath + "' is not a QX record file";
+        Close();
+        return false;
+    }
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) {
+        error = IoUtil::ErrnoText("cannot examine", dataPath);
+        Close();
+        return false;
+    }
+    if (GetU32(header + 12) != recordSize) {
+        if (static_cast<std::uint64_t>(st.st_size) > kHeaderSize) {
+            error = "records of '" + dataPath + "' have " + std::to_string(GetU32(header + 12)) +
+                    " bytes but the analysis describes " + std::to_string(recordSize);
+            Close();
+            return false;
+        }
+        PutU32(header + 12, recordSize);  // empty file: follow the analysis
+        if (!IoUtil::WriteAt(fd_, header, sizeof header, 0)) {
+            error = IoUtil::ErrnoText("cannot write", dataPath);
+            Close();
+            return false;
+        }
+    }
+    if (!ReplayJournal(error)) {
+        Close();
+        return false;
+    }
+    if (::fstat(fd_, &st) != 0) {
+        error = IoUtil::ErrnoText("cannot examine", dataPath);
+        Close();
+        return false;
+    }
+    std::uint64_t body = static_cast<std::uint64_t>(st.st_size) - kHeaderSize;
+    if (body / recordSize_ > 0x7FFFFFFF) {
+        error = "'" + dataPath + "' holds too many records";
+        Close();
+        return false;
+    }
+    count_ = static_cast<std::uint32_t>(body / recordSize_);
+    if (body % recordSize_ != 0 &&
+        ::ftruncate(fd_, static_cast<off_t>(kHeaderSize + std::uint64_t(count_) * recordSize_)) != 0) {
+        error = IoUtil::ErrnoText("cannot cut the partial record of", dataPath);
+        Close();
+        return false;
+    }
+    if (!Remap(error)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool RecordFile::ReplayJournal(std::string& error) {
+    unsigned char head[kJournalHeader];
+    long long n = IoUtil::ReadAt(journalFd_, head, sizeof head, 0);
+    if (n < 0) {
+        error = IoUtil::ErrnoText("cannot read the journal of", path_);
+        return false;
+    }
+    if (n < static_cast<long long>(sizeof head) || GetU32(head) != kJournalMagic) return true;  // nothing whole
+    std::uint32_t length = GetU32(head + 4);
+    std::uint64_t offset = GetU64(head + 8);
+    if (length == 0 || length > recordSize_ || offset < kHeaderSize) return true;
+    std::uint64_t first = (offset - kHeaderSize) / recordSize_;
+    std::uint64_t last = (offset + length - 1 - kHeaderSize) / recordSize_;
+    if (first != last) return true;  // never written that way: not an entry of ours
+    std::vector<unsigned char> data(length);
+    if (IoUtil::ReadAt(journalFd_, data.data(), length, kJournalHeader) != static_cast<long long>(length))
+        return true;  // torn entry: the record file was not touched
+    std::uint32_t crc = Crc32(head, 16);
+    crc = Crc32(data.data(), length, crc);
+    if (crc != GetU32(head + 16)) return true;
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) {
+        error = IoUtil::ErrnoText("cannot examine", path_);
+        return false;
+    }
+    // The entry may only touch an existing record or the one being added after them.
+    std::uint64_t records = (static_cast<std::uint64_t>(st.st_size) - kHeaderSize) / recordSize_;
+    if (first > records) return true;
+    if (!IoUtil::WriteAt(fd_, data.data(), length, offset)) {
+        error = IoUtil::ErrnoText("cannot recover", path_);
+        return false;
+    }
+    return true;
+}
+
+bool RecordFile::Remap(std::string& error) {
+    std::uint64_t needed = kHeaderSize + std::uint64_t(count_) * recordSize_;
+    if (map_ && needed <= mapSize_) return true;
+    std::uint64_t size = mapSize_ ? mapSize_ : kMinMap;
+    while (size < needed) size *= 2;
+    // Mapping past the end of the file is allowed; only pages that hold records are touched.
+    void* p = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd_, 0);
+    if (p == MAP_FAILED) {
+        error = IoUtil::ErrnoText("cannot map", path_);
+        return false;  // the old map stays
+    }
+    if (map_) ::munmap(map_, mapSize_);
+    map_ = static_cast<unsigned char*>(p);
+    mapSize_ = size;
+    return true;
+}
+
+bool RecordFile::Write(std::uint32_t n, std::uint32_t offsetInRecord, const unsigned char* data,
+                       std::uint32_t length, std::string& error) {
+    if (n < 1 || n > count_ + 1 || length == 0 || offsetInRecord + length > recordSize_ ||
+        (n == count_ + 1 && (offsetInRecord != 0 || length != recordSize_))) {
+        error = "bad record write";
+        return false;
+    }
+    std::uint64_t offset = kHeaderSize + std::uint64_t(n - 1) * recordSize_ + offsetInRecord;
+    entry_.resize(kJournalHeader + length);
+    PutU32(entry_.data(), kJournalMagic);
+    PutU32(entry_.data() + 4, length);
+    PutU64(entry_.data() + 8, offset);
+    std::memcpy(entry_.data() + kJournalHeader, data, length);
+    std::uint32_t crc = Crc32(entry_.data(), 16);
+    crc = Crc32(data, length, crc);
+    PutU32(entry_.data() + 16, crc);
+    if (!IoUtil::WriteAt(journalFd_, entry_.data(), entry_.size(), 0)) {
+        error = IoUtil::ErrnoText("cannot write the journal of", path_);
+        return false;
+    }
+    if (!IoUtil::WriteAt(fd_, data, length, offset)) {
+        error = IoUtil::ErrnoText("cannot write", path_);
+        return false;
+    }
+    if (n == count_ + 1) {
+        ++count_;
+        if (!Remap(error)) {
+            --count_;  // written, but out of reach of the map until the file is opened again
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace qxhost

@@ -1,0 +1,52 @@
+// SchemaEditor: the file and key descriptions that OBECRITFICHIER builds
+// operation by operation, and their creation.
+//
+// Operation 0 begins a new file, 1 adds one of its items, 2 describes a key
+// on an existing file, 3 creates what was described: the file's record (and
+// memo) files, or the key's index, and then the analysis file, replaced as
+// a whole.  A refusal gives a result above 0 and a message; a refused
+// description is dropped.  The item kind letters of operation 1 map to
+// field types as follows (size: the item's size in the area):
+//
+//   A date 98 (size 9, YYYYMMDD)   L 32-bit integer 5    H time 99
+//   E 16-bit integer 3             S 4-byte real 7       D 8-byte real 9
+//   C 8-bit integer 1              T text 15 of size+1 (holds `size` characters; size 0: 1)
+//   X and any other letter: refused
+//
+// A key whose only item has the key's own name makes that item a key; any
+// other key is a composite key (KEY line of the analysis).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/FileDef.h"
+#include "obhost.h"
+
+namespace qxhost {
+
+class Database;
+
+class SchemaEditor {
+public:
+    // Carries out operation `operation`; returns 0, or a result above 0 with `message` set.
+    std::int16_t Apply(Database& db, std::int32_t operation, const FileDescription& area, std::string& message);
+
+private:
+    enum class Mode { None, File, Key };
+
+    std::int16_t BeginFile(Database& db, const FileDescription& area, std::string& message);
+    std::int16_t AddItem(const FileDescription& area, std::string& message);
+    std::int16_t DescribeKey(Database& db, const FileDescription& area, std::string& message);
+    std::int16_t Create(Database& db, std::string& message);
+
+    Mode mode_ = Mode::None;
+    FileDef file_;                      // Mode::File: the file being described
+    std::size_t keyFile_ = 0;           // Mode::Key: index of the file in the analysis
+    std::string keyName_;
+    KeyMode keyMode_ = KeyMode::Unique;
+    std::vector<std::size_t> keyItems_;
+};
+
+}  // namespace qxhost

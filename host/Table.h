@@ -1,0 +1,106 @@
+// Table: one open file of a database: its definition, records, memos,
+// key indexes, and the reading position of the commands "P" and "S".
+//
+// Reads deliver the address of the record inside the record file's map
+// (valid until the next write to this table).  Writes keep every key index
+// in step and refuse a value twice in a unique key.  Memo slots of a record
+// belong to the file engine: a record write keeps the memo references the
+// record had (a new record has none) whatever the engine's buffer holds
+// there, and only WriteMemo changes them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/FileDef.h"
+#include "host/KeyIndex.h"
+#include "host/MemoFile.h"
+#include "host/RecordFile.h"
+#include "qxhost.h"
+
+namespace qxhost {
+
+class Table {
+public:
+    // What a read delivers.
+    struct ReadResult {
+        std::int16_t status = 0;
+        bool outOfFile = false;
+        bool found = false;
+        std::uint32_t number = 0;
+        const unsigned char* record = nullptr;
+    };
+
+    // Opens the files of `def` in `directory`, making those that are missing, and builds
+    // the key indexes.  `fresh` makes new empty files even when files are there.
+    bool Open(const std::string& directory, const FileDef& def, bool fresh, std::string& error);
+
+    const FileDef& Def() const { return def_; }
+    const RecordFile& Records() const { return records_; }
+
+    // Command "L": record n, a deleted number (neither flag), or the end of the file.
+    void ReadNumber(std::int32_t n, ReadResult& out) {
+        if (n < 1) {
+            out.status = QXHOST_STATUS_REQUEST;
+            return;
+        }
+        std::uint32_t number = static_cast<std::uint32_t>(n);
+        lastRead_ = 0;  // a read that delivers nothing leaves nothing to delete
+        if (number > records_.Count()) {
+            out.outOfFile = true;
+            return;
+        }
+        const unsigned char* record = records_.Record(number);
+        if (record[0] != RecordFile::kLive) return;
+        out.found = true;
+        out.number = number;
+        out.record = record;
+        lastRead_ = number;
+    }
+    // Commands "P" (first) and "S" (next) in the order of the key named `keyName`
+    // (an empty name: record number order).
+    void ReadKeyed(bool first, const std::string& keyName, ReadResult& out);
+
+    // Record writes: the statuses of qxhost.h; `duplicate` is set on a unique key refusal.
+    std::int16_t Add(const unsigned char* data, std::uint32_t length, std::uint32_t& number, bool& duplicate,
+                     std::string& error);
+    std::int16_t Rewrite(std::uint32_t number, const unsigned char* data, std::uint32_t length, bool& duplicate,
+                         std::string& error);
+    std::int16_t DeleteLastRead(std::string& error);
+    // Stores memo `memoNumber` (from 1 among the memo items) of record `number`.
+    std::int16_t WriteMemo(std::uint32_t number, std::uint16_t memoNumber, const unsigned char* data,
+                           std::uint32_t length, std::string& error);
+    bool ReadMemo(std::uint32_t reference, std::uint16_t& kind, std::vector<unsigned char>& data) const {
+        return memos_.Read(reference, kind, data);
+    }
+
+    // Checks that a key over the items `items` could be created (for a unique key: no value
+    // twice in the records); on success the new index is kept for CommitKey.
+    bool PrepareKey(const std::string& name, KeyMode mode, const std::vector<std::size_t>& items,
+                    std::string& error);
+    // Makes the prepared key part of the table, with `def` the file's new definition.
+    void CommitKey(const FileDef& def);
+
+private:
+    void BuildImage(const unsigned char* data, std::uint32_t length, const unsigned char* memoSource);
+    std::unique_ptr<KeyIndex> MakeIndex(const std::string& name, KeyMode mode,
+                                        const std::vector<std::size_t>& items) const;
+    int FindKey(const std::string& name) const;
+
+    FileDef def_;
+    RecordFile records_;
+    MemoFile memos_;
+    std::vector<std::unique_ptr<KeyIndex>> keys_;   // item keys in item order, then composite keys
+    std::unique_ptr<KeyIndex> preparedKey_;         // between PrepareKey and CommitKey
+    std::vector<std::size_t> memoItems_;            // item indexes of the memo items, in item order
+    std::vector<unsigned char> image_;              // record being written
+    std::vector<std::string> newKeys_, oldKeys_;    // key bytes during a write
+    std::uint32_t lastRead_ = 0;                    // record of the last successful read
+    int cursorKey_ = -1;                            // key of the last P/S read (-2: record order)
+    std::string cursorBytes_;                       // its key bytes
+    std::uint32_t cursorRecord_ = 0;                // and record number
+};
+
+}  // namespace qxhost

@@ -1,0 +1,57 @@
+/*
+ * qxhost.h - the QX file engine's own C interface (libobhost32.so).
+ *
+ * libobhost32.so is the host runtime the SQL engine talks to: it exports the
+ * six callbacks of obhost.h over a real file database, and the calls below,
+ * with which a program (the shell, a test) opens a database directory and
+ * gets the host context number to pass to QXSQLExecReq.  Several databases
+ * may be open at once, each under its own context number.  A database is
+ * open for writing by one process at a time; a second opener is refused.
+ *
+ * Threads: like the engine, the library is called from one thread at a time.
+ * The on-disk format and the analysis syntax are described in host/README.md.
+ */
+#ifndef QXHOST_H
+#define QXHOST_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define QXHOST_API __attribute__((visibility("default")))
+
+/* Statuses the callbacks leave in HostRecordBlock.status (0: success).
+   The engine treats 3 and above as failures. */
+#define QXHOST_STATUS_OK 0
+#define QXHOST_STATUS_UNKNOWN 3    /* unknown host context, file or key */
+#define QXHOST_STATUS_IO 4         /* the file system refused a read or write */
+#define QXHOST_STATUS_REQUEST 5    /* malformed request: command, length, record number */
+#define QXHOST_STATUS_DUPLICATE 6  /* a unique key would hold a value twice (duplicate set) */
+#define QXHOST_STATUS_NO_RECORD 7  /* rewrite or delete of a record that is not live */
+#define QXHOST_STATUS_MEMO 8       /* memo write without a record just written, or bad memo */
+
+/* Opens (create != 0: creates when missing, with an empty analysis) the database in
+   directory `path`.  Returns the host context number (1..65535) to pass to QXSQLExecReq,
+   or 0 with a message in `error` (NUL-terminated, cut to errorSize). */
+QXHOST_API uint16_t QXHostOpen(const char* path, int create, char* error, size_t errorSize);
+/* Closes an open database: 0 ok, -1 unknown context. */
+QXHOST_API int QXHostClose(uint16_t context);
+
+/* Analysis introspection.  QXHostTableCount: number of files, -1 unknown context.
+   QXHostTableName: name of file `index` (from 0, analysis order); 0 ok, -1 unknown
+   context or index, -2 `out` too small (it then holds what fits). */
+QXHOST_API int QXHostTableCount(uint16_t context);
+QXHOST_API int QXHostTableName(uint16_t context, int index, char* out, size_t outSize);
+/* The analysis text of one table (NULL: the whole analysis), in the analysis file's own
+   syntax.  0 ok, -1 unknown context or table, -2 `out` too small (it then holds the
+   text cut at a line end, NUL-terminated). */
+QXHOST_API int QXHostDescribe(uint16_t context, const char* table, char* out, size_t outSize);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QXHOST_H */

@@ -1,0 +1,145 @@
+// Analysis file: parsing, layout, refusals with their line numbers, and the
+// written form read back.
+#include <gtest/gtest.h>
+
+#include "host/Analysis.h"
+#include "tests/host/HostTestSupport.h"
+
+namespace {
+
+using qxhost::Analysis;
+
+const char* kSample =
+    "# customers and their orders\n"
+    "ANALYSIS 1\n"
+    "\n"
+    "FILE customer\n"
+    "ITEM num     5        UNIQUE   # the customer number\n"
+    "ITEM name    15 31    DUPLICATES\n"
+    "ITEM scores  3  2     ARRAY 3\n"
+    "ITEM born    98 9\n"
+    "ITEM notes   12\n"
+    "KEY  byname  UNIQUE   name,num\n"
+    "FILE ORDERS\r\n"
+    "ITEM NUM 6 UNIQUE\r\n";
+
+TEST(AnalysisTest, ParsesItemsKeysAndLayout) {
+    Analysis a;
+    std::string error;
+    ASSERT_TRUE(a.Parse(kSample, "analysis.qxa", error)) << error;
+    ASSERT_EQ(a.Files().size(), 2u);
+    const qxhost::FileDef& c = a.Files()[0];
+    EXPECT_EQ(c.name, "CUSTOMER");
+    ASSERT_EQ(c.items.size(), 5u);
+    EXPECT_EQ(c.items[0].name, "NUM");
+    EXPECT_EQ(c.items[0].size, 4);  // fixed size given by the type
+    EXPECT_EQ(c.items[0].key, qxhost::KeyMode::Unique);
+    EXPECT_EQ(c.items[1].key, qxhost::KeyMode::Duplicates);
+    // Offsets from 1, arrays counted whole: 1, 5, 36, 42, 51; record 1 + 4 + 31 + 6 + 9 + 4.
+    std::vector<int> offsets;
+    for (const auto& item : c.items) offsets.push_back(item.offset);
+    EXPECT_EQ(offsets, (std::vector<int>{1, 5, 36, 42, 51}));
+    EXPECT_EQ(c.recordSize, 55u);
+    ASSERT_EQ(c.keys.size(), 1u);
+    EXPECT_EQ(c.keys[0].name, "BYNAME");
+    EXPECT_EQ(c.keys[0].items, (std::vector<std::size_t>{1, 0}));
+    EXPECT_EQ(a.FindFile("orders"), 1);
+}
+
+TEST(AnalysisTest, FormatReadsBackTheSame) {
+    Analysis a, b;
+    std::string error;
+    ASSERT_TRUE(a.Parse(kSample, "x", error)) << error;
+    std::string text = a.Format();
+    ASSERT_TRUE(b.Parse(text, "x", error)) << error << "\n" << text;
+    EXPECT_EQ(b.Format(), text);
+    EXPECT_NE(text.find("ITEM SCORES 3 2 ARRAY 3\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("KEY BYNAME UNIQUE NAME,NUM\n"), std::string::npos) << text;
+}
+
+struct BadCase {
+    const char* text;
+    const char* expected;  // "line N: ..." fragment
+};
+
+TEST(AnalysisTest, RefusesMalformedTextNamingTheLine) {
+    const BadCase cases[] = {
+        {"", "line 1: empty analysis"},
+        {"FILE A\n", "line 1: expected 'ANALYSIS 1'"},
+        {"ANALYSIS 2\n", "line 1: expected 'ANALYSIS 1'"},
+        {"ANALYSIS 1\nITEM A 5\n", "line 2: ITEM before any FILE"},
+        {"ANALYSIS 1\nFILE TOOLONGNAME\n", "line 2: name 'TOOLONGNAME' must have 1 to 8"},
+        {"ANALYSIS 1\nFILE 9A\nITEM A 5\n", "line 2: name '9A' may hold only"},
+        {"ANALYSIS 1\nFILE A\nITEM X 23 4\n", "line 3: unknown field type '23'"},
+        {"ANALYSIS 1\nFILE A\nITEM X 5 3\n", "line 3: type 5 has size 4"},
+        {"ANALYSIS 1\nFILE A\nITEM X 13\n", "line 3: field type 13 needs a size"},
+        {"ANALYSIS 1\nFILE A\nITEM X 98 8\n", "line 3: a date (98) has size 9"},
+        {"ANALYSIS 1\nFILE A\nITEM X 15 1\n", "line 3: type 15 needs a size from 2"},
+        {"ANALYSIS 1\nFILE A\nITEM X 5 ARRAY\n", "line 3: ARRAY needs a count"},
+        {"ANALYSIS 1\nFILE A\nITEM X 5 PRIMARY\n", "line 3: unexpected 'PRIMARY'"},
+        {"ANALYSIS 1\nFILE A\nITEM X 5\nITEM X 6\n", "line 4: item X appears twice"},
+        {"ANALYSIS 1\nFILE A\nITEM X 12 UNIQUE\n", "line 3: item X cannot be a key"},
+        {"ANALYSIS 1\nFILE A\nITEM X 5 ARRAY 2 UNIQUE\n", "line 3: item X cannot be a key"},
+        {"ANALYSIS 1\nFILE A\nITEM M 22 ARRAY 2\n", "line 3: memo item M cannot be an array"},
+        {"ANALYSIS 1\nFILE A\n\nFILE B\nITEM X 5\n", "line 2: file A has no item"},
+        {"ANALYSIS 1\nFILE A\nITEM X 5\nFILE a\n", "line 4: file A appears twice"},
+        {"ANALYSIS 1\nFILE A\nITEM X 5\nKEY K UNIQUE Y\n", "line 4: key K names unknown item 'Y'"},
+        {"ANALYSIS 1\nFILE A\nKEY K SOMETIMES X\nITEM X 5\n", "line 3: expected UNIQUE or DUPLICATES"},
+        {"ANALYSIS 1\nFILE A\nITEM X 5\nKEY X UNIQUE X\n", "line 4: key X has the name of an item"},
+        {"ANALYSIS 1\nFILE A\nITEM X 5\nKEY K UNIQUE X,X\n", "line 4: key K names item X twice"},
+        {"ANALYSIS 1\nFILE A\nITEM X 5\nITEM Y 5\nKEY K UNIQUE X\nKEY K DUPLICATES Y\n", "line 6: key K appears twice"},
+        {"ANALYSIS 1\nFILE A\nITEM M 12\nKEY K UNIQUE M\n", "line 4: item M cannot be part of key K"},
+        {"ANALYSIS 1\nFILE A\nITEM X 13 20000\nITEM Y 13 20000\n", "line 2: records of file A would take 40001"},
+        {"ANALYSIS 1\nFILE A\nITEM X 5\nINDEX K X\n", "line 4: unknown keyword 'INDEX'"},
+    };
+    for (const BadCase& c : cases) {
+        Analysis a;
+        std::string error;
+        EXPECT_FALSE(a.Parse(c.text, "db/analysis.qxa", error)) << c.text;
+        EXPECT_NE(error.find(c.expected), std::string::npos) << "text:\n" << c.text << "error: " << error;
+        EXPECT_EQ(error.rfind("db/analysis.qxa line ", 0), 0u) << error;
+    }
+}
+
+class AnalysisOpenTest : public hosttest::HostFixture {};
+
+TEST_F(AnalysisOpenTest, OpenRefusesABadAnalysisWithItsLine) {
+    EXPECT_EQ(OpenWith("ANALYSIS 1\nFILE A\nITEM X 5\nITEM Y 77\n"), 0);
+    EXPECT_NE(lastError_.find("analysis.qxa line 4: unknown field type '77'"), std::string::npos) << lastError_;
+}
+
+TEST_F(AnalysisOpenTest, CreateMakesAnEmptyDatabaseAndPlainOpenNeedsOne) {
+    std::string path = dir_ + "/new/db";
+    EXPECT_EQ(Open(path, 0), 0);
+    EXPECT_NE(lastError_.find("no database directory"), std::string::npos) << lastError_;
+    std::uint16_t c = Open(path, 1);
+    ASSERT_NE(c, 0) << lastError_;
+    EXPECT_EQ(QXHostTableCount(c), 0);
+    EXPECT_EQ(hosttest::ReadText(path + "/analysis.qxa"), "ANALYSIS 1\n");
+    Close(c);
+    EXPECT_EQ(Open(dir_, 0), 0);  // a directory without an analysis
+    EXPECT_NE(lastError_.find("not a QX database"), std::string::npos) << lastError_;
+}
+
+TEST_F(AnalysisOpenTest, IntrospectionCalls) {
+    std::uint16_t c = OpenWith(kSample);
+    ASSERT_NE(c, 0) << lastError_;
+    EXPECT_EQ(QXHostTableCount(c), 2);
+    char name[16];
+    EXPECT_EQ(QXHostTableName(c, 1, name, sizeof name), 0);
+    EXPECT_STREQ(name, "ORDERS");
+    EXPECT_EQ(QXHostTableName(c, 2, name, sizeof name), -1);
+    EXPECT_EQ(QXHostTableName(c, 0, name, 4), -2);
+    EXPECT_STREQ(name, "CUS");
+    EXPECT_EQ(Describe("orders"), "FILE ORDERS\nITEM NUM 6 4 UNIQUE\n");
+    EXPECT_EQ(Describe("NOPE"), "<none>");
+    EXPECT_EQ(Describe().rfind("ANALYSIS 1\n\nFILE CUSTOMER\n", 0), 0u);
+    char small[40];
+    EXPECT_EQ(QXHostDescribe(c, nullptr, small, sizeof small), -2);
+    EXPECT_STREQ(small, "ANALYSIS 1\n\nFILE CUSTOMER\n");  // whole lines only
+    EXPECT_EQ(QXHostTableCount(9999), -1);
+    EXPECT_EQ(QXHostDescribe(9999, nullptr, small, sizeof small), -1);
+    EXPECT_EQ(QXHostClose(9999), -1);
+}
+
+}  // namespace
