@@ -108,6 +108,8 @@ TEST_F(RecordTest, AddReadRewriteDeleteByNumber) {
     // A new record takes the next number, never a deleted one.
     ASSERT_EQ(Write("T", 0, Rec(4, "N4")), 0);
     EXPECT_EQ(+block_.recordNumber, 4u);
+    // Three adds, a rewrite, a delete and this add succeeded; refusals do not count.
+    EXPECT_EQ(QXHostChangeCount(ctx_), 6u);
 
     Reopen();
     EXPECT_EQ(hosttest::Get<std::int32_t>(Read("T", 'L', 1).record, 1), 1);
