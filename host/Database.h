@@ -49,6 +49,7 @@ public:
     // The record whose memos OECRIREMEMO writes: set by a successful add or rewrite.
     Table* lastWrittenTable = nullptr;
     std::uint32_t lastWrittenRecord = 0;
+    std::uint32_t changeCount = 0;  // records added, rewritten or deleted since open
     // Holds the memo last delivered by OGETMEMO, until the next OGETMEMO call.
     std::vector<unsigned char> memoBuffer;
 

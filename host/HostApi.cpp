@@ -34,6 +34,11 @@ uint16_t QXHostOpen(const char* path, int create, char* error, size_t errorSize)
 
 int QXHostClose(uint16_t context) { return DatabaseRegistry::Remove(context) ? 0 : -1; }
 
+uint32_t QXHostChangeCount(uint16_t context) {
+    Database* db = DatabaseRegistry::Find(context);
+    return db != nullptr ? db->changeCount : 0;
+}
+
 int QXHostTableCount(uint16_t context) {
     Database* db = DatabaseRegistry::Find(context);
     return db ? static_cast<int>(db->GetAnalysis().Files().size()) : -1;

@@ -166,6 +166,7 @@ QXHOST_CALLBACK std::int32_t OECRIREENREG(std::uint32_t hostContext, const char*
             db->lastWrittenRecord = written;
             b.recordNumber = written;
         }
+        if (status == QXHOST_STATUS_OK) ++db->changeCount;
     } catch (...) {
         status = QXHOST_STATUS_IO;
     }

@@ -40,6 +40,11 @@ QXHOST_API uint16_t QXHostOpen(const char* path, int create, char* error, size_t
 /* Closes an open database: 0 ok, -1 unknown context. */
 QXHOST_API int QXHostClose(uint16_t context);
 
+/* Number of records added, rewritten or deleted successfully since the database was
+   opened (0 for an unknown context).  A caller compares it before and after a statement
+   to learn how many records the statement changed. */
+QXHOST_API uint32_t QXHostChangeCount(uint16_t context);
+
 /* Analysis introspection.  QXHostTableCount: number of files, -1 unknown context.
    QXHostTableName: name of file `index` (from 0, analysis order); 0 ok, -1 unknown
    context or index, -2 `out` too small (it then holds what fits). */

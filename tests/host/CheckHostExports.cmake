@@ -11,7 +11,7 @@ foreach(line ${lines})
 endforeach()
 list(SORT found)
 set(expected OBECRITFICHIER OECRIREENREG OECRIREMEMO OGETINFOSOBD OGETMEMO OLIREENREG
-    QXHostClose QXHostDescribe QXHostOpen QXHostTableCount QXHostTableName)
+    QXHostChangeCount QXHostClose QXHostDescribe QXHostOpen QXHostTableCount QXHostTableName)
 list(SORT expected)
 if(NOT "${found}" STREQUAL "${expected}")
   message(FATAL_ERROR "exports differ:\n  found:    ${found}\n  expected: ${expected}")

@@ -108,7 +108,7 @@ TEST_F(KeyTest, UniqueKeysRefuseDuplicatesOnAddAndRewrite) {
         std::int16_t status = Write("K", c.number, c.record);
         bool refused = std::string(c.why).rfind("fine", 0) != 0;
         EXPECT_EQ(status, refused ? QXHOST_STATUS_DUPLICATE : 0) << c.why;
-        EXPECT_EQ(block_.duplicate, refused ? 1 : 0) << c.why;
+        EXPECT_EQ(+block_.duplicate, refused ? 1 : 0) << c.why;
     }
     // The refused writes changed nothing.
     EXPECT_EQ(Walk("K", "ID"), (std::vector<std::uint32_t>{1, 2, 3}));

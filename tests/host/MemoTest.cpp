@@ -50,7 +50,7 @@ protected:
         const auto* p = reinterpret_cast<const std::uint8_t*>(out);
         MemoValueBlock h;
         std::memcpy(&h, p, sizeof h);
-        EXPECT_EQ(h.dataOffset, OBHOST_MEMO_HEADER_SIZE + h.headerExtra);
+        EXPECT_EQ(+h.dataOffset, OBHOST_MEMO_HEADER_SIZE + h.headerExtra);
         return Bytes(p + h.dataOffset, p + h.dataOffset + h.dataLength);
     }
 };
@@ -66,7 +66,7 @@ TEST_F(MemoTest, TextAndBinaryRoundTrip) {
     Bytes block = Block(data, 3);
     block.push_back(0xEE);  // bytes past the announced data are not part of the memo
     EXPECT_EQ(WriteMemo(2, block.data(), static_cast<std::uint32_t>(block.size())), 0);
-    EXPECT_EQ(block_.status, 0);
+    EXPECT_EQ(+block_.status, 0);
 
     std::uint32_t t = Slot(1, 5), b = Slot(1, 9);
     ASSERT_NE(t, 0u);
@@ -116,8 +116,8 @@ TEST_F(MemoTest, RefusedMemoWritesAndReads) {
     // After a refused record write, its memos are refused and the duplicate stays visible.
     ASSERT_EQ(Write("M", 0, Rec(1)), QXHOST_STATUS_DUPLICATE);
     WriteMemo(1, "y", 1);
-    EXPECT_EQ(block_.status, QXHOST_STATUS_DUPLICATE);
-    EXPECT_EQ(block_.duplicate, 1);
+    EXPECT_EQ(+block_.status, QXHOST_STATUS_DUPLICATE);
+    EXPECT_EQ(+block_.duplicate, 1);
     EXPECT_EQ(Text(Slot(1, 5)), "x");
     EXPECT_EQ(Text(Slot(1, 9)), "<fail>");  // slot 0: no memo
     std::uintptr_t out = 1;

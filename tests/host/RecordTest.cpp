@@ -40,8 +40,8 @@ TEST_F(RecordTest, DictionaryDescribesFileAndItems) {
     DictionaryExchange x{};
     std::strcpy(x.fileName, "T");
     OGETINFOSOBD(ctx_, 0, &x);
-    EXPECT_EQ(x.itemCount, 6);  // five items and the composite key
-    EXPECT_EQ(x.fileInfo, 35);
+    EXPECT_EQ(+x.itemCount, 6);  // five items and the composite key
+    EXPECT_EQ(+x.fileInfo, 35);
     struct Expect { const char* name; int type, size, array, keyKind, composite; };
     const Expect expected[] = {{"NUM", 5, 4, 1, 1, 0},  {"NAME", 15, 11, 1, 2, 0}, {"D", 98, 9, 1, 0, 0},
                                {"AR", 3, 2, 3, 0, 0},   {"NOTE", 12, 4, 1, 0, 0},  {"BYNAME", 0, 0, 1, 2, 1}};
@@ -50,11 +50,11 @@ TEST_F(RecordTest, DictionaryDescribesFileAndItems) {
         OGETINFOSOBD(ctx_, 1, &x);
         const Expect& e = expected[i];
         EXPECT_STREQ(x.itemName, e.name);
-        EXPECT_EQ(x.itemType, e.type) << e.name;
-        EXPECT_EQ(x.itemSize, e.size) << e.name;
-        EXPECT_EQ(x.itemCountInArray, e.array) << e.name;
-        EXPECT_EQ(x.keyKind, e.keyKind) << e.name;
-        EXPECT_EQ(x.compositeKey, e.composite) << e.name;
+        EXPECT_EQ(+x.itemType, e.type) << e.name;
+        EXPECT_EQ(+x.itemSize, e.size) << e.name;
+        EXPECT_EQ(+x.itemCountInArray, e.array) << e.name;
+        EXPECT_EQ(+x.keyKind, e.keyKind) << e.name;
+        EXPECT_EQ(+x.compositeKey, e.composite) << e.name;
     }
     x.itemIndex = 6;
     OGETINFOSOBD(ctx_, 1, &x);
@@ -63,22 +63,22 @@ TEST_F(RecordTest, DictionaryDescribesFileAndItems) {
     DictionaryExchange unknown{};
     std::strcpy(unknown.fileName, "NOSUCH");
     OGETINFOSOBD(ctx_, 0, &unknown);
-    EXPECT_EQ(unknown.itemCount, 0);
+    EXPECT_EQ(+unknown.itemCount, 0);
     std::strcpy(x.fileName, "t");  // names are found in any letter case
     x.itemCount = 0;
     OGETINFOSOBD(ctx_, 0, &x);
-    EXPECT_EQ(x.itemCount, 6);
+    EXPECT_EQ(+x.itemCount, 6);
     x.itemCount = 0;
     OGETINFOSOBD(9999, 0, &x);  // unknown context
-    EXPECT_EQ(x.itemCount, 0);
+    EXPECT_EQ(+x.itemCount, 0);
 }
 
 TEST_F(RecordTest, AddReadRewriteDeleteByNumber) {
     EXPECT_TRUE(Read("T", 'L', 1).outOfFile);  // empty file
     for (int i = 1; i <= 3; ++i) {
         ASSERT_EQ(Write("T", 0, Rec(i, "N" + std::to_string(i))), 0);
-        EXPECT_EQ(block_.recordNumber, static_cast<std::uint32_t>(i));
-        EXPECT_EQ(block_.duplicate, 0);
+        EXPECT_EQ(+block_.recordNumber, static_cast<std::uint32_t>(i));
+        EXPECT_EQ(+block_.duplicate, 0);
     }
     auto a = Read("T", 'L', 2);
     ASSERT_TRUE(a.found);
@@ -107,7 +107,9 @@ TEST_F(RecordTest, AddReadRewriteDeleteByNumber) {
     EXPECT_EQ(Write("T", -1, {}), QXHOST_STATUS_NO_RECORD);
     // A new record takes the next number, never a deleted one.
     ASSERT_EQ(Write("T", 0, Rec(4, "N4")), 0);
-    EXPECT_EQ(block_.recordNumber, 4u);
+    EXPECT_EQ(+block_.recordNumber, 4u);
+    // Three adds, a rewrite, a delete and this add succeeded; refusals do not count.
+    EXPECT_EQ(QXHostChangeCount(ctx_), 6u);
 
     Reopen();
     EXPECT_EQ(hosttest::Get<std::int32_t>(Read("T", 'L', 1).record, 1), 1);

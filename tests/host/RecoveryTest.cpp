@@ -168,24 +168,22 @@ struct Report {
             if (block.status != QXHOST_STATUS_DUPLICATE || !block.duplicate) ::_exit(3);
             continue;
         }
-        if (live && dice < 3) {
+        if (live && dice < 2) {
             OECRIREENREG(c, "C", -1, &block);
             report = {2, n, seq};
-        } else if (live && (dice < 12 || count >= 400)) {
+        } else if (live) {
             record = MakeRecord(seq, seq);
             block.recordAddress = reinterpret_cast<std::uintptr_t>(record.data());
             block.recordLength = static_cast<std::int16_t>(record.size());
             OECRIREENREG(c, "C", n, &block);
             report = {1, n, seq};
-        } else if (count < 400) {
+        } else {  // an empty file or a deleted number: add, so the file stays mostly live
             record = MakeRecord(seq, seq);
             block.recordAddress = reinterpret_cast<std::uintptr_t>(record.data());
             block.recordLength = static_cast<std::int16_t>(record.size());
             OECRIREENREG(c, "C", 0, &block);
             report = {0, static_cast<std::int32_t>(block.recordNumber), seq};
             ++count;
-        } else {
-            continue;
         }
         if (block.status != 0) ::_exit(4);
         if (::write(reportFd, &report, sizeof report) != static_cast<ssize_t>(sizeof report)) ::_exit(5);
@@ -209,25 +207,26 @@ TEST_F(RecoveryTest, KilledWriterLeavesWholeRecordsAndUniqueKeys) {
             WriterChild(dir_, fds[1], 1 + rounds * 1000000, static_cast<unsigned>(rounds));
         }
         ::close(fds[1]);
-        // Read reports while the child runs, then kill it at a random moment.
-        auto killAt = std::chrono::steady_clock::now() + std::chrono::microseconds(2000 + rng() % 25000);
+        // Read reports while the child runs; once it has written (it may be slow to start,
+        // as under sanitizers), kill it at a random moment.
         Report report;
-        auto drain = [&](int timeoutMs) {
+        auto readOne = [&](int timeoutMs) {
             pollfd p{fds[0], POLLIN, 0};
-            while (::poll(&p, 1, timeoutMs) > 0) {
-                ssize_t got = ::read(fds[0], &report, sizeof report);
-                if (got != static_cast<ssize_t>(sizeof report)) return;
-                last[report.number] = report;
-                ++reports;
-                if (timeoutMs > 0 && std::chrono::steady_clock::now() >= killAt) return;
-            }
+            if (::poll(&p, 1, timeoutMs) <= 0) return false;
+            if (::read(fds[0], &report, sizeof report) != static_cast<ssize_t>(sizeof report)) return false;
+            last[report.number] = report;
+            ++reports;
+            return true;
         };
-        while (std::chrono::steady_clock::now() < killAt) drain(1);
+        readOne(5000);
+        auto killAt = std::chrono::steady_clock::now() + std::chrono::microseconds(rng() % 20000);
+        while (std::chrono::steady_clock::now() < killAt) readOne(1);
         ::kill(child, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself, code " << WEXITSTATUS(status);
-        drain(0);
+        while (readOne(0)) {
+        }
         ::close(fds[0]);
 
         ASSERT_NE(Open(dir_), 0) << "round " << rounds << ": " << lastError_;
@@ -264,7 +263,7 @@ TEST_F(RecoveryTest, KilledWriterLeavesWholeRecordsAndUniqueKeys) {
         if (HasFatalFailure() || HasFailure()) break;
     }
     EXPECT_GE(rounds, 10);
-    EXPECT_GT(reports, 20 * rounds) << "the writer hardly wrote before it was killed";
+    EXPECT_GT(reports, 3 * rounds) << "the writer hardly wrote before it was killed";
 }
 
 }  // namespace

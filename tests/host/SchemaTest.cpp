@@ -142,8 +142,8 @@ TEST_F(SchemaTest, CreateIndexOverOneOrSeveralItems) {
     DictionaryExchange x{};
     std::strcpy(x.fileName, "PEOPLE");
     OGETINFOSOBD(ctx_, 0, &x);
-    EXPECT_EQ(x.itemCount, 10);
-    EXPECT_EQ(x.fileInfo, 39);
+    EXPECT_EQ(+x.itemCount, 10);
+    EXPECT_EQ(+x.fileInfo, 39);
 }
 
 TEST_F(SchemaTest, CreateIndexRefusals) {
