@@ -148,7 +148,7 @@ bool Session::RunStatement(const std::string& statement) {
     if (!CheckMemoReferences(statement)) return false;
 
     auto started = std::chrono::steady_clock::now();
-    std::uint32_t changesBefore = changes_.Count(hostContext_);
+    std::uint32_t changesBefore = QXHostChangeCount(hostContext_);
     auto* info = reinterpret_cast<ExecInfo*>(execInfo_.get());
     info->compiled = 0;
     info->columnCount = 0;
@@ -161,8 +161,9 @@ bool Session::RunStatement(const std::string& statement) {
         ReportEngineError(handle);
     } else if (info->columnCount > 0) {
         PrintRows(handle);
-    } else if (settings_.mode == OutputMode::Table && changes_.Available() && ChangesRecords(statement)) {
-        std::uint32_t changed = changes_.Count(hostContext_) - changesBefore;
+    } else if (settings_.mode == OutputMode::Table && ChangesRecords(statement)) {
+        // The engine counts nothing; the file engine counts every record it adds, rewrites or deletes.
+        std::uint32_t changed = QXHostChangeCount(hostContext_) - changesBefore;
         out_ << changed << (changed == 1 ? " row changed\n" : " rows changed\n");
     }
     if (handle != 0) QXSQLFinRequete(handle);

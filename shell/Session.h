@@ -17,7 +17,6 @@
 #include <ostream>
 #include <string>
 
-#include "shell/ChangeCounter.h"
 #include "shell/MemoBindings.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellSettings.h"
@@ -65,7 +64,6 @@ private:
     std::ostream& out_;        // not owned
     std::ostream& err_;        // not owned
     MemoBindings memos_;
-    ChangeCounter changes_;
     std::unique_ptr<std::uint64_t[]> execInfo_;  // ExecInfo followed by room for the column description
     std::string databaseDir_;
     std::uint16_t hostContext_ = 0;  // 0: no database open
