@@ -335,9 +335,10 @@ TypeClass QueryTransformer::PlanNested(SyntaxNode* subSelect, bool singleColumn,
 
     // The outer tables and items the sub-select reads make the enclosing
     // predicate depend on them too.
-    SyntaxNode* outerReferences = SyntaxNode::Make("", nested, 0, SyntaxNode::Make("", 0, 0));
-    if (outerReferences == nullptr || outerReferences->child == nullptr) {
-        delete outerReferences;
+    SyntaxNode* start = SyntaxNode::Make("", 0, 0);
+    SyntaxNode* outerReferences = start != nullptr ? SyntaxNode::Make("", nested, 0, start) : nullptr;
+    if (outerReferences == nullptr) {
+        delete start;
         return Raise(kMsgOutOfMemory);
     }
     bool ok = true;

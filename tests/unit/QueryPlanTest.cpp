@@ -23,6 +23,8 @@
 #include "planner/PlanDump.h"
 #include "planner/QueryPlan.h"
 #include "planner/SelectBlock.h"
+#include "platform/BlockHeap.h"
+#include "tests/unit/TestSupport.h"
 
 namespace {
 
@@ -244,6 +246,47 @@ TEST_F(PlanFixture, LinkNestedListsEachReferenceOnce) {
     for (SyntaxNode* ref = entry->child->next; ref != nullptr; ref = ref->next) references += std::string(ref->text) + " ";
     EXPECT_EQ(references, "T/A T/NAME ");
     delete leaves;
+}
+
+TEST_F(PlanFixture, EveryAllocationFailureFailsCleanly) {
+    // Each allocation of the planning of a correlated three-level statement
+    // fails in turn: the planning then fails with a message, or succeeds
+    // when the failed block was not needed; nothing leaks or dangles (the
+    // sanitizer build checks).
+    qxtest::MessageCapture quiet;
+    int failures = 0;
+    delete plan_;
+    plan_ = nullptr;
+    for (std::uint64_t n = 1; n < 2000; ++n) {
+        request_->errorText[0] = '\0';
+        std::size_t live = qx::platform::HeapLiveBlocks();
+        plan_ = new qx::QueryPlan(request_);
+        SyntaxNode* inner = Body("V", Or({And({Factor(Equal(Item("V.C"), Item("T.A"))), Factor(Equal(Item("C"), Item("U.B")))})}));
+        SyntaxNode* middle = Body("U", Where(Exists(inner)));
+        SyntaxNode* query = Query(Body("T", Or({And({Factor(Exists(middle))}), And({Factor(Equal(Item("NAME"), Item("NAME")))})})));
+        request_->syntaxTree = N(qx::FON_REQUETE, "", {query});
+        qx::QueryTransformer transformer(request_);
+        qx::platform::HeapFailAt(n);
+        int result = transformer.Transform(plan_);
+        bool failed = qx::platform::HeapInjectedFailureHappened();
+        qx::platform::HeapFailAt(0);
+        std::string dump = failed ? std::string() : DumpPlan(*plan_);
+        delete plan_;
+        plan_ = nullptr;
+        delete request_->syntaxTree;
+        request_->syntaxTree = nullptr;
+        EXPECT_EQ(qx::platform::HeapLiveBlocks(), live) << "allocation " << n;
+        if (!failed) {
+            EXPECT_EQ(result, 1) << request_->errorText;
+            EXPECT_NE(dump.find("nested 2 \"U/T\" U/B T/A"), std::string::npos) << dump;
+            break;
+        }
+        ++failures;
+        if (result == 0) {
+            EXPECT_NE(request_->errorText[0], '\0') << "allocation " << n;
+        }
+    }
+    EXPECT_GT(failures, 20);
 }
 
 }  // namespace
