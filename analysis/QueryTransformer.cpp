@@ -58,6 +58,7 @@
 #include "parser/SyntaxNode.h"
 #include "planner/QueryPlan.h"
 #include "planner/SelectBlock.h"
+#include "values/FieldType.h"
 
 namespace qx {
 namespace {
@@ -65,22 +66,6 @@ namespace {
 constexpr std::int32_t kLeafKind = 302;     // predicate leaf of a rewritten chain
 constexpr std::int32_t kHolderKind = 0;     // operand holder of a rewritten chain
 constexpr std::uint16_t kNoQuantifier = 1;  // aux of selected items and aggregate arguments without DISTINCT/ALL
-
-// Value class of a field type code: 1 numeric, 2 text, 3 date, 4 time, 0 none.
-std::int16_t FieldValueClass(std::uint16_t type) {
-    switch (type) {
-        case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 9: case 10:
-            return 1;
-        case 12: case 13: case 14: case 15: case 22:
-            return 2;
-        case 98:
-            return 3;
-        case 99:
-            return 4;
-        default:
-            return 0;
-    }
-}
 
 bool ClassesMatch(TypeClass a, TypeClass b) {
     return a == b || a == QueryTransformer::kAny || b == QueryTransformer::kAny;
@@ -181,12 +166,12 @@ QueryTransformer::QueryTransformer(SqlRequest* owningRequest)
     : request(owningRequest), plan(nullptr), dictionary(nullptr) {}
 
 TypeClass QueryTransformer::ItemClass(const ItemDescriptor* item) {
-    switch (FieldValueClass(item->type)) {
-        case 1:
+    switch (ValueClassOf(item->type)) {
+        case kClassNumeric:
             return kNumeric;
-        case 2:
-        case 3:
-        case 4:
+        case kClassText:
+        case kClassDate:
+        case kClassTime:
             return kCharacter;
         default:
             return kFailure;
