@@ -5,6 +5,8 @@
 // with execution; this module only owns the storage they use.
 #include "analysis/TableRef.h"
 
+#include "exec/RowIndex.h"
+
 #include <cstring>
 
 #include "analysis/ItemDescriptor.h"
@@ -32,6 +34,8 @@ TableRef::~TableRef() {
     record = nullptr;
     if (rows != nullptr) FreeBlock(rows);
     rows = nullptr;
+    delete rowIndex;
+    rowIndex = nullptr;
 }
 
 std::int16_t TableRef::SetRecordSize(std::uint16_t size, std::uint16_t allocate) {

@@ -19,6 +19,7 @@ namespace qx {
 
 struct SqlRequest;
 class ItemDescriptor;
+class RowIndex;
 
 // Key record of TableRef::Compare (List::Find passes its address).
 struct TableKey {
@@ -45,6 +46,7 @@ public:
     unsigned char* rows = nullptr;         // owned memory block of the rows of a memory table, or null
     std::int32_t rowCount = 0;             // rows stored (numbered from 1)
     std::int32_t rowCapacity = 0;          // rows `rows` has room for
+    RowIndex* rowIndex = nullptr;          // owned hash of the stored rows (memory tables, DISTINCT)
 
     // `name` null: an unnamed reference (the caller sets `unnamed`).
     TableRef(SqlRequest* owningRequest, const char* tableName, TableRef* aliasTarget);
@@ -70,7 +72,34 @@ public:
     // with the key name (null names read as "").
     std::int16_t Compare(const void* keyArgs) const override;
 
+    // ---- Record cursor and writer (defined with execution, exec/TableCursor.cpp) ----
+    // Error codes of WriteRecord.
+    static constexpr std::int16_t kWriteOk = 0;
+    static constexpr std::int16_t kWriteNoMemory = 1;
+    static constexpr std::int16_t kWriteReadWrite = 2;
+    static constexpr std::int16_t kWriteDuplicate = 3;
+
+    bool IsMemoryTable() const { return unnamed != 0; }
+    // Reads record (or row) `n` into `record`, skipping numbers without a
+    // live record: the number read, 0 at the end, or minus the host status.
+    std::int32_t ReadFrom(std::int64_t n);
+    std::int32_t ReadFirst() { return ReadFrom(1); }
+    std::int32_t ReadNext() { return ReadFrom(static_cast<std::int64_t>(currentRecord) + 1); }
+    // Writes `record`: memory table: row n (0 appends); file table: the host
+    // adds (0), rewrites (n) or deletes (-1).  kWrite* code; on failure
+    // `errorText` holds the message.
+    std::int16_t WriteRecord(std::int32_t n);
+    // Address of row n (from 1) of a memory table; null for a file table or out of range.
+    unsigned char* RowAddress(std::int32_t n) const;
+    // 1 when some stored row equals `record` byte for byte (memory tables).
+    std::int16_t ContainsCurrentRow();
+    // The stored rows changed order or content: forget the row hash.
+    void RowsReordered();
+
 private:
+    std::int16_t WriteMemoryRow(std::int32_t n);
+    std::int16_t WriteFileRecord(std::int32_t n);
+    void WriteMemos();
     ItemDescriptor* Search(const char* itemName, std::int32_t qualified) const;
 };
 
