@@ -1,13 +1,113 @@
-// Placeholder until the plan lands.
+// QueryPlan: the per-request plan of a statement - one SelectBlock per
+// SELECT, the ORDER BY list of the main SELECT and the execution mode - with
+// the operations the planner uses to fill it and execution to walk it.
+//
+// The request pipeline creates the plan before parsing; QueryTransformer
+// fills it (blocks, predicates, correlation links); Execute runs it once and
+// the pipeline destroys it together with the syntax tree.  Block indexes
+// are creation order: a main block, then its nested blocks depth first, so a
+// nested block always has a higher index than the block containing it; the
+// second SELECT of a set operator follows all blocks of the first.
+//
+// Execute, RunSelect and SetError are execution's operations: they are
+// defined in exec/, not here.
 #pragma once
+
+#include <cstdint>
+
+#include "base/List.h"
 #include "base/ListElement.h"
+
 namespace qx {
+
 struct SqlRequest;
+class ConditionResult;
+class ItemDescriptor;
+class QueryDictionary;
+class SelectBlock;
+class SyntaxNode;
+class TableRef;
+
 class QueryPlan : public ListElement {
 public:
-    explicit QueryPlan(SqlRequest* request) : request_(request) {}
-    void Execute(SqlRequest*) {}
-private:
-    SqlRequest* request_;
+    // Execution modes (`mode`).
+    static constexpr std::uint32_t kModeRows = 0;    // a SELECT whose rows are wanted
+    static constexpr std::uint32_t kModeDelete = 1;  // the selection behind DELETE ... WHERE
+    static constexpr std::uint32_t kModeUpdate = 2;  // the selection behind UPDATE ... WHERE
+
+    SqlRequest* request;           // request that owns the plan (not owned)
+    QueryDictionary* dictionary;   // the request's dictionary (not owned); set by Execute and RunSelect
+    List selectBlocks{0, 4};       // owned SelectBlocks, indexed by block index
+    SyntaxNode* orderBy;           // first item of the main SELECT's ORDER BY list (tree-owned), or null
+    std::int16_t selectCount;      // number of blocks
+    std::uint32_t mode;            // kModeRows, kModeDelete or kModeUpdate
+
+    explicit QueryPlan(SqlRequest* owningRequest);
+    // Destroys the blocks.
+    ~QueryPlan() override;
+
+    // Block `index`, or null outside 0..selectCount-1.
+    SelectBlock* Block(std::int16_t index) const;
+
+    // A new block with parent `parent` (-1: a main block), appended to
+    // `selectBlocks`; with a parent, an entry for it is appended to the
+    // parent's nested entries.  The new index, or -1 with message 4242 set
+    // in the request when memory runs out.
+    std::int16_t NewSelectBlock(std::int16_t parent);
+
+    // Plain stores into block `index` (ignored for an unknown index).  The
+    // block takes over a selected-items list (its items stay owned by their
+    // TableRefs) and a condition chain, destroying what it held before.
+    void SetParent(std::int16_t index, std::int16_t parent);
+    void SetQuantifier(std::int16_t index, std::uint16_t quantifier);
+    void SetSelectedItems(std::int16_t index, List* items);
+    void SetCondition(std::int16_t index, SyntaxNode* chain);  // the WHERE chain
+    void SetHaving(std::int16_t index, SyntaxNode* chain);     // the HAVING chain
+
+    // Appends `table` (owned by the dictionary) to the block's tables and its
+    // name to the block's table-name set.  1, or 0 when memory runs out.
+    std::int16_t AddTable(std::int16_t index, TableRef* table);
+
+    // Files `result` under the group whose text is `setText` (the first
+    // group, created on first use, holds the empty set; a missing group is
+    // appended after the others), gives `result` one tuple column per name
+    // of the set and appends a holder pointing at it (not owning it).  1, or
+    // 0 when memory runs out.
+    std::int16_t AddPredicate(std::int16_t index, const char* setText, ConditionResult* result);
+
+    // The descriptor of item `name` ("ITEM" or "TABLE.ITEM") as block
+    // `index` sees it: its own tables (an unqualified name from the last
+    // table to the first), then those of each enclosing block.  Null when no
+    // block has it.
+    ItemDescriptor* FindItemForBlock(std::int16_t index, const char* name) const;
+
+    // The index of the block whose nested entries hold block `index`,
+    // searching the tree of entries rooted at block 0; -1 when there is none
+    // (block 0 itself, a block of a set operator's second SELECT).
+    std::int16_t ParentOf(std::int16_t index) const;
+
+    // The correlation pass for block `index`: every entry of a SELECT nested
+    // directly in it is given the outer tables and "TABLE/ITEM" references
+    // that the nested SELECT, or any SELECT nested in it, reads from this
+    // block or its ancestors.  1, or 0 when memory runs out.
+    std::int16_t LinkNested(std::int16_t index);
+
+    // Adds to `target` (a node shaped like a nested entry: name set in its
+    // text, references after its empty first child) every outer reference
+    // that block `nested` or a block nested in it reads from the tables of
+    // block `outer`, each text once.  1, or 0 when memory runs out.
+    std::int16_t CollectOuterReferences(std::int16_t nested, std::int16_t outer, SyntaxNode* target) const;
+
+    // The entry describing nested block `index` in its parent block (its
+    // outer references), or null for a main block.
+    SyntaxNode* NestedEntry(std::int16_t index) const;
+
+    // Execution (defined in exec/): runs the request's statement; runs every
+    // block of a SELECT and, in mode 0, builds and sorts the result; stores
+    // an execution error and SQLSTATE (null: "00123") in the request.
+    void Execute(SqlRequest* request);
+    void RunSelect(SqlRequest* request);
+    void SetError(const char* text, const char* state);
 };
+
 }  // namespace qx

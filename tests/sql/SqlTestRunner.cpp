@@ -17,6 +17,9 @@
 //                                         "columns", the first expected line is the column
 //                                         description with "|" standing for CR LF
 //   tree                                  a statement and, after "----", the dump of its syntax tree
+//   plan                                  a statement and, after "----", the dump of its plan
+//                                         (planner/PlanDump.h); a statement that fails to plan
+//                                         is reported with its error text
 //
 // Tables are described to the scriptable test host, so a file states its
 // own schema and data.  The runner prints one line per failing record and
@@ -155,6 +158,13 @@ private:
             std::string dump;
             if (!qxtest::DumpStatementTree(statement, dump, error)) return Fail(r, error);
             if (dump != Join(expected)) return Fail(r, "tree differs:\n--- got\n" + dump + "--- expected\n" + Join(expected));
+            ++passed_;
+            return;
+        }
+        if (verb == "plan") {
+            std::string dump;
+            if (!qxtest::DumpStatementPlan(statement, dump, error)) return Fail(r, error);
+            if (dump != Join(expected)) return Fail(r, "plan differs:\n--- got\n" + dump + "--- expected\n" + Join(expected));
             ++passed_;
             return;
         }
