@@ -441,7 +441,7 @@ std::int16_t Parser::FunctionArgument(const char* text, std::int16_t position, C
     }
     SyntaxNode* argument = nullptr;
     std::int16_t end = Nested(&Parser::SimpleItem, text, argumentStart, &argument, argumentStart);
-    if (end < 0) return IsFatal(end) ? end : Fail(kMsgSimpleItemExpected, argumentStart);
+    if (end < 0) return Replace(end, kMsgSimpleItemExpected, argumentStart);
     chain->Add(argument);
     next = ReadToken(text, end, false, &token);
     if (next < 0 || token.kind != kPunRightParen) return Missing(next, kMsgRightParenthesis, end);

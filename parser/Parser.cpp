@@ -94,6 +94,12 @@ SyntaxNode* Parser::AddLeaf(ChildChain* chain, const Token& token, std::int32_t 
     return leaf;
 }
 
+std::int16_t Parser::Replace(std::int16_t result, int message, std::int16_t at) {
+    if (IsFatal(result)) return result;
+    if (result == -kMsgTypeMismatch) return Fail(message, at);
+    return static_cast<std::int16_t>(-message);
+}
+
 bool Parser::IsFatal(std::int16_t result) {
     return result == -kMsgOutOfMemory || result == -kMsgInternalError;
 }

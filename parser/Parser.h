@@ -112,6 +112,10 @@ private:
     static SyntaxNode* Begin(std::int32_t kind, SyntaxNode** out);
     // Makes a leaf of the token and appends it; null when memory ran out.
     static SyntaxNode* AddLeaf(ChildChain* chain, const Token& token, std::int32_t kind, std::int32_t aux = 0);
+    // Turns the failure `result` of a part into `message`: -4252 (the part
+    // does not start) with `errorPosition` at `at`; any other message keeps
+    // the position its rule set; out of memory and nesting stay as they are.
+    std::int16_t Replace(std::int16_t result, int message, std::int16_t at);
     // True for results that no rule may turn into a message of its own:
     // out of memory and nesting too deep.
     static bool IsFatal(std::int16_t result);

@@ -298,7 +298,7 @@ std::int16_t Parser::TableReference(const char* text, std::int16_t position, Syn
     if (token.kind != kPunLeftParen) return end;
     SyntaxNode* part = nullptr;
     end = ColumnList(text, next, &part);
-    if (end < 0) return Abandon(out, IsFatal(end) ? end : Fail(kMsgIncorrectItemList, next));
+    if (end < 0) return Abandon(out, Replace(end, kMsgIncorrectItemList, next));
     chain.Add(part);
     next = ReadToken(text, end, false, &token);
     if (next < 0 || token.kind != kPunRightParen) return Abandon(out, Missing(next, kMsgRightParenthesis, end));
@@ -696,7 +696,7 @@ std::int16_t Parser::Assignment(const char* text, std::int16_t position, SyntaxN
     } else {
         SyntaxNode* value = nullptr;
         end = SimpleItem(text, valueStart, &value);
-        if (end < 0) return Abandon(out, IsFatal(end) ? end : Fail(kMsgSimpleItemExpected, valueStart));
+        if (end < 0) return Abandon(out, Replace(end, kMsgSimpleItemExpected, valueStart));
         chain.Add(value);
     }
     next = ReadToken(text, end, false, &token);
