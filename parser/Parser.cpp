@@ -1,9 +1,162 @@
+// Parser object, the token-reading step every grammar rule uses, the small
+// helpers that keep the rules' failure handling uniform, and the parse entry
+// that turns a failed rule into the request's error text.
+//
+// The grammar rules themselves are in StatementRules.cpp and
+// ExpressionRules.cpp.  What the tree means is left to semantic analysis.
 #include "parser/Parser.h"
-#include "interface/Messages.h"
+
+#include <cstdio>
+
+#include "analysis/QueryDictionary.h"
+#include "base/MemoryBlock.h"
 #include "interface/SqlRequest.h"
+#include "parser/SyntaxNode.h"
+
 namespace qx {
-std::int16_t Parser::Parse() {
-    SetRequestError(request_, MessageText(kMsgInternalError, "parser"), nullptr);
-    return -kMsgInternalError;
+
+Parser::Token::~Token() {
+    if (text != nullptr) FreeBlock(text);
 }
+
+void Parser::ChildChain::Add(SyntaxNode* node) {
+    if (last_ == nullptr) parent_->AttachChild(node, false);
+    else last_->LinkSibling(node, true);
+    last_ = node;
+}
+
+Parser::Parser(SqlRequest* owningRequest)
+    : request(owningRequest), dictionary(nullptr), allColumns(0), errorItem(nullptr), errorPosition(-1) {}
+
+Parser::~Parser() {
+    if (errorItem != nullptr) FreeBlock(errorItem);
+}
+
+std::int16_t Parser::ReadToken(const char* text, std::int16_t position, bool signedNumbers, Token* token) {
+    for (;;) {
+        if (token->text != nullptr) {
+            FreeBlock(token->text);
+            token->text = nullptr;
+        }
+        token->kind = kTokNone;
+        std::int16_t emptyString = 0;
+        std::int16_t next = lexer.Scan(text, position, &emptyString, signedNumbers);
+        if (next < 0) return next;
+        std::uint16_t kind = kTokNone;
+        char* copy = lexer.GetToken(&kind);
+        if (copy == nullptr) return static_cast<std::int16_t>(-kMsgOutOfMemory);
+        // A token without text carries nothing for the grammar; an empty
+        // string literal ('') is a real token.
+        if (copy[0] == '\0' && emptyString == 0 && next > position) {
+            FreeBlock(copy);
+            position = next;
+            continue;
+        }
+        token->kind = kind;
+        token->text = copy;
+        return next;
+    }
+}
+
+std::int16_t Parser::ReadOptional(const char* text, std::int16_t position, Token* token) {
+    std::int16_t next = ReadToken(text, position, false, token);
+    if (next == -kMsgOutOfMemory) return Fail(kMsgOutOfMemory, position);
+    if (next < 0) {
+        token->kind = kTokNone;
+        return 0;
+    }
+    return next;
+}
+
+std::int16_t Parser::Fail(int message, std::int16_t at) {
+    if (at >= 0) errorPosition = at;
+    return static_cast<std::int16_t>(-message);
+}
+
+std::int16_t Parser::Missing(std::int16_t readResult, int message, std::int16_t at) {
+    return Fail(readResult == -kMsgOutOfMemory ? kMsgOutOfMemory : message, at);
+}
+
+std::int16_t Parser::Abandon(SyntaxNode** out, std::int16_t result) {
+    delete *out;
+    *out = nullptr;
+    return result;
+}
+
+SyntaxNode* Parser::Begin(std::int32_t kind, SyntaxNode** out) {
+    *out = SyntaxNode::Make("", kind, 0);
+    return *out;
+}
+
+SyntaxNode* Parser::AddLeaf(ChildChain* chain, const Token& token, std::int32_t kind, std::int32_t aux) {
+    SyntaxNode* leaf = SyntaxNode::Make(token.text, kind, aux);
+    if (leaf != nullptr) chain->Add(leaf);
+    return leaf;
+}
+
+std::int16_t Parser::Replace(std::int16_t result, int message, std::int16_t at) {
+    if (IsFatal(result)) return result;
+    if (result == -kMsgTypeMismatch) return Fail(message, at);
+    return static_cast<std::int16_t>(-message);
+}
+
+bool Parser::IsFatal(std::int16_t result) {
+    return result == -kMsgOutOfMemory || result == -kMsgInternalError;
+}
+
+std::int16_t Parser::Nested(Rule rule, const char* text, std::int16_t position, SyntaxNode** out, std::int16_t at) {
+    if (depth_ >= kMaxNesting) {
+        *out = nullptr;
+        return Fail(kMsgInternalError, at);
+    }
+    ++depth_;
+    std::int16_t result = (this->*rule)(text, position, out);
+    --depth_;
+    return result;
+}
+
+void Parser::NoteItem(const char* name) {
+    if (dictionary != nullptr) dictionary->NoteItemName(name);
+}
+
+std::int16_t Parser::Parse() {
+    dictionary = request->dictionary;
+    if (errorItem != nullptr) FreeBlock(errorItem);
+    errorItem = nullptr;
+    errorPosition = -1;
+    depth_ = 0;
+    delete request->syntaxTree;
+    request->syntaxTree = nullptr;
+    const char* text = request->statement != nullptr ? request->statement : "";
+
+    std::int16_t result = Statement(text, 0, &request->syntaxTree);
+    if (result >= 0) return result;
+
+    int message = -result;
+    if (errorPosition >= 0) {
+        // The token is shown as the tokenizer sees it there: "" when none
+        // can be scanned, identifiers upper-cased.
+        std::int16_t emptyString = 0;
+        lexer.Scan(text, errorPosition, &emptyString, false);
+        std::uint16_t kind = kTokNone;
+        errorItem = lexer.GetToken(&kind);
+    }
+    char inner[256];
+    if (message == kMsgInternalError) {
+        // The only internal error of the grammar is the nesting bound.
+        char reason[64];
+        std::snprintf(reason, sizeof reason,
+                      EnglishMessages() ? "nesting deeper than %d levels" : "imbrication de plus de %d niveaux",
+                      kMaxNesting);
+        std::snprintf(inner, sizeof inner, "%s", MessageText(message, reason));
+    } else {
+        std::snprintf(inner, sizeof inner, "%s", MessageText(message));
+    }
+    const char* item = errorItem != nullptr ? errorItem : errorPosition >= 0 ? "" : "<?>";
+    SetRequestError(request, MessageText(kMsgSyntaxWrapper, inner, item, errorPosition + 1), nullptr);
+    if (errorItem != nullptr) FreeBlock(errorItem);
+    errorItem = nullptr;
+    return result;
+}
+
 }  // namespace qx

@@ -1,14 +1,183 @@
-// Placeholder until the grammar lands: every statement is refused.
+// Parser: the recursive-descent parser that turns one statement into a
+// syntax tree and, while it reads, notes the tables, correlation names and
+// item names in the request's QueryDictionary.
+//
+// One Parser exists per request: the request pipeline builds it, calls
+// Parse once and destroys it.  Parse leaves the tree in the request
+// (`syntaxTree`, owned by the request from then on) or, on failure, no tree
+// and the request's error text: message 4249 wrapping the innermost
+// failure, the token found where it occurred and its 1-based position.
+//
+// Every grammar rule is a member function named after the node kind it
+// builds.  A rule takes the statement text, a start position and an
+// out-parameter for its node, and gives the position just after what it
+// consumed or minus a message number.  It makes its node first and hands it
+// to the caller at once through the out-parameter, attaches children as it
+// recognises them and, on failure, destroys the node with everything
+// attached and sets the out-parameter to null, so no partial tree survives.
+// -4252 also means "this construct does not start here": a caller with
+// alternatives tries the next one, a caller without turns it into its own
+// message.  The rule that detects an error sets `errorPosition` where the
+// offending element begins; a result passed up unchanged keeps it.
+//
+// The statement rules live in StatementRules.cpp, the condition and
+// expression rules in ExpressionRules.cpp, the object, the token-reading step
+// and the parse entry in Parser.cpp.  Name resolution and typing are left to
+// semantic analysis, which reads the finished tree.
 #pragma once
+
 #include <cstdint>
+
 #include "base/ListElement.h"
+#include "interface/Messages.h"
+#include "lexer/Lexer.h"
+
 namespace qx {
+
 struct SqlRequest;
+class QueryDictionary;
+class SyntaxNode;
+class TableRef;
+
 class Parser : public ListElement {
 public:
-    explicit Parser(SqlRequest* request) : request_(request) {}
+    // Deepest nesting of parenthesised conditions, sub-selects, function
+    // arguments and NOT chains, counted together.  Statements of up to
+    // 16382 characters could otherwise nest deep enough to exhaust the
+    // stack; a statement that goes deeper fails with message 4241.
+    static constexpr int kMaxNesting = 128;
+
+    SqlRequest* request;           // request being parsed (not owned)
+    QueryDictionary* dictionary;   // the request's dictionary, taken when Parse starts (not owned)
+    std::uint16_t allColumns;      // 1 once a select list was the single "*"; never cleared
+    Lexer lexer;                   // tokenizer, owned
+    char* errorItem;               // owned copy (memory block) of the token shown in an error, or null
+    std::int16_t errorPosition;    // where the failing element begins; -1 while unknown
+
+    // `owningRequest` must outlive the parser and carry its `statement` and
+    // `dictionary` when Parse is called.
+    explicit Parser(SqlRequest* owningRequest);
+    // Frees `errorItem`; the lexer goes with the object.
+    ~Parser() override;
+
+    // Parses the request's statement up to its first ";".  On success the
+    // tree is in `request->syntaxTree` and the result is the position after
+    // the ";".  On failure `syntaxTree` is null, the request's error text is
+    // set (SQLSTATE "00123") and the result is minus the innermost message.
     std::int16_t Parse();
+
 private:
-    SqlRequest* request_;
+    // A token read by ReadToken.  The text is a copy the token owns; each
+    // read frees the previous one.
+    struct Token {
+        std::uint16_t kind = 0;     // token kind (TokenKinds.h), 0 before a successful read
+        char* text = nullptr;       // owned memory block; identifiers upper-cased
+        Token() = default;
+        Token(const Token&) = delete;
+        Token& operator=(const Token&) = delete;
+        ~Token();
+    };
+
+    // Appends children to a node in written order, each in constant time.
+    class ChildChain {
+    public:
+        explicit ChildChain(SyntaxNode* parent) : parent_(parent) {}
+        void Add(SyntaxNode* node);
+
+    private:
+        SyntaxNode* parent_;          // the node receiving the children (not owned)
+        SyntaxNode* last_ = nullptr;  // its last child so far
+    };
+
+    using Rule = std::int16_t (Parser::*)(const char* text, std::int16_t position, SyntaxNode** out);
+
+    // --- Parser.cpp: reading and failure helpers --------------------------
+    // Reads the token at `position` into `token`; gives the position after
+    // it or the tokenizer's negative result (-4242 when no copy of its text
+    // could be had).  Tokens with an empty text, other than an empty string
+    // literal, are skipped.
+    std::int16_t ReadToken(const char* text, std::int16_t position, bool signedNumbers, Token* token);
+    // Reads the token that may start an optional part at `position`.  Gives
+    // the position after it, 0 when no token could be read (`token->kind`
+    // is then 0, so no part starts), or -4242 when memory ran out.
+    std::int16_t ReadOptional(const char* text, std::int16_t position, Token* token);
+    // Sets `errorPosition` (when `at` is not negative) and gives -message.
+    std::int16_t Fail(int message, std::int16_t at);
+    // A required token could not be read (`readResult` < 0) or is not the
+    // one wanted: -4242 stays itself, anything else becomes `message`.
+    std::int16_t Missing(std::int16_t readResult, int message, std::int16_t at);
+    // Destroys the node handed out through `out` and gives `result`.
+    static std::int16_t Abandon(SyntaxNode** out, std::int16_t result);
+    // Makes the rule's node of `kind` and hands it out; null when memory ran out.
+    static SyntaxNode* Begin(std::int32_t kind, SyntaxNode** out);
+    // Makes a leaf of the token and appends it; null when memory ran out.
+    static SyntaxNode* AddLeaf(ChildChain* chain, const Token& token, std::int32_t kind, std::int32_t aux = 0);
+    // Turns the failure `result` of a part into `message`: -4252 (the part
+    // does not start) with `errorPosition` at `at`; any other message keeps
+    // the position its rule set; out of memory and nesting stay as they are.
+    std::int16_t Replace(std::int16_t result, int message, std::int16_t at);
+    // True for results that no rule may turn into a message of its own:
+    // out of memory and nesting too deep.
+    static bool IsFatal(std::int16_t result);
+    // Runs `rule` one nesting level deeper; fails with 4241 at `at` beyond kMaxNesting.
+    std::int16_t Nested(Rule rule, const char* text, std::int16_t position, SyntaxNode** out, std::int16_t at);
+
+    // NoteItemName in the dictionary (none: nothing noted).
+    void NoteItem(const char* name);
+
+    // --- StatementRules.cpp ----------------------------------------------
+    std::int16_t Statement(const char* text, std::int16_t position, SyntaxNode** out);         // FON_REQUETE
+    std::int16_t Query(const char* text, std::int16_t position, SyntaxNode** out);             // FON_REQUETE_SELECTION
+    std::int16_t SelectBody(const char* text, std::int16_t position, SyntaxNode** out);        // FON_SOUS_SELECT
+    std::int16_t SelectedItems(const char* text, std::int16_t position, SyntaxNode** out);     // FON_ITEM_SELECTIONNE
+    std::int16_t SelectionItemList(const char* text, std::int16_t position, SyntaxNode** out); // FON_SELECTION_ITEM_VIRGULE_LISTE
+    std::int16_t SelectionItem(const char* text, std::int16_t position, SyntaxNode** out);     // FON_SELECTION_ITEM
+    std::int16_t TableList(const char* text, std::int16_t position, SyntaxNode** out);         // FON_TABLE_REF_VIRGULE_LISTE
+    std::int16_t TableReference(const char* text, std::int16_t position, SyntaxNode** out);    // FON_TABLE_REF
+    std::int16_t ColumnList(const char* text, std::int16_t position, SyntaxNode** out);        // FON_COLONNE_REF_VIRGULE_LISTE
+    std::int16_t OrderList(const char* text, std::int16_t position, SyntaxNode** out);         // FON_COLONNE_REF_VIRGULE_LISTE
+    std::int16_t Create(const char* text, std::int16_t position, SyntaxNode** out);            // dispatches CREATE ...
+    std::int16_t CreateTable(const char* text, std::int16_t position, SyntaxNode** out);       // FON_REQUETE_CREATION_TABLE
+    std::int16_t ColumnDefinitionList(const char* text, std::int16_t position, SyntaxNode** out);  // FON_COLONNE_DEF_VIRGULE_LISTE
+    std::int16_t ColumnDefinition(const char* text, std::int16_t position, SyntaxNode** out);  // FON_COLONNE_DEF
+    std::int16_t CreateIndex(const char* text, std::int16_t position, SyntaxNode** out, std::int32_t unique);  // FON_REQUETE_CREATION_INDEX
+    std::int16_t CreateView(const char* text, std::int16_t position, SyntaxNode** out);        // FON_REQUETE_CREATION_VUE
+    std::int16_t Drop(const char* text, std::int16_t position, SyntaxNode** out);              // FON_REQUETE_DESTRUCTION_TABLE_VUE
+    std::int16_t Insert(const char* text, std::int16_t position, SyntaxNode** out);            // FON_REQUETE_INSERT_ENREG
+    std::int16_t Update(const char* text, std::int16_t position, SyntaxNode** out);            // FON_REQUETE_MIS_A_JOUR_ENREG
+    std::int16_t AssignmentList(const char* text, std::int16_t position, SyntaxNode** out);    // FON_AFFECTATION_COLONNE_VIRGULE_LISTE
+    std::int16_t Assignment(const char* text, std::int16_t position, SyntaxNode** out);        // FON_AFFECTATION_COLONNE
+    std::int16_t Delete(const char* text, std::int16_t position, SyntaxNode** out);            // FON_REQUETE_SUPPRESSION_ENREG
+    // Reads an identifier as a leaf appended to `chain` (`message` at
+    // `position` otherwise); the leaf goes to `*leaf` when asked for.
+    std::int16_t NameLeaf(const char* text, std::int16_t position, ChildChain* chain, SyntaxNode** leaf = nullptr,
+                          int message = kMsgIdentifierExpected);
+    // FindOrAddTable(name, null); 0 or -4242 (at `at`).  The reference goes
+    // to `*ref` when asked for.
+    std::int16_t NoteTable(const char* name, std::int16_t at, TableRef** ref = nullptr);
+
+    // --- ExpressionRules.cpp ---------------------------------------------
+    std::int16_t Condition(const char* text, std::int16_t position, SyntaxNode** out);         // FON_CONDITION_RECHERCHE
+    std::int16_t LogicalTerm(const char* text, std::int16_t position, SyntaxNode** out);       // FON_TERME_LOGIQUE
+    std::int16_t LogicalFactor(const char* text, std::int16_t position, SyntaxNode** out);     // FON_FACTEUR_LOGIQUE
+    std::int16_t Expression(const char* text, std::int16_t position, SyntaxNode** out);        // FON_EXPRESSION
+    std::int16_t ItemCompare(const char* text, std::int16_t position, SyntaxNode** out);       // FON_ITEM_COMPARE
+    std::int16_t Term(const char* text, std::int16_t position, SyntaxNode** out);              // FON_TERME
+    std::int16_t Factor(const char* text, std::int16_t position, SyntaxNode** out);            // FON_FACTEUR
+    std::int16_t Comparison(const char* text, std::int16_t position, SyntaxNode** out);        // FON_COMPARAISON
+    std::int16_t SecondMember(const char* text, std::int16_t position, SyntaxNode** out);      // FON_COMPOSANT_SECOND_MEMBRE
+    std::int16_t SimpleItemList(const char* text, std::int16_t position, SyntaxNode** out);    // FON_ITEM_SIMPLE_VIRGULE_LISTE
+    std::int16_t SimpleItem(const char* text, std::int16_t position, SyntaxNode** out);        // FON_ITEM_SIMPLE
+    std::int16_t ScalarFunction(const char* text, std::int16_t position, SyntaxNode** out);    // FON_FONCTION_SCALAIRE_REF
+    std::int16_t AggregateFunction(const char* text, std::int16_t position, SyntaxNode** out); // FON_FONCTION_AGREGEE_REF
+    std::int16_t DateTimeFunction(const char* text, std::int16_t position, SyntaxNode** out);  // FON_FONCTION_DATE_HEURE_REF
+    // "(" second member ")" after IN, MATCH, ALL, ANY or SOME; appended to `chain`.
+    std::int16_t ParenthesisedSecondMember(const char* text, std::int16_t position, ChildChain* chain);
+    // "(" simple item ")" of a scalar or aggregate function, after its
+    // keyword (and the optional quantifier read by `quantified`).
+    std::int16_t FunctionArgument(const char* text, std::int16_t position, ChildChain* chain, bool quantified);
+
+    int depth_ = 0;  // nesting levels open now (see kMaxNesting)
 };
+
 }  // namespace qx

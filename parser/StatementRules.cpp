@@ -1,0 +1,728 @@
+// Statement rules of the grammar: the statement root with its set
+// operator, queries, select bodies and select lists, table references,
+// column and order lists, CREATE TABLE / VIEW / [UNIQUE] INDEX with column
+// definitions, DROP, INSERT, UPDATE with its assignments, and DELETE.
+//
+// Besides building nodes these rules make the dictionary notes of a
+// statement: every table and correlation name of FROM (with `allItems`
+// when the select list was "*", and `usedName` on the name the statement
+// uses), the tables of INSERT, UPDATE, DELETE and CREATE INDEX (`allItems`
+// for an INSERT without column list), and every name of a column list or
+// assignment.  CREATE TABLE, CREATE VIEW and DROP note no table, and the
+// ORDER BY list notes nothing.  Conditions and simple items are the
+// business of ExpressionRules.cpp.
+#include <cstdint>
+
+#include "analysis/QueryDictionary.h"
+#include "analysis/TableRef.h"
+#include "interface/Messages.h"
+#include "lexer/TokenKinds.h"
+#include "parser/NodeKinds.h"
+#include "parser/Parser.h"
+#include "parser/SyntaxNode.h"
+
+namespace qx {
+
+namespace {
+
+bool IsSetOperator(std::uint16_t kind) { return kind == kKwExcept || kind == kKwIntersect || kind == kKwUnion; }
+
+// The declared length of a CHAR or VARCHAR column; lengths beyond the range
+// of `aux` are kept as its largest value (the host refuses them later).
+std::int32_t DeclaredLength(const char* digits) {
+    std::int64_t value = 0;
+    for (const char* p = digits; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > INT32_MAX) return INT32_MAX;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+}  // namespace
+
+std::int16_t Parser::NameLeaf(const char* text, std::int16_t position, ChildChain* chain, SyntaxNode** leaf,
+                              int message) {
+    Token token;
+    std::int16_t next = ReadToken(text, position, false, &token);
+    if (next < 0 || token.kind != kTokIdentifier) return Missing(next, message, position);
+    SyntaxNode* node = AddLeaf(chain, token, kTokIdentifier);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    if (leaf != nullptr) *leaf = node;
+    return next;
+}
+
+std::int16_t Parser::NoteTable(const char* name, std::int16_t at, TableRef** ref) {
+    TableRef* table = nullptr;
+    if (dictionary != nullptr) {
+        table = dictionary->FindOrAddTable(name, nullptr);
+        if (table == nullptr) return Fail(kMsgOutOfMemory, at);
+    }
+    if (ref != nullptr) *ref = table;
+    return 0;
+}
+
+// statement: SELECT query [set operator query] | DELETE FROM | DROP TABLE |
+// DROP VIEW | INSERT INTO | UPDATE | CREATE, then ";".
+std::int16_t Parser::Statement(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* root = Begin(FON_REQUETE, out);
+    if (root == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(root);
+    Token token;
+    std::int16_t next = ReadToken(text, position, false, &token);
+    if (next < 0) return Abandon(out, Missing(next, kMsgPrematureEnd, position));
+
+    const std::uint16_t first = token.kind;
+    SyntaxNode* part = nullptr;
+    std::int16_t end;
+    switch (first) {
+    case kKwSelect: end = Query(text, position, &part); break;
+    case kKwDeleteFrom: end = Delete(text, next, &part); break;
+    case kKwDropTable:
+    case kKwDropView: end = Drop(text, next, &part); break;
+    case kKwInsertInto: end = Insert(text, next, &part); break;
+    case kKwUpdate: end = Update(text, next, &part); break;
+    case kKwCreate: end = Create(text, next, &part); break;
+    default: return Abandon(out, Fail(kMsgSyntaxError, position));
+    }
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+
+    next = ReadToken(text, end, false, &token);
+    if (first == kKwSelect && next >= 0 && IsSetOperator(token.kind)) {
+        if (AddLeaf(&chain, token, token.kind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, end));
+        std::int16_t second = next;
+        if (token.kind == kKwUnion) {
+            const std::int16_t afterUnion = next;
+            next = ReadToken(text, afterUnion, false, &token);
+            if (next < 0) return Abandon(out, Missing(next, kMsgSyntaxError, afterUnion));
+            if (token.kind == kKwAll) {
+                if (AddLeaf(&chain, token, kKwAll) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, afterUnion));
+            } else {
+                next = afterUnion;
+            }
+            second = next;
+        }
+        end = Query(text, second, &part);
+        if (end < 0) return Abandon(out, end);
+        chain.Add(part);
+        next = ReadToken(text, end, false, &token);
+    }
+    if (next < 0 || token.kind != kPunSemicolon) return Abandon(out, Missing(next, kMsgSemicolonExpected, end));
+    return next;
+}
+
+// query: select body ["ORDER BY" order list]
+std::int16_t Parser::Query(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_REQUETE_SELECTION, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    SyntaxNode* part = nullptr;
+    std::int16_t end = SelectBody(text, position, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    Token token;
+    std::int16_t next = ReadOptional(text, end, &token);
+    if (next < 0) return Abandon(out, next);
+    if (token.kind != kKwOrderBy) return end;
+    end = OrderList(text, next, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    return end;
+}
+
+// select body: "SELECT" select list "FROM" table list ["WHERE" cond]
+//              ["GROUP BY" column list ["HAVING" cond]]
+std::int16_t Parser::SelectBody(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_SOUS_SELECT, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    Token token;
+    std::int16_t next = ReadToken(text, position, false, &token);
+    if (next < 0 || token.kind != kKwSelect) return Abandon(out, Missing(next, kMsgSelectExpected, position));
+
+    SyntaxNode* part = nullptr;
+    std::int16_t end = SelectedItems(text, next, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+
+    next = ReadToken(text, end, false, &token);
+    if (next < 0 || token.kind != kKwFrom) return Abandon(out, Missing(next, kMsgFromExpected, end));
+    end = TableList(text, next, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+
+    next = ReadOptional(text, end, &token);
+    if (next < 0) return Abandon(out, next);
+    if (token.kind == kKwWhere) {
+        end = Condition(text, next, &part);
+        if (end < 0) return Abandon(out, end);
+        chain.Add(part);
+        next = ReadOptional(text, end, &token);
+        if (next < 0) return Abandon(out, next);
+    }
+    if (token.kind != kKwGroupBy) return end;
+    end = ColumnList(text, next, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+
+    next = ReadOptional(text, end, &token);
+    if (next < 0) return Abandon(out, next);
+    if (token.kind != kKwHaving) return end;
+    if (AddLeaf(&chain, token, kKwHaving) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, end));
+    end = Condition(text, next, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    return end;
+}
+
+// select list: "*" as the first token, or ["ALL" | "DISTINCT"] selection list
+std::int16_t Parser::SelectedItems(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_ITEM_SELECTIONNE, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    Token token;
+    std::int16_t next = ReadToken(text, position, false, &token);
+    if (next < 0) return Abandon(out, Missing(next, kMsgIncorrectSelectedItem, position));
+    if (token.kind == kOpStar) {
+        if (AddLeaf(&chain, token, kOpStar) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, position));
+        allColumns = 1;
+        return next;
+    }
+    std::int16_t listStart = position;
+    if (token.kind == kKwAll || token.kind == kKwDistinct) {
+        if (AddLeaf(&chain, token, token.kind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, position));
+        listStart = next;
+    }
+    SyntaxNode* part = nullptr;
+    std::int16_t end = SelectionItemList(text, listStart, &part);
+    if (end == -kMsgTypeMismatch) end = Fail(kMsgIncorrectSelectedItem, listStart);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    return end;
+}
+
+// selection list: selection item {"," selection item}
+std::int16_t Parser::SelectionItemList(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_SELECTION_ITEM_VIRGULE_LISTE, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    SyntaxNode* part = nullptr;
+    std::int16_t end = SelectionItem(text, position, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    Token token;
+    for (;;) {
+        std::int16_t next = ReadOptional(text, end, &token);
+        if (next < 0) return Abandon(out, next);
+        if (token.kind != kPunComma) return end;
+        end = SelectionItem(text, next, &part);
+        if (end == -kMsgTypeMismatch) end = Fail(kMsgSimpleItemExpected, next);
+        if (end < 0) return Abandon(out, end);
+        chain.Add(part);
+    }
+}
+
+// selection item: si ["AS" ident]
+std::int16_t Parser::SelectionItem(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_SELECTION_ITEM, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    SyntaxNode* part = nullptr;
+    std::int16_t end = SimpleItem(text, position, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    Token token;
+    std::int16_t next = ReadOptional(text, end, &token);
+    if (next < 0) return Abandon(out, next);
+    if (token.kind != kKwAs) return end;
+    end = NameLeaf(text, next, &chain);
+    if (end < 0) return Abandon(out, end);
+    return end;
+}
+
+// table list: table reference {"," table reference}
+std::int16_t Parser::TableList(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_TABLE_REF_VIRGULE_LISTE, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    SyntaxNode* part = nullptr;
+    std::int16_t end = TableReference(text, position, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    Token token;
+    for (;;) {
+        std::int16_t next = ReadOptional(text, end, &token);
+        if (next < 0) return Abandon(out, next);
+        if (token.kind != kPunComma) return end;
+        end = TableReference(text, next, &part);
+        if (end < 0) return Abandon(out, end);
+        chain.Add(part);
+    }
+}
+
+// table reference: ident [["AS"] ident ["(" column list ")"]]
+std::int16_t Parser::TableReference(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_TABLE_REF, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    SyntaxNode* name = nullptr;
+    std::int16_t end = NameLeaf(text, position, &chain, &name);
+    if (end < 0) return Abandon(out, end);
+    TableRef* table = nullptr;
+    std::int16_t noted = NoteTable(name->text, position, &table);
+    if (noted < 0) return Abandon(out, noted);
+    if (table != nullptr && allColumns != 0) table->allItems = 1;
+
+    Token token;
+    std::int16_t next = ReadOptional(text, end, &token);
+    if (next < 0) return Abandon(out, next);
+    std::int16_t aliasStart = -1;
+    if (token.kind == kKwAs) aliasStart = next;
+    else if (token.kind == kTokIdentifier) aliasStart = end;
+    if (aliasStart < 0) {
+        if (table != nullptr) table->usedName = 1;
+        return end;
+    }
+
+    SyntaxNode* alias = nullptr;
+    end = NameLeaf(text, aliasStart, &chain, &alias);
+    if (end < 0) return Abandon(out, end);
+    if (dictionary != nullptr) {
+        TableRef* correlation = dictionary->FindOrAddTable(alias->text, table);
+        if (correlation == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, aliasStart));
+        correlation->usedName = 1;
+    }
+
+    next = ReadOptional(text, end, &token);
+    if (next < 0) return Abandon(out, next);
+    if (token.kind != kPunLeftParen) return end;
+    SyntaxNode* part = nullptr;
+    end = ColumnList(text, next, &part);
+    if (end < 0) return Abandon(out, Replace(end, kMsgIncorrectItemList, next));
+    chain.Add(part);
+    next = ReadToken(text, end, false, &token);
+    if (next < 0 || token.kind != kPunRightParen) return Abandon(out, Missing(next, kMsgRightParenthesis, end));
+    return next;
+}
+
+// column list: ident {"," ident}; every name is noted as an item name.
+std::int16_t Parser::ColumnList(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_COLONNE_REF_VIRGULE_LISTE, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    SyntaxNode* name = nullptr;
+    std::int16_t end = NameLeaf(text, position, &chain, &name);
+    if (end < 0) return Abandon(out, end);
+    NoteItem(name->text);
+    Token token;
+    for (;;) {
+        std::int16_t next = ReadOptional(text, end, &token);
+        if (next < 0) return Abandon(out, next);
+        if (token.kind != kPunComma) return end;
+        end = NameLeaf(text, next, &chain, &name);
+        if (end < 0) return Abandon(out, end);
+        NoteItem(name->text);
+    }
+}
+
+// order list: ident ["ASC" | "DESC"] {"," ident ["ASC" | "DESC"]};
+// `aux` 1 marks a descending column.  Nothing is noted.
+std::int16_t Parser::OrderList(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_COLONNE_REF_VIRGULE_LISTE, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    Token token;
+    std::int16_t start = position;
+    int message = kMsgIdentifierExpected;
+    for (;;) {
+        SyntaxNode* name = nullptr;
+        std::int16_t end = NameLeaf(text, start, &chain, &name, message);
+        if (end < 0) return Abandon(out, end);
+        std::int16_t next = ReadOptional(text, end, &token);
+        if (next < 0) return Abandon(out, next);
+        if (token.kind == kKwAsc || token.kind == kKwDesc) {
+            name->aux = token.kind == kKwDesc ? 1 : 0;
+            end = next;
+            next = ReadOptional(text, end, &token);
+            if (next < 0) return Abandon(out, next);
+        }
+        if (token.kind != kPunComma) return end;
+        start = next;
+        message = kMsgIncorrectList;
+    }
+}
+
+// CREATE TABLE | VIEW | INDEX | UNIQUE INDEX.  Any other token after CREATE
+// (the closing ";" included) fails with 4259 at that token, so a CREATE
+// never succeeds without a statement node.
+std::int16_t Parser::Create(const char* text, std::int16_t position, SyntaxNode** out) {
+    *out = nullptr;
+    Token token;
+    std::int16_t next = ReadToken(text, position, false, &token);
+    if (next < 0) return Missing(next, kMsgSyntaxError, position);
+    switch (token.kind) {
+    case kKwTable: return CreateTable(text, next, out);
+    case kKwView: return CreateView(text, next, out);
+    case kKwIndex: return CreateIndex(text, next, out, 0);
+    case kKwUnique: {
+        std::int16_t afterUnique = next;
+        next = ReadToken(text, afterUnique, false, &token);
+        if (next < 0 || token.kind != kKwIndex) return Missing(next, kMsgIndexExpected, afterUnique);
+        return CreateIndex(text, next, out, 1);
+    }
+    default: return Fail(kMsgSyntaxError, position);
+    }
+}
+
+// create table: ident "(" column definition {"," column definition} ")"
+std::int16_t Parser::CreateTable(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_REQUETE_CREATION_TABLE, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    std::int16_t end = NameLeaf(text, position, &chain);
+    if (end < 0) return Abandon(out, end);
+    Token token;
+    std::int16_t next = ReadToken(text, end, false, &token);
+    if (next < 0 || token.kind != kPunLeftParen) return Abandon(out, Missing(next, kMsgLeftParenthesis, end));
+    SyntaxNode* part = nullptr;
+    end = ColumnDefinitionList(text, next, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    next = ReadToken(text, end, false, &token);
+    if (next < 0 || token.kind != kPunRightParen) return Abandon(out, Missing(next, kMsgRightParenthesis, end));
+    return next;
+}
+
+std::int16_t Parser::ColumnDefinitionList(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_COLONNE_DEF_VIRGULE_LISTE, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    SyntaxNode* part = nullptr;
+    std::int16_t end = ColumnDefinition(text, position, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    Token token;
+    for (;;) {
+        std::int16_t next = ReadOptional(text, end, &token);
+        if (next < 0) return Abandon(out, next);
+        if (token.kind != kPunComma) return end;
+        end = ColumnDefinition(text, next, &part);
+        if (end < 0) return Abandon(out, end);
+        chain.Add(part);
+    }
+}
+
+// column definition: ident type {constraint}
+//   type: DATE | INTEGER | TIME | SMALLINT | REAL | BIGINT | TINYINT
+//         | DOUBLE [PRECISION] | (CHAR | VARCHAR) "(" unsigned integer ")"
+//   constraint: NOT NULL | DEFAULT si | WITH DEFAULT si | PRIMARY KEY | FOREIGN KEY
+std::int16_t Parser::ColumnDefinition(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_COLONNE_DEF, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    std::int16_t end = NameLeaf(text, position, &chain);
+    if (end < 0) return Abandon(out, end);
+
+    Token token;
+    std::int16_t next = ReadToken(text, end, false, &token);
+    if (next < 0) return Abandon(out, Missing(next, kMsgTypeMismatch, end));
+    SyntaxNode* type = nullptr;
+    switch (token.kind) {
+    case kKwDate:
+    case kKwInteger:
+    case kKwTime:
+    case kKwSmallint:
+    case kKwReal:
+    case kKwBigint:
+    case kKwTinyint:
+    case kKwDouble:
+    case kKwChar:
+    case kKwVarchar:
+        type = AddLeaf(&chain, token, token.kind);
+        if (type == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, end));
+        break;
+    default: return Abandon(out, Fail(kMsgTypeMismatch, end));
+    }
+    end = next;
+    if (type->kind == kKwDouble) {
+        next = ReadOptional(text, end, &token);
+        if (next < 0) return Abandon(out, next);
+        if (token.kind == kKwPrecision) end = next;
+    } else if (type->kind == kKwChar || type->kind == kKwVarchar) {
+        next = ReadToken(text, end, false, &token);
+        if (next < 0 || token.kind != kPunLeftParen) return Abandon(out, Missing(next, kMsgLeftParenthesis, end));
+        end = next;
+        next = ReadToken(text, end, false, &token);
+        if (next < 0 || token.kind != kTokInteger) return Abandon(out, Missing(next, kMsgNumberExpected, end));
+        type->aux = DeclaredLength(token.text);
+        end = next;
+        next = ReadToken(text, end, false, &token);
+        if (next < 0 || token.kind != kPunRightParen) return Abandon(out, Missing(next, kMsgRightParenthesis, end));
+        end = next;
+    }
+
+    for (;;) {
+        next = ReadOptional(text, end, &token);
+        if (next < 0) return Abandon(out, next);
+        switch (token.kind) {
+        case kKwNot: {
+            if (AddLeaf(&chain, token, kKwNot) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, end));
+            std::int16_t afterNot = next;
+            next = ReadToken(text, afterNot, false, &token);
+            if (next < 0 || token.kind != kKwNull) return Abandon(out, Missing(next, kMsgNullExpected, afterNot));
+            end = next;
+            break;
+        }
+        case kKwWith:
+        case kKwDefault: {
+            if (token.kind == kKwWith) {
+                std::int16_t afterWith = next;
+                next = ReadToken(text, afterWith, false, &token);
+                if (next < 0 || token.kind != kKwDefault)
+                    return Abandon(out, Missing(next, kMsgDefaultExpected, afterWith));
+            }
+            SyntaxNode* defaultLeaf = AddLeaf(&chain, token, kKwDefault);
+            if (defaultLeaf == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, end));
+            SyntaxNode* value = nullptr;
+            end = SimpleItem(text, next, &value);
+            if (end == -kMsgTypeMismatch) end = Fail(kMsgSimpleItemExpected, next);
+            if (end < 0) return Abandon(out, end);
+            defaultLeaf->AttachChild(value, false);
+            break;
+        }
+        case kKwPrimaryKey:
+        case kKwForeignKey:
+            if (AddLeaf(&chain, token, token.kind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, end));
+            end = next;
+            break;
+        default: return end;
+        }
+    }
+}
+
+// create index: ident "ON" ident "(" column list ")"; the index-name leaf
+// carries `unique` (1 for CREATE UNIQUE INDEX) in its `aux`.
+std::int16_t Parser::CreateIndex(const char* text, std::int16_t position, SyntaxNode** out, std::int32_t unique) {
+    SyntaxNode* node = Begin(FON_REQUETE_CREATION_INDEX, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    SyntaxNode* name = nullptr;
+    std::int16_t end = NameLeaf(text, position, &chain, &name);
+    if (end < 0) return Abandon(out, end);
+    name->aux = unique;
+
+    Token token;
+    std::int16_t next = ReadToken(text, end, false, &token);
+    if (next < 0 || token.kind != kKwOn) return Abandon(out, Missing(next, kMsgOnExpected, end));
+    SyntaxNode* table = nullptr;
+    end = NameLeaf(text, next, &chain, &table);
+    if (end < 0) return Abandon(out, end);
+    std::int16_t noted = NoteTable(table->text, next, nullptr);
+    if (noted < 0) return Abandon(out, noted);
+
+    next = ReadToken(text, end, false, &token);
+    if (next < 0 || token.kind != kPunLeftParen) return Abandon(out, Missing(next, kMsgLeftParenthesis, end));
+    SyntaxNode* part = nullptr;
+    end = ColumnList(text, next, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    next = ReadToken(text, end, false, &token);
+    if (next < 0 || token.kind != kPunRightParen) return Abandon(out, Missing(next, kMsgRightParenthesis, end));
+    return next;
+}
+
+// create view: ident ["(" column list ")"] "AS" query
+std::int16_t Parser::CreateView(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_REQUETE_CREATION_VUE, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    std::int16_t end = NameLeaf(text, position, &chain);
+    if (end < 0) return Abandon(out, end);
+
+    Token token;
+    std::int16_t next = ReadToken(text, end, false, &token);
+    if (next < 0) return Abandon(out, Missing(next, kMsgSyntaxError, end));
+    SyntaxNode* part = nullptr;
+    if (token.kind == kPunLeftParen) {
+        end = ColumnList(text, next, &part);
+        if (end < 0) return Abandon(out, end);
+        chain.Add(part);
+        next = ReadToken(text, end, false, &token);
+        if (next < 0 || token.kind != kPunRightParen)
+            return Abandon(out, Missing(next, kMsgRightParenthesis, end));
+        end = next;
+        next = ReadToken(text, end, false, &token);
+        if (next < 0) return Abandon(out, Missing(next, kMsgSyntaxError, end));
+    }
+    if (token.kind != kKwAs) return Abandon(out, Fail(kMsgSyntaxError, end));
+    end = Query(text, next, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    return end;
+}
+
+// drop: ident ["RESTRICT" | "CASCADE"]
+std::int16_t Parser::Drop(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_REQUETE_DESTRUCTION_TABLE_VUE, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    std::int16_t end = NameLeaf(text, position, &chain);
+    if (end < 0) return Abandon(out, end);
+    Token token;
+    std::int16_t next = ReadOptional(text, end, &token);
+    if (next < 0) return Abandon(out, next);
+    if (token.kind != kKwRestrict && token.kind != kKwCascade) return end;
+    if (AddLeaf(&chain, token, token.kind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, end));
+    return next;
+}
+
+// insert: ident ["(" column list ")"] (select body | "VALUES" "(" si {"," si} ")")
+std::int16_t Parser::Insert(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_REQUETE_INSERT_ENREG, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    SyntaxNode* name = nullptr;
+    std::int16_t end = NameLeaf(text, position, &chain, &name);
+    if (end < 0) return Abandon(out, end);
+    TableRef* table = nullptr;
+    std::int16_t noted = NoteTable(name->text, position, &table);
+    if (noted < 0) return Abandon(out, noted);
+
+    Token token;
+    std::int16_t next = ReadToken(text, end, false, &token);
+    if (next < 0) return Abandon(out, Missing(next, kMsgSyntaxError, end));
+    SyntaxNode* part = nullptr;
+    if (token.kind == kPunLeftParen) {
+        end = ColumnList(text, next, &part);
+        if (end < 0) return Abandon(out, end);
+        chain.Add(part);
+        next = ReadToken(text, end, false, &token);
+        if (next < 0 || token.kind != kPunRightParen)
+            return Abandon(out, Missing(next, kMsgRightParenthesis, end));
+        end = next;
+        next = ReadToken(text, end, false, &token);
+        if (next < 0) return Abandon(out, Missing(next, kMsgSyntaxError, end));
+    } else if (table != nullptr) {
+        table->allItems = 1;
+    }
+
+    if (token.kind == kKwSelect) {
+        end = SelectBody(text, end, &part);
+        if (end < 0) return Abandon(out, end);
+        chain.Add(part);
+        return end;
+    }
+    if (token.kind != kKwValues) return Abandon(out, Fail(kMsgSyntaxError, end));
+    end = next;
+    next = ReadToken(text, end, false, &token);
+    if (next < 0 || token.kind != kPunLeftParen) return Abandon(out, Missing(next, kMsgLeftParenthesis, end));
+    end = SimpleItemList(text, next, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    next = ReadToken(text, end, false, &token);
+    if (next < 0 || token.kind != kPunRightParen) return Abandon(out, Missing(next, kMsgRightParenthesis, end));
+    return next;
+}
+
+// update: ident "SET" assignment {"," assignment} ["WHERE" cond]
+std::int16_t Parser::Update(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_REQUETE_MIS_A_JOUR_ENREG, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    SyntaxNode* name = nullptr;
+    std::int16_t end = NameLeaf(text, position, &chain, &name);
+    if (end < 0) return Abandon(out, end);
+    std::int16_t noted = NoteTable(name->text, position, nullptr);
+    if (noted < 0) return Abandon(out, noted);
+
+    Token token;
+    std::int16_t next = ReadToken(text, end, false, &token);
+    if (next < 0 || token.kind != kKwSet) return Abandon(out, Missing(next, kMsgSyntaxError, end));
+    SyntaxNode* part = nullptr;
+    end = AssignmentList(text, next, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+
+    next = ReadOptional(text, end, &token);
+    if (next < 0) return Abandon(out, next);
+    if (token.kind != kKwWhere) return end;
+    end = Condition(text, next, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    return end;
+}
+
+std::int16_t Parser::AssignmentList(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_AFFECTATION_COLONNE_VIRGULE_LISTE, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    SyntaxNode* part = nullptr;
+    std::int16_t end = Assignment(text, position, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    Token token;
+    for (;;) {
+        std::int16_t next = ReadOptional(text, end, &token);
+        if (next < 0) return Abandon(out, next);
+        if (token.kind != kPunComma) return end;
+        end = Assignment(text, next, &part);
+        if (end < 0) return Abandon(out, end);
+        chain.Add(part);
+    }
+}
+
+// assignment: ident "=" "(" ("DEFAULT" | "NULL" | si) ")"
+std::int16_t Parser::Assignment(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_AFFECTATION_COLONNE, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    SyntaxNode* column = nullptr;
+    std::int16_t end = NameLeaf(text, position, &chain, &column);
+    if (end < 0) return Abandon(out, end);
+    NoteItem(column->text);
+
+    Token token;
+    std::int16_t next = ReadToken(text, end, false, &token);
+    if (next < 0 || token.kind != kOpEqual) return Abandon(out, Missing(next, kMsgEqualExpected, end));
+    end = next;
+    next = ReadToken(text, end, false, &token);
+    if (next < 0 || token.kind != kPunLeftParen) return Abandon(out, Missing(next, kMsgLeftParenthesis, end));
+    const std::int16_t valueStart = next;
+    next = ReadToken(text, valueStart, false, &token);
+    if (next < 0) return Abandon(out, Missing(next, kMsgItemDefaultNullExpected, valueStart));
+    if (token.kind == kKwDefault || token.kind == kKwNull) {
+        if (AddLeaf(&chain, token, token.kind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, valueStart));
+        end = next;
+    } else {
+        SyntaxNode* value = nullptr;
+        end = SimpleItem(text, valueStart, &value);
+        if (end < 0) return Abandon(out, Replace(end, kMsgSimpleItemExpected, valueStart));
+        chain.Add(value);
+    }
+    next = ReadToken(text, end, false, &token);
+    if (next < 0 || token.kind != kPunRightParen) return Abandon(out, Missing(next, kMsgRightParenthesis, end));
+    return next;
+}
+
+// delete: ident ["WHERE" cond]
+std::int16_t Parser::Delete(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_REQUETE_SUPPRESSION_ENREG, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    SyntaxNode* name = nullptr;
+    std::int16_t end = NameLeaf(text, position, &chain, &name);
+    if (end < 0) return Abandon(out, end);
+    std::int16_t noted = NoteTable(name->text, position, nullptr);
+    if (noted < 0) return Abandon(out, noted);
+    Token token;
+    std::int16_t next = ReadOptional(text, end, &token);
+    if (next < 0) return Abandon(out, next);
+    if (token.kind != kKwWhere) return end;
+    SyntaxNode* part = nullptr;
+    end = Condition(text, next, &part);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(part);
+    return end;
+}
+
+}  // namespace qx
