@@ -730,9 +730,11 @@ ConditionResult* CombineOr(const ConditionResult& a, const ConditionResult& b) {
         const RecordTupleSet& ta = *a.tuples;
         const RecordTupleSet& tb = *b.tuples;
         if (a.state == ConditionResult::kTuples && b.state == ConditionResult::kTuples) {
+            // Both sides must stand for the same tables; b's rows are taken in
+            // a's column order, so "A.X = B.Y OR B.Y = A.X" is one union.
             if (ta.ColumnCount() != tb.ColumnCount()) return nullptr;
             for (int c = 0; c < ta.ColumnCount(); ++c)
-                if (std::string(ta.ColumnName(c)) != tb.ColumnName(c)) return nullptr;
+                if (tb.ColumnIndex(ta.ColumnName(c)) < 0) return nullptr;
         }
         const RecordTupleSet& shape = ta.ColumnCount() > 0 ? ta : tb;
         for (int c = 0; c < shape.ColumnCount(); ++c) AddColumn(*r, shape.ColumnName(c));
