@@ -1,48 +1,174 @@
-// ExecutionDriver: the plan's execution entry points - Execute dispatches on
-// the statement kind, RunSelect runs the blocks of a SELECT, SetError stores
-// an execution error in the request.
+// ExecutionDriver: the plan's execution entry points.  Execute dispatches on
+// the statement kind; RunSelect evaluates every SELECT block (nested ones
+// first, the main one last), builds the result of each block and sorts the
+// main result; a set operator combines the results of its two SELECTs.
+// Statements the engine does not run are refused with 4298.
 //
-// This is the minimal driver that lets a planned statement pass through the
-// pipeline: a SELECT and the supported data-change and schema statements do
-// nothing yet; DROP, CREATE VIEW and any other statement kind are refused
-// with message 4298.  Selection, result building and the statement
-// executors are left to the execution stage.
+// Execution reports only through the request: its error text and SQLSTATE
+// and, for a SELECT, the result memory table in `resultSet`.
+#include <cstring>
+#include <new>
+
+#include "analysis/ItemDescriptor.h"
 #include "analysis/QueryDictionary.h"
+#include "analysis/TableRef.h"
+#include "exec/DataChanges.h"
+#include "exec/ExpressionEvaluator.h"
+#include "exec/ResultBuilder.h"
+#include "exec/RowSelection.h"
+#include "exec/RowSorter.h"
+#include "exec/SchemaStatements.h"
 #include "interface/Messages.h"
 #include "interface/SqlRequest.h"
+#include "lexer/TokenKinds.h"
 #include "parser/NodeKinds.h"
 #include "parser/SyntaxNode.h"
 #include "planner/QueryPlan.h"
+#include "planner/SelectBlock.h"
+#include "values/Cell.h"
+#include "values/FieldType.h"
+#include "values/Transfor.h"
 
 namespace qx {
+namespace {
+
+// The operator leaf after the first SELECT of a set operation, or null.
+const SyntaxNode* SetOperator(const SqlRequest* request) {
+    const SyntaxNode* root = request->syntaxTree;
+    const SyntaxNode* first = root != nullptr ? root->child : nullptr;
+    const SyntaxNode* op = first != nullptr ? first->next : nullptr;
+    if (op == nullptr) return nullptr;
+    if (op->kind == kKwUnion || op->kind == kKwIntersect || op->kind == kKwExcept) return op;
+    return nullptr;
+}
+
+// Copies the current row of `from` into the record of `to`, column by
+// column, converting numbers and texts where the two columns differ.
+void ConvertRow(TableRef& from, TableRef& to) {
+    std::memset(to.record, 0, to.recordSize);
+    for (std::int16_t j = 0; j <= to.items->Last(); ++j) {
+        auto* target = static_cast<ItemDescriptor*>(to.items->GetAt(j));
+        auto* source = static_cast<ItemDescriptor*>(from.items->GetAt(j));
+        if (target == nullptr || source == nullptr) continue;
+        const void* value = ReadCell(source, nullptr);
+        if (value == nullptr) continue;
+        bool sourceNumeric = ValueClassOf(source->type) == kClassNumeric;
+        bool targetNumeric = ValueClassOf(target->type) == kClassNumeric;
+        if (sourceNumeric == targetNumeric) {
+            WriteCell(target, value);
+        } else if (sourceNumeric) {
+            char text[kNumberTextCapacity];
+            double number;
+            std::memcpy(&number, value, sizeof number);
+            WriteNumber(text, number, 9);
+            WriteCell(target, text);
+        } else {
+            double number = ReadNumber(static_cast<const char*>(value));
+            WriteCell(target, &number);
+        }
+    }
+}
+
+}  // namespace
+
+void QueryPlan::SetError(const char* text, const char* state) {
+    if (request != nullptr) SetRequestError(request, text, state);
+}
 
 void QueryPlan::Execute(SqlRequest* executing) {
     if (executing == nullptr) return;
     dictionary = executing->dictionary;
     SyntaxNode* root = executing->syntaxTree;
-    std::int32_t kind = root != nullptr && root->child != nullptr ? root->child->kind : 0;
-    switch (kind) {
-        case FON_REQUETE_CREATION_INDEX:
-        case FON_REQUETE_SUPPRESSION_ENREG:
-        case FON_REQUETE_MIS_A_JOUR_ENREG:
-        case FON_REQUETE_INSERT_ENREG:
-        case FON_REQUETE_CREATION_TABLE:
-            break;
-        case FON_REQUETE_SELECTION:
-            RunSelect(executing);
-            break;
-        default:
-            SetError(MessageText(kMsgNotSupported), nullptr);
-            break;
+    SyntaxNode* statement = root != nullptr ? root->child : nullptr;
+    switch (statement != nullptr ? statement->kind : 0) {
+        case FON_REQUETE_CREATION_INDEX: ExecuteCreateIndex(executing, statement); break;
+        case FON_REQUETE_SUPPRESSION_ENREG: ExecuteDelete(*this, executing); break;
+        case FON_REQUETE_MIS_A_JOUR_ENREG: ExecuteUpdate(*this, executing); break;
+        case FON_REQUETE_INSERT_ENREG: ExecuteInsert(*this, executing); break;
+        case FON_REQUETE_CREATION_TABLE: ExecuteCreateTable(executing, statement); break;
+        case FON_REQUETE_SELECTION: RunSelect(executing); break;
+        default: SetError(MessageText(kMsgNotSupported), nullptr); break;
     }
 }
 
 void QueryPlan::RunSelect(SqlRequest* executing) {
-    if (executing != nullptr) dictionary = executing->dictionary;
+    if (executing == nullptr) return;
+    dictionary = executing->dictionary;
+    if (dictionary == nullptr) return;
+    if (executing->evaluator != nullptr) executing->evaluator->ForgetNestedRows();
+    for (std::int16_t i = static_cast<std::int16_t>(selectCount - 1); i >= 0; --i) {
+        SelectBlock* block = Block(i);
+        if (block == nullptr) continue;
+        std::int16_t ok = block->tables.Count() <= 1 ? EvaluateSingleTable(*this, *block, i)
+                                                     : EvaluateMultiTable(*this, *block, i);
+        if (!ok || !RequestOk(executing)) return;
+        // Nested blocks need their rows in every mode: the blocks that read
+        // them (an UPDATE's WHERE too) ask for them.
+        bool nested = block->parent >= 0;
+        if (mode != kModeRows && !nested) continue;
+        TableRef* result = BuildResult(*block, *dictionary);
+        if (result == nullptr || !RequestOk(executing)) return;
+        if (mode == kModeRows) executing->resultSet = result;
+    }
+    if (mode != kModeRows) return;
+    if (const SyntaxNode* op = SetOperator(executing)) CombineSetOperands(executing, op);
+    if (!RequestOk(executing) || executing->resultSet == nullptr) return;
+    if (!SortRows(*executing->resultSet, orderBy)) SetError(MessageText(kMsgOutOfMemory), nullptr);
 }
 
-void QueryPlan::SetError(const char* text, const char* state) {
-    if (request != nullptr) SetRequestError(request, text, state);
+// UNION [ALL], INTERSECT and EXCEPT over the results of the first SELECT
+// (block 0) and of the second (the next main block): UNION ALL keeps every
+// row of both; the others give distinct rows (UNION: of either; INTERSECT:
+// of the first that the second also has; EXCEPT: of the first that the
+// second lacks).  Rows of the second are converted to the first's columns.
+void QueryPlan::CombineSetOperands(SqlRequest* executing, const SyntaxNode* op) {
+    SelectBlock* first = Block(0);
+    SelectBlock* second = nullptr;
+    for (std::int16_t i = 1; i < selectCount && second == nullptr; ++i)
+        if (Block(i) != nullptr && Block(i)->parent < 0) second = Block(i);
+    if (first == nullptr || second == nullptr || first->resultTable == nullptr || second->resultTable == nullptr)
+        return;
+    TableRef& a = *first->resultTable;
+    TableRef& b = *second->resultTable;
+    if ((a.items != nullptr ? a.items->Count() : 0) != (b.items != nullptr ? b.items->Count() : 0)) {
+        SetError(MessageText(kMsgIncorrectType, op->text), nullptr);
+        return;
+    }
+    bool all = op->next != nullptr && op->next->kind == kKwAll;
+    TableRef* result = CreateResultTable(*first, *dictionary);
+    TableRef* other = op->kind == kKwUnion ? nullptr : CreateResultTable(*first, *dictionary);
+    if (result == nullptr || (op->kind != kKwUnion && other == nullptr)) return;
+    auto append = [&](TableRef& table, bool distinct) {
+        if (distinct && table.ContainsCurrentRow()) return true;
+        if (table.WriteRecord(0) == TableRef::kWriteOk) return true;
+        SetError(MessageText(kMsgOutOfMemory), nullptr);
+        return false;
+    };
+    if (other != nullptr) {
+        for (std::int32_t r = 1; r <= b.rowCount; ++r) {
+            b.ReadFrom(r);
+            ConvertRow(b, *other);
+            if (!append(*other, true)) return;
+        }
+    }
+    for (std::int32_t r = 1; r <= a.rowCount; ++r) {
+        a.ReadFrom(r);
+        std::memcpy(result->record, a.record, a.recordSize);
+        if (other != nullptr) {
+            std::memcpy(other->record, a.record, a.recordSize);
+            bool inSecond = other->ContainsCurrentRow() != 0;
+            if (inSecond != (op->kind == kKwIntersect)) continue;
+        }
+        if (!append(*result, !all)) return;
+    }
+    if (op->kind == kKwUnion) {
+        for (std::int32_t r = 1; r <= b.rowCount; ++r) {
+            b.ReadFrom(r);
+            ConvertRow(b, *result);
+            if (!append(*result, !all)) return;
+        }
+    }
+    executing->resultSet = result;
 }
 
 }  // namespace qx

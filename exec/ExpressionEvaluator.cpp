@@ -92,7 +92,9 @@ void DateDigits(const char* text, char out[9]) {
     for (const char* c = text; *c != '\0' && n < 8; ++c)
         if (*c >= '0' && *c <= '9') digits[n++] = *c;
     if (n == 6) {
-        std::snprintf(out, 9, "19%s", digits);
+        out[0] = '1';
+        out[1] = '9';
+        std::memcpy(out + 2, digits, 7);  // six digits and the NUL
         return;
     }
     for (int i = n; i < 8; ++i) digits[i] = '0';

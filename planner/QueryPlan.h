@@ -108,6 +108,10 @@ public:
     void Execute(SqlRequest* request);
     void RunSelect(SqlRequest* request);
     void SetError(const char* text, const char* state);
+
+private:
+    // Combines the results of the two SELECTs of a set operation (exec/).
+    void CombineSetOperands(SqlRequest* request, const SyntaxNode* op);
 };
 
 }  // namespace qx

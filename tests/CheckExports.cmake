@@ -1,18 +1,17 @@
-# The engine library exports exactly its public calls and nothing else.
+# A shared library exports exactly the symbols it promises, nothing else.
+# -DLIB=path -DEXPECTED="name;name;..."
 execute_process(COMMAND nm -D --defined-only ${LIB} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "nm failed on ${LIB}")
 endif()
-string(REGEX MATCHALL "[0-9a-f]+ [TW] [A-Za-z_0-9]+" lines "${out}")
+string(REGEX MATCHALL "[0-9a-f]+ [TWDBRV] [A-Za-z_0-9]+" lines "${out}")
 set(found)
 foreach(line ${lines})
-  string(REGEX REPLACE "^[0-9a-f]+ [TW] " "" name "${line}")
+  string(REGEX REPLACE "^[0-9a-f]+ [TWDBRV] " "" name "${line}")
   list(APPEND found ${name})
 endforeach()
 list(SORT found)
-set(expected OB4InitInstance OBSQLFinInstance QXSQLErreur QXSQLExecReq QXSQLFetchNext QXSQLFinRequete
-    QXSQLGetLongData QXSQLValLine QXSQL_OBMS_Alloc QXSQL_OBMS_Free QXSQL_OBMS_GetMemoInfo
-    QXSQL_OBMS_ReplaceMemo QXSQL_OBMS_Scan)
+set(expected ${EXPECTED})
 list(SORT expected)
 if(NOT "${found}" STREQUAL "${expected}")
   message(FATAL_ERROR "exports differ:\n  found:    ${found}\n  expected: ${expected}")

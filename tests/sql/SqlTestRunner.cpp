@@ -4,11 +4,19 @@
 // A file is a sequence of records separated by blank lines:
 //
 //   # comment
+//   host qx                               (first record) run over a scratch database of the
+//                                         QX file engine instead of the test host
 //   language en|fr                        message language from here on
 //   table NAME ITEM:TYPE:SIZE[:aN][:kK][:c] ...   a test-host table (array N, key kind K, composite)
 //   row NAME v1 v2 ...                    a record; values are numbers, 'text' (quotes doubled
 //                                         inside), or - for a zero-filled item
 //   deleted NAME N                        record N of NAME becomes a deleted record
+//   memo N 'data'                         memo parameter N ({OBMemoBinaire(...)} number N) of the
+//                                         following statements: a memo value block holding data
+//   unique NAME ITEM ...                  the test host refuses duplicates of these items
+//   fault FIELD VALUE | fault reset       a failure answer of the test host (readStatus,
+//                                         readStatusAtRecord, writeStatus, writeDuplicate,
+//                                         memoWriteStatus, memoReadFails, describeRefuseAt)
 //   statement ok                          the next line(s) up to the blank line are one statement
 //   statement error STATE                 ... expected to fail; after "----" the error text on one
 //                                         line, "\n" standing for a line feed
@@ -127,6 +135,7 @@ public:
         qx::SetEnglishMessages(0);
         for (const Record& r : ReadRecords(path_)) RunRecord(r);
         OBSQLFinInstance(0);
+        if (usingQx_) qxtest::CloseQxDatabase();
         std::printf("%s: %d passed, %d failed\n", path_.c_str(), passed_, failed_);
         std::printf("%d passed, %d failed\n", passed_, failed_);
         return failed_ == 0 ? 0 : 1;
@@ -142,11 +151,20 @@ private:
         std::vector<std::string> head = Words(r.lines[0]);
         const std::string& verb = head[0];
         std::string error;
+        if (verb == "host") {
+            if (head.size() > 1 && head[1] == "qx") {
+                std::string error;
+                if (!qxtest::OpenQxDatabase(error)) return Fail(r, error);
+                usingQx_ = true;
+            }
+            return;
+        }
         if (verb == "language") {
             qx::SetEnglishMessages(head.size() > 1 && head[1] == "en" ? 1 : 0);
             return;
         }
-        if (verb == "table" || verb == "row" || verb == "deleted") {
+        if (verb == "table" || verb == "row" || verb == "deleted" || verb == "fault" || verb == "unique" ||
+            verb == "memo") {
             for (const std::string& line : r.lines)
                 if (!qxtest::ApplyHostDirective(line, error)) return Fail(r, error);
             return;
@@ -202,6 +220,7 @@ private:
     std::string path_;
     int passed_ = 0;
     int failed_ = 0;
+    bool usingQx_ = false;
 };
 
 }  // namespace

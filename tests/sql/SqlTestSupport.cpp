@@ -1,6 +1,10 @@
 #include "tests/sql/SqlTestSupport.h"
 
+#include <dlfcn.h>
+#include <stdlib.h>
+
 #include <cmath>
+#include <filesystem>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -20,6 +24,9 @@
 
 namespace qxtest {
 namespace {
+
+std::vector<std::vector<unsigned char>> g_memoBlocks;  // memo value blocks of the memo parameters
+std::vector<unsigned char> g_memoTable;                // the caller's memo parameter table
 
 std::vector<std::string> SplitValues(const std::string& text) {
     // Words separated by blanks; a quoted word may hold blanks and doubled quotes.
@@ -151,6 +158,53 @@ bool ApplyHostDirective(const std::string& line, std::string& error) {
         testhost::AddTable(table, items);
         return true;
     }
+    if (words[0] == "fault") {
+        testhost::Faults& f = testhost::GetFaults();
+        int value = words.size() > 2 ? std::atoi(words[2].c_str()) : 0;
+        if (words[1] == "reset") f = testhost::Faults();
+        else if (words[1] == "readStatus") f.readStatus = static_cast<std::int16_t>(value);
+        else if (words[1] == "readStatusAtRecord") f.readStatusAtRecord = value;
+        else if (words[1] == "writeStatus") f.writeStatus = static_cast<std::int16_t>(value);
+        else if (words[1] == "writeDuplicate") f.writeDuplicate = value != 0;
+        else if (words[1] == "memoWriteStatus") f.memoWriteStatus = static_cast<std::int16_t>(value);
+        else if (words[1] == "memoReadFails") f.memoReadFails = value != 0;
+        else if (words[1] == "describeRefuseAt") f.describeRefuseAt = value;
+        else {
+            error = "unknown fault: " + words[1];
+            return false;
+        }
+        return true;
+    }
+    if (words[0] == "memo") {
+        // memo N 'data': memo parameter N of the following statements.
+        std::size_t n = static_cast<std::size_t>(std::atoi(words[1].c_str()));
+        if (n < 1 || n > 256 || words.size() < 3) {
+            error = "memo needs a number from 1 to 256 and a value";
+            return false;
+        }
+        std::string data = words[2][0] == '\'' ? words[2].substr(1) : words[2];
+        if (g_memoBlocks.size() < n) g_memoBlocks.resize(n);
+        std::vector<unsigned char>& block = g_memoBlocks[n - 1];
+        block.assign(74 + data.size(), 0);
+        std::uint32_t length = static_cast<std::uint32_t>(data.size());
+        std::memcpy(block.data() + 54, &length, 4);
+        std::memcpy(block.data() + 74, data.data(), data.size());
+        g_memoTable.assign(2 + 8 * g_memoBlocks.size(), 0);
+        for (std::size_t k = 0; k < g_memoBlocks.size(); ++k) {
+            std::uint64_t address = g_memoBlocks[k].empty() ? 0 : reinterpret_cast<std::uintptr_t>(g_memoBlocks[k].data());
+            std::memcpy(g_memoTable.data() + 2 + 8 * k, &address, 8);
+        }
+        return true;
+    }
+    if (words[0] == "unique") {
+        testhost::Table* u = testhost::FindTable(table);
+        if (u == nullptr) {
+            error = "unknown test table " + table;
+            return false;
+        }
+        for (std::size_t i = 2; i < words.size(); ++i) u->uniqueItems.push_back(words[i]);
+        return true;
+    }
     testhost::Table* t = testhost::FindTable(table);
     if (t == nullptr) {
         error = "unknown test table " + table;
@@ -178,12 +232,61 @@ bool ApplyHostDirective(const std::string& line, std::string& error) {
     return false;
 }
 
+namespace {
+std::uint16_t g_hostContext = 1;
+void* g_qxLibrary = nullptr;
+std::string g_qxDirectory;
+}  // namespace
+
+void SetHostContext(std::uint16_t context) { g_hostContext = context; }
+
+bool OpenQxDatabase(std::string& error) {
+    g_qxLibrary = dlopen(QX_HOST_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    if (g_qxLibrary == nullptr) {
+        error = std::string("cannot load the QX file engine: ") + dlerror();
+        return false;
+    }
+    using OpenFn = std::uint16_t (*)(const char*, int, char*, std::size_t);
+    auto open = reinterpret_cast<OpenFn>(dlsym(g_qxLibrary, "QXHostOpen"));
+    char pattern[] = "/tmp/qxsqltestXXXXXX";
+    if (open == nullptr || mkdtemp(pattern) == nullptr) {
+        error = "cannot prepare a scratch database";
+        return false;
+    }
+    g_qxDirectory = pattern;
+    char message[256] = {};
+    std::uint16_t context = open(g_qxDirectory.c_str(), 1, message, sizeof message);
+    if (context == 0) {
+        error = std::string("QXHostOpen: ") + message;
+        return false;
+    }
+    static ModuleNameEntry entries[1] = {"libobhost32.so"};
+    static ModuleNameTable table{entries, 0};
+    OBSQLFinInstance(0);
+    if (OB4InitInstance(0, &table) != 1) {
+        error = "engine start-up over the QX file engine failed";
+        return false;
+    }
+    g_hostContext = context;
+    return true;
+}
+
+void CloseQxDatabase() {
+    if (g_qxLibrary == nullptr) return;
+    using CloseFn = int (*)(std::uint16_t);
+    if (auto close = reinterpret_cast<CloseFn>(dlsym(g_qxLibrary, "QXHostClose"))) close(g_hostContext);
+    if (!g_qxDirectory.empty()) std::filesystem::remove_all(g_qxDirectory);
+    g_qxDirectory.clear();
+    g_hostContext = 1;
+}
+
 StatementResult RunStatement(const std::string& statement, std::uintptr_t memoValues) {
     StatementResult result;
     std::vector<char> infoBuffer(1 << 16, 0);
     auto* info = reinterpret_cast<ExecInfo*>(infoBuffer.data());
     std::uintptr_t handle = 0;
-    result.rc = QXSQLExecReq(&handle, statement.c_str(), info, 1, memoValues);
+    if (memoValues == 0 && !g_memoTable.empty()) memoValues = reinterpret_cast<std::uintptr_t>(g_memoTable.data());
+    result.rc = QXSQLExecReq(&handle, statement.c_str(), info, g_hostContext, memoValues);
     result.compiled = info->compiled;
     if (handle == 0) {
         result.error = "<no handle>";

@@ -20,6 +20,15 @@ struct StatementResult {
     std::vector<std::string> rows;  // QXSQLValLine with a tab, one per fetched row
 };
 
+// Host context passed to QXSQLExecReq (1, the test host's, until changed).
+void SetHostContext(std::uint16_t context);
+
+// Loads the QX file engine, creates a scratch database and makes it the
+// engine's host; false with a message when that fails.  CloseQxDatabase
+// closes it and removes the directory.
+bool OpenQxDatabase(std::string& error);
+void CloseQxDatabase();
+
 // "table ...", "row ...", "deleted ..." lines (see SqlTestRunner.cpp).
 bool ApplyHostDirective(const std::string& line, std::string& error);
 // Runs one statement over the started engine (host context 1) and fetches every row.

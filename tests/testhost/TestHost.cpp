@@ -285,7 +285,17 @@ extern "C" TESTHOST_API int32_t OECRIREMEMO(uint32_t hostContext, uint32_t lengt
                 std::uint32_t reference = 0;
                 if (!write.nullAddress) {
                     reference = S().nextMemo++;
-                    t->memos[reference] = write.data;
+                    std::vector<std::uint8_t> data = write.data;
+                    // A binary memo arrives as a memo value block: keep its data.
+                    if (item.type == 22 && data.size() >= OBHOST_MEMO_HEADER_SIZE) {
+                        MemoValueBlock header;
+                        std::memcpy(&header, data.data(), sizeof header);
+                        std::size_t start = OBHOST_MEMO_HEADER_SIZE + header.headerExtra;
+                        std::size_t end = start + header.dataLength;
+                        data = end <= data.size() ? std::vector<std::uint8_t>(data.begin() + start, data.begin() + end)
+                                                  : std::vector<std::uint8_t>();
+                    }
+                    t->memos[reference] = data;
                 }
                 std::memcpy(record->data() + offset, &reference, 4);
                 break;

@@ -1,0 +1,340 @@
+#include "exec/DataChanges.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "analysis/ItemDescriptor.h"
+#include "analysis/QueryDictionary.h"
+#include "analysis/QueryTransformer.h"
+#include "analysis/TableRef.h"
+#include "exec/ConditionResult.h"
+#include "exec/ExpressionEvaluator.h"
+#include "exec/RecordTupleSet.h"
+#include "interface/Messages.h"
+#include "interface/SqlRequest.h"
+#include "lexer/TokenKinds.h"
+#include "parser/NodeKinds.h"
+#include "parser/SyntaxNode.h"
+#include "planner/QueryPlan.h"
+#include "planner/SelectBlock.h"
+#include "values/Cell.h"
+#include "values/FieldType.h"
+#include "values/Transfor.h"
+
+namespace qx {
+namespace {
+
+const char* InsertValuesIncorrect() {
+    return EnglishMessages() ? "Error in INSERT: the values given are incorrect"
+                             : "Erreur pour INSERT: les valeurs spécifiées sont incorrectes";
+}
+const char* UpdateValuesIncorrect() {
+    return EnglishMessages() ? "Error in UPDATE: the values given are incorrect"
+                             : "Erreur pour UPDATE: les valeurs spécifiées sont incorrectes";
+}
+const char* UpdateSelectionValuesIncorrect() {
+    return EnglishMessages() ? "Incorrect values in UPDATE" : "Valeurs pour UPDATE incorrectes";
+}
+
+bool IsNumberType(std::int16_t type) {
+    return (type >= kOperandInt16 && type <= kOperandDouble) || type == kOperandFloatAlt;
+}
+
+double NumberOf(std::int16_t type, const void* p) {
+    switch (type) {
+        case kOperandInt16: { std::int16_t x; std::memcpy(&x, p, 2); return x; }
+        case kOperandUInt16: { std::uint16_t x; std::memcpy(&x, p, 2); return x; }
+        case kOperandInt32: { std::int32_t x; std::memcpy(&x, p, 4); return x; }
+        case kOperandUInt32: { std::uint32_t x; std::memcpy(&x, p, 4); return x; }
+        case kOperandInt8: { std::int8_t x; std::memcpy(&x, p, 1); return x; }
+        case kOperandFloat:
+        case kOperandFloatAlt: { float x; std::memcpy(&x, p, 4); return x; }
+        case kOperandDouble: { double x; std::memcpy(&x, p, 8); return x; }
+        default: return ReadNumber(static_cast<const char*>(p));
+    }
+}
+
+// Writes a value of any operand type into `item`, converting between
+// numbers and texts to what the item holds.
+void WriteValue(ItemDescriptor* item, std::int16_t type, const void* bytes) {
+    bool numericItem = ValueClassOf(item->type) == kClassNumeric;
+    if (numericItem) {
+        double number = NumberOf(type, bytes);
+        WriteCell(item, &number);
+        return;
+    }
+    if (!IsNumberType(type)) {
+        WriteCell(item, bytes);
+        return;
+    }
+    double number = NumberOf(type, bytes);
+    char text[kNumberTextCapacity];
+    if (type == kOperandDouble && item->type == kFieldTerminatedText) std::snprintf(text, sizeof text, "%lf", number);
+    else WriteNumber(text, number, 9);
+    WriteCell(item, text);
+}
+
+TableRef* TableOf(SqlRequest* request, const SyntaxNode* statement) {
+    if (statement == nullptr || statement->child == nullptr || request->dictionary == nullptr) return nullptr;
+    TableRef* table = FindTable(request->dictionary->tables, statement->child->text);
+    if (table == nullptr || table->record == nullptr)
+        SetRequestError(request, MessageText(kMsgUnknownTable, statement->child->text), nullptr);
+    return table;
+}
+
+// Reports a host write failure from the table's error text.
+void WriteFailed(SqlRequest* request, TableRef& table, const char* state) {
+    SetRequestError(request, table.errorText.Get(), state);
+}
+
+// Reads record `n` exactly (a number without a live record gives 0).
+std::int32_t ReadExactly(TableRef& table, std::int64_t n) {
+    std::int32_t read = table.ReadFrom(n);
+    return read == n ? read : (read < 0 ? read : 0);
+}
+
+// A tree for "SELECT * FROM table WHERE condition" (condition may be null).
+SyntaxNode* SelectStarTree(const char* tableName, SyntaxNode* condition) {
+    SyntaxNode* root = SyntaxNode::Make("", FON_REQUETE, 0);
+    SyntaxNode* query = root != nullptr ? root->AddChild("", FON_REQUETE_SELECTION, 0, false) : nullptr;
+    SyntaxNode* body = query != nullptr ? query->AddChild("", FON_SOUS_SELECT, 0, false) : nullptr;
+    SyntaxNode* selected = body != nullptr ? body->AddChild("", FON_ITEM_SELECTIONNE, 0, false) : nullptr;
+    SyntaxNode* star = selected != nullptr ? selected->AddChild("*", kOpStar, 0, false) : nullptr;
+    SyntaxNode* tables = star != nullptr ? selected->AddSibling("", FON_TABLE_REF_VIRGULE_LISTE, 0, true) : nullptr;
+    SyntaxNode* ref = tables != nullptr ? tables->AddChild("", FON_TABLE_REF, 0, false) : nullptr;
+    SyntaxNode* name = ref != nullptr ? ref->AddChild(tableName, kTokIdentifier, 0, false) : nullptr;
+    if (name == nullptr) {
+        delete root;
+        return nullptr;
+    }
+    tables->next = condition;
+    return root;
+}
+
+// Plans `tree` (made the request's syntax tree) into the plan and runs it in
+// `mode`.  The previous tree is handed back through `previous` (the caller
+// decides its fate).  False when planning failed (error raised).
+bool PlanAndRun(QueryPlan& plan, SqlRequest* request, SyntaxNode* tree, std::uint32_t mode) {
+    request->syntaxTree = tree;
+    plan.mode = mode;
+    QueryTransformer* planner = new QueryTransformer(request);
+    if (planner == nullptr) {
+        SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+        return false;
+    }
+    bool planned = planner->Transform(&plan) != 0 && RequestOk(request);
+    delete planner;
+    if (!planned) {
+        if (RequestOk(request)) SetRequestError(request, MessageText(kMsgInternalError, "planification"), nullptr);
+        return false;
+    }
+    plan.RunSelect(request);
+    return RequestOk(request);
+}
+
+// Changes the records selected by block 0: UPDATE with `setList`, DELETE without.
+void ApplyToSelection(SelectBlock& block, SqlRequest* request, const SyntaxNode* setList, bool update) {
+    const ConditionResult* selection = block.conditionResult;
+    auto* table = static_cast<TableRef*>(block.tables.GetAt(0));
+    if (selection == nullptr || selection->tuples == nullptr || table == nullptr) return;
+    const RecordTupleSet& tuples = *selection->tuples;
+    int column = tuples.ColumnIndex(table->name.Get());
+    if (column < 0) return;
+    bool writeFailed = false;
+    for (std::int32_t t = 1; t < tuples.rowEnd && !writeFailed; ++t) {
+        std::uint32_t number = tuples.At(t, column);
+        std::int32_t read = ReadExactly(*table, number);
+        if (read < 0) {
+            block.SetError(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-read)));
+            return;
+        }
+        if (read == 0) continue;  // no longer a live record
+        if (update) {
+            if (!ApplyAssignments(*table, request, setList)) {
+                block.SetError(UpdateSelectionValuesIncorrect());
+                return;
+            }
+            writeFailed = table->WriteRecord(read) != TableRef::kWriteOk;
+        } else {
+            writeFailed = table->WriteRecord(-1) != TableRef::kWriteOk;
+        }
+    }
+    if (writeFailed) block.SetError(table->errorText.Get());
+}
+
+// UPDATE or DELETE: with WHERE through the selection, else over every record.
+void ChangeRecords(QueryPlan& plan, SqlRequest* request, bool update) {
+    SyntaxNode* statement = request->syntaxTree != nullptr ? request->syntaxTree->child : nullptr;
+    TableRef* table = TableOf(request, statement);
+    if (table == nullptr) return;
+    SyntaxNode* setList = update ? statement->child->next : nullptr;
+    SyntaxNode* where = update ? (setList != nullptr ? setList->next : nullptr) : statement->child->next;
+    if (where == nullptr) {
+        bool ok = true;
+        for (std::int64_t n = 0;;) {
+            std::int32_t read = table->ReadFrom(n + 1);
+            if (read < 0) {
+                SetRequestError(request,
+                                MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-read)), nullptr);
+                return;
+            }
+            if (read == 0) break;
+            n = read;
+            if (update && !(ok = ApplyAssignments(*table, request, setList) != 0)) break;
+            // A failed write does not stop the walk; the last failure is reported.
+            if (table->WriteRecord(update ? read : -1) != TableRef::kWriteOk) WriteFailed(request, *table, nullptr);
+        }
+        if (!ok) SetRequestError(request, UpdateValuesIncorrect(), "S1000");
+        return;
+    }
+    // Detach the WHERE condition (and the SET list) from the statement and
+    // run SELECT * FROM table WHERE condition.
+    if (update) setList->next = nullptr;
+    else statement->child->next = nullptr;
+    if (update) statement->child->next = nullptr;
+    SyntaxNode* tree = SelectStarTree(table->name.Get(), where);
+    if (tree == nullptr) {
+        delete where;
+        delete setList;
+        SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+        return;
+    }
+    delete request->syntaxTree;
+    if (PlanAndRun(plan, request, tree, update ? QueryPlan::kModeUpdate : QueryPlan::kModeDelete)) {
+        if (SelectBlock* block = plan.Block(0)) ApplyToSelection(*block, request, setList, update);
+    }
+    delete setList;
+}
+
+// INSERT ... SELECT: runs the SELECT, then inserts each of its rows, the
+// result columns going to the listed items (or the table's items in order).
+void InsertSelection(QueryPlan& plan, SqlRequest* request, TableRef& table, const SyntaxNode* columnList,
+                     SyntaxNode* body) {
+    SyntaxNode* statementTree = request->syntaxTree;
+    // Lend the SELECT body to a query tree for the time of the selection.
+    SyntaxNode* root = SyntaxNode::Make("", FON_REQUETE, 0);
+    SyntaxNode* query = root != nullptr ? root->AddChild("", FON_REQUETE_SELECTION, 0, false) : nullptr;
+    if (query == nullptr) {
+        delete root;
+        SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+        return;
+    }
+    SyntaxNode* before = statementTree->child;
+    while (before != nullptr && before->next != body) before = before->next;
+    if (before != nullptr) before->next = nullptr;
+    query->child = body;
+    bool ran = PlanAndRun(plan, request, root, QueryPlan::kModeRows);
+    query->child = nullptr;  // give the body back to the statement
+    if (before != nullptr) before->next = body;
+    delete root;
+    request->syntaxTree = statementTree;
+    TableRef* rows = request->resultSet;
+    request->resultSet = nullptr;
+    if (!ran || rows == nullptr || rows->items == nullptr) return;
+
+    std::vector<ItemDescriptor*> targets;
+    if (columnList != nullptr) {
+        for (const SyntaxNode* c = columnList->child; c != nullptr; c = c->next) targets.push_back(table.FindItem(c->text));
+    } else if (table.items != nullptr) {
+        for (std::int16_t i = 0; i <= table.items->Last(); ++i) {
+            auto* item = static_cast<ItemDescriptor*>(table.items->GetAt(i));
+            if (item != nullptr && item->keyKind != ItemDescriptor::kCompositeKey) targets.push_back(item);
+        }
+    }
+    for (std::int32_t r = 1; r <= rows->rowCount; ++r) {
+        rows->ReadFrom(r);
+        std::memset(table.record, 0, table.recordSize);
+        for (std::size_t j = 0; j < targets.size(); ++j) {
+            auto* source = static_cast<ItemDescriptor*>(rows->items->GetAt(static_cast<std::int16_t>(j)));
+            if (source == nullptr || targets[j] == nullptr) continue;
+            const void* value = ReadCell(source, nullptr);
+            if (value == nullptr) continue;
+            std::int16_t type = ValueClassOf(source->type) == kClassNumeric ? kOperandDouble : kOperandText;
+            WriteValue(targets[j], type, value);
+        }
+        std::int16_t code = table.WriteRecord(0);
+        if (code == TableRef::kWriteDuplicate) return WriteFailed(request, table, "23000");
+        if (code != TableRef::kWriteOk) return WriteFailed(request, table, nullptr);
+    }
+}
+
+}  // namespace
+
+std::int16_t StoreValue(SqlRequest* request, const SyntaxNode* valueNode, ItemDescriptor* item) {
+    if (valueNode == nullptr || item == nullptr) return 0;
+    // DEFAULT and NULL store the item's empty value: 0 or an empty text.
+    if (valueNode->kind == kKwDefault || valueNode->kind == kKwNull) {
+        double zero = 0;
+        if (ValueClassOf(item->type) == kClassNumeric) WriteCell(item, &zero);
+        else WriteCell(item, "");
+        return 1;
+    }
+    const SyntaxNode* expression = valueNode->child;
+    if (expression != nullptr && expression->kind == kTokString) {
+        WriteValue(item, kOperandText, expression->text);
+        return 1;
+    }
+    if (request == nullptr || request->evaluator == nullptr) return 0;
+    Value value = request->evaluator->EvaluatePrimary(valueNode, nullptr, nullptr);
+    if (!value.Has()) return 0;
+    WriteValue(item, value.Type(), value.Data());
+    return 1;
+}
+
+std::int16_t ApplyAssignments(TableRef& table, SqlRequest* request, const SyntaxNode* setList) {
+    for (const SyntaxNode* assignment = setList != nullptr ? setList->child : nullptr; assignment != nullptr;
+         assignment = assignment->next) {
+        const SyntaxNode* column = assignment->child;
+        if (column == nullptr) continue;
+        ItemDescriptor* item = table.FindItem(column->text);
+        if (item == nullptr) continue;  // not an item of the table: skipped
+        if (!StoreValue(request, column->next, item)) return 0;
+    }
+    return 1;
+}
+
+void ExecuteInsert(QueryPlan& plan, SqlRequest* request) {
+    SyntaxNode* statement = request->syntaxTree != nullptr ? request->syntaxTree->child : nullptr;
+    TableRef* table = TableOf(request, statement);
+    if (table == nullptr) return;
+    SyntaxNode* columnList = statement->child->next;
+    SyntaxNode* values = columnList;
+    if (columnList != nullptr && columnList->kind == FON_COLONNE_REF_VIRGULE_LISTE) values = columnList->next;
+    else columnList = nullptr;
+    if (values == nullptr) return;
+    // A new record starts from zeros: nothing of an earlier read leaks into it.
+    std::memset(table->record, 0, table->recordSize);
+    if (values->kind == FON_SOUS_SELECT) return InsertSelection(plan, request, *table, columnList, values);
+
+    bool stored = true;
+    const SyntaxNode* value = values->child;
+    if (columnList != nullptr) {
+        for (const SyntaxNode* column = columnList->child; column != nullptr && value != nullptr && stored;
+             column = column->next, value = value->next) {
+            ItemDescriptor* item = table->FindItem(column->text);
+            if (item != nullptr) stored = StoreValue(request, value, item) != 0;
+        }
+    } else if (table->items != nullptr) {
+        for (std::int16_t i = 0; i <= table->items->Last() && value != nullptr && stored; ++i) {
+            auto* item = static_cast<ItemDescriptor*>(table->items->GetAt(i));
+            // A composite key has no bytes of its own and takes no value.
+            if (item == nullptr || item->keyKind == ItemDescriptor::kCompositeKey) continue;
+            stored = StoreValue(request, value, item) != 0;
+            value = value->next;
+        }
+    }
+    if (!stored) {
+        SetRequestError(request, InsertValuesIncorrect(), "S1000");
+        return;
+    }
+    std::int16_t code = table->WriteRecord(0);
+    if (code == TableRef::kWriteDuplicate) WriteFailed(request, *table, "23000");
+    else if (code != TableRef::kWriteOk) WriteFailed(request, *table, nullptr);
+}
+
+void ExecuteUpdate(QueryPlan& plan, SqlRequest* request) { ChangeRecords(plan, request, true); }
+
+void ExecuteDelete(QueryPlan& plan, SqlRequest* request) { ChangeRecords(plan, request, false); }
+
+}  // namespace qx

@@ -1,0 +1,36 @@
+// DataChanges: INSERT, UPDATE and DELETE against one table of the host's
+// file database.
+//
+// Values are evaluated by the expression evaluator and stored into the
+// table's record buffer item by item; records are written, rewritten or
+// deleted through the table's writer.  UPDATE and DELETE with a WHERE
+// clause become the selection SELECT * FROM table WHERE condition, planned
+// and run without result rows, after which each selected record is
+// changed; without WHERE every record is walked.  INSERT ... SELECT runs its
+// SELECT and inserts each of its rows.  The outcome is reported through the
+// request's error text and SQLSTATE only ("S1000" for values that cannot be
+// evaluated, "23000" for a duplicate key on INSERT).
+#pragma once
+
+#include <cstdint>
+
+namespace qx {
+
+struct SqlRequest;
+class ItemDescriptor;
+class QueryPlan;
+class SyntaxNode;
+class TableRef;
+
+void ExecuteInsert(QueryPlan& plan, SqlRequest* request);
+void ExecuteUpdate(QueryPlan& plan, SqlRequest* request);
+void ExecuteDelete(QueryPlan& plan, SqlRequest* request);
+
+// Stores the value of `valueNode` (a FON_ITEM_SIMPLE, or a DEFAULT / NULL
+// leaf) into `item` of its table's record.  1 when stored, 0 when the value
+// cannot be evaluated.
+std::int16_t StoreValue(SqlRequest* request, const SyntaxNode* valueNode, ItemDescriptor* item);
+// Every assignment of `setList` whose item exists in `table`; 0 at the first failure.
+std::int16_t ApplyAssignments(TableRef& table, SqlRequest* request, const SyntaxNode* setList);
+
+}  // namespace qx

@@ -1,0 +1,199 @@
+#include "exec/ResultBuilder.h"
+
+#include <cstring>
+#include <vector>
+
+#include "analysis/ItemDescriptor.h"
+#include "analysis/QueryDictionary.h"
+#include "analysis/TableRef.h"
+#include "base/List.h"
+#include "base/MemoryBlock.h"
+#include "exec/ConditionResult.h"
+#include "exec/ExpressionEvaluator.h"
+#include "exec/NestedRows.h"
+#include "exec/RecordTupleSet.h"
+#include "interface/Messages.h"
+#include "lexer/TokenKinds.h"
+#include "parser/SyntaxNode.h"
+#include "planner/QueryPlan.h"
+#include "planner/SelectBlock.h"
+#include "values/Cell.h"
+#include "values/FieldType.h"
+#include "values/Transfor.h"
+
+namespace qx {
+namespace {
+
+constexpr const char* kIncompleteQuery =
+    "SQL/QX: Il manque des données pour compléter l'exécution de la requete SQL. Elle est probablement "
+    "incomplète. (Par exemple, il y a plusieurs tables présentes dans la clause FROM, mais elles ne sont pas "
+    "toutes liées par des critères dans la clause WHERE)";
+
+bool IsComposite(const ItemDescriptor* item) { return item->keyKind == ItemDescriptor::kCompositeKey; }
+
+ItemDescriptor* ItemAt(const List* list, std::int16_t i) {
+    return list != nullptr ? static_cast<ItemDescriptor*>(list->GetAt(i)) : nullptr;
+}
+
+}  // namespace
+
+int CollectAllItems(SelectBlock& block) {
+    List* items = new List(0, 4);
+    if (items == nullptr) {
+        block.SetError(MessageText(kMsgOutOfMemory));
+        return 0;
+    }
+    for (std::int16_t t = 0; t <= block.tables.Last(); ++t) {
+        auto* table = static_cast<TableRef*>(block.tables.GetAt(t));
+        if (table == nullptr || table->items == nullptr) continue;
+        for (std::int16_t i = 0; i <= table->items->Last(); ++i) {
+            ItemDescriptor* item = ItemAt(table->items, i);
+            if (item == nullptr) continue;
+            bool seen = false;
+            for (std::int16_t k = 0; k <= items->Last() && !seen; ++k)
+                seen = std::strcmp(ItemAt(items, k)->name.Get(), item->name.Get()) == 0;
+            if (!seen && items->Append(item) < 0) {
+                items->DetachAll(1);
+                delete items;
+                block.SetError(MessageText(kMsgOutOfMemory));
+                return 0;
+            }
+        }
+    }
+    if (block.selectedItems != nullptr) {
+        block.selectedItems->DetachAll(1);
+        delete block.selectedItems;
+    }
+    block.selectedItems = items;
+    return 1;
+}
+
+TableRef* CreateResultTable(SelectBlock& block, QueryDictionary& dictionary) {
+    TableRef* table = dictionary.FindOrAddTable(nullptr, nullptr);
+    if (table == nullptr) {
+        block.SetError(MessageText(kMsgOutOfMemory));
+        return nullptr;
+    }
+    if (block.selectedItems == nullptr && !CollectAllItems(block)) return nullptr;
+    std::uint32_t offset = 1, size = 1;
+    for (std::int16_t i = 0; i <= block.selectedItems->Last(); ++i) {
+        ItemDescriptor* item = ItemAt(block.selectedItems, i);
+        if (item == nullptr) continue;
+        std::uint32_t bytes = static_cast<std::uint32_t>(item->size) * static_cast<std::uint32_t>(item->dimension);
+        if (IsComposite(item)) bytes = 0;
+        if (offset + bytes > 0xFFFF) {
+            // A row is addressed with 16-bit offsets and sizes.
+            block.SetError(MessageText(kMsgInternalError, EnglishMessages() ? "result row longer than 65535 bytes"
+                                                                            : "ligne de résultat de plus de 65535 octets"));
+            return nullptr;
+        }
+        auto* column = new ItemDescriptor(item->name.Get(), item->type, item->size,
+                                          IsComposite(item) ? ItemDescriptor::kCompositeKey : 0,
+                                          static_cast<std::uint16_t>(offset), item->dimension, table, item->tableName);
+        if (column == nullptr || !table->AddItem(column)) {
+            delete column;
+            block.SetError(MessageText(kMsgOutOfMemory));
+            return nullptr;
+        }
+        offset += bytes;
+        size += bytes;
+    }
+    // Even a result without columns keeps one byte per row, so rows can be counted.
+    if (!table->SetRecordSize(static_cast<std::uint16_t>(size), 1)) {
+        block.SetError(MessageText(kMsgOutOfMemory));
+        return nullptr;
+    }
+    return table;
+}
+
+TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
+    TableRef* result = CreateResultTable(block, dictionary);
+    if (result == nullptr) return nullptr;
+    block.resultTable = result;
+    const ConditionResult* condition = block.conditionResult;
+    if (condition == nullptr || condition->tuples == nullptr) return result;
+    const RecordTupleSet& tuples = *condition->tuples;
+    std::int16_t tableCount = block.tables.Count();
+    std::vector<int> columns(static_cast<std::size_t>(tableCount), -1);
+    for (std::int16_t t = 0; t < tableCount; ++t) {
+        auto* table = static_cast<TableRef*>(block.tables.GetAt(t));
+        columns[t] = table != nullptr ? tuples.ColumnIndex(table->name.Get()) : -1;
+    }
+    bool distinct = block.quantifier == kKwDistinct;
+    for (std::int32_t row = 1; row < tuples.rowEnd; ++row) {
+        for (std::int16_t t = 0; t < tableCount; ++t) {
+            auto* table = static_cast<TableRef*>(block.tables.GetAt(t));
+            if (table == nullptr) continue;
+            if (columns[t] < 0) {
+                block.SetError(kIncompleteQuery);
+                return nullptr;
+            }
+            std::int32_t read = table->ReadFrom(tuples.At(row, columns[t]));
+            if (read < 0) {
+                block.SetError(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-read)));
+                return nullptr;
+            }
+        }
+        for (std::int16_t j = 0; j <= block.selectedItems->Last(); ++j) {
+            ItemDescriptor* source = ItemAt(block.selectedItems, j);
+            ItemDescriptor* target = ItemAt(result->items, j);
+            if (source != nullptr && target != nullptr && !IsComposite(source)) CopyItemBytes(target, source);
+        }
+        if (distinct && result->ContainsCurrentRow()) continue;
+        if (result->WriteRecord(0) != TableRef::kWriteOk) {
+            block.SetError(MessageText(kMsgOutOfMemory));
+            return result;
+        }
+    }
+    return result;
+}
+
+SyntaxNode* NestedRows(SelectBlock& block, const SyntaxNode*) {
+    // Outer references never carry values here: a nested SELECT that reads
+    // its parent's tables is refused before it is run, so every row counts.
+    SyntaxNode* head = SyntaxNode::Make("", 0, 0);
+    if (head == nullptr) return nullptr;
+    TableRef* table = block.resultTable;
+    if (table == nullptr) return head;
+    ItemDescriptor* first = ItemAt(table->items, 0);
+    SyntaxNode* last = head;
+    for (std::int32_t r = 1; r <= table->rowCount; ++r) {
+        if (table->ReadFrom(r) != r) break;
+        std::int16_t type = 0;
+        std::int32_t size = 0;
+        void* copy = nullptr;
+        if (first != nullptr) {
+            const void* value = ReadCell(first, nullptr);
+            if (value != nullptr) {
+                type = EvaluationKind(first);
+                size = ValueBufferSize(first);
+                copy = AllocValueBlock(static_cast<std::uint32_t>(size > 0 ? size : 1));
+                if (copy == nullptr) {
+                    FreeRowList(head);
+                    return nullptr;
+                }
+                std::memcpy(copy, value, static_cast<std::size_t>(size));
+            }
+        }
+        SyntaxNode* node = SyntaxNode::Make("", type, size);
+        if (node == nullptr) {
+            if (copy != nullptr) FreeBlock(copy);
+            FreeRowList(head);
+            return nullptr;
+        }
+        node->value = copy;
+        last = last->LinkSibling(node, true);
+    }
+    return head;
+}
+
+SyntaxNode* NestedBlockRows(QueryPlan* plan, int blockIndex) {
+    if (plan == nullptr) return nullptr;
+    SelectBlock* block = plan->Block(static_cast<std::int16_t>(blockIndex));
+    if (block == nullptr || block->resultTable == nullptr) return nullptr;
+    SyntaxNode* entry = plan->NestedEntry(static_cast<std::int16_t>(blockIndex));
+    const SyntaxNode* references = entry != nullptr && entry->child != nullptr ? entry->child->next : nullptr;
+    return NestedRows(*block, references);
+}
+
+}  // namespace qx

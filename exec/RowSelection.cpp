@@ -1,0 +1,756 @@
+#include "exec/RowSelection.h"
+
+#include <memory>
+#include <new>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "analysis/ItemDescriptor.h"
+#include "analysis/QueryDictionary.h"
+#include "analysis/TableRef.h"
+#include "base/List.h"
+#include "exec/ConditionResult.h"
+#include "exec/ExpressionEvaluator.h"
+#include "exec/RecordTupleSet.h"
+#include "interface/Messages.h"
+#include "interface/SqlRequest.h"
+#include "lexer/TokenKinds.h"
+#include "parser/NodeKinds.h"
+#include "parser/SyntaxNode.h"
+#include "planner/QueryPlan.h"
+#include "planner/SelectBlock.h"
+#include "values/Cell.h"
+#include "values/FieldType.h"
+
+namespace qx {
+namespace {
+
+constexpr std::int32_t kLeafKind = kTokIdentifier;  // a predicate leaf of a condition chain
+constexpr std::int32_t kNotKind = kKwNot;
+constexpr std::int32_t kAndKind = kKwAnd;
+constexpr std::int32_t kOrKind = kKwOr;
+// Distribution can multiply operands; past this many the condition is refused.
+constexpr std::size_t kMaxDistributedOperands = 4096;
+
+// ---------------------------------------------------------------------------
+// The condition as a tree, after NOT push-down: leaves and AND/OR operand
+// lists, in the order of the condition chain.
+
+struct Cond {
+    enum class Kind { kLeaf, kAnd, kOr };
+    Kind kind = Kind::kLeaf;
+    const ConditionResult* source = nullptr;  // leaf of the prepared condition (not owned)
+    std::unique_ptr<ConditionResult> owned;   // leaf of a reduction (a copy or a combination)
+    std::vector<std::unique_ptr<Cond>> operands;
+
+    bool IsLeaf() const { return kind == Kind::kLeaf; }
+    const ConditionResult* Result() const { return owned ? owned.get() : source; }
+};
+
+using CondPtr = std::unique_ptr<Cond>;
+
+struct ReductionFailure {};  // a combination is impossible or the condition too large
+
+CondPtr Leaf(std::unique_ptr<ConditionResult> result) {
+    auto c = std::make_unique<Cond>();
+    c->owned = std::move(result);
+    return c;
+}
+
+std::unique_ptr<ConditionResult> CopyResult(const ConditionResult& r) {
+    std::unique_ptr<ConditionResult> copy(ConditionResult::Copy(r));
+    if (!copy) throw std::bad_alloc();
+    return copy;
+}
+
+CondPtr DeepCopy(const Cond& c) {
+    auto copy = std::make_unique<Cond>();
+    copy->kind = c.kind;
+    if (c.IsLeaf()) {
+        if (c.Result() != nullptr) copy->owned = CopyResult(*c.Result());
+        return copy;
+    }
+    for (const CondPtr& o : c.operands) copy->operands.push_back(DeepCopy(*o));
+    return copy;
+}
+
+// Builds the tree of a rewritten condition chain, pushing NOT down to the
+// leaves: a negated leaf toggles its aux mark and its result's `negated`,
+// NOT NOT x is x, and a negated AND/OR becomes OR/AND of negated operands.
+CondPtr Build(SyntaxNode* node, bool negate) {
+    if (node == nullptr) throw std::bad_alloc();  // a piece lost to memory exhaustion
+    if (node->kind == kNotKind) return Build(node->child, !negate);
+    if (node->kind == kLeafKind) {
+        auto* result = static_cast<ConditionResult*>(node->attached);
+        if (result == nullptr) throw std::bad_alloc();
+        if (negate) {
+            node->aux ^= 1;
+            result->negated ^= 1;
+        }
+        auto c = std::make_unique<Cond>();
+        c->source = result;
+        return c;
+    }
+    // A chain: holders (kind 0) alternating with connectors; its operator is
+    // the one of its second node.
+    SyntaxNode* connector = node->next;
+    if (connector == nullptr) return Build(node->child, negate);
+    bool isAnd = connector->kind == kAndKind;
+    if (negate) isAnd = !isAnd;
+    auto c = std::make_unique<Cond>();
+    c->kind = isAnd ? Cond::Kind::kAnd : Cond::Kind::kOr;
+    for (SyntaxNode* n = node; n != nullptr; n = n->next)
+        if (n->kind != kAndKind && n->kind != kOrKind) c->operands.push_back(Build(n->child, negate));
+    return c;
+}
+
+// Flattening: an operand that is a chain with the same operator gives its
+// operands to this chain; they move to the end, in their order.
+void Flatten(Cond& c) {
+    if (c.IsLeaf()) return;
+    std::vector<CondPtr> kept, moved;
+    for (CondPtr& o : c.operands) {
+        Flatten(*o);
+        if (!o->IsLeaf() && o->kind == c.kind) {
+            for (CondPtr& inner : o->operands) moved.push_back(std::move(inner));
+        } else {
+            kept.push_back(std::move(o));
+        }
+    }
+    for (CondPtr& m : moved) kept.push_back(std::move(m));
+    c.operands = std::move(kept);
+}
+
+CondPtr Reduce(const Cond& c, std::size_t& budget);
+
+// L op (X p Y) becomes (L op X) p (L op Y), keeping the operands' order; two
+// chains distribute fully: (X1 p X2) op (Y1 p Y2) gives p over every Xi op Yj.
+CondPtr Distribute(const Cond& first, const Cond& second, Cond::Kind op, std::size_t& budget) {
+    auto pair = [op](CondPtr a, CondPtr b) {
+        auto c = std::make_unique<Cond>();
+        c->kind = op;
+        c->operands.push_back(std::move(a));
+        c->operands.push_back(std::move(b));
+        return c;
+    };
+    auto result = std::make_unique<Cond>();
+    if (first.IsLeaf() != second.IsLeaf()) {
+        const Cond& chain = first.IsLeaf() ? second : first;
+        const Cond& leaf = first.IsLeaf() ? first : second;
+        result->kind = chain.kind;
+        for (const CondPtr& x : chain.operands) {
+            if (budget-- == 0) throw ReductionFailure();
+            result->operands.push_back(first.IsLeaf() ? pair(DeepCopy(leaf), DeepCopy(*x))
+                                                      : pair(DeepCopy(*x), DeepCopy(leaf)));
+        }
+        return result;
+    }
+    result->kind = first.kind;
+    for (const CondPtr& x : first.operands)
+        for (const CondPtr& y : second.operands) {
+            if (budget-- == 0) throw ReductionFailure();
+            result->operands.push_back(pair(DeepCopy(*x), DeepCopy(*y)));
+        }
+    return result;
+}
+
+// Reduces a condition towards a single leaf; the result may stay a chain
+// when it cannot be reduced further.
+CondPtr Reduce(const Cond& c, std::size_t& budget) {
+    if (c.IsLeaf()) {
+        if (c.Result() == nullptr) return std::make_unique<Cond>();
+        return Leaf(CopyResult(*c.Result()));
+    }
+    CondPtr work = DeepCopy(c);
+    for (;;) {
+        for (CondPtr& o : work->operands) o = Reduce(*o, budget);
+        Flatten(*work);
+        // Pairwise combination of leaves, restarting from the first pair
+        // after every success.
+        for (bool combined = true; combined;) {
+            combined = false;
+            if (work->operands.size() == 1) return std::move(work->operands[0]);
+            for (std::size_t a = 0; a < work->operands.size() && !combined; ++a) {
+                for (std::size_t b = a + 1; b < work->operands.size() && !combined; ++b) {
+                    Cond& x = *work->operands[a];
+                    Cond& y = *work->operands[b];
+                    if (!x.IsLeaf() || !y.IsLeaf() || x.Result() == nullptr || y.Result() == nullptr) continue;
+                    ConditionResult* r = work->kind == Cond::Kind::kAnd ? CombineAnd(*x.Result(), *y.Result())
+                                                                        : CombineOr(*x.Result(), *y.Result());
+                    if (r == nullptr) continue;
+                    work->operands[a] = Leaf(std::unique_ptr<ConditionResult>(r));
+                    work->operands.erase(work->operands.begin() + static_cast<std::ptrdiff_t>(b));
+                    combined = true;
+                }
+            }
+        }
+        if (work->operands.size() == 1) return std::move(work->operands[0]);
+        bool allLeaves = true;
+        for (const CondPtr& o : work->operands) allLeaves = allLeaves && o->IsLeaf();
+        if (allLeaves) return work;
+        std::size_t j = 1;
+        for (std::size_t k = 1; k < work->operands.size(); ++k)
+            if (work->operands[0]->IsLeaf() != work->operands[k]->IsLeaf()) {
+                j = k;
+                break;
+            }
+        CondPtr distributed = Distribute(*work->operands[0], *work->operands[j], work->kind, budget);
+        work->operands[0] = std::move(distributed);
+        work->operands.erase(work->operands.begin() + static_cast<std::ptrdiff_t>(j));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Walking the records of a group of tables.
+
+class Selection {
+public:
+    Selection(QueryPlan& plan, SelectBlock& block, int blockIndex)
+        : plan_(plan), block_(block), blockIndex_(blockIndex), request_(block.request),
+          dictionary_(request_ != nullptr ? request_->dictionary : nullptr),
+          evaluator_(request_ != nullptr ? request_->evaluator : nullptr) {}
+
+    std::int16_t Multi();
+    std::int16_t Single();
+
+private:
+    struct Predicate {
+        ConditionResult* result;
+        SyntaxNode* values = nullptr;  // value list (owned), one node per item
+        std::vector<ItemDescriptor*> items;
+    };
+    struct Group {
+        std::vector<TableRef*> tables;
+        std::vector<Predicate> predicates;
+        ~Group() {
+            for (Predicate& p : predicates) delete p.values;
+        }
+    };
+
+    bool Fail(const char* text) {
+        block_.SetError(text);
+        error_ = true;
+        return false;
+    }
+    bool ReadFailed(TableRef* table, std::int32_t status) {
+        return Fail(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-status)));
+    }
+    bool Prepare();
+    bool LoadGroup(SyntaxNode* groupNode, Group& group);
+    bool RefreshValues(Predicate& p);
+    bool CorrelatedCheck();
+    // Visits every combination of the group's records; `visit` returns false to stop.
+    template <typename Visit>
+    bool WalkCombinations(Group& group, Visit visit);
+    std::int16_t Evaluate(Predicate& p, bool useNegated);
+    void CurrentNumbers(const Group& group, std::vector<std::uint32_t>& numbers) const;
+    std::int16_t FullScan();
+    std::int16_t TakeReduced(const ConditionResult& result, bool& unconditioned);
+    const SyntaxNode* WrittenCondition() const;
+    int Written(const SyntaxNode* node, bool& undecided) const;
+
+    QueryPlan& plan_;
+    SelectBlock& block_;
+    int blockIndex_;
+    SqlRequest* request_;
+    QueryDictionary* dictionary_;
+    ExpressionEvaluator* evaluator_;
+    CondPtr prepared_;
+    bool error_ = false;
+    bool checkedCorrelation_ = false;
+    std::unordered_map<const SyntaxNode*, bool> truths_;     // the current combination's predicates
+    std::unordered_map<const SyntaxNode*, bool> constants_;  // predicates on constants
+};
+
+bool Selection::Prepare() {
+    if (block_.condition == nullptr) return true;
+    prepared_ = Build(block_.condition, false);
+    Flatten(*prepared_);
+    return true;
+}
+
+bool Selection::LoadGroup(SyntaxNode* groupNode, Group& group) {
+    for (int i = 0;; ++i) {
+        const char* start = nullptr;
+        std::size_t length = 0;
+        if (!groupNode->PathComponentView(i, &start, &length)) break;
+        std::string name(start, length);
+        TableRef* table = dictionary_ != nullptr ? FindTable(dictionary_->tables, name.c_str()) : nullptr;
+        if (table == nullptr) return Fail(MessageText(kMsgInternalError, name.c_str()));
+        group.tables.push_back(table);
+    }
+    for (SyntaxNode* holder = groupNode->child; holder != nullptr; holder = holder->next) {
+        auto* result = static_cast<ConditionResult*>(holder->value);
+        if (result == nullptr) continue;
+        Predicate p{result, nullptr, {}};
+        if (result->items != nullptr) {
+            SyntaxNode* last = nullptr;
+            for (std::int16_t k = 0; k <= result->items->Last(); ++k) {
+                auto* item = static_cast<ItemDescriptor*>(result->items->GetAt(k));
+                if (item == nullptr) continue;
+                std::string text = std::string(item->owner != nullptr ? item->owner->name.Get() : item->tableName) +
+                                   "/" + item->name.Get();
+                SyntaxNode* node = SyntaxNode::Make(text.c_str(), EvaluationKind(item), ValueBufferSize(item));
+                if (node == nullptr) {
+                    delete p.values;
+                    return Fail(MessageText(kMsgOutOfMemory));
+                }
+                if (last == nullptr) p.values = node;
+                else last->LinkSibling(node, true);
+                last = node;
+                p.items.push_back(item);
+            }
+        }
+        group.predicates.push_back(p);
+    }
+    return true;
+}
+
+bool Selection::RefreshValues(Predicate& p) {
+    SyntaxNode* node = p.values;
+    for (ItemDescriptor* item : p.items) {
+        node->value = ReadCell(item, nullptr);
+        node = node->next;
+    }
+    return true;
+}
+
+// A nested SELECT that reads items of this block's tables cannot be run
+// before this block, which is how nested blocks are run.
+bool Selection::CorrelatedCheck() {
+    if (checkedCorrelation_) return true;
+    checkedCorrelation_ = true;
+    SyntaxNode* entry = block_.children != nullptr ? block_.children->next : nullptr;
+    if (entry != nullptr && entry->child != nullptr && entry->child->next != nullptr)
+        return Fail(MessageText(kMsgCorrelatedSubSelect));
+    return true;
+}
+
+template <typename Visit>
+bool Selection::WalkCombinations(Group& group, Visit visit) {
+    std::size_t n = group.tables.size();
+    for (TableRef* table : group.tables) {
+        std::int32_t r = table->ReadFirst();
+        if (r < 0) return ReadFailed(table, r);
+        if (r == 0) return true;  // an empty table: no combination
+    }
+    for (;;) {
+        if (!visit()) return !error_;
+        std::size_t k = 0;
+        for (;;) {
+            std::int32_t r = group.tables[k]->ReadNext();
+            if (r < 0) return ReadFailed(group.tables[k], r);
+            if (r > 0) break;
+            if (++k == n) return true;  // the last table met its end
+        }
+        for (std::size_t j = k; j-- > 0;) {
+            std::int32_t r = group.tables[j]->ReadFirst();
+            if (r < 0) return ReadFailed(group.tables[j], r);
+            if (r == 0) return true;
+        }
+    }
+}
+
+std::int16_t Selection::Evaluate(Predicate& p, bool useNegated) {
+    RefreshValues(p);
+    return evaluator_->EvaluatePredicate(blockIndex_, p.result->expression, p.values,
+                                         useNegated ? p.result->negated : 0);
+}
+
+void Selection::CurrentNumbers(const Group& group, std::vector<std::uint32_t>& numbers) const {
+    numbers.clear();
+    for (const TableRef* table : group.tables) numbers.push_back(table->currentRecord);
+}
+
+std::int16_t Selection::FullScan() {
+    if (block_.tables.Count() > 1) {
+        block_.SetError(MessageText(kMsgDisjointTables));
+        return 0;
+    }
+    auto* table = static_cast<TableRef*>(block_.tables.GetAt(0));
+    if (table == nullptr) return 1;
+    auto* result = new ConditionResult(nullptr, nullptr, nullptr);
+    if (result == nullptr || !result->IsComplete() || !result->tuples->AddColumn(table->name.Get())) {
+        delete result;
+        block_.SetError(MessageText(kMsgOutOfMemory));
+        return 0;
+    }
+    delete block_.conditionResult;
+    block_.conditionResult = result;
+    for (std::int32_t r = table->ReadFirst(); r != 0; r = table->ReadNext()) {
+        if (r < 0) {
+            ReadFailed(table, r);
+            return 0;
+        }
+        std::uint32_t number = static_cast<std::uint32_t>(r);
+        if (!result->tuples->AppendTuple(&number, 1)) {
+            block_.SetError(MessageText(kMsgOutOfMemory));
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// Makes a reduced result the block's; `unconditioned` when it holds for
+// every combination (the block then reads every record).
+std::int16_t Selection::TakeReduced(const ConditionResult& result, bool& unconditioned) {
+    unconditioned = result.state == ConditionResult::kTrue;
+    if (unconditioned) return 1;
+    ConditionResult* copy = ConditionResult::Copy(result);
+    if (copy == nullptr) {
+        block_.SetError(MessageText(kMsgOutOfMemory));
+        return 0;
+    }
+    delete block_.conditionResult;
+    block_.conditionResult = copy;
+    return 1;
+}
+
+std::int16_t Selection::Multi() {
+    if (evaluator_ == nullptr || dictionary_ == nullptr) {
+        block_.SetError(MessageText(kMsgInternalError, "evaluator"));
+        return 0;
+    }
+    bool unconditioned = block_.condition == nullptr;
+    if (!unconditioned) {
+        Prepare();
+        std::vector<std::uint32_t> numbers;
+        for (SyntaxNode* groupNode = block_.groups; groupNode != nullptr && !error_; groupNode = groupNode->next) {
+            Group group;
+            if (!LoadGroup(groupNode, group)) return 0;
+            if (group.predicates.empty()) continue;
+            if (group.tables.empty()) {
+                for (Predicate& p : group.predicates)
+                    p.result->state = Evaluate(p, true) ? ConditionResult::kTrue : ConditionResult::kFalse;
+                continue;
+            }
+            WalkCombinations(group, [&]() {
+                if (!CorrelatedCheck()) return false;
+                CurrentNumbers(group, numbers);
+                for (Predicate& p : group.predicates) {
+                    if (!Evaluate(p, true)) continue;
+                    p.result->state = ConditionResult::kTuples;
+                    if (!p.result->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
+                        return Fail(MessageText(kMsgOutOfMemory));
+                }
+                return true;
+            });
+        }
+        if (error_) return 0;
+        std::size_t budget = kMaxDistributedOperands;
+        CondPtr reduced;
+        try {
+            reduced = Reduce(*prepared_, budget);
+        } catch (const ReductionFailure&) {
+        }
+        if (!reduced || !reduced->IsLeaf() || reduced->Result() == nullptr) {
+            // The condition does not connect the tables in a way that yields
+            // one set of combinations (for instance an OR across tables).
+            block_.SetError(MessageText(kMsgDisjointTables));
+            return 0;
+        }
+        if (!TakeReduced(*reduced->Result(), unconditioned)) return 0;
+    }
+    if (unconditioned) return FullScan();
+    return 1;
+}
+
+// The WHERE condition as written, under this block's FON_SOUS_SELECT (the
+// blocks are numbered in the order of their SELECT bodies in the tree).
+const SyntaxNode* Selection::WrittenCondition() const {
+    SyntaxNode* root = request_ != nullptr ? request_->syntaxTree : nullptr;
+    SyntaxNode* body = root != nullptr ? root->FindNthOfKind(FON_SOUS_SELECT, blockIndex_ + 1) : nullptr;
+    if (body == nullptr || body->child == nullptr || body->child->next == nullptr) return nullptr;
+    SyntaxNode* where = body->child->next->next;
+    return where != nullptr && where->kind == FON_CONDITION_RECHERCHE ? where : nullptr;
+}
+
+// Truth of the written condition from the recorded predicate truths.
+// `undecided` is set when a part could not be decided.
+int Selection::Written(const SyntaxNode* node, bool& undecided) const {
+    if (node == nullptr) return 1;
+    switch (node->kind) {
+        case FON_FACTEUR:
+        case FON_FACTEUR_LOGIQUE:
+        case FON_TERME:
+        case FON_TERME_LOGIQUE: {
+            bool isAnd = node->kind == FON_FACTEUR || node->kind == FON_FACTEUR_LOGIQUE;
+            int value = isAnd ? 1 : 0;
+            for (const SyntaxNode* n = node; n != nullptr; n = n->next) {
+                int v = 1;
+                if (n->child == nullptr) undecided = true;
+                else v = Written(n->child, undecided);
+                value = isAnd ? (value && v) : (value || v);
+            }
+            return value;
+        }
+        case FON_EXPRESSION: {
+            auto t = truths_.find(node);
+            if (t != truths_.end()) return t->second;
+            auto c = constants_.find(node);
+            if (c != constants_.end()) return c->second;
+            return node->child != nullptr ? Written(node->child, undecided) : 1;
+        }
+        default:
+            if (node->kind == kNotKind) {
+                if (node->next == nullptr) {
+                    undecided = true;
+                    return 1;
+                }
+                return !Written(node->next, undecided);
+            }
+            return node->child != nullptr ? Written(node->child, undecided) : 1;
+    }
+}
+
+std::int16_t Selection::Single() {
+    if (evaluator_ == nullptr || dictionary_ == nullptr) {
+        block_.SetError(MessageText(kMsgInternalError, "evaluator"));
+        return 0;
+    }
+    if (block_.condition == nullptr) return FullScan();
+    const SyntaxNode* written = WrittenCondition();
+    Prepare();
+    // NOT is applied once, by the written condition: predicates are
+    // evaluated plainly here, whatever NOT push-down marked on them.
+    ConditionResult* target = nullptr;
+    ConditionResult* constantTarget = nullptr;
+    bool sawTables = false;
+    std::vector<std::uint32_t> numbers;
+    for (SyntaxNode* groupNode = block_.groups; groupNode != nullptr && !error_; groupNode = groupNode->next) {
+        Group group;
+        if (!LoadGroup(groupNode, group)) return 0;
+        if (group.predicates.empty()) continue;
+        if (group.tables.empty()) {
+            for (Predicate& p : group.predicates) {
+                bool t = Evaluate(p, false) != 0;
+                p.result->state = t ? ConditionResult::kTrue : ConditionResult::kFalse;
+                constants_[p.result->expression] = t;
+            }
+            if (constantTarget == nullptr) constantTarget = group.predicates.front().result;
+            continue;
+        }
+        if (target == nullptr) target = group.predicates.front().result;
+        sawTables = true;
+        WalkCombinations(group, [&]() {
+            if (!CorrelatedCheck()) return false;
+            truths_.clear();
+            for (Predicate& p : group.predicates) truths_[p.result->expression] = Evaluate(p, false) != 0;
+            bool undecided = false;
+            int value = written != nullptr ? Written(written->child, undecided) : 0;
+            if (value && !undecided) {
+                CurrentNumbers(group, numbers);
+                if (!target->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
+                    return Fail(MessageText(kMsgOutOfMemory));
+            }
+            return true;
+        });
+    }
+    if (error_) return 0;
+    if (!sawTables && constantTarget != nullptr) {
+        truths_.clear();
+        bool undecided = false;
+        int value = written != nullptr ? Written(written->child, undecided) : 0;
+        constantTarget->state = value && !undecided ? ConditionResult::kTrue : ConditionResult::kFalse;
+        target = constantTarget;
+    }
+    if (target == nullptr) return 1;  // a condition without predicates offers no rows
+    bool unconditioned = false;
+    if (!TakeReduced(*target, unconditioned)) return 0;
+    if (unconditioned) return FullScan();
+    return 1;
+}
+
+}  // namespace
+
+std::int16_t EvaluateMultiTable(QueryPlan& plan, SelectBlock& block, int blockIndex) {
+    try {
+        return Selection(plan, block, blockIndex).Multi();
+    } catch (const std::bad_alloc&) {
+        block.SetError(MessageText(kMsgOutOfMemory));
+        return 0;
+    }
+}
+
+std::int16_t EvaluateSingleTable(QueryPlan& plan, SelectBlock& block, int blockIndex) {
+    try {
+        return Selection(plan, block, blockIndex).Single();
+    } catch (const std::bad_alloc&) {
+        block.SetError(MessageText(kMsgOutOfMemory));
+        return 0;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// AND and OR of two results.
+
+namespace {
+
+std::int16_t AndState(std::int16_t a, std::int16_t b) {
+    if (a == ConditionResult::kFalse || b == ConditionResult::kFalse) return ConditionResult::kFalse;
+    if (a == ConditionResult::kTrue && b == ConditionResult::kTrue) return ConditionResult::kTrue;
+    return ConditionResult::kUndecided;
+}
+
+std::int16_t OrState(std::int16_t a, std::int16_t b) {
+    if (a == ConditionResult::kTrue || b == ConditionResult::kTrue) return ConditionResult::kTrue;
+    if (a == ConditionResult::kFalse && b == ConditionResult::kFalse) return ConditionResult::kFalse;
+    return ConditionResult::kUndecided;
+}
+
+std::unique_ptr<ConditionResult> NewResult() {
+    std::unique_ptr<ConditionResult> r(new ConditionResult(nullptr, nullptr, nullptr));
+    if (!r || !r->IsComplete()) throw std::bad_alloc();
+    return r;
+}
+
+void AddColumn(ConditionResult& r, const char* name) {
+    if (!r.tuples->AddColumn(name)) throw std::bad_alloc();
+}
+
+// Appends row `row` of `from` to `to` (columns matched by name) unless `to` holds it.
+void AppendMissing(ConditionResult& to, const RecordTupleSet& from, std::int32_t row, const std::vector<int>& map,
+                   std::vector<std::uint32_t>& numbers) {
+    numbers.assign(static_cast<std::size_t>(to.tuples->ColumnCount()), 0);
+    for (std::size_t c = 0; c < map.size(); ++c)
+        if (map[c] >= 0) numbers[c] = from.At(row, map[c]);
+    if (to.tuples->ContainsNumbers(numbers.data())) return;
+    if (!to.tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size()))) throw std::bad_alloc();
+}
+
+// For each column of `to`, the index of the same-named column of `from` or -1.
+std::vector<int> ColumnMap(const RecordTupleSet& to, const RecordTupleSet& from) {
+    std::vector<int> map;
+    for (int c = 0; c < to.ColumnCount(); ++c) map.push_back(from.ColumnIndex(to.ColumnName(c)));
+    return map;
+}
+
+}  // namespace
+
+ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b) {
+    try {
+        std::unique_ptr<ConditionResult> r = NewResult();
+        r->state = AndState(a.state, b.state);
+        if (r->state != ConditionResult::kUndecided) return r.release();
+        r->state = ConditionResult::kTuples;
+        const RecordTupleSet& ta = *a.tuples;
+        const RecordTupleSet& tb = *b.tuples;
+        // Columns: a's, then b's that a lacks; the common ones join.
+        std::vector<int> common;       // index in a of each common column
+        std::vector<int> commonInB;    // index in b of the same column
+        std::vector<int> extraFromB;   // columns of b that a lacks
+        for (int c = 0; c < ta.ColumnCount(); ++c) AddColumn(*r, ta.ColumnName(c));
+        for (int c = 0; c < tb.ColumnCount(); ++c) {
+            int inA = ta.ColumnIndex(tb.ColumnName(c));
+            if (inA >= 0) {
+                common.push_back(inA);
+                commonInB.push_back(c);
+            } else {
+                extraFromB.push_back(c);
+                AddColumn(*r, tb.ColumnName(c));
+            }
+        }
+        bool bothExplicit = a.state == ConditionResult::kTuples && b.state == ConditionResult::kTuples;
+        if (bothExplicit && common.empty()) return nullptr;
+
+        // Natural join in the order of a's rows, then b's rows: b's rows are
+        // grouped by their common-column values so each row of a finds its
+        // partners at once, in b's order.
+        std::unordered_multimap<std::uint64_t, std::int32_t> byKey;
+        auto keyOf = [](const RecordTupleSet& t, std::int32_t row, const std::vector<int>& cols) {
+            std::uint64_t h = 1469598103934665603ULL;
+            for (int c : cols) {
+                h ^= t.At(row, c);
+                h *= 1099511628211ULL;
+                h ^= h >> 29;
+            }
+            return h;
+        };
+        std::vector<std::vector<std::int32_t>> partners;  // rows of b per distinct key, in order
+        std::unordered_map<std::uint64_t, std::vector<std::size_t>> buckets;
+        for (std::int32_t rb = 1; rb < tb.rowEnd; ++rb) {
+            std::uint64_t k = keyOf(tb, rb, commonInB);
+            std::vector<std::size_t>& list = buckets[k];
+            bool placed = false;
+            for (std::size_t idx : list) {
+                std::int32_t first = partners[idx].front();
+                bool same = true;
+                for (std::size_t i = 0; i < commonInB.size() && same; ++i)
+                    same = tb.At(first, commonInB[i]) == tb.At(rb, commonInB[i]);
+                if (same) {
+                    partners[idx].push_back(rb);
+                    placed = true;
+                    break;
+                }
+            }
+            if (!placed) {
+                list.push_back(partners.size());
+                partners.push_back({rb});
+            }
+        }
+        std::vector<std::uint32_t> numbers(static_cast<std::size_t>(r->tuples->ColumnCount()));
+        for (std::int32_t ra = 1; ra < ta.rowEnd; ++ra) {
+            auto bucket = buckets.find(keyOf(ta, ra, common));
+            if (bucket == buckets.end()) continue;
+            for (std::size_t idx : bucket->second) {
+                std::int32_t first = partners[idx].front();
+                bool same = true;
+                for (std::size_t i = 0; i < common.size() && same; ++i)
+                    same = ta.At(ra, common[i]) == tb.At(first, commonInB[i]);
+                if (!same) continue;
+                for (std::int32_t rb : partners[idx]) {
+                    std::size_t n = 0;
+                    for (int c = 0; c < ta.ColumnCount(); ++c) numbers[n++] = ta.At(ra, c);
+                    for (int c : extraFromB) numbers[n++] = tb.At(rb, c);
+                    if (!r->tuples->ContainsNumbers(numbers.data()) &&
+                        !r->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
+                        throw std::bad_alloc();
+                }
+            }
+        }
+        if (!bothExplicit) {
+            // One side holds for every combination: the other side's rows stand.
+            const RecordTupleSet& rest = b.state == ConditionResult::kTuples ? tb : ta;
+            std::vector<int> map = ColumnMap(*r->tuples, rest);
+            for (std::int32_t row = 1; row < rest.rowEnd; ++row) AppendMissing(*r, rest, row, map, numbers);
+        }
+        return r.release();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+ConditionResult* CombineOr(const ConditionResult& a, const ConditionResult& b) {
+    try {
+        std::unique_ptr<ConditionResult> r = NewResult();
+        r->state = OrState(a.state, b.state);
+        if (r->state != ConditionResult::kUndecided) return r.release();
+        r->state = ConditionResult::kTuples;
+        const RecordTupleSet& ta = *a.tuples;
+        const RecordTupleSet& tb = *b.tuples;
+        if (a.state == ConditionResult::kTuples && b.state == ConditionResult::kTuples) {
+            // Both sides must stand for the same tables; b's rows are taken in
+            // a's column order, so "A.X = B.Y OR B.Y = A.X" is one union.
+            if (ta.ColumnCount() != tb.ColumnCount()) return nullptr;
+            for (int c = 0; c < ta.ColumnCount(); ++c)
+                if (tb.ColumnIndex(ta.ColumnName(c)) < 0) return nullptr;
+        }
+        const RecordTupleSet& shape = ta.ColumnCount() > 0 ? ta : tb;
+        for (int c = 0; c < shape.ColumnCount(); ++c) AddColumn(*r, shape.ColumnName(c));
+        std::vector<std::uint32_t> numbers;
+        std::vector<int> mapA = ColumnMap(*r->tuples, ta), mapB = ColumnMap(*r->tuples, tb);
+        for (std::int32_t row = 1; row < ta.rowEnd; ++row) {
+            numbers.assign(static_cast<std::size_t>(r->tuples->ColumnCount()), 0);
+            for (std::size_t c = 0; c < mapA.size(); ++c)
+                if (mapA[c] >= 0) numbers[c] = ta.At(row, mapA[c]);
+            if (!r->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size()))) throw std::bad_alloc();
+        }
+        for (std::int32_t row = 1; row < tb.rowEnd; ++row) AppendMissing(*r, tb, row, mapB, numbers);
+        return r.release();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+}  // namespace qx

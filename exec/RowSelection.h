@@ -1,0 +1,38 @@
+// RowSelection: which records of the tables of one SELECT block satisfy its
+// WHERE condition, delivered as a tuple set (one column per table, one row
+// per qualifying combination of records) in the block's conditionResult.
+//
+// A block of two or more tables is evaluated by set algebra: each group of
+// predicates (filed by the planner under the set of tables they read) walks
+// every combination of its tables' records (an odometer over record
+// numbers, table 0 fastest) and collects the passing combinations in each
+// predicate's tuple set; the condition is then reduced to one set, AND as a
+// natural join, OR as a union.  A block of one table is evaluated record by
+// record against the condition as written.  The selection never builds an
+// unrestricted Cartesian product: two tables without a connecting
+// condition are refused (4287).
+//
+// Errors are raised through the block (the request's error text); every
+// failure path leaves a message.
+#pragma once
+
+#include <cstdint>
+
+namespace qx {
+
+class ConditionResult;
+class QueryPlan;
+class SelectBlock;
+
+// 1 on success (the block's conditionResult set, or null when it offers no
+// rows), 0 after an error was raised.
+std::int16_t EvaluateMultiTable(QueryPlan& plan, SelectBlock& block, int blockIndex);
+std::int16_t EvaluateSingleTable(QueryPlan& plan, SelectBlock& block, int blockIndex);
+
+// AND / OR of two results; null when the combination is impossible (two
+// explicit sets over tables that share nothing, or an OR of explicit sets
+// over different tables) or memory runs out.
+ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b);
+ConditionResult* CombineOr(const ConditionResult& a, const ConditionResult& b);
+
+}  // namespace qx

@@ -1,0 +1,87 @@
+#include "exec/RowSorter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "analysis/ItemDescriptor.h"
+#include "analysis/TableRef.h"
+#include "base/MemoryBlock.h"
+#include "parser/SyntaxNode.h"
+#include "values/Cell.h"
+#include "values/FieldType.h"
+
+namespace qx {
+namespace {
+
+// The sort keys of one ORDER BY item, read once per row.
+struct KeyColumn {
+    bool descending = false;
+    bool numeric = false;
+    std::vector<double> numbers;
+    std::vector<std::string> texts;
+};
+
+}  // namespace
+
+std::int16_t SortRows(TableRef& table, const SyntaxNode* orderBy) {
+    if (!table.IsMemoryTable()) return 0;
+    if (orderBy == nullptr || table.rowCount < 2) return 1;
+    try {
+        std::vector<KeyColumn> keys;
+        for (const SyntaxNode* node = orderBy; node != nullptr; node = node->next) {
+            ItemDescriptor* item = table.FindItemQualified(node->text);
+            if (item == nullptr) break;  // compares equal from here on
+            std::int16_t valueClass = ValueClassOf(item->type);
+            KeyColumn key;
+            key.descending = node->aux != 0;
+            key.numeric = valueClass == kClassNumeric;
+            bool comparable = key.numeric || valueClass == kClassText || valueClass == kClassDate ||
+                              valueClass == kClassTime;
+            for (std::int32_t r = 1; r <= table.rowCount; ++r) {
+                const void* value = comparable ? ReadCell(item, table.RowAddress(r)) : nullptr;
+                if (key.numeric) {
+                    double x = 0;
+                    if (value != nullptr) std::memcpy(&x, value, sizeof x);
+                    key.numbers.push_back(x);
+                } else {
+                    key.texts.emplace_back(value != nullptr ? static_cast<const char*>(value) : "");
+                }
+            }
+            keys.push_back(std::move(key));
+        }
+        if (keys.empty()) return 1;
+        std::vector<std::int32_t> order(static_cast<std::size_t>(table.rowCount));
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::int32_t>(i);
+        std::stable_sort(order.begin(), order.end(), [&keys](std::int32_t a, std::int32_t b) {
+            for (const KeyColumn& key : keys) {
+                int c;
+                if (key.numeric) {
+                    double x = key.numbers[a], y = key.numbers[b];
+                    c = x < y ? -1 : x > y ? 1 : 0;
+                } else {
+                    // Byte order of unsigned characters, as text values compare.
+                    c = std::strcmp(key.texts[a].c_str(), key.texts[b].c_str());
+                    c = c < 0 ? -1 : c > 0 ? 1 : 0;
+                }
+                if (c != 0) return key.descending ? c > 0 : c < 0;
+            }
+            return false;
+        });
+        std::size_t bytes = static_cast<std::size_t>(table.rowCount) * table.recordSize;
+        auto* sorted = static_cast<unsigned char*>(AllocLargeBlock(static_cast<std::uint32_t>(bytes)));
+        if (sorted == nullptr) return 0;
+        for (std::size_t k = 0; k < order.size(); ++k)
+            std::memcpy(sorted + k * table.recordSize, table.RowAddress(order[k] + 1), table.recordSize);
+        std::memcpy(table.rows, sorted, bytes);
+        FreeBlock(sorted);
+        table.RowsReordered();
+        return 1;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+}  // namespace qx
