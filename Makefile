@@ -4,7 +4,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test asan-test clean
+.PHONY: all build test asan-test bench clean
 
 all: build
 
@@ -19,6 +19,11 @@ asan-test:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DQX_WERROR=ON -DQX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+# The side-by-side benchmark with SQLite at full size (a few minutes).
+# BENCH_ARGS passes options, e.g. BENCH_ARGS="--scale 0.1 --runs 3".
+bench: build
+	$(BUILD)/bench/qx_vs_sqlite $(BENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
