@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "base/MemoryBlock.h"
 #include "exec/ConditionResult.h"
@@ -130,6 +131,26 @@ void FreeRowList(SyntaxNode* head) {
 }
 
 ExpressionEvaluator::ExpressionEvaluator(QueryPlan* queryPlan) : plan(queryPlan) {}
+
+void ExpressionEvaluator::KeepLastName(const char* name) {
+    std::size_t length = strnlen(name, sizeof lastName - 1);
+    std::memcpy(lastName, name, length);
+    lastName[length] = '\0';
+}
+
+double ExpressionEvaluator::LiteralNumber(const SyntaxNode* literal) {
+    // The conversion is a function of the text alone; the text is compared
+    // so that a node made at a freed node's address never reads a stale value.
+    try {
+        auto kept = literalNumbers_.find(literal);
+        if (kept != literalNumbers_.end() && kept->second.text == literal->text) return kept->second.number;
+        double number = ReadNumber(literal->text);
+        literalNumbers_[literal] = KeptNumber{literal->text, number};
+        return number;
+    } catch (const std::bad_alloc&) {
+        return ReadNumber(literal->text);
+    }
+}
 
 ExpressionEvaluator::~ExpressionEvaluator() {
     ForgetNestedRows();
@@ -374,7 +395,7 @@ Value ExpressionEvaluator::EvaluatePrimary(const SyntaxNode* simpleItem, const S
                                            const ConditionResult* rowSet) {
     const SyntaxNode* leaf = simpleItem != nullptr ? simpleItem->child : nullptr;
     if (leaf == nullptr) return Value();
-    if (IsNumberLiteral(leaf->kind)) return Value::Double(ReadNumber(leaf->text));
+    if (IsNumberLiteral(leaf->kind)) return Value::Double(LiteralNumber(leaf));
     if (leaf->kind == kTokString) {
         return Value::Borrowed(kOperandText, static_cast<std::int32_t>(std::strlen(leaf->text) + 1), leaf->text);
     }
@@ -382,7 +403,7 @@ Value ExpressionEvaluator::EvaluatePrimary(const SyntaxNode* simpleItem, const S
         for (const SyntaxNode* entry = valueList; entry != nullptr; entry = entry->next) {
             if (std::strcmp(entry->text, leaf->text) != 0) continue;
             const char* slash = std::strchr(entry->text, '/');
-            std::snprintf(lastName, sizeof lastName, "%s", slash != nullptr ? slash + 1 : entry->text);
+            KeepLastName(slash != nullptr ? slash + 1 : entry->text);
             if (entry->value == nullptr) return Value();
             return Value::Borrowed(static_cast<std::int16_t>(entry->kind), entry->aux, entry->value);
         }

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -66,6 +67,16 @@ private:
     std::int16_t CountedComparison(const Value& left, std::int16_t op, Quantifier quantifier,
                                    const SyntaxNode* rows, bool negated);
 
+    // lastName takes `name`, cut to its capacity.
+    void KeepLastName(const char* name);
+    // The value of a numeric literal leaf, converted once and kept.
+    double LiteralNumber(const SyntaxNode* literal);
+
+    struct KeptNumber {
+        std::string text;  // the literal's text when it was converted
+        double number;
+    };
+    std::unordered_map<const SyntaxNode*, KeptNumber> literalNumbers_;  // numeric literals already converted
     std::vector<SyntaxNode*> nestedRows_;  // row lists kept per block index (owned)
     std::vector<bool> nestedKnown_;        // the plan was asked for that block
     std::unordered_map<const SyntaxNode*, SyntaxNode*> constantLists_;  // literal IN lists, built once (owned)

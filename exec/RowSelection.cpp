@@ -533,10 +533,13 @@ std::int16_t Selection::Single() {
         }
         if (target == nullptr) target = group.predicates.front().result;
         sawTables = true;
+        // The group's truths are entered once; each combination only sets them.
+        truths_.clear();
+        std::vector<bool*> slots;
+        for (Predicate& p : group.predicates) slots.push_back(&truths_[p.result->expression]);
         WalkCombinations(group, [&]() {
             if (!CorrelatedCheck()) return false;
-            truths_.clear();
-            for (Predicate& p : group.predicates) truths_[p.result->expression] = Evaluate(p, false) != 0;
+            for (std::size_t i = 0; i < slots.size(); ++i) *slots[i] = Evaluate(group.predicates[i], false) != 0;
             bool undecided = false;
             int value = written != nullptr ? Written(written->child, undecided) : 0;
             if (value && !undecided) {
