@@ -1,5 +1,6 @@
 #include "exec/RowSelection.h"
 
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -12,6 +13,8 @@
 #include "base/List.h"
 #include "exec/ConditionResult.h"
 #include "exec/ExpressionEvaluator.h"
+#include "exec/FastPaths.h"
+#include "exec/KeyHash.h"
 #include "exec/RecordTupleSet.h"
 #include "interface/Messages.h"
 #include "interface/SqlRequest.h"
@@ -22,6 +25,7 @@
 #include "planner/SelectBlock.h"
 #include "values/Cell.h"
 #include "values/FieldType.h"
+#include "values/Transfor.h"
 
 namespace qx {
 namespace {
@@ -236,8 +240,16 @@ private:
     bool ReadFailed(TableRef* table, std::int32_t status) {
         return Fail(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-status)));
     }
+    // An equality between an item of each table of a two-table group;
+    // items[k] belongs to the group's table k.
+    struct EquiJoin {
+        ItemDescriptor* items[2] = {nullptr, nullptr};
+    };
+
     bool Prepare();
     bool LoadGroup(SyntaxNode* groupNode, Group& group);
+    bool AsEquiJoin(const Group& group, const Predicate& p, EquiJoin& join) const;
+    bool HashJoin(Group& group, Predicate& p, const EquiJoin& join);
     bool RefreshValues(Predicate& p);
     bool CorrelatedCheck();
     // Visits every combination of the group's records; `visit` returns false to stop.
@@ -324,6 +336,101 @@ bool Selection::CorrelatedCheck() {
     SyntaxNode* entry = block_.children != nullptr ? block_.children->next : nullptr;
     if (entry != nullptr && entry->child != nullptr && entry->child->next != nullptr)
         return Fail(MessageText(kMsgCorrelatedSubSelect));
+    return true;
+}
+
+namespace {
+
+// The identifier leaf of an expression that is one item reference and
+// nothing else (no sign, no operator), or null.
+const SyntaxNode* SoleIdentifier(const SyntaxNode* expression) {
+    const SyntaxNode* term = expression->child;
+    if (term == nullptr || term->next != nullptr || term->kind == kOpPlus || term->kind == kOpMinus) return nullptr;
+    const SyntaxNode* factor = term->child;
+    if (factor == nullptr || factor->next != nullptr) return nullptr;
+    const SyntaxNode* inner = factor->kind == FON_FACTEUR ? factor->child : factor;
+    if (inner == nullptr || inner->kind != FON_ITEM_SIMPLE) return nullptr;
+    const SyntaxNode* leaf = inner->child;
+    return leaf != nullptr && leaf->kind == kTokIdentifier ? leaf : nullptr;
+}
+
+}  // namespace
+
+// True when `p` is "A.x = B.y" over the group's two tables, in a form whose
+// truth is exactly the equality of the two items' equality keys: no NOT
+// pushed onto it, both sides plain item references found in its value list,
+// values of a covered kind (numbers and plain texts).
+bool Selection::AsEquiJoin(const Group& group, const Predicate& p, EquiJoin& join) const {
+    if (group.tables.size() != 2 || p.result->negated != 0) return false;
+    const SyntaxNode* predicate = p.result->expression;
+    const SyntaxNode* first = predicate != nullptr ? predicate->child : nullptr;
+    if (first == nullptr || first->kind != FON_ITEM_COMPARE || first->next == nullptr) return false;
+    const SyntaxNode* op = first->next->child;
+    if (op == nullptr || op->kind != kOpEqual) return false;
+    const SyntaxNode* operand = op->next;
+    if (operand == nullptr || operand->kind != FON_ITEM_SIMPLE || operand->child == nullptr ||
+        operand->child->kind != kTokIdentifier)
+        return false;
+    const SyntaxNode* sides[2] = {SoleIdentifier(first), operand->child};
+    ItemDescriptor* items[2] = {nullptr, nullptr};
+    for (int s = 0; s < 2; ++s) {
+        if (sides[s] == nullptr) return false;
+        // The value list's first entry of that name, as the evaluator finds it.
+        std::size_t k = 0;
+        for (const SyntaxNode* entry = p.values; entry != nullptr; entry = entry->next, ++k) {
+            if (std::strcmp(entry->text, sides[s]->text) != 0) continue;
+            items[s] = p.items[k];
+            break;
+        }
+        ItemDescriptor* item = items[s];
+        if (item == nullptr || item->keyKind == ItemDescriptor::kCompositeKey) return false;
+        std::int16_t kind = EvaluationKind(item);
+        if (kind != kOperandDouble && kind != kOperandText) return false;
+    }
+    for (int s = 0; s < 2; ++s) {
+        int table = items[s]->owner == group.tables[0] ? 0 : items[s]->owner == group.tables[1] ? 1 : -1;
+        if (table < 0 || join.items[table] != nullptr) return false;
+        join.items[table] = items[s];
+    }
+    return true;
+}
+
+// The tuples of an equality join, found by hashing table 0's records by key
+// and probing with table 1's.  The pairs come out in the order of the
+// odometer walk: table 1's records in order, and for each the matching
+// records of table 0 in order.
+bool Selection::HashJoin(Group& group, Predicate& p, const EquiJoin& join) {
+    TableRef* fast = group.tables[0];
+    TableRef* slow = group.tables[1];
+    KeyHash hash;
+    std::string key;
+    auto keyOf = [&key](ItemDescriptor* item) {
+        const void* value = ReadCell(item, nullptr);
+        if (value == nullptr) throw std::bad_alloc();  // no value buffer
+        return MakeEqualityKey(EvaluationKind(item), value, key) == EqualityKeyKind::kKey;
+    };
+    std::int32_t r = fast->ReadFirst();
+    if (r == 0) return true;  // an empty table: no combination
+    for (; r != 0; r = fast->ReadNext()) {
+        if (r < 0) return ReadFailed(fast, r);
+        if (keyOf(join.items[0])) hash.Add(key, static_cast<std::uint32_t>(r));
+    }
+    hash.Seal();
+    r = slow->ReadFirst();
+    if (r == 0) return true;
+    if (r > 0 && !CorrelatedCheck()) return false;
+    std::uint32_t numbers[2];
+    for (; r != 0; r = slow->ReadNext()) {
+        if (r < 0) return ReadFailed(slow, r);
+        if (!keyOf(join.items[1])) continue;
+        numbers[1] = static_cast<std::uint32_t>(r);
+        bool appended = true;
+        hash.ForEach(key, [&](std::uint32_t match) {
+            numbers[0] = match;
+            appended = appended && p.result->tuples->AppendTuple(numbers, 2) != 0;
+        });
+        if (!appended) return Fail(MessageText(kMsgOutOfMemory));
+    }
     return true;
 }
 
@@ -425,13 +532,24 @@ std::int16_t Selection::Multi() {
                     p.result->state = Evaluate(p, true) ? ConditionResult::kTrue : ConditionResult::kFalse;
                 continue;
             }
+            // Equality joins are hashed; the other predicates walk every combination.
+            std::vector<Predicate*> walked;
+            for (Predicate& p : group.predicates) {
+                EquiJoin join;
+                if (FastPathsEnabled() && AsEquiJoin(group, p, join)) {
+                    if (!HashJoin(group, p, join)) return 0;
+                } else {
+                    walked.push_back(&p);
+                }
+            }
+            if (walked.empty()) continue;
             WalkCombinations(group, [&]() {
                 if (!CorrelatedCheck()) return false;
                 CurrentNumbers(group, numbers);
-                for (Predicate& p : group.predicates) {
-                    if (!Evaluate(p, true)) continue;
-                    p.result->state = ConditionResult::kTuples;
-                    if (!p.result->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
+                for (Predicate* p : walked) {
+                    if (!Evaluate(*p, true)) continue;
+                    p->result->state = ConditionResult::kTuples;
+                    if (!p->result->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
                         return Fail(MessageText(kMsgOutOfMemory));
                 }
                 return true;

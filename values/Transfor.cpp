@@ -446,6 +446,26 @@ std::int16_t CompareTyped(std::int16_t op, std::int16_t typeA, const void* value
     return Relation(op, CompareIgnoringCase(a, b));
 }
 
+EqualityKeyKind MakeEqualityKey(std::int16_t type, const void* value, std::string& key) {
+    if (value == nullptr) return EqualityKeyKind::kNotCovered;
+    OperandClass valueClass = ClassOf(type);
+    if (valueClass == OperandClass::kNumber) {
+        double x = RoundToSixDecimals(ReadOperandNumber(type, value));
+        if (std::isnan(x)) return EqualityKeyKind::kEqualsNothing;
+        if (x == 0.0) x = 0.0;  // -0 equals 0
+        key.assign(1, 'N');
+        key.append(reinterpret_cast<const char*>(&x), sizeof x);
+        return EqualityKeyKind::kKey;
+    }
+    if (type != kOperandText) return EqualityKeyKind::kNotCovered;
+    const auto* text = static_cast<const unsigned char*>(value);
+    std::size_t length = std::strlen(reinterpret_cast<const char*>(text));
+    key.resize(length + 1);
+    key[0] = 'T';
+    for (std::size_t i = 0; i < length; ++i) key[i + 1] = static_cast<char>(FoldCase(text[i]));
+    return EqualityKeyKind::kKey;
+}
+
 std::int16_t MatchLike(const char* value, const char* pattern) {
     if (value == nullptr || pattern == nullptr) return 0;
     std::size_t v = std::strlen(value), p = std::strlen(pattern);
