@@ -7,6 +7,8 @@
 
 #include "base/MemoryBlock.h"
 #include "exec/ConditionResult.h"
+#include "exec/FastPaths.h"
+#include "exec/KeyHash.h"
 #include "exec/NestedRows.h"
 #include "exec/RecordTupleSet.h"
 #include "lexer/TokenKinds.h"
@@ -158,6 +160,7 @@ ExpressionEvaluator::~ExpressionEvaluator() {
 }
 
 void ExpressionEvaluator::ForgetNestedRows() {
+    lookups_.clear();
     for (SyntaxNode* rows : nestedRows_) FreeRowList(rows);
     nestedRows_.clear();
     nestedKnown_.clear();
@@ -225,12 +228,12 @@ std::int16_t ExpressionEvaluator::EvaluateSecondMember([[maybe_unused]] int bloc
             return Holds(op, left, right.Type(), right.Data());
         }
         if (operand->kind == FON_SOUS_SELECT)
-            return CountedComparison(left, op, Quantifier::kSingle, NestedRows(operand->aux), false);
+            return CountedComparison(left, op, Quantifier::kSingle, NestedRows(operand->aux), false, true);
         if (operand->kind == kKwAll || operand->kind == kKwAny || operand->kind == kKwSome) {
             Quantifier q = operand->kind == kKwAll ? Quantifier::kAll : Quantifier::kAny;
             SyntaxNode* scratch = nullptr;
             const SyntaxNode* rows = OperandRows(operand->next, valueList, &scratch);
-            std::int16_t result = CountedComparison(left, op, q, rows, false);
+            std::int16_t result = CountedComparison(left, op, q, rows, false, scratch == nullptr);
             FreeRowList(scratch);
             return result;
         }
@@ -242,7 +245,8 @@ std::int16_t ExpressionEvaluator::EvaluateSecondMember([[maybe_unused]] int bloc
         SyntaxNode* scratch = nullptr;
         const SyntaxNode* rows = OperandRows(operand, valueList, &scratch);
         std::int16_t result =
-            CountedComparison(left, kOpEqual, unique ? Quantifier::kUnique : Quantifier::kSome, rows, negated);
+            CountedComparison(left, kOpEqual, unique ? Quantifier::kUnique : Quantifier::kSome, rows, negated,
+                              scratch == nullptr);
         FreeRowList(scratch);
         return result;
     }
@@ -271,7 +275,7 @@ std::int16_t ExpressionEvaluator::EvaluateSecondMember([[maybe_unused]] int bloc
     if (node->kind == kKwIn) {
         SyntaxNode* scratch = nullptr;
         const SyntaxNode* rows = OperandRows(node->next, valueList, &scratch);
-        std::int16_t result = CountedComparison(left, kOpEqual, Quantifier::kSome, rows, negated);
+        std::int16_t result = CountedComparison(left, kOpEqual, Quantifier::kSome, rows, negated, scratch == nullptr);
         FreeRowList(scratch);
         return result;
     }
@@ -319,11 +323,60 @@ const SyntaxNode* ExpressionEvaluator::OperandRows(const SyntaxNode* operand, co
     return head;
 }
 
+// Equality keys of every row of a kept list: a probe counts the rows equal
+// to a value without comparing it with each.
+struct ExpressionEvaluator::RowLookup {
+    KeyHash hash;       // one entry per row with a key (payload unused)
+    long total = 0;     // rows in the list
+    bool usable = false;  // every row is covered and the list is long enough
+};
+
+const ExpressionEvaluator::RowLookup* ExpressionEvaluator::LookupFor(const SyntaxNode* rows) {
+    // Below this many rows the scan costs no more than a probe.
+    constexpr long kShortList = 8;
+    try {
+        std::unique_ptr<RowLookup>& slot = lookups_[rows];
+        if (slot == nullptr) {
+            auto lookup = std::make_unique<RowLookup>();
+            std::string key;
+            bool covered = true;
+            for (const SyntaxNode* row = rows->next; row != nullptr && covered; row = row->next) {
+                ++lookup->total;
+                EqualityKeyKind kind = MakeEqualityKey(static_cast<std::int16_t>(row->kind), row->value, key);
+                if (kind == EqualityKeyKind::kNotCovered) covered = false;
+                else if (kind == EqualityKeyKind::kKey) lookup->hash.Add(key, 0);
+            }
+            lookup->usable = covered && lookup->total >= kShortList;
+            if (lookup->usable) lookup->hash.Seal();
+            else lookup->hash = KeyHash();  // nothing kept but the verdict
+            slot = std::move(lookup);
+        }
+        return slot->usable ? slot.get() : nullptr;
+    } catch (const std::bad_alloc&) {
+        lookups_.erase(rows);
+        return nullptr;
+    }
+}
+
 std::int16_t ExpressionEvaluator::CountedComparison(const Value& left, std::int16_t op, Quantifier quantifier,
-                                                    const SyntaxNode* rows, bool negated) {
+                                                    const SyntaxNode* rows, bool negated, bool kept) {
     if (rows == nullptr) return 0;
     long satisfied = 0, total = 0;
-    for (const SyntaxNode* row = rows->next; row != nullptr; row = row->next) {
+    const RowLookup* lookup = kept && op == kOpEqual && FastPathsEnabled() ? LookupFor(rows) : nullptr;
+    EqualityKeyKind leftKind = EqualityKeyKind::kNotCovered;
+    if (lookup != nullptr) {
+        try {
+            leftKind = MakeEqualityKey(left.Type(), left.Data(), probeKey_);
+        } catch (const std::bad_alloc&) {
+            leftKind = EqualityKeyKind::kNotCovered;
+        }
+    }
+    if (leftKind != EqualityKeyKind::kNotCovered) {
+        satisfied = leftKind == EqualityKeyKind::kKey ? static_cast<long>(lookup->hash.Count(probeKey_)) : 0;
+        total = lookup->total;
+        rows = nullptr;  // counted: no scan
+    }
+    for (const SyntaxNode* row = rows != nullptr ? rows->next : nullptr; row != nullptr; row = row->next) {
         ++total;
         if (Holds(op, left, static_cast<std::int16_t>(row->kind), row->value)) {
             ++satisfied;

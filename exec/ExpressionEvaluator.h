@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -64,8 +65,14 @@ private:
     // by `scratch`).  Null when there are none.
     const SyntaxNode* OperandRows(const SyntaxNode* operand, const SyntaxNode* valueList, SyntaxNode** scratch);
     const SyntaxNode* NestedRows(int blockIndex);
+    // `kept`: the row list outlives this call (a nested SELECT's or a literal
+    // list's), so an equality comparison may use its hashed lookup.
     std::int16_t CountedComparison(const Value& left, std::int16_t op, Quantifier quantifier,
-                                   const SyntaxNode* rows, bool negated);
+                                   const SyntaxNode* rows, bool negated, bool kept);
+    // The hashed equality lookup of a kept row list; null when the list is
+    // short, holds values the lookup does not cover, or memory runs out.
+    struct RowLookup;
+    const RowLookup* LookupFor(const SyntaxNode* rows);
 
     // lastName takes `name`, cut to its capacity.
     void KeepLastName(const char* name);
@@ -80,6 +87,9 @@ private:
     std::vector<SyntaxNode*> nestedRows_;  // row lists kept per block index (owned)
     std::vector<bool> nestedKnown_;        // the plan was asked for that block
     std::unordered_map<const SyntaxNode*, SyntaxNode*> constantLists_;  // literal IN lists, built once (owned)
+    // Lookups by row list; dropped with the nested rows, whose lists they index.
+    std::unordered_map<const SyntaxNode*, std::unique_ptr<RowLookup>> lookups_;
+    std::string probeKey_;  // the left value's equality key, reused
 };
 
 // Frees a row list: every row's value block, then the chain.
