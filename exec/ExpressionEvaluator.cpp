@@ -24,18 +24,6 @@ bool IsComparisonOperator(std::int32_t kind) {
            kind == kOpGreater || kind == kOpEqual;
 }
 
-std::int16_t Inverse(std::int32_t op) {
-    switch (op) {
-        case kOpEqual: return kOpNotEqual;
-        case kOpNotEqual: return kOpEqual;
-        case kOpLess: return kOpGreaterEqual;
-        case kOpGreaterEqual: return kOpLess;
-        case kOpGreater: return kOpLessEqual;
-        case kOpLessEqual: return kOpGreater;
-        default: return static_cast<std::int16_t>(op);
-    }
-}
-
 bool IsNumberLiteral(std::int32_t kind) { return kind == kTokInteger || kind == kTokDecimal || kind == kTokExponent; }
 
 std::int16_t Holds(std::int16_t op, const Value& a, std::int16_t typeB, const void* b) {
@@ -122,6 +110,18 @@ bool IsConstantList(const SyntaxNode* list) {
 }
 
 }  // namespace
+
+std::int16_t InverseComparison(std::int32_t op) {
+    switch (op) {
+        case kOpEqual: return kOpNotEqual;
+        case kOpNotEqual: return kOpEqual;
+        case kOpLess: return kOpGreaterEqual;
+        case kOpGreaterEqual: return kOpLess;
+        case kOpGreater: return kOpLessEqual;
+        case kOpLessEqual: return kOpGreater;
+        default: return static_cast<std::int16_t>(op);
+    }
+}
 
 void FreeRowList(SyntaxNode* head) {
     if (head == nullptr) return;
@@ -219,7 +219,7 @@ std::int16_t ExpressionEvaluator::EvaluateSecondMember([[maybe_unused]] int bloc
     }
     if (IsComparisonOperator(node->kind)) {
         std::int16_t op = static_cast<std::int16_t>(node->kind);
-        if (negated) op = Inverse(op);
+        if (negated) op = InverseComparison(op);
         const SyntaxNode* operand = node->next;
         if (operand == nullptr) return 1;
         if (operand->kind == FON_ITEM_SIMPLE) {

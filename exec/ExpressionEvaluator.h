@@ -44,6 +44,10 @@ public:
     Value EvaluateExpression(int blockIndex, const SyntaxNode* expression, const SyntaxNode* valueList);
     // Value of a FON_ITEM_SIMPLE node; `rowSet` matters only for COUNT(*).
     Value EvaluatePrimary(const SyntaxNode* simpleItem, const SyntaxNode* valueList, const ConditionResult* rowSet);
+    // Truth (1/0) of the FON_COMPARAISON `comparison` for the left operand's
+    // value `left` (the second half of a FON_ITEM_COMPARE predicate).
+    std::int16_t EvaluateSecondMember(int blockIndex, const Value& left, const SyntaxNode* comparison,
+                                      const SyntaxNode* valueList, bool negated);
     // Drops the kept rows of nested SELECTs (a new run of the plan's blocks).
     void ForgetNestedRows();
 
@@ -54,8 +58,6 @@ public:
 private:
     enum class Quantifier { kSingle, kAll, kAny, kUnique, kSome };
 
-    std::int16_t EvaluateSecondMember(int blockIndex, const Value& left, const SyntaxNode* comparison,
-                                      const SyntaxNode* valueList, bool negated);
     Value EvaluateTerm(int blockIndex, const SyntaxNode* term, const SyntaxNode* valueList);
     Value EvaluateFactor(int blockIndex, const SyntaxNode* factor, const SyntaxNode* valueList);
     Value EvaluateScalar(const SyntaxNode* function, const SyntaxNode* valueList, const ConditionResult* rowSet);
@@ -91,6 +93,10 @@ private:
     std::unordered_map<const SyntaxNode*, std::unique_ptr<RowLookup>> lookups_;
     std::string probeKey_;  // the left value's equality key, reused
 };
+
+// The comparison operator that holds exactly when `op` does not (= and <>,
+// < and >=, > and <=); any other code unchanged.
+std::int16_t InverseComparison(std::int32_t op);
 
 // Frees a row list: every row's value block, then the chain.
 void FreeRowList(SyntaxNode* head);

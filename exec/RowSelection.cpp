@@ -15,6 +15,7 @@
 #include "exec/ExpressionEvaluator.h"
 #include "exec/FastPaths.h"
 #include "exec/KeyHash.h"
+#include "exec/PredicateShortcut.h"
 #include "exec/RecordTupleSet.h"
 #include "interface/Messages.h"
 #include "interface/SqlRequest.h"
@@ -223,6 +224,7 @@ private:
         ConditionResult* result;
         SyntaxNode* values = nullptr;  // value list (owned), one node per item
         std::vector<ItemDescriptor*> items;
+        std::unique_ptr<PredicateShortcut> shortcut;  // the direct evaluation, when the shape allows
     };
     struct Group {
         std::vector<TableRef*> tables;
@@ -295,7 +297,7 @@ bool Selection::LoadGroup(SyntaxNode* groupNode, Group& group) {
     for (SyntaxNode* holder = groupNode->child; holder != nullptr; holder = holder->next) {
         auto* result = static_cast<ConditionResult*>(holder->value);
         if (result == nullptr) continue;
-        Predicate p{result, nullptr, {}};
+        Predicate p{result, nullptr, {}, nullptr};
         if (result->items != nullptr) {
             SyntaxNode* last = nullptr;
             for (std::int16_t k = 0; k <= result->items->Last(); ++k) {
@@ -314,7 +316,8 @@ bool Selection::LoadGroup(SyntaxNode* groupNode, Group& group) {
                 p.items.push_back(item);
             }
         }
-        group.predicates.push_back(p);
+        if (FastPathsEnabled()) p.shortcut = PredicateShortcut::For(result->expression, p.values, p.items);
+        group.predicates.push_back(std::move(p));
     }
     return true;
 }
@@ -339,23 +342,6 @@ bool Selection::CorrelatedCheck() {
     return true;
 }
 
-namespace {
-
-// The identifier leaf of an expression that is one item reference and
-// nothing else (no sign, no operator), or null.
-const SyntaxNode* SoleIdentifier(const SyntaxNode* expression) {
-    const SyntaxNode* term = expression->child;
-    if (term == nullptr || term->next != nullptr || term->kind == kOpPlus || term->kind == kOpMinus) return nullptr;
-    const SyntaxNode* factor = term->child;
-    if (factor == nullptr || factor->next != nullptr) return nullptr;
-    const SyntaxNode* inner = factor->kind == FON_FACTEUR ? factor->child : factor;
-    if (inner == nullptr || inner->kind != FON_ITEM_SIMPLE) return nullptr;
-    const SyntaxNode* leaf = inner->child;
-    return leaf != nullptr && leaf->kind == kTokIdentifier ? leaf : nullptr;
-}
-
-}  // namespace
-
 // True when `p` is "A.x = B.y" over the group's two tables, in a form whose
 // truth is exactly the equality of the two items' equality keys: no NOT
 // pushed onto it, both sides plain item references found in its value list,
@@ -375,13 +361,7 @@ bool Selection::AsEquiJoin(const Group& group, const Predicate& p, EquiJoin& joi
     ItemDescriptor* items[2] = {nullptr, nullptr};
     for (int s = 0; s < 2; ++s) {
         if (sides[s] == nullptr) return false;
-        // The value list's first entry of that name, as the evaluator finds it.
-        std::size_t k = 0;
-        for (const SyntaxNode* entry = p.values; entry != nullptr; entry = entry->next, ++k) {
-            if (std::strcmp(entry->text, sides[s]->text) != 0) continue;
-            items[s] = p.items[k];
-            break;
-        }
+        items[s] = ValueListItem(sides[s], p.values, p.items);
         ItemDescriptor* item = items[s];
         if (item == nullptr || item->keyKind == ItemDescriptor::kCompositeKey) return false;
         std::int16_t kind = EvaluationKind(item);
@@ -460,6 +440,11 @@ bool Selection::WalkCombinations(Group& group, Visit visit) {
 }
 
 std::int16_t Selection::Evaluate(Predicate& p, bool useNegated) {
+    if (p.shortcut != nullptr) {
+        if (p.shortcut->UsesValueList()) RefreshValues(p);
+        int truth = p.shortcut->Evaluate(*evaluator_, blockIndex_, p.values, useNegated ? p.result->negated : 0);
+        if (truth >= 0) return static_cast<std::int16_t>(truth);
+    }
     RefreshValues(p);
     return evaluator_->EvaluatePredicate(blockIndex_, p.result->expression, p.values,
                                          useNegated ? p.result->negated : 0);
