@@ -6,6 +6,9 @@
 #include <new>
 
 #include "base/MemoryBlock.h"
+#include "analysis/ItemDescriptor.h"
+#include "analysis/TableRef.h"
+#include "base/List.h"
 #include "exec/ConditionResult.h"
 #include "exec/FastPaths.h"
 #include "exec/KeyHash.h"
@@ -14,6 +17,8 @@
 #include "lexer/TokenKinds.h"
 #include "parser/NodeKinds.h"
 #include "parser/SyntaxNode.h"
+#include "values/Cell.h"
+#include "values/FieldType.h"
 #include "values/Transfor.h"
 
 namespace qx {
@@ -161,6 +166,7 @@ ExpressionEvaluator::~ExpressionEvaluator() {
 
 void ExpressionEvaluator::ForgetNestedRows() {
     lookups_.clear();
+    nestedLookups_.clear();
     for (SyntaxNode* rows : nestedRows_) FreeRowList(rows);
     nestedRows_.clear();
     nestedKnown_.clear();
@@ -227,10 +233,14 @@ std::int16_t ExpressionEvaluator::EvaluateSecondMember([[maybe_unused]] int bloc
             if (!right.Has()) return 1;
             return Holds(op, left, right.Type(), right.Data());
         }
-        if (operand->kind == FON_SOUS_SELECT)
+        std::int16_t counted;
+        if (operand->kind == FON_SOUS_SELECT) {
+            if (NestedEquality(left, op, Quantifier::kSingle, operand, false, counted)) return counted;
             return CountedComparison(left, op, Quantifier::kSingle, NestedRows(operand->aux), false, true);
+        }
         if (operand->kind == kKwAll || operand->kind == kKwAny || operand->kind == kKwSome) {
             Quantifier q = operand->kind == kKwAll ? Quantifier::kAll : Quantifier::kAny;
+            if (NestedEquality(left, op, q, operand->next, false, counted)) return counted;
             SyntaxNode* scratch = nullptr;
             const SyntaxNode* rows = OperandRows(operand->next, valueList, &scratch);
             std::int16_t result = CountedComparison(left, op, q, rows, false, scratch == nullptr);
@@ -242,11 +252,13 @@ std::int16_t ExpressionEvaluator::EvaluateSecondMember([[maybe_unused]] int bloc
     if (node->kind == kKwMatch) {
         bool unique = node->next != nullptr && node->next->kind == kKwUnique;
         const SyntaxNode* operand = unique ? node->next->next : node->next;
+        Quantifier q = unique ? Quantifier::kUnique : Quantifier::kSome;
+        std::int16_t counted;
+        if (NestedEquality(left, kOpEqual, q, operand, negated, counted)) return counted;
         SyntaxNode* scratch = nullptr;
         const SyntaxNode* rows = OperandRows(operand, valueList, &scratch);
         std::int16_t result =
-            CountedComparison(left, kOpEqual, unique ? Quantifier::kUnique : Quantifier::kSome, rows, negated,
-                              scratch == nullptr);
+            CountedComparison(left, kOpEqual, q, rows, negated, scratch == nullptr);
         FreeRowList(scratch);
         return result;
     }
@@ -273,6 +285,8 @@ std::int16_t ExpressionEvaluator::EvaluateSecondMember([[maybe_unused]] int bloc
         return match != negated ? 1 : 0;
     }
     if (node->kind == kKwIn) {
+        std::int16_t counted;
+        if (NestedEquality(left, kOpEqual, Quantifier::kSome, node->next, negated, counted)) return counted;
         SyntaxNode* scratch = nullptr;
         const SyntaxNode* rows = OperandRows(node->next, valueList, &scratch);
         std::int16_t result = CountedComparison(left, kOpEqual, Quantifier::kSome, rows, negated, scratch == nullptr);
@@ -325,6 +339,11 @@ const SyntaxNode* ExpressionEvaluator::OperandRows(const SyntaxNode* operand, co
 
 // Equality keys of every row of a kept list: a probe counts the rows equal
 // to a value without comparing it with each.
+// Below this many rows a kept list is scanned: building its hash costs more
+// than it saves.  (A nested SELECT's result is hashed at any size: it is
+// never listed then.)
+constexpr long kShortList = 8;
+
 struct ExpressionEvaluator::RowLookup {
     KeyHash hash;       // one entry per row with a key (payload unused)
     long total = 0;     // rows in the list
@@ -332,8 +351,6 @@ struct ExpressionEvaluator::RowLookup {
 };
 
 const ExpressionEvaluator::RowLookup* ExpressionEvaluator::LookupFor(const SyntaxNode* rows) {
-    // Below this many rows the scan costs no more than a probe.
-    constexpr long kShortList = 8;
     try {
         std::unique_ptr<RowLookup>& slot = lookups_[rows];
         if (slot == nullptr) {
@@ -346,7 +363,7 @@ const ExpressionEvaluator::RowLookup* ExpressionEvaluator::LookupFor(const Synta
                 if (kind == EqualityKeyKind::kNotCovered) covered = false;
                 else if (kind == EqualityKeyKind::kKey) lookup->hash.Add(key, 0);
             }
-            lookup->usable = covered && lookup->total >= kShortList;
+            lookup->usable = covered && lookup->total >= kShortList;  // a short list is scanned
             if (lookup->usable) lookup->hash.Seal();
             else lookup->hash = KeyHash();  // nothing kept but the verdict
             slot = std::move(lookup);
@@ -358,25 +375,85 @@ const ExpressionEvaluator::RowLookup* ExpressionEvaluator::LookupFor(const Synta
     }
 }
 
+const ExpressionEvaluator::RowLookup* ExpressionEvaluator::NestedLookup(int blockIndex) {
+    if (blockIndex < 0) return nullptr;
+    auto index = static_cast<std::size_t>(blockIndex);
+    try {
+        if (index >= nestedLookups_.size()) nestedLookups_.resize(index + 1);
+        std::unique_ptr<RowLookup>& slot = nestedLookups_[index];
+        if (slot == nullptr) {
+            // The keys of the values NestedRows would list: the first item of
+            // every row of the block's result table.
+            auto lookup = std::make_unique<RowLookup>();
+            TableRef* table = NestedResultTable(plan, blockIndex);
+            ItemDescriptor* first =
+                table != nullptr && table->items != nullptr ? static_cast<ItemDescriptor*>(table->items->GetAt(0)) : nullptr;
+            bool covered = first != nullptr;
+            std::string key;
+            for (std::int32_t r = 1; covered && r <= table->rowCount; ++r) {
+                ++lookup->total;
+                EqualityKeyKind kind = MakeEqualityKey(EvaluationKind(first), ReadCell(first, table->RowAddress(r)), key);
+                if (kind == EqualityKeyKind::kNotCovered) covered = false;
+                else if (kind == EqualityKeyKind::kKey) lookup->hash.Add(key, 0);
+            }
+            lookup->usable = covered;
+            if (covered) lookup->hash.Seal();
+            else lookup->hash = KeyHash();
+            slot = std::move(lookup);
+        }
+        return slot->usable ? slot.get() : nullptr;
+    } catch (const std::bad_alloc&) {
+        if (index < nestedLookups_.size()) nestedLookups_[index].reset();
+        return nullptr;
+    }
+}
+
+std::int16_t ExpressionEvaluator::Decide(Quantifier quantifier, long satisfied, long total, bool negated) {
+    bool result = false;
+    switch (quantifier) {
+        case Quantifier::kSingle: return satisfied == 1 ? 1 : 0;
+        case Quantifier::kAll: return satisfied == total ? 1 : 0;
+        case Quantifier::kAny: return satisfied > 0 ? 1 : 0;
+        case Quantifier::kUnique: result = satisfied == 1; break;
+        case Quantifier::kSome: result = satisfied > 0; break;
+    }
+    return result != negated ? 1 : 0;
+}
+
+bool ExpressionEvaluator::CountWithLookup(const Value& left, Quantifier quantifier, const RowLookup* lookup,
+                                          bool negated, std::int16_t& result) {
+    if (lookup == nullptr) return false;
+    EqualityKeyKind leftKind;
+    try {
+        leftKind = MakeEqualityKey(left.Type(), left.Data(), probeKey_);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (leftKind == EqualityKeyKind::kNotCovered) return false;
+    long satisfied = leftKind == EqualityKeyKind::kKey ? static_cast<long>(lookup->hash.Count(probeKey_)) : 0;
+    result = Decide(quantifier, satisfied, lookup->total, negated);
+    return true;
+}
+
+bool ExpressionEvaluator::NestedEquality(const Value& left, std::int16_t op, Quantifier quantifier,
+                                         const SyntaxNode* operand, bool negated, std::int16_t& result) {
+    if (op != kOpEqual || !FastPathsEnabled() || operand == nullptr) return false;
+    if (operand->kind == FON_COMPOSANT_SECOND_MEMBRE) operand = operand->child;
+    if (operand == nullptr || operand->kind != FON_SOUS_SELECT) return false;
+    return CountWithLookup(left, quantifier, NestedLookup(operand->aux), negated, result);
+}
+
 std::int16_t ExpressionEvaluator::CountedComparison(const Value& left, std::int16_t op, Quantifier quantifier,
                                                     const SyntaxNode* rows, bool negated, bool kept) {
     if (rows == nullptr) return 0;
     long satisfied = 0, total = 0;
-    const RowLookup* lookup = kept && op == kOpEqual && FastPathsEnabled() ? LookupFor(rows) : nullptr;
-    EqualityKeyKind leftKind = EqualityKeyKind::kNotCovered;
-    if (lookup != nullptr) {
-        try {
-            leftKind = MakeEqualityKey(left.Type(), left.Data(), probeKey_);
-        } catch (const std::bad_alloc&) {
-            leftKind = EqualityKeyKind::kNotCovered;
-        }
+    if (kept && op == kOpEqual && FastPathsEnabled()) {
+        std::int16_t result;
+        if (const RowLookup* lookup = LookupFor(rows); lookup != nullptr && lookup->total >= kShortList &&
+                                                       CountWithLookup(left, quantifier, lookup, negated, result))
+            return result;
     }
-    if (leftKind != EqualityKeyKind::kNotCovered) {
-        satisfied = leftKind == EqualityKeyKind::kKey ? static_cast<long>(lookup->hash.Count(probeKey_)) : 0;
-        total = lookup->total;
-        rows = nullptr;  // counted: no scan
-    }
-    for (const SyntaxNode* row = rows != nullptr ? rows->next : nullptr; row != nullptr; row = row->next) {
+    for (const SyntaxNode* row = rows->next; row != nullptr; row = row->next) {
         ++total;
         if (Holds(op, left, static_cast<std::int16_t>(row->kind), row->value)) {
             ++satisfied;
@@ -388,15 +465,7 @@ std::int16_t ExpressionEvaluator::CountedComparison(const Value& left, std::int1
             return 0;
         }
     }
-    bool result = false;
-    switch (quantifier) {
-        case Quantifier::kSingle: return satisfied == 1 ? 1 : 0;
-        case Quantifier::kAll: return satisfied == total ? 1 : 0;
-        case Quantifier::kAny: return satisfied > 0 ? 1 : 0;
-        case Quantifier::kUnique: result = satisfied == 1; break;
-        case Quantifier::kSome: result = satisfied > 0; break;
-    }
-    return result != negated ? 1 : 0;
+    return Decide(quantifier, satisfied, total, negated);
 }
 
 Value ExpressionEvaluator::EvaluateExpression(int blockIndex, const SyntaxNode* expression,

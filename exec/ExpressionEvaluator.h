@@ -73,8 +73,22 @@ private:
                                    const SyntaxNode* rows, bool negated, bool kept);
     // The hashed equality lookup of a kept row list; null when the list is
     // short, holds values the lookup does not cover, or memory runs out.
+    // The answer of a counted comparison from its counts.
+    static std::int16_t Decide(Quantifier quantifier, long satisfied, long total, bool negated);
     struct RowLookup;
     const RowLookup* LookupFor(const SyntaxNode* rows);
+    // The lookup of nested block `blockIndex`'s rows, built from its result
+    // table without listing the rows; null when a value is not covered.
+    const RowLookup* NestedLookup(int blockIndex);
+    // The counted comparison through `lookup`; false (nothing decided) when
+    // there is no lookup or the left value's kind is not covered.
+    bool CountWithLookup(const Value& left, Quantifier quantifier, const RowLookup* lookup, bool negated,
+                         std::int16_t& result);
+    // The counted equality comparison against a nested SELECT operand, through
+    // its lookup; false when the operand is not a nested SELECT or the lookup
+    // cannot answer (the rows are then listed and compared one by one).
+    bool NestedEquality(const Value& left, std::int16_t op, Quantifier quantifier, const SyntaxNode* operand,
+                        bool negated, std::int16_t& result);
 
     // lastName takes `name`, cut to its capacity.
     void KeepLastName(const char* name);
@@ -91,6 +105,7 @@ private:
     std::unordered_map<const SyntaxNode*, SyntaxNode*> constantLists_;  // literal IN lists, built once (owned)
     // Lookups by row list; dropped with the nested rows, whose lists they index.
     std::unordered_map<const SyntaxNode*, std::unique_ptr<RowLookup>> lookups_;
+    std::vector<std::unique_ptr<RowLookup>> nestedLookups_;  // by nested block index, dropped with the rows
     std::string probeKey_;  // the left value's equality key, reused
 };
 
