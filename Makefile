@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 DEMO_DB ?= $(BUILD)/demo-db
 
-.PHONY: all build test asan-test demo clean
+.PHONY: all build test asan-test demo bench clean
 
 all: build
 
@@ -25,6 +25,11 @@ asan-test:
 demo: build
 	demo/rebuild.sh $(BUILD)/shell/qxsql $(DEMO_DB)
 	$(BUILD)/shell/qxsql $(DEMO_DB)
+
+# The side-by-side benchmark with SQLite at full size (a few minutes).
+# BENCH_ARGS passes options, e.g. BENCH_ARGS="--scale 0.1 --runs 3".
+bench: build
+	$(BUILD)/bench/qx_vs_sqlite $(BENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -3,14 +3,22 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "base/MemoryBlock.h"
+#include "analysis/ItemDescriptor.h"
+#include "analysis/TableRef.h"
+#include "base/List.h"
 #include "exec/ConditionResult.h"
+#include "exec/FastPaths.h"
+#include "exec/KeyHash.h"
 #include "exec/NestedRows.h"
 #include "exec/RecordTupleSet.h"
 #include "lexer/TokenKinds.h"
 #include "parser/NodeKinds.h"
 #include "parser/SyntaxNode.h"
+#include "values/Cell.h"
+#include "values/FieldType.h"
 #include "values/Transfor.h"
 
 namespace qx {
@@ -19,18 +27,6 @@ namespace {
 bool IsComparisonOperator(std::int32_t kind) {
     return kind == kOpNotEqual || kind == kOpLessEqual || kind == kOpGreaterEqual || kind == kOpLess ||
            kind == kOpGreater || kind == kOpEqual;
-}
-
-std::int16_t Inverse(std::int32_t op) {
-    switch (op) {
-        case kOpEqual: return kOpNotEqual;
-        case kOpNotEqual: return kOpEqual;
-        case kOpLess: return kOpGreaterEqual;
-        case kOpGreaterEqual: return kOpLess;
-        case kOpGreater: return kOpLessEqual;
-        case kOpLessEqual: return kOpGreater;
-        default: return static_cast<std::int16_t>(op);
-    }
 }
 
 bool IsNumberLiteral(std::int32_t kind) { return kind == kTokInteger || kind == kTokDecimal || kind == kTokExponent; }
@@ -120,6 +116,18 @@ bool IsConstantList(const SyntaxNode* list) {
 
 }  // namespace
 
+std::int16_t InverseComparison(std::int32_t op) {
+    switch (op) {
+        case kOpEqual: return kOpNotEqual;
+        case kOpNotEqual: return kOpEqual;
+        case kOpLess: return kOpGreaterEqual;
+        case kOpGreaterEqual: return kOpLess;
+        case kOpGreater: return kOpLessEqual;
+        case kOpLessEqual: return kOpGreater;
+        default: return static_cast<std::int16_t>(op);
+    }
+}
+
 void FreeRowList(SyntaxNode* head) {
     if (head == nullptr) return;
     for (SyntaxNode* row = head->next; row != nullptr; row = row->next) {
@@ -131,12 +139,34 @@ void FreeRowList(SyntaxNode* head) {
 
 ExpressionEvaluator::ExpressionEvaluator(QueryPlan* queryPlan) : plan(queryPlan) {}
 
+void ExpressionEvaluator::KeepLastName(const char* name) {
+    std::size_t length = strnlen(name, sizeof lastName - 1);
+    std::memcpy(lastName, name, length);
+    lastName[length] = '\0';
+}
+
+double ExpressionEvaluator::LiteralNumber(const SyntaxNode* literal) {
+    // The conversion is a function of the text alone; the text is compared
+    // so that a node made at a freed node's address never reads a stale value.
+    try {
+        auto kept = literalNumbers_.find(literal);
+        if (kept != literalNumbers_.end() && kept->second.text == literal->text) return kept->second.number;
+        double number = ReadNumber(literal->text);
+        literalNumbers_[literal] = KeptNumber{literal->text, number};
+        return number;
+    } catch (const std::bad_alloc&) {
+        return ReadNumber(literal->text);
+    }
+}
+
 ExpressionEvaluator::~ExpressionEvaluator() {
     ForgetNestedRows();
     for (auto& kept : constantLists_) FreeRowList(kept.second);
 }
 
 void ExpressionEvaluator::ForgetNestedRows() {
+    lookups_.clear();
+    nestedLookups_.clear();
     for (SyntaxNode* rows : nestedRows_) FreeRowList(rows);
     nestedRows_.clear();
     nestedKnown_.clear();
@@ -195,7 +225,7 @@ std::int16_t ExpressionEvaluator::EvaluateSecondMember([[maybe_unused]] int bloc
     }
     if (IsComparisonOperator(node->kind)) {
         std::int16_t op = static_cast<std::int16_t>(node->kind);
-        if (negated) op = Inverse(op);
+        if (negated) op = InverseComparison(op);
         const SyntaxNode* operand = node->next;
         if (operand == nullptr) return 1;
         if (operand->kind == FON_ITEM_SIMPLE) {
@@ -203,13 +233,17 @@ std::int16_t ExpressionEvaluator::EvaluateSecondMember([[maybe_unused]] int bloc
             if (!right.Has()) return 1;
             return Holds(op, left, right.Type(), right.Data());
         }
-        if (operand->kind == FON_SOUS_SELECT)
-            return CountedComparison(left, op, Quantifier::kSingle, NestedRows(operand->aux), false);
+        std::int16_t counted;
+        if (operand->kind == FON_SOUS_SELECT) {
+            if (NestedEquality(left, op, Quantifier::kSingle, operand, false, counted)) return counted;
+            return CountedComparison(left, op, Quantifier::kSingle, NestedRows(operand->aux), false, true);
+        }
         if (operand->kind == kKwAll || operand->kind == kKwAny || operand->kind == kKwSome) {
             Quantifier q = operand->kind == kKwAll ? Quantifier::kAll : Quantifier::kAny;
+            if (NestedEquality(left, op, q, operand->next, false, counted)) return counted;
             SyntaxNode* scratch = nullptr;
             const SyntaxNode* rows = OperandRows(operand->next, valueList, &scratch);
-            std::int16_t result = CountedComparison(left, op, q, rows, false);
+            std::int16_t result = CountedComparison(left, op, q, rows, false, scratch == nullptr);
             FreeRowList(scratch);
             return result;
         }
@@ -218,10 +252,13 @@ std::int16_t ExpressionEvaluator::EvaluateSecondMember([[maybe_unused]] int bloc
     if (node->kind == kKwMatch) {
         bool unique = node->next != nullptr && node->next->kind == kKwUnique;
         const SyntaxNode* operand = unique ? node->next->next : node->next;
+        Quantifier q = unique ? Quantifier::kUnique : Quantifier::kSome;
+        std::int16_t counted;
+        if (NestedEquality(left, kOpEqual, q, operand, negated, counted)) return counted;
         SyntaxNode* scratch = nullptr;
         const SyntaxNode* rows = OperandRows(operand, valueList, &scratch);
         std::int16_t result =
-            CountedComparison(left, kOpEqual, unique ? Quantifier::kUnique : Quantifier::kSome, rows, negated);
+            CountedComparison(left, kOpEqual, q, rows, negated, scratch == nullptr);
         FreeRowList(scratch);
         return result;
     }
@@ -248,9 +285,11 @@ std::int16_t ExpressionEvaluator::EvaluateSecondMember([[maybe_unused]] int bloc
         return match != negated ? 1 : 0;
     }
     if (node->kind == kKwIn) {
+        std::int16_t counted;
+        if (NestedEquality(left, kOpEqual, Quantifier::kSome, node->next, negated, counted)) return counted;
         SyntaxNode* scratch = nullptr;
         const SyntaxNode* rows = OperandRows(node->next, valueList, &scratch);
-        std::int16_t result = CountedComparison(left, kOpEqual, Quantifier::kSome, rows, negated);
+        std::int16_t result = CountedComparison(left, kOpEqual, Quantifier::kSome, rows, negated, scratch == nullptr);
         FreeRowList(scratch);
         return result;
     }
@@ -298,10 +337,122 @@ const SyntaxNode* ExpressionEvaluator::OperandRows(const SyntaxNode* operand, co
     return head;
 }
 
+// Equality keys of every row of a kept list: a probe counts the rows equal
+// to a value without comparing it with each.
+// Below this many rows a kept list is scanned: building its hash costs more
+// than it saves.  (A nested SELECT's result is hashed at any size: it is
+// never listed then.)
+constexpr long kShortList = 8;
+
+struct ExpressionEvaluator::RowLookup {
+    KeyHash hash;       // one entry per row with a key (payload unused)
+    long total = 0;     // rows in the list
+    bool usable = false;  // every row is covered and the list is long enough
+};
+
+const ExpressionEvaluator::RowLookup* ExpressionEvaluator::LookupFor(const SyntaxNode* rows) {
+    try {
+        std::unique_ptr<RowLookup>& slot = lookups_[rows];
+        if (slot == nullptr) {
+            auto lookup = std::make_unique<RowLookup>();
+            std::string key;
+            bool covered = true;
+            for (const SyntaxNode* row = rows->next; row != nullptr && covered; row = row->next) {
+                ++lookup->total;
+                EqualityKeyKind kind = MakeEqualityKey(static_cast<std::int16_t>(row->kind), row->value, key);
+                if (kind == EqualityKeyKind::kNotCovered) covered = false;
+                else if (kind == EqualityKeyKind::kKey) lookup->hash.Add(key, 0);
+            }
+            lookup->usable = covered && lookup->total >= kShortList;  // a short list is scanned
+            if (lookup->usable) lookup->hash.Seal();
+            else lookup->hash = KeyHash();  // nothing kept but the verdict
+            slot = std::move(lookup);
+        }
+        return slot->usable ? slot.get() : nullptr;
+    } catch (const std::bad_alloc&) {
+        lookups_.erase(rows);
+        return nullptr;
+    }
+}
+
+const ExpressionEvaluator::RowLookup* ExpressionEvaluator::NestedLookup(int blockIndex) {
+    if (blockIndex < 0) return nullptr;
+    auto index = static_cast<std::size_t>(blockIndex);
+    try {
+        if (index >= nestedLookups_.size()) nestedLookups_.resize(index + 1);
+        std::unique_ptr<RowLookup>& slot = nestedLookups_[index];
+        if (slot == nullptr) {
+            // The keys of the values NestedRows would list: the first item of
+            // every row of the block's result table.
+            auto lookup = std::make_unique<RowLookup>();
+            TableRef* table = NestedResultTable(plan, blockIndex);
+            ItemDescriptor* first =
+                table != nullptr && table->items != nullptr ? static_cast<ItemDescriptor*>(table->items->GetAt(0)) : nullptr;
+            bool covered = first != nullptr;
+            std::string key;
+            for (std::int32_t r = 1; covered && r <= table->rowCount; ++r) {
+                ++lookup->total;
+                EqualityKeyKind kind = MakeEqualityKey(EvaluationKind(first), ReadCell(first, table->RowAddress(r)), key);
+                if (kind == EqualityKeyKind::kNotCovered) covered = false;
+                else if (kind == EqualityKeyKind::kKey) lookup->hash.Add(key, 0);
+            }
+            lookup->usable = covered;
+            if (covered) lookup->hash.Seal();
+            else lookup->hash = KeyHash();
+            slot = std::move(lookup);
+        }
+        return slot->usable ? slot.get() : nullptr;
+    } catch (const std::bad_alloc&) {
+        if (index < nestedLookups_.size()) nestedLookups_[index].reset();
+        return nullptr;
+    }
+}
+
+std::int16_t ExpressionEvaluator::Decide(Quantifier quantifier, long satisfied, long total, bool negated) {
+    bool result = false;
+    switch (quantifier) {
+        case Quantifier::kSingle: return satisfied == 1 ? 1 : 0;
+        case Quantifier::kAll: return satisfied == total ? 1 : 0;
+        case Quantifier::kAny: return satisfied > 0 ? 1 : 0;
+        case Quantifier::kUnique: result = satisfied == 1; break;
+        case Quantifier::kSome: result = satisfied > 0; break;
+    }
+    return result != negated ? 1 : 0;
+}
+
+bool ExpressionEvaluator::CountWithLookup(const Value& left, Quantifier quantifier, const RowLookup* lookup,
+                                          bool negated, std::int16_t& result) {
+    if (lookup == nullptr) return false;
+    EqualityKeyKind leftKind;
+    try {
+        leftKind = MakeEqualityKey(left.Type(), left.Data(), probeKey_);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (leftKind == EqualityKeyKind::kNotCovered) return false;
+    long satisfied = leftKind == EqualityKeyKind::kKey ? static_cast<long>(lookup->hash.Count(probeKey_)) : 0;
+    result = Decide(quantifier, satisfied, lookup->total, negated);
+    return true;
+}
+
+bool ExpressionEvaluator::NestedEquality(const Value& left, std::int16_t op, Quantifier quantifier,
+                                         const SyntaxNode* operand, bool negated, std::int16_t& result) {
+    if (op != kOpEqual || !FastPathsEnabled() || operand == nullptr) return false;
+    if (operand->kind == FON_COMPOSANT_SECOND_MEMBRE) operand = operand->child;
+    if (operand == nullptr || operand->kind != FON_SOUS_SELECT) return false;
+    return CountWithLookup(left, quantifier, NestedLookup(operand->aux), negated, result);
+}
+
 std::int16_t ExpressionEvaluator::CountedComparison(const Value& left, std::int16_t op, Quantifier quantifier,
-                                                    const SyntaxNode* rows, bool negated) {
+                                                    const SyntaxNode* rows, bool negated, bool kept) {
     if (rows == nullptr) return 0;
     long satisfied = 0, total = 0;
+    if (kept && op == kOpEqual && FastPathsEnabled()) {
+        std::int16_t result;
+        if (const RowLookup* lookup = LookupFor(rows); lookup != nullptr && lookup->total >= kShortList &&
+                                                       CountWithLookup(left, quantifier, lookup, negated, result))
+            return result;
+    }
     for (const SyntaxNode* row = rows->next; row != nullptr; row = row->next) {
         ++total;
         if (Holds(op, left, static_cast<std::int16_t>(row->kind), row->value)) {
@@ -314,15 +465,7 @@ std::int16_t ExpressionEvaluator::CountedComparison(const Value& left, std::int1
             return 0;
         }
     }
-    bool result = false;
-    switch (quantifier) {
-        case Quantifier::kSingle: return satisfied == 1 ? 1 : 0;
-        case Quantifier::kAll: return satisfied == total ? 1 : 0;
-        case Quantifier::kAny: return satisfied > 0 ? 1 : 0;
-        case Quantifier::kUnique: result = satisfied == 1; break;
-        case Quantifier::kSome: result = satisfied > 0; break;
-    }
-    return result != negated ? 1 : 0;
+    return Decide(quantifier, satisfied, total, negated);
 }
 
 Value ExpressionEvaluator::EvaluateExpression(int blockIndex, const SyntaxNode* expression,
@@ -374,7 +517,7 @@ Value ExpressionEvaluator::EvaluatePrimary(const SyntaxNode* simpleItem, const S
                                            const ConditionResult* rowSet) {
     const SyntaxNode* leaf = simpleItem != nullptr ? simpleItem->child : nullptr;
     if (leaf == nullptr) return Value();
-    if (IsNumberLiteral(leaf->kind)) return Value::Double(ReadNumber(leaf->text));
+    if (IsNumberLiteral(leaf->kind)) return Value::Double(LiteralNumber(leaf));
     if (leaf->kind == kTokString) {
         return Value::Borrowed(kOperandText, static_cast<std::int32_t>(std::strlen(leaf->text) + 1), leaf->text);
     }
@@ -382,7 +525,7 @@ Value ExpressionEvaluator::EvaluatePrimary(const SyntaxNode* simpleItem, const S
         for (const SyntaxNode* entry = valueList; entry != nullptr; entry = entry->next) {
             if (std::strcmp(entry->text, leaf->text) != 0) continue;
             const char* slash = std::strchr(entry->text, '/');
-            std::snprintf(lastName, sizeof lastName, "%s", slash != nullptr ? slash + 1 : entry->text);
+            KeepLastName(slash != nullptr ? slash + 1 : entry->text);
             if (entry->value == nullptr) return Value();
             return Value::Borrowed(static_cast<std::int16_t>(entry->kind), entry->aux, entry->value);
         }

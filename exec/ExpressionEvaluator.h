@@ -18,6 +18,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -42,6 +44,10 @@ public:
     Value EvaluateExpression(int blockIndex, const SyntaxNode* expression, const SyntaxNode* valueList);
     // Value of a FON_ITEM_SIMPLE node; `rowSet` matters only for COUNT(*).
     Value EvaluatePrimary(const SyntaxNode* simpleItem, const SyntaxNode* valueList, const ConditionResult* rowSet);
+    // Truth (1/0) of the FON_COMPARAISON `comparison` for the left operand's
+    // value `left` (the second half of a FON_ITEM_COMPARE predicate).
+    std::int16_t EvaluateSecondMember(int blockIndex, const Value& left, const SyntaxNode* comparison,
+                                      const SyntaxNode* valueList, bool negated);
     // Drops the kept rows of nested SELECTs (a new run of the plan's blocks).
     void ForgetNestedRows();
 
@@ -52,8 +58,6 @@ public:
 private:
     enum class Quantifier { kSingle, kAll, kAny, kUnique, kSome };
 
-    std::int16_t EvaluateSecondMember(int blockIndex, const Value& left, const SyntaxNode* comparison,
-                                      const SyntaxNode* valueList, bool negated);
     Value EvaluateTerm(int blockIndex, const SyntaxNode* term, const SyntaxNode* valueList);
     Value EvaluateFactor(int blockIndex, const SyntaxNode* factor, const SyntaxNode* valueList);
     Value EvaluateScalar(const SyntaxNode* function, const SyntaxNode* valueList, const ConditionResult* rowSet);
@@ -63,13 +67,51 @@ private:
     // by `scratch`).  Null when there are none.
     const SyntaxNode* OperandRows(const SyntaxNode* operand, const SyntaxNode* valueList, SyntaxNode** scratch);
     const SyntaxNode* NestedRows(int blockIndex);
+    // `kept`: the row list outlives this call (a nested SELECT's or a literal
+    // list's), so an equality comparison may use its hashed lookup.
     std::int16_t CountedComparison(const Value& left, std::int16_t op, Quantifier quantifier,
-                                   const SyntaxNode* rows, bool negated);
+                                   const SyntaxNode* rows, bool negated, bool kept);
+    // The hashed equality lookup of a kept row list; null when the list is
+    // short, holds values the lookup does not cover, or memory runs out.
+    // The answer of a counted comparison from its counts.
+    static std::int16_t Decide(Quantifier quantifier, long satisfied, long total, bool negated);
+    struct RowLookup;
+    const RowLookup* LookupFor(const SyntaxNode* rows);
+    // The lookup of nested block `blockIndex`'s rows, built from its result
+    // table without listing the rows; null when a value is not covered.
+    const RowLookup* NestedLookup(int blockIndex);
+    // The counted comparison through `lookup`; false (nothing decided) when
+    // there is no lookup or the left value's kind is not covered.
+    bool CountWithLookup(const Value& left, Quantifier quantifier, const RowLookup* lookup, bool negated,
+                         std::int16_t& result);
+    // The counted equality comparison against a nested SELECT operand, through
+    // its lookup; false when the operand is not a nested SELECT or the lookup
+    // cannot answer (the rows are then listed and compared one by one).
+    bool NestedEquality(const Value& left, std::int16_t op, Quantifier quantifier, const SyntaxNode* operand,
+                        bool negated, std::int16_t& result);
 
+    // lastName takes `name`, cut to its capacity.
+    void KeepLastName(const char* name);
+    // The value of a numeric literal leaf, converted once and kept.
+    double LiteralNumber(const SyntaxNode* literal);
+
+    struct KeptNumber {
+        std::string text;  // the literal's text when it was converted
+        double number;
+    };
+    std::unordered_map<const SyntaxNode*, KeptNumber> literalNumbers_;  // numeric literals already converted
     std::vector<SyntaxNode*> nestedRows_;  // row lists kept per block index (owned)
     std::vector<bool> nestedKnown_;        // the plan was asked for that block
     std::unordered_map<const SyntaxNode*, SyntaxNode*> constantLists_;  // literal IN lists, built once (owned)
+    // Lookups by row list; dropped with the nested rows, whose lists they index.
+    std::unordered_map<const SyntaxNode*, std::unique_ptr<RowLookup>> lookups_;
+    std::vector<std::unique_ptr<RowLookup>> nestedLookups_;  // by nested block index, dropped with the rows
+    std::string probeKey_;  // the left value's equality key, reused
 };
+
+// The comparison operator that holds exactly when `op` does not (= and <>,
+// < and >=, > and <=); any other code unchanged.
+std::int16_t InverseComparison(std::int32_t op);
 
 // Frees a row list: every row's value block, then the chain.
 void FreeRowList(SyntaxNode* head);

@@ -9,8 +9,12 @@ namespace qx {
 
 class QueryPlan;
 class SyntaxNode;
+class TableRef;
 
 // Null when the block does not exist or has no result table.
 SyntaxNode* NestedBlockRows(QueryPlan* plan, int blockIndex);
+// The result table whose rows NestedBlockRows lists (owned by the request's
+// dictionary); null in the same cases.
+TableRef* NestedResultTable(QueryPlan* plan, int blockIndex);
 
 }  // namespace qx

@@ -187,6 +187,12 @@ SyntaxNode* NestedRows(SelectBlock& block, const SyntaxNode*) {
     return head;
 }
 
+TableRef* NestedResultTable(QueryPlan* plan, int blockIndex) {
+    if (plan == nullptr) return nullptr;
+    SelectBlock* block = plan->Block(static_cast<std::int16_t>(blockIndex));
+    return block != nullptr ? block->resultTable : nullptr;
+}
+
 SyntaxNode* NestedBlockRows(QueryPlan* plan, int blockIndex) {
     if (plan == nullptr) return nullptr;
     SelectBlock* block = plan->Block(static_cast<std::int16_t>(blockIndex));

@@ -1,5 +1,6 @@
 #include "exec/RowSelection.h"
 
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -12,6 +13,9 @@
 #include "base/List.h"
 #include "exec/ConditionResult.h"
 #include "exec/ExpressionEvaluator.h"
+#include "exec/FastPaths.h"
+#include "exec/KeyHash.h"
+#include "exec/PredicateShortcut.h"
 #include "exec/RecordTupleSet.h"
 #include "interface/Messages.h"
 #include "interface/SqlRequest.h"
@@ -22,6 +26,7 @@
 #include "planner/SelectBlock.h"
 #include "values/Cell.h"
 #include "values/FieldType.h"
+#include "values/Transfor.h"
 
 namespace qx {
 namespace {
@@ -219,6 +224,7 @@ private:
         ConditionResult* result;
         SyntaxNode* values = nullptr;  // value list (owned), one node per item
         std::vector<ItemDescriptor*> items;
+        std::unique_ptr<PredicateShortcut> shortcut;  // the direct evaluation, when the shape allows
     };
     struct Group {
         std::vector<TableRef*> tables;
@@ -236,8 +242,16 @@ private:
     bool ReadFailed(TableRef* table, std::int32_t status) {
         return Fail(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-status)));
     }
+    // An equality between an item of each table of a two-table group;
+    // items[k] belongs to the group's table k.
+    struct EquiJoin {
+        ItemDescriptor* items[2] = {nullptr, nullptr};
+    };
+
     bool Prepare();
     bool LoadGroup(SyntaxNode* groupNode, Group& group);
+    bool AsEquiJoin(const Group& group, const Predicate& p, EquiJoin& join) const;
+    bool HashJoin(Group& group, Predicate& p, const EquiJoin& join);
     bool RefreshValues(Predicate& p);
     bool CorrelatedCheck();
     // Visits every combination of the group's records; `visit` returns false to stop.
@@ -283,7 +297,7 @@ bool Selection::LoadGroup(SyntaxNode* groupNode, Group& group) {
     for (SyntaxNode* holder = groupNode->child; holder != nullptr; holder = holder->next) {
         auto* result = static_cast<ConditionResult*>(holder->value);
         if (result == nullptr) continue;
-        Predicate p{result, nullptr, {}};
+        Predicate p{result, nullptr, {}, nullptr};
         if (result->items != nullptr) {
             SyntaxNode* last = nullptr;
             for (std::int16_t k = 0; k <= result->items->Last(); ++k) {
@@ -302,7 +316,8 @@ bool Selection::LoadGroup(SyntaxNode* groupNode, Group& group) {
                 p.items.push_back(item);
             }
         }
-        group.predicates.push_back(p);
+        if (FastPathsEnabled()) p.shortcut = PredicateShortcut::For(result->expression, p.values, p.items);
+        group.predicates.push_back(std::move(p));
     }
     return true;
 }
@@ -324,6 +339,78 @@ bool Selection::CorrelatedCheck() {
     SyntaxNode* entry = block_.children != nullptr ? block_.children->next : nullptr;
     if (entry != nullptr && entry->child != nullptr && entry->child->next != nullptr)
         return Fail(MessageText(kMsgCorrelatedSubSelect));
+    return true;
+}
+
+// True when `p` is "A.x = B.y" over the group's two tables, in a form whose
+// truth is exactly the equality of the two items' equality keys: no NOT
+// pushed onto it, both sides plain item references found in its value list,
+// values of a covered kind (numbers and plain texts).
+bool Selection::AsEquiJoin(const Group& group, const Predicate& p, EquiJoin& join) const {
+    if (group.tables.size() != 2 || p.result->negated != 0) return false;
+    const SyntaxNode* predicate = p.result->expression;
+    const SyntaxNode* first = predicate != nullptr ? predicate->child : nullptr;
+    if (first == nullptr || first->kind != FON_ITEM_COMPARE || first->next == nullptr) return false;
+    const SyntaxNode* op = first->next->child;
+    if (op == nullptr || op->kind != kOpEqual) return false;
+    const SyntaxNode* operand = op->next;
+    if (operand == nullptr || operand->kind != FON_ITEM_SIMPLE || operand->child == nullptr ||
+        operand->child->kind != kTokIdentifier)
+        return false;
+    const SyntaxNode* sides[2] = {SoleIdentifier(first), operand->child};
+    ItemDescriptor* items[2] = {nullptr, nullptr};
+    for (int s = 0; s < 2; ++s) {
+        if (sides[s] == nullptr) return false;
+        items[s] = ValueListItem(sides[s], p.values, p.items);
+        ItemDescriptor* item = items[s];
+        if (item == nullptr || item->keyKind == ItemDescriptor::kCompositeKey) return false;
+        std::int16_t kind = EvaluationKind(item);
+        if (kind != kOperandDouble && kind != kOperandText) return false;
+    }
+    for (int s = 0; s < 2; ++s) {
+        int table = items[s]->owner == group.tables[0] ? 0 : items[s]->owner == group.tables[1] ? 1 : -1;
+        if (table < 0 || join.items[table] != nullptr) return false;
+        join.items[table] = items[s];
+    }
+    return true;
+}
+
+// The tuples of an equality join, found by hashing table 0's records by key
+// and probing with table 1's.  The pairs come out in the order of the
+// odometer walk: table 1's records in order, and for each the matching
+// records of table 0 in order.
+bool Selection::HashJoin(Group& group, Predicate& p, const EquiJoin& join) {
+    TableRef* fast = group.tables[0];
+    TableRef* slow = group.tables[1];
+    KeyHash hash;
+    std::string key;
+    auto keyOf = [&key](ItemDescriptor* item) {
+        const void* value = ReadCell(item, nullptr);
+        if (value == nullptr) throw std::bad_alloc();  // no value buffer
+        return MakeEqualityKey(EvaluationKind(item), value, key) == EqualityKeyKind::kKey;
+    };
+    std::int32_t r = fast->ReadFirst();
+    if (r == 0) return true;  // an empty table: no combination
+    for (; r != 0; r = fast->ReadNext()) {
+        if (r < 0) return ReadFailed(fast, r);
+        if (keyOf(join.items[0])) hash.Add(key, static_cast<std::uint32_t>(r));
+    }
+    hash.Seal();
+    r = slow->ReadFirst();
+    if (r == 0) return true;
+    if (r > 0 && !CorrelatedCheck()) return false;
+    std::uint32_t numbers[2];
+    for (; r != 0; r = slow->ReadNext()) {
+        if (r < 0) return ReadFailed(slow, r);
+        if (!keyOf(join.items[1])) continue;
+        numbers[1] = static_cast<std::uint32_t>(r);
+        bool appended = true;
+        hash.ForEach(key, [&](std::uint32_t match) {
+            numbers[0] = match;
+            appended = appended && p.result->tuples->AppendTuple(numbers, 2) != 0;
+        });
+        if (!appended) return Fail(MessageText(kMsgOutOfMemory));
+    }
     return true;
 }
 
@@ -353,6 +440,11 @@ bool Selection::WalkCombinations(Group& group, Visit visit) {
 }
 
 std::int16_t Selection::Evaluate(Predicate& p, bool useNegated) {
+    if (p.shortcut != nullptr) {
+        if (p.shortcut->UsesValueList()) RefreshValues(p);
+        int truth = p.shortcut->Evaluate(*evaluator_, blockIndex_, p.values, useNegated ? p.result->negated : 0);
+        if (truth >= 0) return static_cast<std::int16_t>(truth);
+    }
     RefreshValues(p);
     return evaluator_->EvaluatePredicate(blockIndex_, p.result->expression, p.values,
                                          useNegated ? p.result->negated : 0);
@@ -425,13 +517,24 @@ std::int16_t Selection::Multi() {
                     p.result->state = Evaluate(p, true) ? ConditionResult::kTrue : ConditionResult::kFalse;
                 continue;
             }
+            // Equality joins are hashed; the other predicates walk every combination.
+            std::vector<Predicate*> walked;
+            for (Predicate& p : group.predicates) {
+                EquiJoin join;
+                if (FastPathsEnabled() && AsEquiJoin(group, p, join)) {
+                    if (!HashJoin(group, p, join)) return 0;
+                } else {
+                    walked.push_back(&p);
+                }
+            }
+            if (walked.empty()) continue;
             WalkCombinations(group, [&]() {
                 if (!CorrelatedCheck()) return false;
                 CurrentNumbers(group, numbers);
-                for (Predicate& p : group.predicates) {
-                    if (!Evaluate(p, true)) continue;
-                    p.result->state = ConditionResult::kTuples;
-                    if (!p.result->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
+                for (Predicate* p : walked) {
+                    if (!Evaluate(*p, true)) continue;
+                    p->result->state = ConditionResult::kTuples;
+                    if (!p->result->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
                         return Fail(MessageText(kMsgOutOfMemory));
                 }
                 return true;
@@ -533,10 +636,13 @@ std::int16_t Selection::Single() {
         }
         if (target == nullptr) target = group.predicates.front().result;
         sawTables = true;
+        // The group's truths are entered once; each combination only sets them.
+        truths_.clear();
+        std::vector<bool*> slots;
+        for (Predicate& p : group.predicates) slots.push_back(&truths_[p.result->expression]);
         WalkCombinations(group, [&]() {
             if (!CorrelatedCheck()) return false;
-            truths_.clear();
-            for (Predicate& p : group.predicates) truths_[p.result->expression] = Evaluate(p, false) != 0;
+            for (std::size_t i = 0; i < slots.size(); ++i) *slots[i] = Evaluate(group.predicates[i], false) != 0;
             bool undecided = false;
             int value = written != nullptr ? Written(written->child, undecided) : 0;
             if (value && !undecided) {

@@ -436,12 +436,34 @@ std::int16_t CompareTyped(std::int16_t op, std::int16_t typeA, const void* value
     const auto* a = static_cast<const char*>(valueA);
     if (op == kOpNullTest) return a[0] == '\0';
     const char* b = hasB ? static_cast<const char*>(valueB) : "";
-    std::size_t lengthA = std::strlen(a), lengthB = std::strlen(b);
     bool datedA = typeA == kOperandDate || typeA == kOperandTime;
     bool datedB = typeB == kOperandDate || typeB == kOperandTime;
-    if (datedA && lengthA == 8 && lengthB == 6) a += 2;
-    else if (datedB && lengthB == 8 && lengthA == 6) b += 2;
+    if (datedA || datedB) {  // the lengths only matter for the century rule
+        std::size_t lengthA = std::strlen(a), lengthB = std::strlen(b);
+        if (datedA && lengthA == 8 && lengthB == 6) a += 2;
+        else if (datedB && lengthB == 8 && lengthA == 6) b += 2;
+    }
     return Relation(op, CompareIgnoringCase(a, b));
+}
+
+EqualityKeyKind MakeEqualityKey(std::int16_t type, const void* value, std::string& key) {
+    if (value == nullptr) return EqualityKeyKind::kNotCovered;
+    OperandClass valueClass = ClassOf(type);
+    if (valueClass == OperandClass::kNumber) {
+        double x = RoundToSixDecimals(ReadOperandNumber(type, value));
+        if (std::isnan(x)) return EqualityKeyKind::kEqualsNothing;
+        if (x == 0.0) x = 0.0;  // -0 equals 0
+        key.assign(1, 'N');
+        key.append(reinterpret_cast<const char*>(&x), sizeof x);
+        return EqualityKeyKind::kKey;
+    }
+    if (type != kOperandText) return EqualityKeyKind::kNotCovered;
+    const auto* text = static_cast<const unsigned char*>(value);
+    std::size_t length = std::strlen(reinterpret_cast<const char*>(text));
+    key.resize(length + 1);
+    key[0] = 'T';
+    for (std::size_t i = 0; i < length; ++i) key[i + 1] = static_cast<char>(FoldCase(text[i]));
+    return EqualityKeyKind::kKey;
 }
 
 std::int16_t MatchLike(const char* value, const char* pattern) {
@@ -467,7 +489,30 @@ std::int16_t MatchLike(const char* value, const char* pattern) {
     return MatchAt(value, v, 0, pattern, p) == static_cast<std::ptrdiff_t>(v);
 }
 
+// "%lf" of a whole number below 2^53 is its digits and ".000000", which the
+// trimming removes: the digits are written directly.  Null when `real` is
+// not such a number.
+static char* WriteWholeNumber(char* target, double real) {
+    if (!(std::fabs(real) < 9007199254740992.0) || real != std::trunc(real)) return nullptr;
+    char digits[24];
+    int n = 0;
+    auto whole = static_cast<std::int64_t>(real);
+    std::uint64_t magnitude = whole < 0 ? static_cast<std::uint64_t>(-whole) : static_cast<std::uint64_t>(whole);
+    do {
+        digits[n++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    char* out = target;
+    if (std::signbit(real)) *out++ = '-';  // "%lf" writes -0 as "-0.000000"
+    while (n > 0) *out++ = digits[--n];
+    *out = '\0';
+    return out;
+}
+
 std::int32_t WriteNumber(char* target, double real, std::int16_t digits) {
+    if (digits != 7) {
+        if (char* end = WriteWholeNumber(target, real)) return static_cast<std::int32_t>(end - target);
+    }
     int length;
     if (digits == 7) {
         length = std::snprintf(target, kNumberTextCapacity, "%.7g", real);

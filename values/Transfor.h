@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "lexer/TokenKinds.h"
 
@@ -74,6 +75,16 @@ std::int16_t ApplyOperator(std::int16_t typeA, std::int32_t sizeA, const void* v
 // reads as 0 or the empty text.  NULL test (43): A is 0 or the empty text.
 std::int16_t CompareTyped(std::int16_t op, std::int16_t typeA, const void* valueA, std::int16_t typeB,
                           const void* valueB);
+
+// Equality keys: byte strings such that two values have equal keys exactly
+// when CompareTyped (=, A, B) holds, so that equality can be decided by
+// hashing.  Numbers (tag 'N') key on their six-decimal rounding, with -0 as 0;
+// plain texts (type 8, tag 'T') on their bytes with ASCII letters folded to
+// lower case.  Values whose equality depends on the other operand (dates and
+// times, for the century rule) or that compare as an absent value (type 0 or
+// no bytes) are not covered.  A NaN equals nothing.
+enum class EqualityKeyKind { kKey, kEqualsNothing, kNotCovered };
+EqualityKeyKind MakeEqualityKey(std::int16_t type, const void* value, std::string& key);
 
 // The value "%lf" writes for `value`, read back: `value` rounded half-even
 // to six decimals on its exact binary value, then to the nearest double.

@@ -46,8 +46,8 @@ TEST(HostLinkTest, StartUpNeedsTheHostAndAllSixCallbacks) {
     ModuleNameEntry entries[1] = {};
     std::strncpy(entries[0], "libqxpartialhost.so", sizeof entries[0] - 1);
     ModuleNameTable table = MakeTable(entries, 0);
-    EXPECT_EQ(OB4InitInstance(0, &table), 0);
-    EXPECT_FALSE(HostReady());
+    EXPECT_EQ(OB4InitInstance(0, &table), 0);  // the callbacks found before the missing one stay set
+    EXPECT_EQ(reinterpret_cast<void*>(Host().getInfo), dlsym(handle, "OGETINFOSOBD"));
     dlclose(handle);
 
     int before = InstanceCount();

@@ -1,0 +1,52 @@
+// KeyHash: chained buckets over arrays (no node per entry), built once all
+// keys are in.
+#include "exec/KeyHash.h"
+
+#include <cstring>
+#include <new>
+
+namespace qx {
+
+std::uint64_t KeyHash::HashOf(std::string_view key) {
+    // FNV-1a over 8-byte words, then a final mix so that the low bits (the
+    // bucket) depend on every byte.
+    std::uint64_t h = 1469598103934665603ULL ^ key.size();
+    std::size_t i = 0;
+    for (; i + 8 <= key.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, key.data() + i, 8);
+        h = (h ^ word) * 1099511628211ULL;
+    }
+    for (; i < key.size(); ++i) h = (h ^ static_cast<unsigned char>(key[i])) * 1099511628211ULL;
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    return h;
+}
+
+void KeyHash::Add(std::string_view key, std::uint32_t payload) {
+    if (arena_.size() + key.size() > UINT32_MAX) throw std::bad_alloc();
+    arena_.append(key);
+    offsets_.push_back(static_cast<std::uint32_t>(arena_.size()));
+    hashes_.push_back(HashOf(key));
+    payloads_.push_back(payload);
+}
+
+void KeyHash::Seal() {
+    std::size_t n = payloads_.size();
+    if (n > static_cast<std::size_t>(INT32_MAX)) throw std::bad_alloc();
+    std::size_t buckets = 16;
+    while (buckets < 2 * n) buckets *= 2;
+    heads_.assign(buckets, -1);
+    next_.assign(n, -1);
+    mask_ = buckets - 1;
+    // Entries are linked from the last to the first, so each chain lists
+    // them in the order they were added.
+    for (std::size_t k = n; k-- > 0;) {
+        std::size_t bucket = hashes_[k] & mask_;
+        next_[k] = heads_[bucket];
+        heads_[bucket] = static_cast<std::int32_t>(k);
+    }
+}
+
+}  // namespace qx
