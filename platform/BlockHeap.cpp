@@ -19,6 +19,7 @@ struct HeapState {
     std::unordered_set<const void*> live;
     std::uint64_t failCountdown = 0;  // 0: no injection armed
     bool injectedFailure = false;
+    bool bookkeeping = false;         // inside the live-block table's own allocations
 };
 
 HeapState& State() {
@@ -41,12 +42,16 @@ Header* HeaderOf(const void* block) {
 }
 
 bool Remember(const void* block) {
+    HeapState& s = State();
+    s.bookkeeping = true;
+    bool ok = true;
     try {
-        State().live.insert(block);
-        return true;
+        s.live.insert(block);
     } catch (const std::bad_alloc&) {
-        return false;
+        ok = false;
     }
+    s.bookkeeping = false;
+    return ok;
 }
 
 }  // namespace
@@ -71,22 +76,24 @@ void* HeapReallocate(void* block, std::size_t newSize) {
     if (!HeapOwns(block)) return nullptr;
     if (InjectFailure()) return nullptr;
     if (newSize > SIZE_MAX - sizeof(Header)) return nullptr;
+    // The block's entry is taken out of the live table and put back under
+    // its new address: no allocation, so the table cannot fail once the
+    // block has moved.
+    HeapState& s = State();
+    auto entry = s.live.extract(block);
     Header* header = HeaderOf(block);
     std::size_t oldSize = header->size;
     void* raw = std::realloc(header, sizeof(Header) + newSize);
-    if (raw == nullptr) return nullptr;
+    if (raw == nullptr) {
+        s.live.insert(std::move(entry));
+        return nullptr;
+    }
     header = static_cast<Header*>(raw);
     header->size = newSize;
     void* moved = header + 1;
     if (newSize > oldSize) std::memset(static_cast<char*>(moved) + oldSize, 0, newSize - oldSize);
-    if (moved != block) {
-        State().live.erase(block);
-        if (!Remember(moved)) {
-            // Cannot track it: give it back rather than hand out an unknown block.
-            std::free(raw);
-            return nullptr;
-        }
-    }
+    entry.value() = moved;
+    s.live.insert(std::move(entry));
     return moved;
 }
 
@@ -116,6 +123,11 @@ void HeapFailAt(std::uint64_t n) {
 }
 
 bool HeapInjectedFailureHappened() { return State().injectedFailure; }
+
+bool HeapTakeForeignAllocation() {
+    if (State().bookkeeping) return false;
+    return InjectFailure();
+}
 
 std::size_t HeapLiveBlocks() { return State().live.size(); }
 

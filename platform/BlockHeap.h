@@ -28,6 +28,10 @@ std::size_t HeapBlockSize(const void* block);
 void HeapFailAt(std::uint64_t n);
 // True when an injected failure has happened since the last HeapFailAt.
 bool HeapInjectedFailureHappened();
+// For a test's own global operator new: counts one allocation made outside
+// the heap (std containers) against the armed failure and tells whether it
+// is the one that must fail.  The heap's own bookkeeping is never counted.
+bool HeapTakeForeignAllocation();
 // Number of live blocks (leak checks in tests).
 std::size_t HeapLiveBlocks();
 

@@ -24,6 +24,14 @@ State& S() {
     return state;
 }
 
+int callDepth = 0;
+
+// Marks the time spent inside a callback (see InCallback).
+struct CallScope {
+    CallScope() { ++callDepth; }
+    ~CallScope() { --callDepth; }
+};
+
 std::uint16_t RecordSizeOf(const Table& t) {
     if (t.recordSize != 0) return t.recordSize;
     std::uint32_t size = 1;
@@ -96,6 +104,7 @@ std::uint16_t ItemOffset(const std::string& table, const std::string& item) {
 }
 
 Faults& GetFaults() { return S().faults; }
+bool InCallback() { return callDepth > 0; }
 std::vector<std::string>& Log() { return S().log; }
 std::vector<FileDescription>& DescribedFiles() { return S().described; }
 std::vector<MemoWrite>& MemoWrites() { return S().memoWrites; }
@@ -117,6 +126,7 @@ const ModuleNameTable* ModuleTable() {
 using namespace testhost;
 
 extern "C" TESTHOST_API int32_t OGETINFOSOBD(uint32_t hostContext, int32_t operation, void* area) {
+    CallScope scope;
     auto* info = static_cast<DictionaryExchange*>(area);
     S().contexts.push_back(hostContext);
     char name[10] = {};
@@ -146,6 +156,7 @@ extern "C" TESTHOST_API int32_t OGETINFOSOBD(uint32_t hostContext, int32_t opera
 
 extern "C" TESTHOST_API int32_t OLIREENREG(uint32_t hostContext, const char* fileName, int32_t recordNumber,
                                            void* exchange) {
+    CallScope scope;
     HostRecordBlock* b = Block(exchange);
     S().contexts.push_back(hostContext);
     S().log.push_back(std::string("OLIREENREG ") + fileName + " " + std::to_string(recordNumber) + " " +
@@ -176,6 +187,7 @@ extern "C" TESTHOST_API int32_t OLIREENREG(uint32_t hostContext, const char* fil
 
 extern "C" TESTHOST_API int32_t OECRIREENREG(uint32_t hostContext, const char* fileName, int32_t recordNumber,
                                              void* exchange) {
+    CallScope scope;
     HostRecordBlock* b = Block(exchange);
     S().contexts.push_back(hostContext);
     S().log.push_back(std::string("OECRIREENREG ") + fileName + " " + std::to_string(recordNumber));
@@ -220,6 +232,7 @@ extern "C" TESTHOST_API int32_t OECRIREENREG(uint32_t hostContext, const char* f
 }
 
 extern "C" TESTHOST_API int32_t OBECRITFICHIER(uint32_t hostContext, int32_t operation, void* description) {
+    CallScope scope;
     auto* d = static_cast<FileDescription*>(description);
     S().contexts.push_back(hostContext);
     S().log.push_back("OBECRITFICHIER " + std::to_string(operation));
@@ -234,6 +247,7 @@ extern "C" TESTHOST_API int32_t OBECRITFICHIER(uint32_t hostContext, int32_t ope
 
 extern "C" TESTHOST_API int16_t OGETMEMO(uint32_t hostContext, const char* fileName, uint32_t memoReference,
                                          int32_t kind, uintptr_t* valueOut) {
+    CallScope scope;
     S().contexts.push_back(hostContext);
     S().log.push_back(std::string("OGETMEMO ") + fileName + " " + std::to_string(memoReference) + " " +
                       std::to_string(kind));
@@ -262,6 +276,7 @@ extern "C" TESTHOST_API int16_t OGETMEMO(uint32_t hostContext, const char* fileN
 }
 
 extern "C" TESTHOST_API int32_t OECRIREMEMO(uint32_t hostContext, uint32_t length, void* exchange) {
+    CallScope scope;
     HostRecordBlock* b = Block(exchange);
     S().contexts.push_back(hostContext);
     S().log.push_back("OECRIREMEMO " + std::to_string(length) + " " + std::to_string(b->memoNumber));

@@ -72,6 +72,9 @@ TESTHOST_API std::uint32_t AddMemo(const std::string& table, const std::vector<s
 TESTHOST_API std::uint16_t ItemOffset(const std::string& table, const std::string& item);
 
 TESTHOST_API Faults& GetFaults();
+// True while one of the six callbacks runs: lets a test tell the host's own
+// allocations from the engine's.
+TESTHOST_API bool InCallback();
 // Every call as one line ("OLIREENREG T 3 L", ...), in order.
 TESTHOST_API std::vector<std::string>& Log();
 TESTHOST_API std::vector<FileDescription>& DescribedFiles();  // area as seen by each OBECRITFICHIER call
