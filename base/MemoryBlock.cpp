@@ -16,12 +16,17 @@ constexpr int kMsgNoMemory = 1067;
 constexpr int kMsgTooLarge = 1081;
 constexpr int kMsgNotABlock = 1417;
 
+std::uint32_t failures = 0;
+
 int High16(const void* p) { return static_cast<int>((reinterpret_cast<std::uintptr_t>(p) >> 16) & 0xFFFF); }
 int Low16(const void* p) { return static_cast<int>(reinterpret_cast<std::uintptr_t>(p) & 0xFFFF); }
 
 void* Reallocate(void* block, std::uint32_t newSize) {
     void* moved = platform::HeapReallocate(block, static_cast<std::size_t>(newSize) + 4);
-    if (moved == nullptr) ReportError(kMsgNoMemory);
+    if (moved == nullptr) {
+        ++failures;
+        ReportError(kMsgNoMemory);
+    }
     return moved;
 }
 
@@ -30,22 +35,30 @@ void* Reallocate(void* block, std::uint32_t newSize) {
 void* AllocBlock(std::uint32_t size) {
     if (size < 16) size = 16;
     if (size > kMaxBlockSize) {
+        ++failures;
         ReportError(kMsgTooLarge);
         return nullptr;
     }
     void* block = platform::HeapAllocate(size);
-    if (block == nullptr) ReportError(kMsgNoMemory);
+    if (block == nullptr) {
+        ++failures;
+        ReportError(kMsgNoMemory);
+    }
     return block;
 }
 
 void* AllocLargeBlock(std::uint32_t size) {
     void* block = platform::HeapAllocate(size);
-    if (block == nullptr) ReportError(kMsgNoMemory);
+    if (block == nullptr) {
+        ++failures;
+        ReportError(kMsgNoMemory);
+    }
     return block;
 }
 
 void* ReallocBlock(void* block, std::uint32_t newSize) {
     if (newSize > kMaxBlockSize) {
+        ++failures;
         ReportError(kMsgTooLarge);
         return nullptr;
     }
@@ -83,5 +96,9 @@ void* LockBlockHandle(std::uintptr_t handle) {
 }
 
 std::int16_t UnlockBlockHandle(std::uintptr_t) { return 1; }
+
+std::uint32_t AllocationFailures() { return failures; }
+
+void NoteAllocationFailure() { ++failures; }
 
 }  // namespace qx

@@ -30,4 +30,12 @@ std::int16_t FreeBlock(void* block);
 void* LockBlockHandle(std::uintptr_t handle);
 std::int16_t UnlockBlockHandle(std::uintptr_t handle);
 
+// Allocations refused since start-up, blocks and engine objects alike (a
+// running count).  The pipeline compares it before and after a stage: a
+// stage that carried on without the memory it asked for must not report
+// success.
+std::uint32_t AllocationFailures();
+// Counts one refused allocation made outside this module (engine objects).
+void NoteAllocationFailure();
+
 }  // namespace qx

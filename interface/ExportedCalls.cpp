@@ -83,6 +83,15 @@ void EnsureErrorText(SqlRequest* request, const char* stage) {
     if (RequestOk(request)) SetRequestError(request, MessageText(kMsgInternalError, stage), nullptr);
 }
 
+// Some stages carry on when an allocation is refused (a value that cannot
+// be read compares as absent, a list that cannot grow stays short, a name
+// that cannot be copied names nothing).  A statement during which memory
+// ran out must neither report success on such a result nor blame the
+// statement: it fails with the memory message, whatever error came after.
+void FailIfMemoryRanOut(SqlRequest* request, std::uint32_t failuresBefore) {
+    if (AllocationFailures() != failuresBefore) SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+}
+
 }  // namespace
 
 std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecInfo* info,
@@ -127,16 +136,24 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
                       static_cast<unsigned>(kMaxStatementLength));
         SetRequestError(request, MessageText(kMsgInternalError, reason), nullptr);
     } else {
+        std::uint32_t failuresBefore = AllocationFailures();
         ReplaceMemoReferences(buffer, kStatementBufferSize);
         Compile(request);
+        FailIfMemoryRanOut(request, failuresBefore);
         if (request->compiled == 0) EnsureErrorText(request, "compilation");
+        if (!RequestOk(request) && request->compiled != 0) {
+            request->compiled = 0;
+            DropCompiledState(request);
+        }
     }
 
     if (RequestOk(request)) {
         if (info != nullptr) info->compiled = 1;
+        std::uint32_t failuresBefore = AllocationFailures();
         request->plan->Execute(request);
         request->compiled = 0;
         DropCompiledState(request);
+        FailIfMemoryRanOut(request, failuresBefore);
         if (RequestOk(request)) {
             if (request->resultSet != nullptr) {
                 std::uint16_t columns = 0;
