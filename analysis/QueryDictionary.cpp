@@ -85,6 +85,7 @@ std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName) {
     }
 
     std::int16_t result = 1;
+    bool lost = false;  // a descriptor could not be made or filed
     std::int16_t itemCount = info.itemCount;
     std::uint32_t offset = 1;  // byte 0 of a record holds no item
     for (std::int16_t index = 0; index < itemCount; ++index) {
@@ -124,24 +125,41 @@ std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName) {
                 TableRef* r = receivers[k];
                 auto* item = new ItemDescriptor(itemName, type, size, keyKind, static_cast<std::uint16_t>(offset),
                                                 arrayCount, r, r->name.Get());
-                // Out of memory: the item stays undescribed and its lookup fails later.
-                if (item == nullptr) continue;
-                if (!r->AddItem(item)) {
+                // Out of memory: loading goes on, but the statement fails below
+                // (a table without one of its items would give SELECT * a
+                // column less and INSERT a shifted value list).
+                if (item == nullptr || item->name.text == nullptr) {  // no object, or no copy of its name
                     delete item;
+                    lost = true;
                     continue;
                 }
-                items.Append(item);
+                if (!r->AddItem(item)) {
+                    delete item;
+                    lost = true;
+                    continue;
+                }
+                if (items.Append(item) < 0) lost = true;
             }
         } else {
             char qualified[QueryDictionary::kMaxFileName + 1 + sizeof itemName];
             std::snprintf(qualified, sizeof qualified, "%s.%s", fileName, itemName);
             auto* item = new ItemDescriptor(qualified, type, size, keyKind, static_cast<std::uint16_t>(offset),
                                             arrayCount, nullptr, fileName);
-            if (item != nullptr && otherItems.Append(item) < 0) delete item;
+            if (item == nullptr || item->name.text == nullptr) {
+                delete item;
+                lost = true;
+            } else if (otherItems.Append(item) < 0) {
+                delete item;
+                lost = true;
+            }
         }
         offset += bytes;
     }
     FreeBlock(receivers);
+    if (lost) {
+        SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+        result = 0;
+    }
     return result;
 }
 
