@@ -42,6 +42,7 @@
 #include "analysis/QueryTransformer.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -50,6 +51,7 @@
 #include "analysis/QueryDictionary.h"
 #include "analysis/TableRef.h"
 #include "base/List.h"
+#include "base/MemoryBlock.h"
 #include "exec/ConditionResult.h"
 #include "interface/Messages.h"
 #include "interface/SqlRequest.h"
@@ -117,16 +119,27 @@ struct QueryTransformer::Collector {
     std::unordered_set<std::string> references;
     std::unordered_set<const ItemDescriptor*> seenItems;
 
+    // Both adds give false when memory runs out (the sets' bad_alloc included).
     bool AddItem(ItemDescriptor* item) {
         if (items == nullptr) return true;
-        if (once && !seenItems.insert(item).second) return true;
+        try {
+            if (once && !seenItems.insert(item).second) return true;
+        } catch (const std::bad_alloc&) {
+            NoteAllocationFailure();
+            return false;
+        }
         return items->Append(item) >= 0;
     }
 
     bool AddReference(const char* table, const char* text) {
         if (head == nullptr) return true;
         if (!head->AddPathName(table)) return false;
-        if (!references.insert(text).second) return true;
+        try {
+            if (!references.insert(text).second) return true;
+        } catch (const std::bad_alloc&) {
+            NoteAllocationFailure();
+            return false;
+        }
         SyntaxNode* node = SyntaxNode::Make(text, 0, 0);
         if (node == nullptr) return false;
         last = last->LinkSibling(node, true);
@@ -335,8 +348,13 @@ TypeClass QueryTransformer::PlanNested(SyntaxNode* subSelect, bool singleColumn,
     }
     for (SyntaxNode* reference = outerReferences->child->next; ok && reference != nullptr;
          reference = reference->next) {
-        std::string table(reference->text, std::strcspn(reference->text, "/"));
-        ok = into->AddReference(table.c_str(), reference->text);
+        try {
+            std::string table(reference->text, std::strcspn(reference->text, "/"));
+            ok = into->AddReference(table.c_str(), reference->text);
+        } catch (const std::bad_alloc&) {
+            NoteAllocationFailure();
+            ok = false;
+        }
     }
     delete outerReferences;
     return ok ? selected : Raise(kMsgOutOfMemory);
@@ -684,8 +702,13 @@ TypeClass QueryTransformer::TypePrimary(SyntaxNode* simpleItem, bool itemRequire
     TypeClass itemClass = ItemClass(item);
     if (itemClass == kFailure) return kFailure;
 
-    std::string qualified = std::string(item->tableName) + "/" + item->name.Get();
-    if (!node->SetText(qualified.c_str())) return Raise(kMsgOutOfMemory);
+    try {
+        std::string qualified = std::string(item->tableName) + "/" + item->name.Get();
+        if (!node->SetText(qualified.c_str())) return Raise(kMsgOutOfMemory);
+    } catch (const std::bad_alloc&) {
+        NoteAllocationFailure();
+        return Raise(kMsgOutOfMemory);
+    }
     if (into != nullptr && (!into->AddItem(item) || !into->AddReference(item->tableName, node->text)))
         return Raise(kMsgOutOfMemory);
     return itemClass;

@@ -17,6 +17,7 @@
 #include "planner/QueryPlan.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -24,6 +25,7 @@
 
 #include "analysis/ItemDescriptor.h"
 #include "analysis/TableRef.h"
+#include "base/MemoryBlock.h"
 #include "exec/ConditionResult.h"
 #include "exec/RecordTupleSet.h"
 #include "interface/Messages.h"
@@ -140,11 +142,16 @@ std::int16_t QueryPlan::AddPredicate(std::int16_t index, const char* setText, Co
     SyntaxNode* group = block->FindOrAddGroup(setText);
     if (group == nullptr) return 0;
     if (result->tuples != nullptr) {
-        bool added = ForEachName(group->text, [&](std::string_view name) {
-            std::string copy(name);
-            return result->tuples->AddColumn(copy.c_str()) != 0;
-        });
-        if (!added) return 0;
+        try {
+            bool added = ForEachName(group->text, [&](std::string_view name) {
+                std::string copy(name);
+                return result->tuples->AddColumn(copy.c_str()) != 0;
+            });
+            if (!added) return 0;
+        } catch (const std::bad_alloc&) {
+            NoteAllocationFailure();
+            return 0;
+        }
     }
     return block->AddGroupHolder(group, result);
 }
@@ -163,6 +170,15 @@ ItemDescriptor* QueryPlan::FindItemForBlock(std::int16_t index, const char* name
 
 std::int16_t QueryPlan::ParentOf(std::int16_t index) const {
     if (index <= 0 || Block(0) == nullptr) return -1;
+    try {
+        return FindParent(index);
+    } catch (const std::bad_alloc&) {
+        NoteAllocationFailure();
+        return -1;
+    }
+}
+
+std::int16_t QueryPlan::FindParent(std::int16_t index) const {
     std::vector<std::int16_t> pending{0};
     std::vector<bool> visited(static_cast<std::size_t>(selectCount), false);
     while (!pending.empty()) {
@@ -188,6 +204,15 @@ SyntaxNode* QueryPlan::NestedEntry(std::int16_t index) const {
 }
 
 std::int16_t QueryPlan::CollectOuterReferences(std::int16_t nested, std::int16_t outer, SyntaxNode* target) const {
+    try {
+        return CollectReferences(nested, outer, target);
+    } catch (const std::bad_alloc&) {
+        NoteAllocationFailure();
+        return 0;  // what was linked stays, owned by the target
+    }
+}
+
+std::int16_t QueryPlan::CollectReferences(std::int16_t nested, std::int16_t outer, SyntaxNode* target) const {
     SelectBlock* outerBlock = Block(outer);
     if (outerBlock == nullptr || target == nullptr) return 1;
     if (target->child == nullptr) {
@@ -226,9 +251,9 @@ std::int16_t QueryPlan::CollectOuterReferences(std::int16_t nested, std::int16_t
                     std::string_view table = TablePart(ref->text);
                     if (table.empty() || !SetHasName(outerTables, table)) continue;
                     if (listed.count(ref->text) != 0) continue;
+                    std::string name(table);
                     SyntaxNode* copy = SyntaxNode::Make(ref->text, 0, 0);
                     if (copy == nullptr) return 0;
-                    std::string name(table);
                     if (!target->AddPathName(name.c_str())) {
                         delete copy;
                         return 0;

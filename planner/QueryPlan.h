@@ -110,6 +110,11 @@ public:
     void SetError(const char* text, const char* state);
 
 private:
+    // The bodies of ParentOf and CollectOuterReferences; they may throw
+    // std::bad_alloc, which the public calls turn into failure.
+    std::int16_t FindParent(std::int16_t index) const;
+    std::int16_t CollectReferences(std::int16_t nested, std::int16_t outer, SyntaxNode* target) const;
+
     // Combines the results of the two SELECTs of a set operation (exec/).
     void CombineSetOperands(SqlRequest* request, const SyntaxNode* op);
 };

@@ -8,7 +8,9 @@
 #include "planner/SelectBlock.h"
 
 #include <cstring>
+#include <new>
 
+#include "base/MemoryBlock.h"
 #include "exec/ConditionResult.h"
 #include "interface/Messages.h"
 #include "parser/SyntaxNode.h"
@@ -72,15 +74,33 @@ SyntaxNode* SelectBlock::FindNestedEntry(std::int16_t index) const {
 SyntaxNode* SelectBlock::FindOrAddGroup(const char* setText) {
     if (setText == nullptr) setText = "";
     if (groups == nullptr) {
-        groups = SyntaxNode::Make("", 0, 0);
-        if (groups == nullptr) return nullptr;
-        groupNodes_.assign(1, groups);
-        lastHolders_.assign(1, nullptr);
+        SyntaxNode* head = SyntaxNode::Make("", 0, 0);
+        if (head == nullptr) return nullptr;
+        try {
+            groupNodes_.assign(1, head);
+            lastHolders_.assign(1, nullptr);
+        } catch (const std::bad_alloc&) {
+            NoteAllocationFailure();
+            groupNodes_.clear();
+            lastHolders_.clear();
+            delete head;
+            return nullptr;
+        }
+        groups = head;
     }
     for (SyntaxNode* group : groupNodes_)
         if (std::strcmp(group->text, setText) == 0) return group;
     SyntaxNode* group = SyntaxNode::Make(setText, 0, 0);
     if (group == nullptr) return nullptr;
+    // Room first, so that the chain and the two vectors never disagree.
+    try {
+        groupNodes_.reserve(groupNodes_.size() + 1);
+        lastHolders_.reserve(lastHolders_.size() + 1);
+    } catch (const std::bad_alloc&) {
+        NoteAllocationFailure();
+        delete group;
+        return nullptr;
+    }
     groupNodes_.back()->LinkSibling(group, true);
     groupNodes_.push_back(group);
     lastHolders_.push_back(nullptr);
