@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "analysis/ItemDescriptor.h"
 #include "analysis/QueryDictionary.h"
 #include "analysis/QueryTransformer.h"
 #include "analysis/TableRef.h"
+#include "base/MemoryBlock.h"
 #include "exec/ConditionResult.h"
 #include "exec/ExpressionEvaluator.h"
 #include "exec/RecordTupleSet.h"
@@ -234,13 +236,20 @@ void InsertSelection(QueryPlan& plan, SqlRequest* request, TableRef& table, cons
     if (!ran || rows == nullptr || rows->items == nullptr) return;
 
     std::vector<ItemDescriptor*> targets;
-    if (columnList != nullptr) {
-        for (const SyntaxNode* c = columnList->child; c != nullptr; c = c->next) targets.push_back(table.FindItem(c->text));
-    } else if (table.items != nullptr) {
-        for (std::int16_t i = 0; i <= table.items->Last(); ++i) {
-            auto* item = static_cast<ItemDescriptor*>(table.items->GetAt(i));
-            if (item != nullptr && item->keyKind != ItemDescriptor::kCompositeKey) targets.push_back(item);
+    try {
+        if (columnList != nullptr) {
+            for (const SyntaxNode* c = columnList->child; c != nullptr; c = c->next)
+                targets.push_back(table.FindItem(c->text));
+        } else if (table.items != nullptr) {
+            for (std::int16_t i = 0; i <= table.items->Last(); ++i) {
+                auto* item = static_cast<ItemDescriptor*>(table.items->GetAt(i));
+                if (item != nullptr && item->keyKind != ItemDescriptor::kCompositeKey) targets.push_back(item);
+            }
         }
+    } catch (const std::bad_alloc&) {
+        NoteAllocationFailure();
+        SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+        return;
     }
     for (std::int32_t r = 1; r <= rows->rowCount; ++r) {
         rows->ReadFrom(r);
@@ -249,6 +258,11 @@ void InsertSelection(QueryPlan& plan, SqlRequest* request, TableRef& table, cons
             auto* source = static_cast<ItemDescriptor*>(rows->items->GetAt(static_cast<std::int16_t>(j)));
             if (source == nullptr || targets[j] == nullptr) continue;
             const void* value = ReadCell(source, nullptr);
+            if (value == nullptr && source->keyKind != ItemDescriptor::kCompositeKey) {
+                // No buffer for the value: stop before a record goes out with a hole in it.
+                SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+                return;
+            }
             if (value == nullptr) continue;
             std::int16_t type = ValueClassOf(source->type) == kClassNumeric ? kOperandDouble : kOperandText;
             WriteValue(targets[j], type, value);

@@ -53,6 +53,7 @@ std::int16_t RecordTupleSet::AddColumn(const char* tableName) {
     try {
         blocks_.push_back(block);
     } catch (const std::bad_alloc&) {
+        NoteAllocationFailure();
         FreeBlock(block);
         delete node;
         return 0;

@@ -1,6 +1,7 @@
 #include "exec/ResultBuilder.h"
 
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "analysis/ItemDescriptor.h"
@@ -90,7 +91,8 @@ TableRef* CreateResultTable(SelectBlock& block, QueryDictionary& dictionary) {
         auto* column = new ItemDescriptor(item->name.Get(), item->type, item->size,
                                           IsComposite(item) ? ItemDescriptor::kCompositeKey : 0,
                                           static_cast<std::uint16_t>(offset), item->dimension, table, item->tableName);
-        if (column == nullptr || !table->AddItem(column)) {
+        // A column without its name would show as an unnamed one: fail instead.
+        if (column == nullptr || column->name.text == nullptr || !table->AddItem(column)) {
             delete column;
             block.SetError(MessageText(kMsgOutOfMemory));
             return nullptr;
@@ -114,7 +116,14 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
     if (condition == nullptr || condition->tuples == nullptr) return result;
     const RecordTupleSet& tuples = *condition->tuples;
     std::int16_t tableCount = block.tables.Count();
-    std::vector<int> columns(static_cast<std::size_t>(tableCount), -1);
+    std::vector<int> columns;
+    try {
+        columns.assign(static_cast<std::size_t>(tableCount), -1);
+    } catch (const std::bad_alloc&) {
+        NoteAllocationFailure();
+        block.SetError(MessageText(kMsgOutOfMemory));
+        return nullptr;
+    }
     for (std::int16_t t = 0; t < tableCount; ++t) {
         auto* table = static_cast<TableRef*>(block.tables.GetAt(t));
         columns[t] = table != nullptr ? tuples.ColumnIndex(table->name.Get()) : -1;

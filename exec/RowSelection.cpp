@@ -11,6 +11,7 @@
 #include "analysis/QueryDictionary.h"
 #include "analysis/TableRef.h"
 #include "base/List.h"
+#include "base/MemoryBlock.h"
 #include "exec/ConditionResult.h"
 #include "exec/ExpressionEvaluator.h"
 #include "exec/FastPaths.h"
@@ -297,7 +298,10 @@ bool Selection::LoadGroup(SyntaxNode* groupNode, Group& group) {
     for (SyntaxNode* holder = groupNode->child; holder != nullptr; holder = holder->next) {
         auto* result = static_cast<ConditionResult*>(holder->value);
         if (result == nullptr) continue;
-        Predicate p{result, nullptr, {}, nullptr};
+        // Filed first, so that the group owns the value list even when a
+        // bad_alloc cuts the building short.
+        group.predicates.push_back(Predicate{result, nullptr, {}, nullptr});
+        Predicate& p = group.predicates.back();
         if (result->items != nullptr) {
             SyntaxNode* last = nullptr;
             for (std::int16_t k = 0; k <= result->items->Last(); ++k) {
@@ -306,10 +310,7 @@ bool Selection::LoadGroup(SyntaxNode* groupNode, Group& group) {
                 std::string text = std::string(item->owner != nullptr ? item->owner->name.Get() : item->tableName) +
                                    "/" + item->name.Get();
                 SyntaxNode* node = SyntaxNode::Make(text.c_str(), EvaluationKind(item), ValueBufferSize(item));
-                if (node == nullptr) {
-                    delete p.values;
-                    return Fail(MessageText(kMsgOutOfMemory));
-                }
+                if (node == nullptr) return Fail(MessageText(kMsgOutOfMemory));
                 if (last == nullptr) p.values = node;
                 else last->LinkSibling(node, true);
                 last = node;
@@ -317,7 +318,6 @@ bool Selection::LoadGroup(SyntaxNode* groupNode, Group& group) {
             }
         }
         if (FastPathsEnabled()) p.shortcut = PredicateShortcut::For(result->expression, p.values, p.items);
-        group.predicates.push_back(std::move(p));
     }
     return true;
 }
@@ -823,6 +823,7 @@ ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b) 
         }
         return r.release();
     } catch (const std::bad_alloc&) {
+        NoteAllocationFailure();  // tells the pipeline that null here is not a disjoint condition
         return nullptr;
     }
 }
@@ -855,6 +856,7 @@ ConditionResult* CombineOr(const ConditionResult& a, const ConditionResult& b) {
         for (std::int32_t row = 1; row < tb.rowEnd; ++row) AppendMissing(*r, tb, row, mapB, numbers);
         return r.release();
     } catch (const std::bad_alloc&) {
+        NoteAllocationFailure();  // tells the pipeline that null here is not a disjoint condition
         return nullptr;
     }
 }

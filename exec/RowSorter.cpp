@@ -38,10 +38,12 @@ std::int16_t SortRows(TableRef& table, const SyntaxNode* orderBy) {
             KeyColumn key;
             key.descending = node->aux != 0;
             key.numeric = valueClass == kClassNumeric;
-            bool comparable = key.numeric || valueClass == kClassText || valueClass == kClassDate ||
-                              valueClass == kClassTime;
+            bool comparable = (key.numeric || valueClass == kClassText || valueClass == kClassDate ||
+                               valueClass == kClassTime) &&
+                              item->keyKind != ItemDescriptor::kCompositeKey;
             for (std::int32_t r = 1; r <= table.rowCount; ++r) {
                 const void* value = comparable ? ReadCell(item, table.RowAddress(r)) : nullptr;
+                if (comparable && value == nullptr) return 0;  // no buffer for the value: out of memory
                 if (key.numeric) {
                     double x = 0;
                     if (value != nullptr) std::memcpy(&x, value, sizeof x);
