@@ -266,16 +266,19 @@ std::int32_t FormatMemoMarker(char* out, std::int32_t number) {
     return std::snprintf(out, 16, "'%c%d'", kMemoMarkerChar, static_cast<int>(number));
 }
 
-void ReplaceMemoReferences(char* statement, std::uint32_t capacity) {
+std::int32_t ReplaceMemoReferences(char* statement, std::uint32_t capacity) {
     MemoContext* context = NewMemoContext();
-    if (context == nullptr) return;
+    if (context == nullptr) return 1;  // the refused allocation fails the statement
     std::int32_t count = ScanMemoReferences(context, statement);
     for (std::int32_t i = 0; i < count; ++i) {
         char marker[16];
         FormatMemoMarker(marker, i + 1);
         ReplaceMemo(context, statement, i, marker, capacity);
     }
+    // A full context may have left references behind: look again.
+    bool allReplaced = count < kMaxMemoEntries || ScanMemoReferences(context, statement) == 0;
     FreeMemoContext(context);
+    return allReplaced ? 1 : 0;
 }
 
 }  // namespace qx

@@ -61,7 +61,9 @@ std::int32_t ReplaceMemo(MemoContext* context, char* statement, std::int32_t ind
 std::int32_t FormatMemoMarker(char* out, std::int32_t number);
 // What QXSQLExecReq runs before parsing: replaces every memo reference of
 // `statement` (a buffer of `capacity` bytes) by the marker of its
-// parameter, numbered from 1 in the order of the text.
-void ReplaceMemoReferences(char* statement, std::uint32_t capacity);
+// parameter, numbered from 1 in the order of the text.  0 when the text
+// holds more than kMaxMemoEntries references (those beyond stay as written),
+// else 1.
+std::int32_t ReplaceMemoReferences(char* statement, std::uint32_t capacity);
 
 }  // namespace qx

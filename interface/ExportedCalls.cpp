@@ -137,8 +137,15 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
         SetRequestError(request, MessageText(kMsgInternalError, reason), nullptr);
     } else {
         std::uint32_t failuresBefore = AllocationFailures();
-        ReplaceMemoReferences(buffer, kStatementBufferSize);
-        Compile(request);
+        if (ReplaceMemoReferences(buffer, kStatementBufferSize)) {
+            Compile(request);
+        } else {
+            char reason[96];
+            std::snprintf(reason, sizeof reason,
+                          EnglishMessages() ? "more than %d memo parameters" : "plus de %d paramètres mémo",
+                          static_cast<int>(kMaxMemoEntries));
+            SetRequestError(request, MessageText(kMsgInternalError, reason), nullptr);
+        }
         FailIfMemoryRanOut(request, failuresBefore);
         if (request->compiled == 0) EnsureErrorText(request, "compilation");
         if (!RequestOk(request) && request->compiled != 0) {
