@@ -86,6 +86,7 @@ std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName) {
 
     std::int16_t result = 1;
     bool lost = false;  // a descriptor could not be made or filed
+    bool full = false;  // ... because a list reached its 16-bit limit
     std::int16_t itemCount = info.itemCount;
     std::uint32_t offset = 1;  // byte 0 of a record holds no item
     for (std::int16_t index = 0; index < itemCount; ++index) {
@@ -136,9 +137,13 @@ std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName) {
                 if (!r->AddItem(item)) {
                     delete item;
                     lost = true;
+                    full = full || (r->items != nullptr && r->items->Count() >= List::kMaxEntries);
                     continue;
                 }
-                if (items.Append(item) < 0) lost = true;
+                if (items.Append(item) < 0) {
+                    lost = true;
+                    full = full || items.Count() >= List::kMaxEntries;
+                }
             }
         } else {
             char qualified[QueryDictionary::kMaxFileName + 1 + sizeof itemName];
@@ -151,12 +156,20 @@ std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName) {
             } else if (otherItems.Append(item) < 0) {
                 delete item;
                 lost = true;
+                full = full || otherItems.Count() >= List::kMaxEntries;
             }
         }
         offset += bytes;
     }
     FreeBlock(receivers);
-    if (lost) {
+    if (full) {
+        char reason[96];
+        std::snprintf(reason, sizeof reason,
+                      EnglishMessages() ? "more than %d item descriptions" : "plus de %d descriptions de rubriques",
+                      static_cast<int>(List::kMaxEntries));
+        SetRequestError(request, MessageText(kMsgInternalError, reason), nullptr);
+        result = 0;
+    } else if (lost) {
         SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
         result = 0;
     }
