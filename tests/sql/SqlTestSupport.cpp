@@ -282,8 +282,13 @@ void CloseQxDatabase() {
 
 StatementResult RunStatement(const std::string& statement, std::uintptr_t memoValues) {
     StatementResult result;
-    std::vector<char> infoBuffer(1 << 16, 0);
+    // The caller sizes the column description and the row text: room for
+    // the widest result the limits allow (16383 columns, numbers written in
+    // full), kept from one statement to the next.
+    static std::vector<char> infoBuffer(1 << 20, 0);
+    static std::vector<char> line(8 << 20);
     auto* info = reinterpret_cast<ExecInfo*>(infoBuffer.data());
+    std::memset(info, 0, sizeof(ExecInfo));
     std::uintptr_t handle = 0;
     if (memoValues == 0 && !g_memoTable.empty()) memoValues = reinterpret_cast<std::uintptr_t>(g_memoTable.data());
     result.rc = QXSQLExecReq(&handle, statement.c_str(), info, g_hostContext, memoValues);
@@ -301,7 +306,6 @@ StatementResult RunStatement(const std::string& statement, std::uintptr_t memoVa
         result.rowCount = info->rowCount;
         if (info->columnCount != 0) {
             result.columns = info->columnText;
-            std::vector<char> line(1 << 17);
             while (QXSQLFetchNext(handle) == 0) {
                 QXSQLValLine(handle, "\t", line.data());
                 result.rows.emplace_back(line.data());

@@ -1,0 +1,121 @@
+// The engine's limits, each met with a clear error rather than a crash or a
+// silent cut: statement length, nesting depth, list sizes, result row
+// size, name lengths, memo parameters.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/BlockHeap.h"
+#include "tests/sql/SqlTestSupport.h"
+#include "tests/testhost/TestHost.h"
+#include "tests/unit/TestSupport.h"
+
+namespace {
+
+class LimitsTest : public qxtest::EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        std::string error;
+        ASSERT_TRUE(qxtest::ApplyHostDirective("table T A:5:4 B:5:4 NAME:15:21", error)) << error;
+        ASSERT_TRUE(qxtest::ApplyHostDirective("row T 1 2 'x'", error)) << error;
+        live_ = qx::platform::HeapLiveBlocks();
+    }
+    void TearDown() override {
+        EXPECT_EQ(qx::platform::HeapLiveBlocks(), live_);
+        EngineTest::TearDown();
+    }
+    // Runs `statement`; expects success, or an error containing `fragment`.
+    void Expect(const std::string& statement, const char* fragment, const std::string& what) {
+        qxtest::StatementResult r = qxtest::RunStatement(statement);
+        if (fragment == nullptr) {
+            EXPECT_EQ(r.rc, 0) << what << ": " << r.error;
+        } else {
+            EXPECT_EQ(r.rc, -1) << what;
+            EXPECT_NE(r.error.find(fragment), std::string::npos) << what << ": " << r.error;
+        }
+    }
+    static std::string Repeat(const std::string& piece, int n, const std::string& separator) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += (i > 0 ? separator : "") + piece;
+        return out;
+    }
+    std::size_t live_ = 0;
+};
+
+TEST_F(LimitsTest, StatementLength) {
+    std::string base = "SELECT A FROM T";
+    Expect(base + std::string(QXSQL_MAX_STATEMENT - base.size(), ' '), nullptr, "16382 bytes");
+    Expect(base + std::string(QXSQL_MAX_STATEMENT + 1 - base.size(), ' '), "16382", "16383 bytes");
+}
+
+TEST_F(LimitsTest, NestingDepth) {
+    auto parens = [](int n) { return "SELECT A FROM T WHERE " + std::string(n, '(') + "A = 1" + std::string(n, ')'); };
+    Expect(parens(100), nullptr, "100 parentheses");
+    Expect(parens(2000), "Erreur interne", "2000 parentheses");
+    auto arithmetic = [](int n) { return "SELECT A FROM T WHERE A + " + Repeat("(1 + ", n, "") + "1" + std::string(n, ')') + " = 1"; };
+    Expect(arithmetic(2000), "Erreur interne", "2000 nested sums");
+    std::string nested = "SELECT A FROM T WHERE A IN (SELECT A FROM T)";
+    for (int i = 0; i < 300; ++i) nested = "SELECT A FROM T WHERE A IN (" + nested + ")";
+    qxtest::StatementResult r = qxtest::RunStatement(nested);
+    EXPECT_EQ(r.rc, -1);
+    EXPECT_FALSE(r.error.empty());
+}
+
+TEST_F(LimitsTest, ListsAsLongAsAStatementAllows) {
+    // A statement cannot hold more than about 8000 list entries.
+    Expect("SELECT " + Repeat("A", 8000, ",") + " FROM T", nullptr, "8000 selected items");
+    Expect("SELECT A FROM T WHERE A IN (" + Repeat("1", 8000, ",") + ")", nullptr, "8000 IN values");
+    Expect("SELECT * FROM T WHERE A IN (" + Repeat("1", 8000, ",") + ")", nullptr, "8000 IN values");
+    std::string from;
+    for (int i = 0; i < 1800; ++i) from += (i > 0 ? ", T C" : "T C") + std::to_string(i);
+    // Accepted, then refused for lack of join conditions.
+    Expect("SELECT C0.A FROM " + from + " WHERE C0.A = 1", "Il manque", "1800 correlation names");
+}
+
+TEST_F(LimitsTest, ListLimitOfDictionaryEntries) {
+    std::vector<testhost::Item> items;
+    for (int i = 0; i < 20; ++i) items.push_back({"I" + std::to_string(i), 2, 1});
+    testhost::AddTable("W", items);
+    // 20 items for each of 1000 correlation names: 20000 descriptions.
+    std::string from;
+    for (int i = 0; i < 1000; ++i) from += (i > 0 ? ",W X" : "W X") + std::to_string(i);
+    Expect("SELECT * FROM " + from, "16383", "20000 descriptions through correlation names");
+    for (int i = 20; i < 20000; ++i) items.push_back({"I" + std::to_string(i), 2, 1});
+    testhost::AddTable("WIDE", items);
+    Expect("SELECT * FROM WIDE", "16383", "a table of 20000 items");
+    Expect("SELECT I1 FROM WIDE", "16383", "one item of a table of 20000 items");
+}
+
+TEST_F(LimitsTest, ResultRowSize) {
+    std::string error;
+    ASSERT_TRUE(qxtest::ApplyHostDirective("table BIG TXT:13:30000 SMALL:13:5000", error));
+    Expect("SELECT TXT, TXT FROM BIG", nullptr, "60000-byte row");
+    Expect("SELECT TXT, TXT, SMALL, SMALL FROM BIG", "65535", "70000-byte row");
+}
+
+TEST_F(LimitsTest, NameLengths) {
+    Expect("CREATE TABLE ABCDEFGH (A INTEGER)", nullptr, "8-character table");
+    Expect("CREATE TABLE ABCDEFGHI (A INTEGER)", "ABCDEFGHI", "9-character table");
+    Expect("CREATE TABLE Q (ABCDEFGHIJ INTEGER)", nullptr, "10-character item");
+    Expect("CREATE TABLE Q (ABCDEFGHIJK INTEGER)", "ABCDEFGHIJK", "11-character item");
+    Expect("CREATE INDEX ABCDEFGHIJ ON T (A)", nullptr, "10-character index");
+    Expect("CREATE INDEX ABCDEFGHIJK ON T (A)", "ABCDEFGHIJK", "11-character index");
+    Expect("SELECT * FROM ABCDEFGHI", "ABCDEFGHI", "9-character table name");
+}
+
+TEST_F(LimitsTest, MemoParameters) {
+    std::string error;
+    ASSERT_TRUE(qxtest::ApplyHostDirective("table M A:5:4 S:15:11", error));
+    std::vector<unsigned char> table(2 + 8 * 257, 0);  // entries are not read: no memo is written
+    std::string many = "SELECT A FROM M WHERE S IN (" + Repeat("{OBMemoBinaire('m')}", 256, ",") + ")";
+    qxtest::StatementResult r = qxtest::RunStatement(many, reinterpret_cast<std::uintptr_t>(table.data()));
+    EXPECT_EQ(r.rc, 0) << r.error;
+    std::string tooMany = "SELECT A FROM M WHERE S IN (" + Repeat("{OBMemoBinaire('m')}", 257, ",") + ")";
+    r = qxtest::RunStatement(tooMany, reinterpret_cast<std::uintptr_t>(table.data()));
+    EXPECT_EQ(r.rc, -1);
+    EXPECT_NE(r.error.find("256"), std::string::npos) << r.error;
+}
+
+}  // namespace
