@@ -53,9 +53,9 @@ TEST_F(LimitsTest, StatementLength) {
 TEST_F(LimitsTest, NestingDepth) {
     auto parens = [](int n) { return "SELECT A FROM T WHERE " + std::string(n, '(') + "A = 1" + std::string(n, ')'); };
     Expect(parens(100), nullptr, "100 parentheses");
-    Expect(parens(2000), "Erreur interne", "2000 parentheses");
+    Expect(parens(2000), "imbrication de plus de 128 niveaux", "2000 parentheses");
     auto arithmetic = [](int n) { return "SELECT A FROM T WHERE A + " + Repeat("(1 + ", n, "") + "1" + std::string(n, ')') + " = 1"; };
-    Expect(arithmetic(2000), "Erreur interne", "2000 nested sums");
+    Expect(arithmetic(2000), "imbrication de plus de 128 niveaux", "2000 nested sums");
     std::string nested = "SELECT A FROM T WHERE A IN (SELECT A FROM T)";
     for (int i = 0; i < 300; ++i) nested = "SELECT A FROM T WHERE A IN (" + nested + ")";
     qxtest::StatementResult r = qxtest::RunStatement(nested);
