@@ -38,8 +38,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus"
   inputs=("$corpus" "$seeds")
   [ -d "fuzz/regressions/$target" ] && inputs+=("fuzz/regressions/$target")
-  options=()
-  [ "$target" = statement_fuzzer ] && options=(-dict=fuzz/sql.dict)
+  options=(-dict=fuzz/sql.dict)
   echo "== $target for ${seconds}s"
   rc=0
   ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
