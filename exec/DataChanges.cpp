@@ -44,17 +44,7 @@ bool IsNumberType(std::int16_t type) {
 }
 
 double NumberOf(std::int16_t type, const void* p) {
-    switch (type) {
-        case kOperandInt16: { std::int16_t x; std::memcpy(&x, p, 2); return x; }
-        case kOperandUInt16: { std::uint16_t x; std::memcpy(&x, p, 2); return x; }
-        case kOperandInt32: { std::int32_t x; std::memcpy(&x, p, 4); return x; }
-        case kOperandUInt32: { std::uint32_t x; std::memcpy(&x, p, 4); return x; }
-        case kOperandInt8: { std::int8_t x; std::memcpy(&x, p, 1); return x; }
-        case kOperandFloat:
-        case kOperandFloatAlt: { float x; std::memcpy(&x, p, 4); return x; }
-        case kOperandDouble: { double x; std::memcpy(&x, p, 8); return x; }
-        default: return ReadNumber(static_cast<const char*>(p));
-    }
+    return IsNumberType(type) ? ReadOperandNumber(type, p) : ReadNumber(static_cast<const char*>(p));
 }
 
 // Writes a value of any operand type into `item`, converting between

@@ -57,21 +57,7 @@ Value Negate(const Value& a) {
 }
 
 // The number held by a value of a numeric operand type, else 0.
-double AsDouble(const Value& v) {
-    const void* p = v.Data();
-    if (p == nullptr) return 0;
-    switch (v.Type()) {
-        case kOperandInt16: { std::int16_t x; std::memcpy(&x, p, 2); return x; }
-        case kOperandUInt16: { std::uint16_t x; std::memcpy(&x, p, 2); return x; }
-        case kOperandInt32: { std::int32_t x; std::memcpy(&x, p, 4); return x; }
-        case kOperandUInt32: { std::uint32_t x; std::memcpy(&x, p, 4); return x; }
-        case kOperandInt8: { std::int8_t x; std::memcpy(&x, p, 1); return x; }
-        case kOperandFloat:
-        case kOperandFloatAlt: { float x; std::memcpy(&x, p, 4); return x; }
-        case kOperandDouble: { double x; std::memcpy(&x, p, 8); return x; }
-        default: return 0;
-    }
-}
+double AsDouble(const Value& v) { return v.Data() != nullptr ? ReadOperandNumber(v.Type(), v.Data()) : 0; }
 
 // Truncation toward zero, saturated to [low, high] (NaN gives 0).
 long long Truncate(double x, long long low, long long high) {

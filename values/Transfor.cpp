@@ -42,19 +42,6 @@ T Load(const void* value) {
     return v;
 }
 
-// A number operand as a double (the type must be of the number class).
-double ReadOperandNumber(std::int16_t type, const void* value) {
-    switch (type) {
-        case kOperandInt16: return Load<std::int16_t>(value);
-        case kOperandUInt16: return Load<std::uint16_t>(value);
-        case kOperandInt32: return Load<std::int32_t>(value);
-        case kOperandUInt32: return Load<std::uint32_t>(value);
-        case kOperandInt8: return Load<std::int8_t>(value);
-        case kOperandFloat: case kOperandFloatAlt: return Load<float>(value);
-        case kOperandDouble: return Load<double>(value);
-        default: return 0.0;
-    }
-}
 
 std::int32_t NumberWidth(std::int16_t type) {
     switch (type) {
@@ -294,6 +281,19 @@ double RoundBySnprintf(double value) {
 }
 
 }  // namespace
+
+double ReadOperandNumber(std::int16_t type, const void* value) {
+    switch (type) {
+        case kOperandInt16: return Load<std::int16_t>(value);
+        case kOperandUInt16: return Load<std::uint16_t>(value);
+        case kOperandInt32: return Load<std::int32_t>(value);
+        case kOperandUInt32: return Load<std::uint32_t>(value);
+        case kOperandInt8: return Load<std::int8_t>(value);
+        case kOperandFloat: case kOperandFloatAlt: return Load<float>(value);
+        case kOperandDouble: return Load<double>(value);
+        default: return 0.0;
+    }
+}
 
 double RoundToSixDecimals(double value) {
     // Below this magnitude value * 1e6 < 2^52: the scaled value, its floor

@@ -68,6 +68,10 @@ std::int16_t ApplyOperator(std::int16_t typeA, std::int32_t sizeA, const void* v
                            std::int16_t typeB, std::int32_t sizeB, const void* valueB,
                            std::int16_t* resultType, std::int32_t* resultSize, void** result);
 
+// The number held by an operand of a number type (1-7, 11), as a double; 0
+// for any other type.
+double ReadOperandNumber(std::int16_t type, const void* value);
+
 // 1 when "A op B" holds, else 0.  Numbers compare as "%lf" would write them
 // (six decimals); texts (8, 9, 10) compare ignoring ASCII letter case, with
 // the century of an 8-character date or time skipped against a 6-character
