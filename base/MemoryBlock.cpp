@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "interface/Messages.h"
+#include "base/Messages.h"
 #include "platform/BlockHeap.h"
 #include "platform/MessageSink.h"
 

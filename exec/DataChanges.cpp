@@ -2,25 +2,25 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/QueryDictionary.h"
-#include "analysis/QueryTransformer.h"
-#include "analysis/TableRef.h"
 #include "base/MemoryBlock.h"
+#include "base/Messages.h"
+#include "catalog/Cell.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/QueryDictionary.h"
+#include "catalog/TableRef.h"
 #include "exec/ConditionResult.h"
 #include "exec/ExpressionEvaluator.h"
 #include "exec/RecordTupleSet.h"
-#include "interface/Messages.h"
-#include "interface/SqlRequest.h"
 #include "lexer/TokenKinds.h"
 #include "parser/NodeKinds.h"
 #include "parser/SyntaxNode.h"
 #include "planner/QueryPlan.h"
+#include "planner/QueryTransformer.h"
 #include "planner/SelectBlock.h"
-#include "values/Cell.h"
 #include "values/FieldType.h"
 #include "values/Transfor.h"
 
@@ -67,18 +67,16 @@ void WriteValue(ItemDescriptor* item, std::int16_t type, const void* bytes) {
     WriteCell(item, text);
 }
 
-TableRef* TableOf(SqlRequest* request, const SyntaxNode* statement) {
-    if (statement == nullptr || statement->child == nullptr || request->dictionary == nullptr) return nullptr;
-    TableRef* table = FindTable(request->dictionary->tables, statement->child->text);
+TableRef* TableOf(QueryPlan& plan, const SyntaxNode* statement) {
+    if (statement == nullptr || statement->child == nullptr || plan.dictionary == nullptr) return nullptr;
+    TableRef* table = FindTable(plan.dictionary->tables, statement->child->text);
     if (table == nullptr || table->record == nullptr)
-        SetRequestError(request, MessageText(kMsgUnknownTable, statement->child->text), nullptr);
+        plan.SetError(MessageText(kMsgUnknownTable, statement->child->text), nullptr);
     return table;
 }
 
 // Reports a host write failure from the table's error text.
-void WriteFailed(SqlRequest* request, TableRef& table, const char* state) {
-    SetRequestError(request, table.errorText.Get(), state);
-}
+void WriteFailed(QueryPlan& plan, TableRef& table, const char* state) { plan.SetError(table.errorText.Get(), state); }
 
 // Reads record `n` exactly (a number without a live record gives 0).
 std::int32_t ReadExactly(TableRef& table, std::int64_t n) {
@@ -104,29 +102,23 @@ SyntaxNode* SelectStarTree(const char* tableName, SyntaxNode* condition) {
     return root;
 }
 
-// Plans `tree` (made the request's syntax tree) into the plan and runs it in
-// `mode`.  The previous tree is handed back through `previous` (the caller
-// decides its fate).  False when planning failed (error raised).
-bool PlanAndRun(QueryPlan& plan, SqlRequest* request, SyntaxNode* tree, std::uint32_t mode) {
-    request->syntaxTree = tree;
+// Plans `tree` (which the plan takes over, in place of the tree it held)
+// and runs it in `mode`.  False when planning or running failed (error set).
+bool PlanAndRun(QueryPlan& plan, SyntaxNode* tree, std::uint32_t mode) {
+    plan.tree.reset(tree);
     plan.mode = mode;
-    QueryTransformer* planner = new QueryTransformer(request);
-    if (planner == nullptr) {
-        SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
-        return false;
-    }
-    bool planned = planner->Transform(&plan) != 0 && RequestOk(request);
-    delete planner;
+    QueryTransformer planner;
+    bool planned = planner.Transform(&plan, tree) != 0 && plan.status.ok();
     if (!planned) {
-        if (RequestOk(request)) SetRequestError(request, MessageText(kMsgInternalError, "planification"), nullptr);
+        if (plan.status.ok()) plan.SetError(MessageText(kMsgInternalError, "planification"), nullptr);
         return false;
     }
-    plan.RunSelect(request);
-    return RequestOk(request);
+    plan.RunSelect();
+    return plan.status.ok();
 }
 
 // Changes the records selected by block 0: UPDATE with `setList`, DELETE without.
-void ApplyToSelection(SelectBlock& block, SqlRequest* request, const SyntaxNode* setList, bool update) {
+void ApplyToSelection(SelectBlock& block, QueryPlan& plan, const SyntaxNode* setList, bool update) {
     const ConditionResult* selection = block.conditionResult;
     auto* table = static_cast<TableRef*>(block.tables.GetAt(0));
     if (selection == nullptr || selection->tuples == nullptr || table == nullptr) return;
@@ -143,7 +135,7 @@ void ApplyToSelection(SelectBlock& block, SqlRequest* request, const SyntaxNode*
         }
         if (read == 0) continue;  // no longer a live record
         if (update) {
-            if (!ApplyAssignments(*table, request, setList)) {
+            if (!ApplyAssignments(*table, plan, setList)) {
                 block.SetError(UpdateSelectionValuesIncorrect());
                 return;
             }
@@ -156,9 +148,9 @@ void ApplyToSelection(SelectBlock& block, SqlRequest* request, const SyntaxNode*
 }
 
 // UPDATE or DELETE: with WHERE through the selection, else over every record.
-void ChangeRecords(QueryPlan& plan, SqlRequest* request, bool update) {
-    SyntaxNode* statement = request->syntaxTree != nullptr ? request->syntaxTree->child : nullptr;
-    TableRef* table = TableOf(request, statement);
+void ChangeRecords(QueryPlan& plan, bool update) {
+    SyntaxNode* statement = plan.tree != nullptr ? plan.tree->child : nullptr;
+    TableRef* table = TableOf(plan, statement);
     if (table == nullptr) return;
     SyntaxNode* setList = update ? statement->child->next : nullptr;
     SyntaxNode* where = update ? (setList != nullptr ? setList->next : nullptr) : statement->child->next;
@@ -167,17 +159,16 @@ void ChangeRecords(QueryPlan& plan, SqlRequest* request, bool update) {
         for (std::int64_t n = 0;;) {
             std::int32_t read = table->ReadFrom(n + 1);
             if (read < 0) {
-                SetRequestError(request,
-                                MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-read)), nullptr);
+                plan.SetError(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-read)), nullptr);
                 return;
             }
             if (read == 0) break;
             n = read;
-            if (update && !(ok = ApplyAssignments(*table, request, setList) != 0)) break;
+            if (update && !(ok = ApplyAssignments(*table, plan, setList) != 0)) break;
             // A failed write does not stop the walk; the last failure is reported.
-            if (table->WriteRecord(update ? read : -1) != TableRef::kWriteOk) WriteFailed(request, *table, nullptr);
+            if (table->WriteRecord(update ? read : -1) != TableRef::kWriteOk) WriteFailed(plan, *table, nullptr);
         }
-        if (!ok) SetRequestError(request, UpdateValuesIncorrect(), "S1000");
+        if (!ok) plan.SetError(UpdateValuesIncorrect(), "S1000");
         return;
     }
     // Detach the WHERE condition (and the SET list) from the statement and
@@ -189,40 +180,38 @@ void ChangeRecords(QueryPlan& plan, SqlRequest* request, bool update) {
     if (tree == nullptr) {
         delete where;
         delete setList;
-        SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+        plan.SetError(MessageText(kMsgOutOfMemory), nullptr);
         return;
     }
-    delete request->syntaxTree;
-    if (PlanAndRun(plan, request, tree, update ? QueryPlan::kModeUpdate : QueryPlan::kModeDelete)) {
-        if (SelectBlock* block = plan.Block(0)) ApplyToSelection(*block, request, setList, update);
+    plan.tree.reset();
+    if (PlanAndRun(plan, tree, update ? QueryPlan::kModeUpdate : QueryPlan::kModeDelete)) {
+        if (SelectBlock* block = plan.Block(0)) ApplyToSelection(*block, plan, setList, update);
     }
     delete setList;
 }
 
 // INSERT ... SELECT: runs the SELECT, then inserts each of its rows, the
 // result columns going to the listed items (or the table's items in order).
-void InsertSelection(QueryPlan& plan, SqlRequest* request, TableRef& table, const SyntaxNode* columnList,
-                     SyntaxNode* body) {
-    SyntaxNode* statementTree = request->syntaxTree;
+void InsertSelection(QueryPlan& plan, TableRef& table, const SyntaxNode* columnList, SyntaxNode* body) {
+    std::unique_ptr<SyntaxNode> statementTree = std::move(plan.tree);
     // Lend the SELECT body to a query tree for the time of the selection.
     SyntaxNode* root = SyntaxNode::Make("", FON_REQUETE, 0);
     SyntaxNode* query = root != nullptr ? root->AddChild("", FON_REQUETE_SELECTION, 0, false) : nullptr;
     if (query == nullptr) {
         delete root;
-        SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+        plan.SetError(MessageText(kMsgOutOfMemory), nullptr);
         return;
     }
     SyntaxNode* before = statementTree->child;
     while (before != nullptr && before->next != body) before = before->next;
     if (before != nullptr) before->next = nullptr;
     query->child = body;
-    bool ran = PlanAndRun(plan, request, root, QueryPlan::kModeRows);
+    bool ran = PlanAndRun(plan, root, QueryPlan::kModeRows);
     query->child = nullptr;  // give the body back to the statement
     if (before != nullptr) before->next = body;
-    delete root;
-    request->syntaxTree = statementTree;
-    TableRef* rows = request->resultSet;
-    request->resultSet = nullptr;
+    plan.tree = std::move(statementTree);  // the query tree goes
+    TableRef* rows = plan.resultSet;
+    plan.resultSet = nullptr;
     if (!ran || rows == nullptr || rows->items == nullptr) return;
 
     std::vector<ItemDescriptor*> targets;
@@ -238,7 +227,7 @@ void InsertSelection(QueryPlan& plan, SqlRequest* request, TableRef& table, cons
         }
     } catch (const std::bad_alloc&) {
         NoteAllocationFailure();
-        SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+        plan.SetError(MessageText(kMsgOutOfMemory), nullptr);
         return;
     }
     for (std::int32_t r = 1; r <= rows->rowCount; ++r) {
@@ -250,7 +239,7 @@ void InsertSelection(QueryPlan& plan, SqlRequest* request, TableRef& table, cons
             const void* value = ReadCell(source, nullptr);
             if (value == nullptr && source->keyKind != ItemDescriptor::kCompositeKey) {
                 // No buffer for the value: stop before a record goes out with a hole in it.
-                SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+                plan.SetError(MessageText(kMsgOutOfMemory), nullptr);
                 return;
             }
             if (value == nullptr) continue;
@@ -258,14 +247,14 @@ void InsertSelection(QueryPlan& plan, SqlRequest* request, TableRef& table, cons
             WriteValue(targets[j], type, value);
         }
         std::int16_t code = table.WriteRecord(0);
-        if (code == TableRef::kWriteDuplicate) return WriteFailed(request, table, "23000");
-        if (code != TableRef::kWriteOk) return WriteFailed(request, table, nullptr);
+        if (code == TableRef::kWriteDuplicate) return WriteFailed(plan, table, "23000");
+        if (code != TableRef::kWriteOk) return WriteFailed(plan, table, nullptr);
     }
 }
 
 }  // namespace
 
-std::int16_t StoreValue(SqlRequest* request, const SyntaxNode* valueNode, ItemDescriptor* item) {
+std::int16_t StoreValue(QueryPlan& plan, const SyntaxNode* valueNode, ItemDescriptor* item) {
     if (valueNode == nullptr || item == nullptr) return 0;
     // DEFAULT and NULL store the item's empty value: 0 or an empty text.
     if (valueNode->kind == kKwDefault || valueNode->kind == kKwNull) {
@@ -279,28 +268,28 @@ std::int16_t StoreValue(SqlRequest* request, const SyntaxNode* valueNode, ItemDe
         WriteValue(item, kOperandText, expression->text);
         return 1;
     }
-    if (request == nullptr || request->evaluator == nullptr) return 0;
-    Value value = request->evaluator->EvaluatePrimary(valueNode, nullptr, nullptr);
+    if (plan.evaluator == nullptr) return 0;
+    Value value = plan.evaluator->EvaluatePrimary(valueNode, nullptr, nullptr);
     if (!value.Has()) return 0;
     WriteValue(item, value.Type(), value.Data());
     return 1;
 }
 
-std::int16_t ApplyAssignments(TableRef& table, SqlRequest* request, const SyntaxNode* setList) {
+std::int16_t ApplyAssignments(TableRef& table, QueryPlan& plan, const SyntaxNode* setList) {
     for (const SyntaxNode* assignment = setList != nullptr ? setList->child : nullptr; assignment != nullptr;
          assignment = assignment->next) {
         const SyntaxNode* column = assignment->child;
         if (column == nullptr) continue;
         ItemDescriptor* item = table.FindItem(column->text);
         if (item == nullptr) continue;  // not an item of the table: skipped
-        if (!StoreValue(request, column->next, item)) return 0;
+        if (!StoreValue(plan, column->next, item)) return 0;
     }
     return 1;
 }
 
-void ExecuteInsert(QueryPlan& plan, SqlRequest* request) {
-    SyntaxNode* statement = request->syntaxTree != nullptr ? request->syntaxTree->child : nullptr;
-    TableRef* table = TableOf(request, statement);
+void ExecuteInsert(QueryPlan& plan) {
+    SyntaxNode* statement = plan.tree != nullptr ? plan.tree->child : nullptr;
+    TableRef* table = TableOf(plan, statement);
     if (table == nullptr) return;
     SyntaxNode* columnList = statement->child->next;
     SyntaxNode* values = columnList;
@@ -309,7 +298,7 @@ void ExecuteInsert(QueryPlan& plan, SqlRequest* request) {
     if (values == nullptr) return;
     // A new record starts from zeros: nothing of an earlier read leaks into it.
     std::memset(table->record, 0, table->recordSize);
-    if (values->kind == FON_SOUS_SELECT) return InsertSelection(plan, request, *table, columnList, values);
+    if (values->kind == FON_SOUS_SELECT) return InsertSelection(plan, *table, columnList, values);
 
     bool stored = true;
     const SyntaxNode* value = values->child;
@@ -317,28 +306,28 @@ void ExecuteInsert(QueryPlan& plan, SqlRequest* request) {
         for (const SyntaxNode* column = columnList->child; column != nullptr && value != nullptr && stored;
              column = column->next, value = value->next) {
             ItemDescriptor* item = table->FindItem(column->text);
-            if (item != nullptr) stored = StoreValue(request, value, item) != 0;
+            if (item != nullptr) stored = StoreValue(plan, value, item) != 0;
         }
     } else if (table->items != nullptr) {
         for (std::int16_t i = 0; i <= table->items->Last() && value != nullptr && stored; ++i) {
             auto* item = static_cast<ItemDescriptor*>(table->items->GetAt(i));
             // A composite key has no bytes of its own and takes no value.
             if (item == nullptr || item->keyKind == ItemDescriptor::kCompositeKey) continue;
-            stored = StoreValue(request, value, item) != 0;
+            stored = StoreValue(plan, value, item) != 0;
             value = value->next;
         }
     }
     if (!stored) {
-        SetRequestError(request, InsertValuesIncorrect(), "S1000");
+        plan.SetError(InsertValuesIncorrect(), "S1000");
         return;
     }
     std::int16_t code = table->WriteRecord(0);
-    if (code == TableRef::kWriteDuplicate) WriteFailed(request, *table, "23000");
-    else if (code != TableRef::kWriteOk) WriteFailed(request, *table, nullptr);
+    if (code == TableRef::kWriteDuplicate) WriteFailed(plan, *table, "23000");
+    else if (code != TableRef::kWriteOk) WriteFailed(plan, *table, nullptr);
 }
 
-void ExecuteUpdate(QueryPlan& plan, SqlRequest* request) { ChangeRecords(plan, request, true); }
+void ExecuteUpdate(QueryPlan& plan) { ChangeRecords(plan, true); }
 
-void ExecuteDelete(QueryPlan& plan, SqlRequest* request) { ChangeRecords(plan, request, false); }
+void ExecuteDelete(QueryPlan& plan) { ChangeRecords(plan, false); }
 
 }  // namespace qx

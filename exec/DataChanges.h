@@ -16,21 +16,20 @@
 
 namespace qx {
 
-struct SqlRequest;
 class ItemDescriptor;
 class QueryPlan;
 class SyntaxNode;
 class TableRef;
 
-void ExecuteInsert(QueryPlan& plan, SqlRequest* request);
-void ExecuteUpdate(QueryPlan& plan, SqlRequest* request);
-void ExecuteDelete(QueryPlan& plan, SqlRequest* request);
+void ExecuteInsert(QueryPlan& plan);
+void ExecuteUpdate(QueryPlan& plan);
+void ExecuteDelete(QueryPlan& plan);
 
 // Stores the value of `valueNode` (a FON_ITEM_SIMPLE, or a DEFAULT / NULL
 // leaf) into `item` of its table's record.  1 when stored, 0 when the value
 // cannot be evaluated.
-std::int16_t StoreValue(SqlRequest* request, const SyntaxNode* valueNode, ItemDescriptor* item);
+std::int16_t StoreValue(QueryPlan& plan, const SyntaxNode* valueNode, ItemDescriptor* item);
 // Every assignment of `setList` whose item exists in `table`; 0 at the first failure.
-std::int16_t ApplyAssignments(TableRef& table, SqlRequest* request, const SyntaxNode* setList);
+std::int16_t ApplyAssignments(TableRef& table, QueryPlan& plan, const SyntaxNode* setList);
 
 }  // namespace qx

@@ -4,28 +4,27 @@
 // main result; a set operator combines the results of its two SELECTs.
 // Statements the engine does not run are refused with 4298.
 //
-// Execution reports only through the request: its error text and SQLSTATE
-// and, for a SELECT, the result memory table in `resultSet`.
+// Execution reports only through the plan: its status and, for a SELECT,
+// the result memory table in `resultSet`.
 #include <cstring>
 #include <new>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/QueryDictionary.h"
-#include "analysis/TableRef.h"
+#include "base/Messages.h"
+#include "catalog/Cell.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/QueryDictionary.h"
+#include "catalog/TableRef.h"
 #include "exec/DataChanges.h"
 #include "exec/ExpressionEvaluator.h"
 #include "exec/ResultBuilder.h"
 #include "exec/RowSelection.h"
 #include "exec/RowSorter.h"
 #include "exec/SchemaStatements.h"
-#include "interface/Messages.h"
-#include "interface/SqlRequest.h"
 #include "lexer/TokenKinds.h"
 #include "parser/NodeKinds.h"
 #include "parser/SyntaxNode.h"
 #include "planner/QueryPlan.h"
 #include "planner/SelectBlock.h"
-#include "values/Cell.h"
 #include "values/FieldType.h"
 #include "values/Transfor.h"
 
@@ -33,8 +32,7 @@ namespace qx {
 namespace {
 
 // The operator leaf after the first SELECT of a set operation, or null.
-const SyntaxNode* SetOperator(const SqlRequest* request) {
-    const SyntaxNode* root = request->syntaxTree;
+const SyntaxNode* SetOperator(const SyntaxNode* root) {
     const SyntaxNode* first = root != nullptr ? root->child : nullptr;
     const SyntaxNode* op = first != nullptr ? first->next : nullptr;
     if (op == nullptr) return nullptr;
@@ -71,49 +69,41 @@ void ConvertRow(TableRef& from, TableRef& to) {
 
 }  // namespace
 
-void QueryPlan::SetError(const char* text, const char* state) {
-    if (request != nullptr) SetRequestError(request, text, state);
-}
-
-void QueryPlan::Execute(SqlRequest* executing) {
-    if (executing == nullptr) return;
-    dictionary = executing->dictionary;
-    SyntaxNode* root = executing->syntaxTree;
-    SyntaxNode* statement = root != nullptr ? root->child : nullptr;
+Status QueryPlan::Execute() {
+    SyntaxNode* statement = tree != nullptr ? tree->child : nullptr;
     switch (statement != nullptr ? statement->kind : 0) {
-        case FON_REQUETE_CREATION_INDEX: ExecuteCreateIndex(executing, statement); break;
-        case FON_REQUETE_SUPPRESSION_ENREG: ExecuteDelete(*this, executing); break;
-        case FON_REQUETE_MIS_A_JOUR_ENREG: ExecuteUpdate(*this, executing); break;
-        case FON_REQUETE_INSERT_ENREG: ExecuteInsert(*this, executing); break;
-        case FON_REQUETE_CREATION_TABLE: ExecuteCreateTable(executing, statement); break;
-        case FON_REQUETE_SELECTION: RunSelect(executing); break;
+        case FON_REQUETE_CREATION_INDEX: ExecuteCreateIndex(*this, statement); break;
+        case FON_REQUETE_SUPPRESSION_ENREG: ExecuteDelete(*this); break;
+        case FON_REQUETE_MIS_A_JOUR_ENREG: ExecuteUpdate(*this); break;
+        case FON_REQUETE_INSERT_ENREG: ExecuteInsert(*this); break;
+        case FON_REQUETE_CREATION_TABLE: ExecuteCreateTable(*this, statement); break;
+        case FON_REQUETE_SELECTION: RunSelect(); break;
         default: SetError(MessageText(kMsgNotSupported), nullptr); break;
     }
+    return status;
 }
 
-void QueryPlan::RunSelect(SqlRequest* executing) {
-    if (executing == nullptr) return;
-    dictionary = executing->dictionary;
+void QueryPlan::RunSelect() {
     if (dictionary == nullptr) return;
-    if (executing->evaluator != nullptr) executing->evaluator->ForgetNestedRows();
+    if (evaluator != nullptr) evaluator->ForgetNestedRows();
     for (std::int16_t i = static_cast<std::int16_t>(selectCount - 1); i >= 0; --i) {
         SelectBlock* block = Block(i);
         if (block == nullptr) continue;
         std::int16_t ok = block->tables.Count() <= 1 ? EvaluateSingleTable(*this, *block, i)
                                                      : EvaluateMultiTable(*this, *block, i);
-        if (!ok || !RequestOk(executing)) return;
+        if (!ok || !status.ok()) return;
         // Nested blocks need their rows in every mode: the blocks that read
         // them (an UPDATE's WHERE too) ask for them.
         bool nested = block->parent >= 0;
         if (mode != kModeRows && !nested) continue;
         TableRef* result = BuildResult(*block, *dictionary);
-        if (result == nullptr || !RequestOk(executing)) return;
-        if (mode == kModeRows) executing->resultSet = result;
+        if (result == nullptr || !status.ok()) return;
+        if (mode == kModeRows) resultSet = result;
     }
     if (mode != kModeRows) return;
-    if (const SyntaxNode* op = SetOperator(executing)) CombineSetOperands(executing, op);
-    if (!RequestOk(executing) || executing->resultSet == nullptr) return;
-    if (!SortRows(*executing->resultSet, orderBy)) SetError(MessageText(kMsgOutOfMemory), nullptr);
+    if (const SyntaxNode* op = SetOperator(tree.get())) CombineSetOperands(op);
+    if (!status.ok() || resultSet == nullptr) return;
+    if (!SortRows(*resultSet, orderBy)) SetError(MessageText(kMsgOutOfMemory), nullptr);
 }
 
 // UNION [ALL], INTERSECT and EXCEPT over the results of the first SELECT
@@ -121,7 +111,7 @@ void QueryPlan::RunSelect(SqlRequest* executing) {
 // row of both; the others give distinct rows (UNION: of either; INTERSECT:
 // of the first that the second also has; EXCEPT: of the first that the
 // second lacks).  Rows of the second are converted to the first's columns.
-void QueryPlan::CombineSetOperands(SqlRequest* executing, const SyntaxNode* op) {
+void QueryPlan::CombineSetOperands(const SyntaxNode* op) {
     SelectBlock* first = Block(0);
     SelectBlock* second = nullptr;
     for (std::int16_t i = 1; i < selectCount && second == nullptr; ++i)
@@ -168,7 +158,7 @@ void QueryPlan::CombineSetOperands(SqlRequest* executing, const SyntaxNode* op) 
             if (!append(*result, !all)) return;
         }
     }
-    executing->resultSet = result;
+    resultSet = result;
 }
 
 }  // namespace qx

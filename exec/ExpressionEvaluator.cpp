@@ -5,10 +5,11 @@
 #include <cstring>
 #include <new>
 
-#include "base/MemoryBlock.h"
-#include "analysis/ItemDescriptor.h"
-#include "analysis/TableRef.h"
 #include "base/List.h"
+#include "base/MemoryBlock.h"
+#include "catalog/Cell.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/TableRef.h"
 #include "exec/ConditionResult.h"
 #include "exec/FastPaths.h"
 #include "exec/KeyHash.h"
@@ -17,7 +18,6 @@
 #include "lexer/TokenKinds.h"
 #include "parser/NodeKinds.h"
 #include "parser/SyntaxNode.h"
-#include "values/Cell.h"
 #include "values/FieldType.h"
 #include "values/Transfor.h"
 

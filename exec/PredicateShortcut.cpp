@@ -6,12 +6,12 @@
 #include <cstring>
 #include <new>
 
-#include "analysis/ItemDescriptor.h"
+#include "catalog/Cell.h"
+#include "catalog/ItemDescriptor.h"
 #include "exec/ExpressionEvaluator.h"
 #include "lexer/TokenKinds.h"
 #include "parser/NodeKinds.h"
 #include "parser/SyntaxNode.h"
-#include "values/Cell.h"
 #include "values/FieldType.h"
 #include "values/Transfor.h"
 

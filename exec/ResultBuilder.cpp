@@ -4,21 +4,21 @@
 #include <new>
 #include <vector>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/QueryDictionary.h"
-#include "analysis/TableRef.h"
 #include "base/List.h"
 #include "base/MemoryBlock.h"
+#include "base/Messages.h"
+#include "catalog/Cell.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/QueryDictionary.h"
+#include "catalog/TableRef.h"
 #include "exec/ConditionResult.h"
 #include "exec/ExpressionEvaluator.h"
 #include "exec/NestedRows.h"
 #include "exec/RecordTupleSet.h"
-#include "interface/Messages.h"
 #include "lexer/TokenKinds.h"
 #include "parser/SyntaxNode.h"
 #include "planner/QueryPlan.h"
 #include "planner/SelectBlock.h"
-#include "values/Cell.h"
 #include "values/FieldType.h"
 #include "values/Transfor.h"
 

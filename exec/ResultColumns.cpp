@@ -12,12 +12,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/TableRef.h"
 #include "base/List.h"
-#include "interface/HostLink.h"
-#include "interface/SqlRequest.h"
-#include "values/Cell.h"
+#include "catalog/Cell.h"
+#include "catalog/HostLink.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/QueryDictionary.h"
+#include "catalog/TableRef.h"
 #include "values/FieldType.h"
 #include "values/Transfor.h"
 
@@ -107,9 +107,9 @@ std::int16_t ResultMemoHandle(TableRef* result, std::uint16_t column, std::uintp
         std::uint32_t reference = 0;
         if (result->record != nullptr && static_cast<std::uint32_t>(item->offset) + 4 <= result->recordSize)
             std::memcpy(&reference, result->record + item->offset, sizeof reference);
-        if (reference != 0 && result->request != nullptr && Host().getMemo != nullptr) {
+        if (reference != 0 && result->dictionary != nullptr && Host().getMemo != nullptr) {
             std::uintptr_t out = 0;
-            if (Host().getMemo(result->request->hostContext, item->tableName, reference, kFieldBinaryMemo, &out) == 0)
+            if (Host().getMemo(result->dictionary->hostContext, item->tableName, reference, kFieldBinaryMemo, &out) == 0)
                 handle = out;
         }
         answer = handle != 0 ? 0 : 100;

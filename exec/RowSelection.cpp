@@ -7,25 +7,24 @@
 #include <unordered_map>
 #include <vector>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/QueryDictionary.h"
-#include "analysis/TableRef.h"
 #include "base/List.h"
 #include "base/MemoryBlock.h"
+#include "base/Messages.h"
+#include "catalog/Cell.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/QueryDictionary.h"
+#include "catalog/TableRef.h"
 #include "exec/ConditionResult.h"
 #include "exec/ExpressionEvaluator.h"
 #include "exec/FastPaths.h"
 #include "exec/KeyHash.h"
 #include "exec/PredicateShortcut.h"
 #include "exec/RecordTupleSet.h"
-#include "interface/Messages.h"
-#include "interface/SqlRequest.h"
 #include "lexer/TokenKinds.h"
 #include "parser/NodeKinds.h"
 #include "parser/SyntaxNode.h"
 #include "planner/QueryPlan.h"
 #include "planner/SelectBlock.h"
-#include "values/Cell.h"
 #include "values/FieldType.h"
 #include "values/Transfor.h"
 
@@ -213,9 +212,8 @@ CondPtr Reduce(const Cond& c, std::size_t& budget) {
 class Selection {
 public:
     Selection(QueryPlan& plan, SelectBlock& block, int blockIndex)
-        : plan_(plan), block_(block), blockIndex_(blockIndex), request_(block.request),
-          dictionary_(request_ != nullptr ? request_->dictionary : nullptr),
-          evaluator_(request_ != nullptr ? request_->evaluator : nullptr) {}
+        : plan_(plan), block_(block), blockIndex_(blockIndex), dictionary_(plan.dictionary),
+          evaluator_(plan.evaluator) {}
 
     std::int16_t Multi();
     std::int16_t Single();
@@ -268,7 +266,6 @@ private:
     QueryPlan& plan_;
     SelectBlock& block_;
     int blockIndex_;
-    SqlRequest* request_;
     QueryDictionary* dictionary_;
     ExpressionEvaluator* evaluator_;
     CondPtr prepared_;
@@ -562,7 +559,7 @@ std::int16_t Selection::Multi() {
 // The WHERE condition as written, under this block's FON_SOUS_SELECT (the
 // blocks are numbered in the order of their SELECT bodies in the tree).
 const SyntaxNode* Selection::WrittenCondition() const {
-    SyntaxNode* root = request_ != nullptr ? request_->syntaxTree : nullptr;
+    SyntaxNode* root = plan_.tree.get();
     SyntaxNode* body = root != nullptr ? root->FindNthOfKind(FON_SOUS_SELECT, blockIndex_ + 1) : nullptr;
     if (body == nullptr || body->child == nullptr || body->child->next == nullptr) return nullptr;
     SyntaxNode* where = body->child->next->next;

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/TableRef.h"
 #include "base/MemoryBlock.h"
+#include "catalog/Cell.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/TableRef.h"
 #include "parser/SyntaxNode.h"
-#include "values/Cell.h"
 #include "values/FieldType.h"
 
 namespace qx {

@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "interface/HostLink.h"
-#include "interface/Messages.h"
-#include "interface/SqlRequest.h"
+#include "base/Messages.h"
+#include "catalog/HostLink.h"
+#include "catalog/QueryDictionary.h"
 #include "lexer/TokenKinds.h"
 #include "parser/SyntaxNode.h"
+#include "planner/QueryPlan.h"
 #include "platform/Utf8.h"
 
 namespace qx {
@@ -19,7 +20,7 @@ constexpr std::size_t kKeyItemsLength = 256; // keyItems runs from offset 23 to 
 
 // A name the host fields cannot hold is refused rather than cut: a cut name
 // would create a file or item that the statement's own name never finds.
-bool NameFits(SqlRequest* request, const char* name, std::size_t limit, bool table) {
+bool NameFits(QueryPlan& plan, const char* name, std::size_t limit, bool table) {
     if (std::strlen(name) <= limit) return true;
     char reason[160];
     if (EnglishMessages())
@@ -28,24 +29,24 @@ bool NameFits(SqlRequest* request, const char* name, std::size_t limit, bool tab
     else
         std::snprintf(reason, sizeof reason, "nom de %s '%.64s' de plus de %zu caractères",
                       table ? "table" : "rubrique", name, limit);
-    SetRequestError(request, MessageText(kMsgInternalError, reason), nullptr);
+    plan.SetError(MessageText(kMsgInternalError, reason), nullptr);
     return false;
 }
 
-// Calls the host; a refusal becomes the request's error.  True when accepted.
-bool Describe(SqlRequest* request, int operation, FileDescription* area) {
+// Calls the host; a refusal becomes the plan's error.  True when accepted.
+bool Describe(QueryPlan& plan, int operation, FileDescription* area) {
     const HostCallbacks& host = Host();
     area->result = 0;
     if (host.describeFile == nullptr) {
-        SetRequestError(request, MessageText(kMsgInternalError, "OBECRITFICHIER"), nullptr);
+        plan.SetError(MessageText(kMsgInternalError, "OBECRITFICHIER"), nullptr);
         return false;
     }
-    host.describeFile(request->hostContext, operation, area);
+    host.describeFile(plan.dictionary != nullptr ? plan.dictionary->hostContext : 0, operation, area);
     if (area->result <= 0) return true;
     char message[sizeof area->message + 1];
     std::memcpy(message, area->message, sizeof area->message);
     message[sizeof area->message] = '\0';
-    SetRequestError(request, message, nullptr);
+    plan.SetError(message, nullptr);
     return false;
 }
 
@@ -71,19 +72,19 @@ char ItemKindLetter(int typeKeyword) {
     }
 }
 
-void ExecuteCreateTable(SqlRequest* request, const SyntaxNode* statement) {
+void ExecuteCreateTable(QueryPlan& plan, const SyntaxNode* statement) {
     const SyntaxNode* tableName = statement->child;
     const SyntaxNode* columns = tableName != nullptr ? tableName->next : nullptr;
     if (tableName == nullptr || columns == nullptr) return;
-    if (!NameFits(request, tableName->text, kFileNameLength, true)) return;
+    if (!NameFits(plan, tableName->text, kFileNameLength, true)) return;
     for (const SyntaxNode* column = columns->child; column != nullptr; column = column->next)
-        if (column->child != nullptr && !NameFits(request, column->child->text, kItemNameLength, false)) return;
+        if (column->child != nullptr && !NameFits(plan, column->child->text, kItemNameLength, false)) return;
 
     FileDescription area;
     std::memset(&area, 0, sizeof area);
     CopyName(area.fileName, sizeof area.fileName, tableName->text);
     std::memcpy(area.fileSuffix, "__", 3);
-    if (!Describe(request, 0, &area)) return;
+    if (!Describe(plan, 0, &area)) return;
     for (const SyntaxNode* column = columns->child; column != nullptr; column = column->next) {
         const SyntaxNode* name = column->child;
         const SyntaxNode* type = name != nullptr ? name->next : nullptr;
@@ -91,18 +92,18 @@ void ExecuteCreateTable(SqlRequest* request, const SyntaxNode* statement) {
         CopyName(area.itemName, sizeof area.itemName, name->text);
         area.u.item.itemKind = static_cast<std::uint8_t>(ItemKindLetter(type->kind));
         area.u.item.itemSize = static_cast<std::uint16_t>(type->aux & 0xFFFF);
-        if (!Describe(request, 1, &area)) return;
+        if (!Describe(plan, 1, &area)) return;
     }
-    Describe(request, 3, &area);
+    Describe(plan, 3, &area);
 }
 
-void ExecuteCreateIndex(SqlRequest* request, const SyntaxNode* statement) {
+void ExecuteCreateIndex(QueryPlan& plan, const SyntaxNode* statement) {
     const SyntaxNode* indexName = statement->child;
     const SyntaxNode* tableName = indexName != nullptr ? indexName->next : nullptr;
     const SyntaxNode* keyItems = tableName != nullptr ? tableName->next : nullptr;
     if (keyItems == nullptr) return;
-    if (!NameFits(request, indexName->text, kItemNameLength, false) ||
-        !NameFits(request, tableName->text, kFileNameLength, true))
+    if (!NameFits(plan, indexName->text, kItemNameLength, false) ||
+        !NameFits(plan, tableName->text, kFileNameLength, true))
         return;
 
     FileDescription area;
@@ -111,7 +112,7 @@ void ExecuteCreateIndex(SqlRequest* request, const SyntaxNode* statement) {
     for (const SyntaxNode* item = keyItems->child; item != nullptr; item = item->next) {
         std::size_t add = std::strlen(item->text) + (length != 0 ? 1 : 0);
         if (length + add > kKeyItemsLength) {
-            SetRequestError(request, MessageText(kMsgIncorrectItemList), nullptr);
+            plan.SetError(MessageText(kMsgIncorrectItemList), nullptr);
             return;
         }
         if (length != 0) area.u.keyItems[length] = ',';
@@ -121,8 +122,8 @@ void ExecuteCreateIndex(SqlRequest* request, const SyntaxNode* statement) {
     CopyName(area.itemName, sizeof area.itemName, indexName->text);
     area.keyMode = indexName->aux == 1 ? 1 : 2;
     CopyName(area.fileName, sizeof area.fileName, tableName->text);
-    if (!Describe(request, 2, &area)) return;
-    Describe(request, 3, &area);
+    if (!Describe(plan, 2, &area)) return;
+    Describe(plan, 3, &area);
 }
 
 }  // namespace qx

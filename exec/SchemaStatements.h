@@ -7,13 +7,13 @@
 
 namespace qx {
 
-struct SqlRequest;
+class QueryPlan;
 class SyntaxNode;
 
 // `statement`: the FON_REQUETE_CREATION_TABLE node.
-void ExecuteCreateTable(SqlRequest* request, const SyntaxNode* statement);
+void ExecuteCreateTable(QueryPlan& plan, const SyntaxNode* statement);
 // `statement`: the FON_REQUETE_CREATION_INDEX node.
-void ExecuteCreateIndex(SqlRequest* request, const SyntaxNode* statement);
+void ExecuteCreateIndex(QueryPlan& plan, const SyntaxNode* statement);
 
 // Host item kind letter of a column type keyword ("X" for any other kind).
 char ItemKindLetter(int typeKeyword);

@@ -2,25 +2,28 @@
 // fetch and read calls over a result, errors, release, instance start-up
 // and the memo reference calls.  Everything else in the library is hidden.
 //
-// QXSQLExecReq runs: memo scan -> Parser -> LoadDescriptions -> Transform
-// (compiled = 1) -> Execute.  Each stage reports failure by setting the
-// request's error text; the pipeline stops at the first non-empty one.
+// QXSQLExecReq runs: memo scan -> Parser -> the dictionary view (AddNames,
+// LoadDescriptions) -> QueryTransformer (compiled = 1) -> Execute.  Each
+// stage returns a Status; the pipeline stops at the first failure and
+// records it on the request, once.
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 
-#include "analysis/QueryDictionary.h"
-#include "analysis/QueryTransformer.h"
 #include "base/MemoryBlock.h"
+#include "base/Messages.h"
+#include "catalog/Context.h"
+#include "catalog/HostLink.h"
+#include "catalog/QueryDictionary.h"
 #include "exec/ExpressionEvaluator.h"
 #include "exec/ResultColumns.h"
-#include "interface/Context.h"
-#include "interface/HostLink.h"
-#include "interface/Messages.h"
 #include "interface/SqlRequest.h"
 #include "obsqleng.h"
 #include "parser/Parser.h"
 #include "parser/SyntaxNode.h"
 #include "planner/QueryPlan.h"
+#include "planner/QueryTransformer.h"
 #include "platform/Cursor.h"
 
 #define QX_EXPORT extern "C" __attribute__((visibility("default")))
@@ -49,38 +52,47 @@ private:
     bool active_ = false;
 };
 
-void DropCompiledState(SqlRequest* request) {
-    delete request->syntaxTree;
-    delete request->evaluator;
-    delete request->plan;
-    request->syntaxTree = nullptr;
-    request->evaluator = nullptr;
-    request->plan = nullptr;
-}
+// A statement ready to run: its plan (holding the syntax tree) and the
+// evaluator over it.  The evaluator goes first.
+struct Compiled {
+    std::unique_ptr<QueryPlan> plan;
+    std::unique_ptr<ExpressionEvaluator> evaluator;  // destroyed before `plan`
 
-// Parse, load the dictionary, transform.  Leaves `compiled` at 1 on success.
-void Compile(SqlRequest* request) {
-    Parser* parser = new Parser(request);
-    QueryTransformer* transformer = new QueryTransformer(request);
-    request->plan = new QueryPlan(request);
-    request->evaluator = request->plan != nullptr ? new ExpressionEvaluator(request->plan) : nullptr;
-    request->compiled = 0;
-    if (parser == nullptr || transformer == nullptr || request->plan == nullptr || request->evaluator == nullptr) {
-        SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
-    } else {
-        parser->Parse();
-        if (request->syntaxTree != nullptr && RequestOk(request) && request->dictionary->LoadDescriptions() &&
-            RequestOk(request) && transformer->Transform(request->plan) && RequestOk(request))
-            request->compiled = 1;
+    void Release() {
+        evaluator.reset();
+        plan.reset();
     }
-    delete parser;
-    delete transformer;
-    if (request->compiled == 0) DropCompiledState(request);
-}
+};
 
-// A stage that failed without saying why still must not leave an empty error.
-void EnsureErrorText(SqlRequest* request, const char* stage) {
-    if (RequestOk(request)) SetRequestError(request, MessageText(kMsgInternalError, stage), nullptr);
+// Parse, build and load the dictionary view, plan.  On failure the result
+// holds no plan and the error is in `status`.
+Compiled Compile(SqlRequest* request, Status& status) {
+    Compiled compiled;
+    Parser parser;
+    SyntaxNode* parsed = nullptr;
+    status = parser.Parse(request->statement, &parsed);
+    std::unique_ptr<SyntaxNode> tree(parsed);
+    if (status.ok()) status = request->dictionary->AddNames(parser.names);
+    if (status.ok()) status = request->dictionary->LoadDescriptions();
+    if (!status.ok()) return compiled;
+    compiled.plan.reset(new QueryPlan(request->dictionary));
+    if (compiled.plan != nullptr) compiled.evaluator.reset(new ExpressionEvaluator(compiled.plan.get()));
+    if (compiled.plan == nullptr || compiled.evaluator == nullptr) {
+        status = Error::Message(kMsgOutOfMemory);
+        compiled.Release();
+        return compiled;
+    }
+    QueryTransformer transformer;
+    bool planned = transformer.Transform(compiled.plan.get(), tree.get()) != 0;
+    status = compiled.plan->status;
+    if (!planned && status.ok()) status = Error::Message(kMsgInternalError, "compilation");
+    if (!status.ok()) {
+        compiled.Release();
+        return compiled;
+    }
+    compiled.plan->tree = std::move(tree);
+    compiled.plan->evaluator = compiled.evaluator.get();
+    return compiled;
 }
 
 // Some stages carry on when an allocation is refused (a value that cannot
@@ -88,8 +100,8 @@ void EnsureErrorText(SqlRequest* request, const char* stage) {
 // that cannot be copied names nothing).  A statement during which memory
 // ran out must neither report success on such a result nor blame the
 // statement: it fails with the memory message, whatever error came after.
-void FailIfMemoryRanOut(SqlRequest* request, std::uint32_t failuresBefore) {
-    if (AllocationFailures() != failuresBefore) SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+void FailIfMemoryRanOut(Status& status, std::uint32_t failuresBefore) {
+    if (AllocationFailures() != failuresBefore) status = Error::Message(kMsgOutOfMemory);
 }
 
 }  // namespace
@@ -120,7 +132,7 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
     request->hostContext = hostContext;
     request->memoValues = memoValues;
     std::memcpy(request->sqlState, "-----", 6);
-    request->dictionary = new QueryDictionary(request);
+    request->dictionary = new QueryDictionary(hostContext, memoValues);
     if (request->dictionary == nullptr) {
         FreeBlock(request);
         FreeBlock(buffer);
@@ -129,53 +141,63 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
     *handleOut = reinterpret_cast<std::uintptr_t>(request);
 
     std::int16_t result = -1;
+    Status status;
+    Compiled compiled;
     if (tooLong) {
         char reason[96];
         std::snprintf(reason, sizeof reason,
                       EnglishMessages() ? "statement longer than %u bytes" : "instruction de plus de %u octets",
                       static_cast<unsigned>(kMaxStatementLength));
-        SetRequestError(request, MessageText(kMsgInternalError, reason), nullptr);
+        status = Error::Message(kMsgInternalError, reason);
     } else {
         std::uint32_t failuresBefore = AllocationFailures();
         if (ReplaceMemoReferences(buffer, kStatementBufferSize)) {
-            Compile(request);
+            try {
+                compiled = Compile(request, status);
+            } catch (const std::bad_alloc&) {
+                compiled.Release();
+                status = Error::Message(kMsgOutOfMemory);
+            }
         } else {
             char reason[96];
             std::snprintf(reason, sizeof reason,
                           EnglishMessages() ? "more than %d memo parameters" : "plus de %d paramètres mémo",
                           static_cast<int>(kMaxMemoEntries));
-            SetRequestError(request, MessageText(kMsgInternalError, reason), nullptr);
+            status = Error::Message(kMsgInternalError, reason);
         }
-        FailIfMemoryRanOut(request, failuresBefore);
-        if (request->compiled == 0) EnsureErrorText(request, "compilation");
-        if (!RequestOk(request) && request->compiled != 0) {
-            request->compiled = 0;
-            DropCompiledState(request);
-        }
+        FailIfMemoryRanOut(status, failuresBefore);
+        // A stage that failed without saying why still must not leave an empty error.
+        if (!status.ok() && status.error().empty()) status = Error::Message(kMsgInternalError, "compilation");
     }
 
-    if (RequestOk(request)) {
+    if (status.ok()) {
         if (info != nullptr) info->compiled = 1;
+        request->compiled = 1;
         std::uint32_t failuresBefore = AllocationFailures();
-        request->plan->Execute(request);
-        request->compiled = 0;
-        DropCompiledState(request);
-        FailIfMemoryRanOut(request, failuresBefore);
-        if (RequestOk(request)) {
-            if (request->resultSet != nullptr) {
-                std::uint16_t columns = 0;
-                if (info != nullptr) {
-                    char* text = reinterpret_cast<char*>(info) + offsetof(ExecInfo, columnText);
-                    columns = WriteColumnDescription(request->resultSet, text);
-                    info->columnCount = columns;
-                    info->rowCount = ResultRowCount(request->resultSet);
-                }
-            } else if (info != nullptr) {
-                info->columnCount = 0;
-                info->rowCount = 0;
-            }
-            result = 0;
+        try {
+            status = compiled.plan->Execute();
+        } catch (const std::bad_alloc&) {
+            status = Error::Message(kMsgOutOfMemory);
         }
+        request->resultSet = compiled.plan->resultSet;
+        compiled.Release();
+        request->compiled = 0;
+        FailIfMemoryRanOut(status, failuresBefore);
+    }
+    compiled.Release();
+    RecordError(request, status);
+    if (RequestOk(request)) {
+        if (request->resultSet != nullptr) {
+            if (info != nullptr) {
+                char* text = reinterpret_cast<char*>(info) + offsetof(ExecInfo, columnText);
+                info->columnCount = WriteColumnDescription(request->resultSet, text);
+                info->rowCount = ResultRowCount(request->resultSet);
+            }
+        } else if (info != nullptr) {
+            info->columnCount = 0;
+            info->rowCount = 0;
+        }
+        result = 0;
     }
     request->statement = nullptr;
     FreeBlock(buffer);

@@ -4,20 +4,19 @@
 //
 // The record is a zero-filled memory block (AllocBlock), so every field not
 // set at creation starts at 0.  It owns `dictionary` (and through it the
-// result table `resultSet`) until QXSQLFinRequete; `syntaxTree`, `plan` and
-// `evaluator` live only inside QXSQLExecReq; `statement` is the working copy
-// of the text, valid only while QXSQLExecReq runs.
+// result table `resultSet`) until QXSQLFinRequete; `statement` is the
+// working copy of the text, valid only while QXSQLExecReq runs.  The syntax
+// tree, the plan and the evaluator live only inside QXSQLExecReq.
 #pragma once
 
 #include <cstdint>
+
+#include "base/Error.h"
 
 namespace qx {
 
 class QueryDictionary;
 class TableRef;
-class SyntaxNode;
-class QueryPlan;
-class ExpressionEvaluator;
 
 // Bytes of the working copy of a statement: the text, ";" and a NUL.
 constexpr std::uint32_t kStatementBufferSize = 16384;
@@ -31,12 +30,19 @@ struct SqlRequest {
     TableRef* resultSet;             // result memory table, owned by the dictionary
     std::uint32_t rowNumber;         // row last asked for by QXSQLFetchNext
     std::uint16_t compiled;          // 1 between successful planning and the end of execution
-    SyntaxNode* syntaxTree;          // root of the parsed statement, owned
-    QueryPlan* plan;                 // plan of the statement, owned
-    ExpressionEvaluator* evaluator;  // evaluator over `plan`, owned
     std::uint16_t hostContext;       // caller's context word, first argument of every callback
     std::uintptr_t memoValues;       // caller's memo parameter table (address) or 0
 };
+
+// Stores `text` (cut to 254 bytes) as the request's error and `state` (at
+// most 5 characters) as its SQLSTATE; without a state: "00123" for a
+// non-empty text, "00000" for an empty one.  A null text changes nothing.
+// Returns the error text when it is not empty, else null.
+char* SetRequestError(SqlRequest* request, const char* text, const char* state);
+
+
+// Records the failure of `status` (nothing when it is ok) on the request.
+void RecordError(SqlRequest* request, const Status& status);
 
 // Error text is empty: the request has not failed so far.
 inline bool RequestOk(const SqlRequest* request) { return request->errorText[0] == '\0'; }

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "base/MemoryBlock.h"
-#include "interface/Messages.h"
+#include "base/Messages.h"
 
 namespace qx {
 namespace {

@@ -10,9 +10,12 @@
 
 #include <cstdint>
 
+#include "values/Operator.h"
+
 namespace qx {
 
 using TokenKind = std::uint16_t;
+static_assert(sizeof(TokenKind) == sizeof(OperatorCode));
 
 // Nothing scanned yet: every scan starts by setting this kind.
 constexpr TokenKind kTokNone = 0;
@@ -115,30 +118,9 @@ constexpr TokenKind kPunRightBracket = 159;  // "]"
 constexpr TokenKind kPunFirst = kPunDot;
 constexpr TokenKind kPunLast = kPunRightBracket;
 
-// Operators, 201..221, text the operator.
-constexpr TokenKind kOpPlus = 201;          // "+"
-constexpr TokenKind kOpMinus = 202;         // "-"
-constexpr TokenKind kOpPower = 203;         // "**"
-constexpr TokenKind kOpStar = 204;          // "*" (product, or all columns in a select list)
-constexpr TokenKind kOpSlash = 205;         // "/"
-constexpr TokenKind kOpPercent = 206;       // "%"
-constexpr TokenKind kOpShiftRight = 207;    // ">>"
-constexpr TokenKind kOpShiftLeft = 208;     // "<<"
-constexpr TokenKind kOpNotEqual = 209;      // "<>"
-constexpr TokenKind kOpLessEqual = 210;     // "<="
-constexpr TokenKind kOpGreaterEqual = 211;  // ">="
-constexpr TokenKind kOpLess = 212;          // "<"
-constexpr TokenKind kOpGreater = 213;       // ">"
-constexpr TokenKind kOpDoubleBar = 214;     // "||"
-constexpr TokenKind kOpDoubleAmp = 215;     // "&&"
-constexpr TokenKind kOpBar = 216;           // "|"
-constexpr TokenKind kOpAmp = 217;           // "&"
-constexpr TokenKind kOpCaret = 218;         // "^"
-constexpr TokenKind kOpTilde = 219;         // "~"
-constexpr TokenKind kOpBang = 220;          // "!"
-constexpr TokenKind kOpEqual = 221;         // "="
-constexpr TokenKind kOpFirst = kOpPlus;
-constexpr TokenKind kOpLast = kOpEqual;
+// Operators, 201..221, text the operator: their numbers are the operator
+// codes of values/Operator.h (kOpPlus ... kOpEqual).
+static_assert(kOpNullTest == kKwNull, "the null test is numbered as the NULL keyword");
 
 constexpr TokenKind kTokString = 301;      // text between the quotes, doubled quotes reduced
 constexpr TokenKind kTokIdentifier = 302;  // as written; upper-cased when fetched

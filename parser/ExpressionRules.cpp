@@ -14,7 +14,7 @@
 // semantic analysis.
 #include <cstdint>
 
-#include "interface/Messages.h"
+#include "base/Messages.h"
 #include "lexer/TokenKinds.h"
 #include "parser/NodeKinds.h"
 #include "parser/Parser.h"

@@ -8,9 +8,9 @@
 
 #include <cstdio>
 
-#include "analysis/QueryDictionary.h"
+#include <new>
+
 #include "base/MemoryBlock.h"
-#include "interface/SqlRequest.h"
 #include "parser/SyntaxNode.h"
 
 namespace qx {
@@ -25,8 +25,7 @@ void Parser::ChildChain::Add(SyntaxNode* node) {
     last_ = node;
 }
 
-Parser::Parser(SqlRequest* owningRequest)
-    : request(owningRequest), dictionary(nullptr), allColumns(0), errorItem(nullptr), errorPosition(-1) {}
+Parser::Parser() : allColumns(0), errorItem(nullptr), errorPosition(-1) {}
 
 Parser::~Parser() {
     if (errorItem != nullptr) FreeBlock(errorItem);
@@ -116,21 +115,31 @@ std::int16_t Parser::Nested(Rule rule, const char* text, std::int16_t position, 
 }
 
 void Parser::NoteItem(const char* name) {
-    if (dictionary != nullptr) dictionary->NoteItemName(name);
+    if (name == nullptr) return;
+    try {
+        names.items.emplace_back(name);
+    } catch (const std::bad_alloc&) {
+        lostName_ = true;
+    }
 }
 
-std::int16_t Parser::Parse() {
-    dictionary = request->dictionary;
+Status Parser::Parse(const char* text, SyntaxNode** tree) {
     if (errorItem != nullptr) FreeBlock(errorItem);
     errorItem = nullptr;
     errorPosition = -1;
     depth_ = 0;
-    delete request->syntaxTree;
-    request->syntaxTree = nullptr;
-    const char* text = request->statement != nullptr ? request->statement : "";
+    names = StatementNames();
+    lostName_ = false;
+    *tree = nullptr;
+    if (text == nullptr) text = "";
 
-    std::int16_t result = Statement(text, 0, &request->syntaxTree);
-    if (result >= 0) return result;
+    std::int16_t result = Statement(text, 0, tree);
+    if (result >= 0 && lostName_) {
+        delete *tree;
+        *tree = nullptr;
+        return Error::Message(kMsgOutOfMemory);
+    }
+    if (result >= 0) return Status();
 
     int message = -result;
     if (errorPosition >= 0) {
@@ -153,10 +162,10 @@ std::int16_t Parser::Parse() {
         std::snprintf(inner, sizeof inner, "%s", MessageText(message));
     }
     const char* item = errorItem != nullptr ? errorItem : errorPosition >= 0 ? "" : "<?>";
-    SetRequestError(request, MessageText(kMsgSyntaxWrapper, inner, item, errorPosition + 1), nullptr);
+    Error error = Error::Message(kMsgSyntaxWrapper, inner, item, errorPosition + 1);
     if (errorItem != nullptr) FreeBlock(errorItem);
     errorItem = nullptr;
-    return result;
+    return error;
 }
 
 }  // namespace qx

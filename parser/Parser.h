@@ -1,12 +1,12 @@
 // Parser: the recursive-descent parser that turns one statement into a
 // syntax tree and, while it reads, notes the tables, correlation names and
-// item names in the request's QueryDictionary.
+// item names the statement mentions (StatementNames).
 //
-// One Parser exists per request: the request pipeline builds it, calls
-// Parse once and destroys it.  Parse leaves the tree in the request
-// (`syntaxTree`, owned by the request from then on) or, on failure, no tree
-// and the request's error text: message 4249 wrapping the innermost
-// failure, the token found where it occurred and its 1-based position.
+// One Parser exists per statement: the request pipeline builds it, calls
+// Parse once and destroys it.  Parse gives the tree (owned by the caller
+// from then on) or, on failure, no tree and message 4249 wrapping the
+// innermost failure, the token found where it occurred and its 1-based
+// position.
 //
 // Every grammar rule is a member function named after the node kind it
 // builds.  A rule takes the statement text, a start position and an
@@ -28,16 +28,15 @@
 
 #include <cstdint>
 
+#include "base/Error.h"
 #include "base/ListElement.h"
-#include "interface/Messages.h"
+#include "base/Messages.h"
 #include "lexer/Lexer.h"
+#include "parser/StatementNames.h"
 
 namespace qx {
 
-struct SqlRequest;
-class QueryDictionary;
 class SyntaxNode;
-class TableRef;
 
 class Parser : public ListElement {
 public:
@@ -47,24 +46,20 @@ public:
     // stack; a statement that goes deeper fails with message 4241.
     static constexpr int kMaxNesting = 128;
 
-    SqlRequest* request;           // request being parsed (not owned)
-    QueryDictionary* dictionary;   // the request's dictionary, taken when Parse starts (not owned)
+    StatementNames names;          // what the statement mentions, filled by Parse
     std::uint16_t allColumns;      // 1 once a select list was the single "*"; never cleared
     Lexer lexer;                   // tokenizer, owned
     char* errorItem;               // owned copy (memory block) of the token shown in an error, or null
     std::int16_t errorPosition;    // where the failing element begins; -1 while unknown
 
-    // `owningRequest` must outlive the parser and carry its `statement` and
-    // `dictionary` when Parse is called.
-    explicit Parser(SqlRequest* owningRequest);
+    Parser();
     // Frees `errorItem`; the lexer goes with the object.
     ~Parser() override;
 
-    // Parses the request's statement up to its first ";".  On success the
-    // tree is in `request->syntaxTree` and the result is the position after
-    // the ";".  On failure `syntaxTree` is null, the request's error text is
-    // set (SQLSTATE "00123") and the result is minus the innermost message.
-    std::int16_t Parse();
+    // Parses `text` up to its first ";".  On success `*tree` is the
+    // statement's tree (the caller's to destroy) and `names` what it
+    // mentions; on failure `*tree` is null.
+    Status Parse(const char* text, SyntaxNode** tree);
 
 private:
     // A token read by ReadToken.  The text is a copy the token owns; each
@@ -122,7 +117,8 @@ private:
     // Runs `rule` one nesting level deeper; fails with 4241 at `at` beyond kMaxNesting.
     std::int16_t Nested(Rule rule, const char* text, std::int16_t position, SyntaxNode** out, std::int16_t at);
 
-    // NoteItemName in the dictionary (none: nothing noted).
+    // Notes an item name the statement mentions (a name lost to memory
+    // exhaustion fails the parse at its end).
     void NoteItem(const char* name);
 
     // --- StatementRules.cpp ----------------------------------------------
@@ -152,9 +148,9 @@ private:
     // `position` otherwise); the leaf goes to `*leaf` when asked for.
     std::int16_t NameLeaf(const char* text, std::int16_t position, ChildChain* chain, SyntaxNode** leaf = nullptr,
                           int message = kMsgIdentifierExpected);
-    // FindOrAddTable(name, null); 0 or -4242 (at `at`).  The reference goes
-    // to `*ref` when asked for.
-    std::int16_t NoteTable(const char* name, std::int16_t at, TableRef** ref = nullptr);
+    // Notes a table name; 0 or -4242 (at `at`).  Its index in
+    // `names.tables` goes to `*ref` when asked for.
+    std::int16_t NoteTable(const char* name, std::int16_t at, std::size_t* ref = nullptr);
 
     // --- ExpressionRules.cpp ---------------------------------------------
     std::int16_t Condition(const char* text, std::int16_t position, SyntaxNode** out);         // FON_CONDITION_RECHERCHE
@@ -177,6 +173,7 @@ private:
     // keyword (and the optional quantifier read by `quantified`).
     std::int16_t FunctionArgument(const char* text, std::int16_t position, ChildChain* chain, bool quantified);
 
+    bool lostName_ = false;  // a name could not be noted
     int depth_ = 0;  // nesting levels open now (see kMaxNesting)
 };
 

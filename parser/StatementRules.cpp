@@ -3,8 +3,8 @@
 // column and order lists, CREATE TABLE / VIEW / [UNIQUE] INDEX with column
 // definitions, DROP, INSERT, UPDATE with its assignments, and DELETE.
 //
-// Besides building nodes these rules make the dictionary notes of a
-// statement: every table and correlation name of FROM (with `allItems`
+// Besides building nodes these rules note the names of a statement
+// (StatementNames): every table and correlation name of FROM (with `allItems`
 // when the select list was "*", and `usedName` on the name the statement
 // uses), the tables of INSERT, UPDATE, DELETE and CREATE INDEX (`allItems`
 // for an INSERT without column list), and every name of a column list or
@@ -13,9 +13,7 @@
 // business of ExpressionRules.cpp.
 #include <cstdint>
 
-#include "analysis/QueryDictionary.h"
-#include "analysis/TableRef.h"
-#include "interface/Messages.h"
+#include "base/Messages.h"
 #include "lexer/TokenKinds.h"
 #include "parser/NodeKinds.h"
 #include "parser/Parser.h"
@@ -51,11 +49,12 @@ std::int16_t Parser::NameLeaf(const char* text, std::int16_t position, ChildChai
     return next;
 }
 
-std::int16_t Parser::NoteTable(const char* name, std::int16_t at, TableRef** ref) {
-    TableRef* table = nullptr;
-    if (dictionary != nullptr) {
-        table = dictionary->FindOrAddTable(name, nullptr);
-        if (table == nullptr) return Fail(kMsgOutOfMemory, at);
+std::int16_t Parser::NoteTable(const char* name, std::int16_t at, std::size_t* ref) {
+    std::size_t table = 0;
+    try {
+        table = names.FindOrAdd(name);
+    } catch (const std::bad_alloc&) {
+        return Fail(kMsgOutOfMemory, at);
     }
     if (ref != nullptr) *ref = table;
     return 0;
@@ -268,10 +267,10 @@ std::int16_t Parser::TableReference(const char* text, std::int16_t position, Syn
     SyntaxNode* name = nullptr;
     std::int16_t end = NameLeaf(text, position, &chain, &name);
     if (end < 0) return Abandon(out, end);
-    TableRef* table = nullptr;
+    std::size_t table = 0;
     std::int16_t noted = NoteTable(name->text, position, &table);
     if (noted < 0) return Abandon(out, noted);
-    if (table != nullptr && allColumns != 0) table->allItems = 1;
+    if (allColumns != 0) names.tables[table].allItems = true;
 
     Token token;
     std::int16_t next = ReadOptional(text, end, &token);
@@ -280,17 +279,17 @@ std::int16_t Parser::TableReference(const char* text, std::int16_t position, Syn
     if (token.kind == kKwAs) aliasStart = next;
     else if (token.kind == kTokIdentifier) aliasStart = end;
     if (aliasStart < 0) {
-        if (table != nullptr) table->usedName = 1;
+        names.tables[table].usedName = true;
         return end;
     }
 
     SyntaxNode* alias = nullptr;
     end = NameLeaf(text, aliasStart, &chain, &alias);
     if (end < 0) return Abandon(out, end);
-    if (dictionary != nullptr) {
-        TableRef* correlation = dictionary->FindOrAddTable(alias->text, table);
-        if (correlation == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, aliasStart));
-        correlation->usedName = 1;
+    try {
+        names.tables[names.FindOrAdd(alias->text, table)].usedName = true;
+    } catch (const std::bad_alloc&) {
+        return Abandon(out, Fail(kMsgOutOfMemory, aliasStart));
     }
 
     next = ReadOptional(text, end, &token);
@@ -584,7 +583,7 @@ std::int16_t Parser::Insert(const char* text, std::int16_t position, SyntaxNode*
     SyntaxNode* name = nullptr;
     std::int16_t end = NameLeaf(text, position, &chain, &name);
     if (end < 0) return Abandon(out, end);
-    TableRef* table = nullptr;
+    std::size_t table = 0;
     std::int16_t noted = NoteTable(name->text, position, &table);
     if (noted < 0) return Abandon(out, noted);
 
@@ -602,8 +601,8 @@ std::int16_t Parser::Insert(const char* text, std::int16_t position, SyntaxNode*
         end = next;
         next = ReadToken(text, end, false, &token);
         if (next < 0) return Abandon(out, Missing(next, kMsgSyntaxError, end));
-    } else if (table != nullptr) {
-        table->allItems = 1;
+    } else {
+        names.tables[table].allItems = true;
     }
 
     if (token.kind == kKwSelect) {

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/TableRef.h"
 #include "base/List.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/TableRef.h"
 #include "exec/ConditionResult.h"
 #include "exec/RecordTupleSet.h"
 #include "parser/SyntaxNode.h"

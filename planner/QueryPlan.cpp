@@ -23,13 +23,12 @@
 #include <unordered_set>
 #include <vector>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/TableRef.h"
 #include "base/MemoryBlock.h"
+#include "base/Messages.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/TableRef.h"
 #include "exec/ConditionResult.h"
 #include "exec/RecordTupleSet.h"
-#include "interface/Messages.h"
-#include "interface/SqlRequest.h"
 #include "parser/SyntaxNode.h"
 #include "planner/SelectBlock.h"
 
@@ -67,8 +66,8 @@ std::string_view TablePart(const char* reference) {
 
 }  // namespace
 
-QueryPlan::QueryPlan(SqlRequest* owningRequest)
-    : request(owningRequest), dictionary(nullptr), orderBy(nullptr), selectCount(0), mode(kModeRows) {}
+QueryPlan::QueryPlan(QueryDictionary* statementDictionary)
+    : dictionary(statementDictionary), orderBy(nullptr), selectCount(0), mode(kModeRows) {}
 
 QueryPlan::~QueryPlan() { selectBlocks.DeleteAll(); }
 
@@ -79,19 +78,19 @@ SelectBlock* QueryPlan::Block(std::int16_t index) const {
 
 std::int16_t QueryPlan::NewSelectBlock(std::int16_t parent) {
     SelectBlock* parentBlock = parent >= 0 ? Block(parent) : nullptr;
-    auto* block = new SelectBlock(request, parentBlock != nullptr ? parent : -1);
+    auto* block = new SelectBlock(this, parentBlock != nullptr ? parent : -1);
     std::int16_t index = -1;
     if (block != nullptr && block->IsComplete()) index = selectBlocks.Append(block);
     if (index < 0) {
         delete block;
-        if (request != nullptr) SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+        status = Error::Message(kMsgOutOfMemory);
         return -1;
     }
     selectCount = selectBlocks.Count();
     if (parentBlock != nullptr && parentBlock->AppendNestedEntry(index) == nullptr) {
         // The block stays in the list (and is destroyed with the plan), but
         // the SELECT cannot be planned: the statement fails.
-        if (request != nullptr) SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+        status = Error::Message(kMsgOutOfMemory);
         return -1;
     }
     return index;

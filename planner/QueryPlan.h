@@ -2,26 +2,32 @@
 // SELECT, the ORDER BY list of the main SELECT and the execution mode - with
 // the operations the planner uses to fill it and execution to walk it.
 //
-// The request pipeline creates the plan before parsing; QueryTransformer
-// fills it (blocks, predicates, correlation links); Execute runs it once and
-// the pipeline destroys it together with the syntax tree.  Block indexes
+// The request pipeline creates the plan once the dictionary is loaded;
+// QueryTransformer fills it (blocks, predicates, correlation links); the
+// plan then takes over the syntax tree, Execute runs it once and the
+// pipeline destroys both.  Errors of planning and execution are kept in
+// `status` (a later one replaces an earlier one) for the pipeline to record.  Block indexes
 // are creation order: a main block, then its nested blocks depth first, so a
 // nested block always has a higher index than the block containing it; the
 // second SELECT of a set operator follows all blocks of the first.
 //
-// Execute, RunSelect and SetError are execution's operations: they are
-// defined in exec/, not here.
+// Execute and RunSelect are execution's operations: they are defined in
+// exec/, not here.
 #pragma once
 
 #include <cstdint>
 
+#include <memory>
+
+#include "base/Error.h"
 #include "base/List.h"
 #include "base/ListElement.h"
+#include "parser/SyntaxNode.h"
 
 namespace qx {
 
-struct SqlRequest;
 class ConditionResult;
+class ExpressionEvaluator;
 class ItemDescriptor;
 class QueryDictionary;
 class SelectBlock;
@@ -35,14 +41,17 @@ public:
     static constexpr std::uint32_t kModeDelete = 1;  // the selection behind DELETE ... WHERE
     static constexpr std::uint32_t kModeUpdate = 2;  // the selection behind UPDATE ... WHERE
 
-    SqlRequest* request;           // request that owns the plan (not owned)
-    QueryDictionary* dictionary;   // the request's dictionary (not owned); set by Execute and RunSelect
+    QueryDictionary* dictionary;   // the statement's dictionary (not owned)
+    std::unique_ptr<SyntaxNode> tree;  // the statement's tree, owned from the end of planning
+    ExpressionEvaluator* evaluator = nullptr;  // execution's evaluator over this plan (not owned)
+    TableRef* resultSet = nullptr;  // execution: the statement's result table, owned by the dictionary
+    Status status;                  // the last error of planning or execution
     List selectBlocks{0, 4};       // owned SelectBlocks, indexed by block index
     SyntaxNode* orderBy;           // first item of the main SELECT's ORDER BY list (tree-owned), or null
     std::int16_t selectCount;      // number of blocks
     std::uint32_t mode;            // kModeRows, kModeDelete or kModeUpdate
 
-    explicit QueryPlan(SqlRequest* owningRequest);
+    explicit QueryPlan(QueryDictionary* statementDictionary);
     // Destroys the blocks.
     ~QueryPlan() override;
 
@@ -51,8 +60,8 @@ public:
 
     // A new block with parent `parent` (-1: a main block), appended to
     // `selectBlocks`; with a parent, an entry for it is appended to the
-    // parent's nested entries.  The new index, or -1 with message 4242 set
-    // in the request when memory runs out.
+    // parent's nested entries.  The new index, or -1 with message 4242 in
+    // `status` when memory runs out.
     std::int16_t NewSelectBlock(std::int16_t parent);
 
     // Plain stores into block `index` (ignored for an unknown index).  The
@@ -102,12 +111,14 @@ public:
     // outer references), or null for a main block.
     SyntaxNode* NestedEntry(std::int16_t index) const;
 
-    // Execution (defined in exec/): runs the request's statement; runs every
-    // block of a SELECT and, in mode 0, builds and sorts the result; stores
-    // an execution error and SQLSTATE (null: "00123") in the request.
-    void Execute(SqlRequest* request);
-    void RunSelect(SqlRequest* request);
-    void SetError(const char* text, const char* state);
+    // Stores an error and its SQLSTATE (null: "00123") in `status`.
+    void SetError(const char* text, const char* state) { status = Error::Text(text, state); }
+
+    // Execution (defined in exec/): runs the statement of `tree`; runs every
+    // block of a SELECT and, in mode 0, builds and sorts the result into
+    // `resultSet`.  Execute gives `status`.
+    Status Execute();
+    void RunSelect();
 
 private:
     // The bodies of ParentOf and CollectOuterReferences; they may throw
@@ -116,7 +127,7 @@ private:
     std::int16_t CollectReferences(std::int16_t nested, std::int16_t outer, SyntaxNode* target) const;
 
     // Combines the results of the two SELECTs of a set operation (exec/).
-    void CombineSetOperands(SqlRequest* request, const SyntaxNode* op);
+    void CombineSetOperands(const SyntaxNode* op);
 };
 
 }  // namespace qx

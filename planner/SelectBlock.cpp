@@ -7,18 +7,20 @@
 // nested SELECTs stays linear.
 #include "planner/SelectBlock.h"
 
+#include "planner/QueryPlan.h"
+
 #include <cstring>
 #include <new>
 
 #include "base/MemoryBlock.h"
+#include "base/Messages.h"
 #include "exec/ConditionResult.h"
-#include "interface/Messages.h"
 #include "parser/SyntaxNode.h"
 
 namespace qx {
 
-SelectBlock::SelectBlock(SqlRequest* owningRequest, std::int16_t parentIndex)
-    : request(owningRequest),
+SelectBlock::SelectBlock(QueryPlan* owningPlan, std::int16_t parentIndex)
+    : plan(owningPlan),
       parent(parentIndex),
       quantifier(0),
       selectedItems(nullptr),
@@ -49,7 +51,9 @@ SelectBlock::~SelectBlock() {
     delete conditionResult;
 }
 
-void SelectBlock::SetError(const char* text) { SetRequestError(request, text, nullptr); }
+void SelectBlock::SetError(const char* text) {
+    if (plan != nullptr) plan->SetError(text, nullptr);
+}
 
 SyntaxNode* SelectBlock::AppendNestedEntry(std::int16_t index) {
     if (children == nullptr) return nullptr;

@@ -45,14 +45,14 @@
 
 namespace qx {
 
-struct SqlRequest;
+class QueryPlan;
 class ConditionResult;
 class SyntaxNode;
 class TableRef;
 
 class SelectBlock : public ListElement {
 public:
-    SqlRequest* request;        // request the plan belongs to (not owned)
+    QueryPlan* plan;            // plan the block belongs to (not owned)
     std::int16_t parent;        // index of the enclosing block; -1 for a main block
     std::uint16_t quantifier;   // keyword kind written before the select list: 20 DISTINCT, 1 ALL, 0 none
     List tables{0, 4};          // TableRefs in FROM order, not owned (detached at destruction)
@@ -65,7 +65,7 @@ public:
     SyntaxNode* groups;         // first predicate group, owned with the groups that follow; null before the first
     SyntaxNode* tableNames;     // text: the name set of `tables` in FROM order, owned
 
-    SelectBlock(SqlRequest* owningRequest, std::int16_t parentIndex);
+    SelectBlock(QueryPlan* owningPlan, std::int16_t parentIndex);
     // Detaches `tables` and the selected items, then destroys the chains it
     // owns and `conditionResult`.
     ~SelectBlock() override;
@@ -73,7 +73,7 @@ public:
     // False when a node the block needs could not be allocated.
     bool IsComplete() const { return children != nullptr && tableNames != nullptr; }
 
-    // Stores `text` as the request's error, SQLSTATE "00123" (none given).
+    // Stores `text` as the plan's error, SQLSTATE "00123".
     void SetError(const char* text);
 
     // Appends an entry for nested block `index` to `children`; the entry, or

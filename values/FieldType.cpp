@@ -2,7 +2,6 @@
 // each field type code.  Pure tables; no record is touched here.
 #include "values/FieldType.h"
 
-#include "analysis/ItemDescriptor.h"
 
 namespace qx {
 
@@ -69,18 +68,6 @@ std::int16_t EvaluationKindOf(std::uint16_t type) {
         case kClassTime: return 10;
         default: return 12;
     }
-}
-
-std::uint16_t DisplaySize(const ItemDescriptor* item) {
-    return item != nullptr ? DisplaySizeOf(item->type, item->size) : 0;
-}
-
-std::uint16_t ValueBufferSize(const ItemDescriptor* item) {
-    return item != nullptr ? ValueBufferSizeOf(item->type, item->size) : 0;
-}
-
-std::int16_t EvaluationKind(const ItemDescriptor* item) {
-    return item != nullptr ? EvaluationKindOf(item->type) : 12;
 }
 
 }  // namespace qx

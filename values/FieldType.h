@@ -18,7 +18,6 @@
 
 namespace qx {
 
-class ItemDescriptor;
 
 // Value classes.
 enum ValueClass : std::int16_t {
@@ -62,10 +61,5 @@ std::uint16_t HostTypeNumber(std::uint16_t type);
 // Operand type code an item's value has in expression evaluation:
 // 7 numeric (a double), 8 text, 9 date, 10 time, 12 unknown.
 std::int16_t EvaluationKindOf(std::uint16_t type);
-
-// The same tables for an item (its type and declared size).
-std::uint16_t DisplaySize(const ItemDescriptor* item);
-std::uint16_t ValueBufferSize(const ItemDescriptor* item);
-std::int16_t EvaluationKind(const ItemDescriptor* item);
 
 }  // namespace qx

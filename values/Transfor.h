@@ -7,7 +7,7 @@
 //   6, 11 float   7 double    8 text      9 date text (YYYYMMDD or YYMMDD)
 //   10 time text (HHMM)
 // Numbers are read with memcpy (buffers may be unaligned); texts are
-// NUL-terminated.  Operators are token kinds: 201 +, 202 -, 203 **, 204 *,
+// NUL-terminated.  Operators are the codes of values/Operator.h: 201 +, 202 -, 203 **, 204 *,
 // 205 /, 209 <>, 210 <=, 211 >=, 212 <, 213 >, 221 =, and 43 (NULL) for the
 // null test.
 //
@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <string>
 
-#include "lexer/TokenKinds.h"
+#include "values/Operator.h"
 
 namespace qx {
 
@@ -38,12 +38,6 @@ enum OperandType : std::int16_t {
     kOperandTime = 10,
     kOperandFloatAlt = 11,
 };
-
-// Operator codes are token kinds of the lexer (kOpPlus, kOpMinus, kOpPower,
-// kOpEqual, ...); these three have no operator token of their own name.
-constexpr TokenKind kOpNullTest = kKwNull;  // 43: the null test
-constexpr TokenKind kOpTimes = kOpStar;     // 204
-constexpr TokenKind kOpDivide = kOpSlash;   // 205
 
 // Bytes a WriteNumber target must hold: "%lf" of the largest double.
 constexpr std::int32_t kNumberTextCapacity = 330;

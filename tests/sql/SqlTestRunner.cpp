@@ -40,7 +40,7 @@
 #include <string>
 #include <vector>
 
-#include "interface/Messages.h"
+#include "base/Messages.h"
 #include "interface/SqlRequest.h"
 #include "obsqleng.h"
 #include "tests/sql/SqlTestSupport.h"

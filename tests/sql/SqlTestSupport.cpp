@@ -7,12 +7,13 @@
 #include <filesystem>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sstream>
+#include <string>
 
-#include "analysis/QueryDictionary.h"
-#include "analysis/QueryTransformer.h"
 #include "base/MemoryBlock.h"
-#include "interface/Context.h"
+#include "catalog/Context.h"
+#include "catalog/QueryDictionary.h"
 #include "interface/SqlRequest.h"
 #include "obsqleng.h"
 #include "parser/Parser.h"
@@ -20,6 +21,7 @@
 #include "parser/TreeDump.h"
 #include "planner/PlanDump.h"
 #include "planner/QueryPlan.h"
+#include "planner/QueryTransformer.h"
 #include "tests/testhost/TestHost.h"
 
 namespace qxtest {
@@ -318,76 +320,54 @@ StatementResult RunStatement(const std::string& statement, std::uintptr_t memoVa
 
 namespace {
 
-// A request over `statement` as the pipeline makes it, memo references
-// replaced; null when the statement is too long.
-qx::SqlRequest* NewRequest(const std::string& statement) {
-    if (statement.size() > qx::kMaxStatementLength) return nullptr;
-    auto* request = static_cast<qx::SqlRequest*>(qx::AllocBlock(sizeof(qx::SqlRequest)));
-    char* buffer = static_cast<char*>(qx::AllocLargeBlock(qx::kStatementBufferSize));
-    std::memcpy(buffer, statement.c_str(), statement.size());
-    std::memcpy(buffer + statement.size(), ";", 2);
-    request->statement = buffer;
-    request->hostContext = 1;
-    std::memcpy(request->sqlState, "-----", 6);
-    request->dictionary = new qx::QueryDictionary(request);
-    qx::ReplaceMemoReferences(buffer, qx::kStatementBufferSize);
-    return request;
-}
-
-void FreeRequest(qx::SqlRequest* request) {
-    delete request->plan;
-    delete request->syntaxTree;
-    delete request->dictionary;
-    qx::FreeBlock(request->statement);
-    qx::FreeBlock(request);
-}
-
-bool ParseRequest(qx::SqlRequest* request, std::string& error) {
-    qx::Parser* parser = new qx::Parser(request);
-    parser->Parse();
-    delete parser;
-    bool ok = request->syntaxTree != nullptr && request->errorText[0] == '\0';
-    if (!ok) error = std::string("parse failed: ") + request->errorText;
-    return ok;
+// `statement` as the pipeline reads it (memo references replaced), parsed
+// into `tree`; false with `error` when it is too long or does not parse.
+bool ParseStatement(const std::string& statement, qx::Parser& parser, std::unique_ptr<qx::SyntaxNode>& tree,
+                    std::string& error) {
+    if (statement.size() > qx::kMaxStatementLength) {
+        error = "statement too long";
+        return false;
+    }
+    std::string buffer(qx::kStatementBufferSize, '\0');
+    std::memcpy(buffer.data(), statement.c_str(), statement.size());
+    std::memcpy(buffer.data() + statement.size(), ";", 2);
+    qx::ReplaceMemoReferences(buffer.data(), qx::kStatementBufferSize);
+    qx::SyntaxNode* parsed = nullptr;
+    qx::Status status = parser.Parse(buffer.c_str(), &parsed);
+    tree.reset(parsed);
+    if (!status.ok()) error = std::string("parse failed: ") + status.error().text();
+    return status.ok();
 }
 
 }  // namespace
 
 bool DumpStatementTree(const std::string& statement, std::string& dump, std::string& error) {
-    qx::SqlRequest* request = NewRequest(statement);
-    if (request == nullptr) {
-        error = "statement too long";
-        return false;
-    }
-    bool ok = ParseRequest(request, error);
-    if (ok) dump = qx::DumpTree(request->syntaxTree);
-    FreeRequest(request);
-    return ok;
+    qx::Parser parser;
+    std::unique_ptr<qx::SyntaxNode> tree;
+    if (!ParseStatement(statement, parser, tree, error)) return false;
+    dump = qx::DumpTree(tree.get());
+    return true;
 }
 
 bool DumpStatementPlan(const std::string& statement, std::string& dump, std::string& error) {
-    qx::SqlRequest* request = NewRequest(statement);
-    if (request == nullptr) {
-        error = "statement too long";
+    qx::Parser parser;
+    std::unique_ptr<qx::SyntaxNode> tree;
+    if (!ParseStatement(statement, parser, tree, error)) return false;
+    qx::QueryDictionary dictionary(1, 0);
+    qx::Status status = dictionary.AddNames(parser.names);
+    if (status.ok()) status = dictionary.LoadDescriptions();
+    if (!status.ok()) {
+        error = std::string("loading failed: ") + status.error().text();
         return false;
     }
-    bool ok = ParseRequest(request, error);
-    if (ok && !(request->dictionary->LoadDescriptions() && request->errorText[0] == '\0')) {
-        error = std::string("loading failed: ") + request->errorText;
-        ok = false;
+    qx::QueryPlan plan(&dictionary);
+    qx::QueryTransformer transformer;
+    if (!transformer.Transform(&plan, tree.get()) || !plan.status.ok()) {
+        error = "planning failed: " + (plan.status.ok() ? std::string() : plan.status.error().text());
+        return false;
     }
-    if (ok) {
-        request->plan = new qx::QueryPlan(request);
-        qx::QueryTransformer* transformer = new qx::QueryTransformer(request);
-        if (!(transformer->Transform(request->plan) && request->errorText[0] == '\0')) {
-            error = std::string("planning failed: ") + request->errorText;
-            ok = false;
-        }
-        delete transformer;
-    }
-    if (ok) dump = qx::DumpPlan(*request->plan);
-    FreeRequest(request);
-    return ok;
+    dump = qx::DumpPlan(plan);
+    return true;
 }
 
 }  // namespace qxtest

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/TableRef.h"
-#include "interface/SqlRequest.h"
+#include "catalog/Cell.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/QueryDictionary.h"
+#include "catalog/TableRef.h"
 #include "platform/BlockHeap.h"
 #include "tests/unit/TestSupport.h"
-#include "values/Cell.h"
 #include "values/FieldType.h"
 
 namespace {
@@ -23,8 +23,7 @@ using namespace qx;
 class Table {
 public:
     explicit Table(std::uint16_t recordSize, const char* name = "T") {
-        request_.hostContext = 7;
-        ref = new TableRef(&request_, name, nullptr);
+        ref = new TableRef(&dictionary_, name, nullptr);
         ref->SetRecordSize(recordSize, 1);
     }
     ~Table() { delete ref; }
@@ -37,12 +36,12 @@ public:
     std::string Bytes(std::uint16_t offset, std::size_t count) const {
         return std::string(reinterpret_cast<const char*>(ref->record) + offset, count);
     }
-    void DropRequest() { ref->request = nullptr; }
+    void DropRequest() { ref->dictionary = nullptr; }
 
     TableRef* ref;
 
 private:
-    SqlRequest request_{};
+    QueryDictionary dictionary_{7, 0};
 };
 
 template <typename T>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "interface/Context.h"
+#include "catalog/Context.h"
 #include "obsqleng.h"
 #include "platform/BlockHeap.h"
 

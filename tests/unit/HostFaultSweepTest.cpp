@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "interface/Messages.h"
+#include "base/Messages.h"
 #include "platform/BlockHeap.h"
 #include "tests/unit/SweepSupport.h"
 #include "tests/unit/TestSupport.h"

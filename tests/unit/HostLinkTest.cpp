@@ -1,4 +1,4 @@
-#include "interface/HostLink.h"
+#include "catalog/HostLink.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <dlfcn.h>
 #include <string>
 
-#include "interface/Messages.h"
+#include "base/Messages.h"
 #include "tests/unit/TestSupport.h"
 
 using namespace qx;

@@ -15,7 +15,7 @@
 #include <new>
 #include <string>
 
-#include "interface/Messages.h"
+#include "base/Messages.h"
 #include "platform/BlockHeap.h"
 #include "tests/unit/SweepSupport.h"
 #include "tests/unit/TestSupport.h"

@@ -1,6 +1,6 @@
 // The dictionary view: owned texts, the name slot set, and the loading of
 // table and item descriptions from the scriptable test host.
-#include "analysis/QueryDictionary.h"
+#include "catalog/QueryDictionary.h"
 
 #include <gtest/gtest.h>
 
@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/NameSlotSet.h"
-#include "analysis/OwnedString.h"
-#include "analysis/TableRef.h"
 #include "base/MemoryBlock.h"
-#include "interface/HostLink.h"
+#include "base/OwnedString.h"
+#include "catalog/HostLink.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/NameSlotSet.h"
+#include "catalog/TableRef.h"
 #include "interface/SqlRequest.h"
 #include "platform/BlockHeap.h"
 #include "tests/unit/TestSupport.h"
@@ -169,7 +169,7 @@ protected:
         ASSERT_NE(request_, nullptr);
         request_->hostContext = kContext;
         std::memcpy(request_->sqlState, "-----", 6);
-        dict_ = new QueryDictionary(request_);
+        dict_ = new QueryDictionary(kContext, 0);
         ASSERT_NE(dict_, nullptr);
     }
     void TearDown() override {
@@ -188,6 +188,12 @@ protected:
         for (const char* n : names) dict_->NoteItemName(n);
     }
     std::string Error() const { return request_->errorText; }
+    // Loads the descriptions, recording a failure on the request as the pipeline does: 1 or 0.
+    int Load() {
+        Status status = dict_->LoadDescriptions();
+        RecordError(request_, status);
+        return status.ok() ? 1 : 0;
+    }
     std::vector<std::string> InfoCalls() const {
         std::vector<std::string> calls;
         for (const std::string& line : testhost::Log())
@@ -205,7 +211,7 @@ TEST_F(QueryDictionaryTest, OffsetsSizesAndRecordBuffer) {
     testhost::AddTable("T", {{"A", 1, 2}, {"ARR", 3, 4, 3, 1}, {"C", 7, 8}, {"KEY", 1, 0, 1, 2, 1}, {"D", 22, 4, 5}});
     TableRef* t = Table("T");
     Note({"A", "ARR", "C", "KEY", "D"});
-    ASSERT_EQ(dict_->LoadDescriptions(), 1) << Error();
+    ASSERT_EQ(Load(), 1) << Error();
     EXPECT_EQ(Error(), "");
     EXPECT_EQ(t->found, 1);
     ASSERT_NE(t->status.text, nullptr);
@@ -248,7 +254,7 @@ TEST_F(QueryDictionaryTest, CorrelationNamesGetTheirOwnDescriptorsAndBuffers) {
     EXPECT_EQ(Table("T"), t);  // the same name twice is one reference
     EXPECT_EQ(dict_->tables.Count(), 3);
     Note({"X.ID"});  // only the qualified form is mentioned
-    ASSERT_EQ(dict_->LoadDescriptions(), 1) << Error();
+    ASSERT_EQ(Load(), 1) << Error();
 
     ItemDescriptor* tId = t->FindItem("ID");
     ItemDescriptor* xId = x->FindItem("ID");
@@ -301,7 +307,7 @@ TEST_F(QueryDictionaryTest, NamesAreCaseSensitiveAndAllItemsNotesEveryItem) {
     Table("T")->allItems = 1;
     TableRef* u = Table("U");
     Note({"NAME"});
-    ASSERT_EQ(dict_->LoadDescriptions(), 1) << Error();
+    ASSERT_EQ(Load(), 1) << Error();
     EXPECT_EQ(dict_->items.Count(), 3);
     // "Name" was noted by T's all-items reading, so U describes it too.
     ASSERT_NE(u->FindItem("Name"), nullptr);
@@ -326,9 +332,9 @@ TEST_F(QueryDictionaryTest, UnknownAndOverlongTablesAreReported) {
         delete dict_;
         std::memset(request_->errorText, 0, sizeof request_->errorText);
         testhost::Log().clear();
-        dict_ = new QueryDictionary(request_);
+        dict_ = new QueryDictionary(kContext, 0);
         for (const char* name : c.tables) Table(name);
-        EXPECT_EQ(dict_->LoadDescriptions(), 0);
+        EXPECT_EQ(Load(), 0);
         EXPECT_EQ(Error(), c.error);
         EXPECT_STREQ(request_->sqlState, "00123");
         for (const std::string& call : InfoCalls()) EXPECT_EQ(call.find("CUSTOMERS"), std::string::npos) << call;
@@ -342,13 +348,13 @@ TEST_F(QueryDictionaryTest, OutOfMemoryAnywhereNeitherCrashesNorLeaks) {
     for (std::uint64_t n = 1; n < 80 && !completed; ++n) {
         delete dict_;
         std::memset(request_->errorText, 0, sizeof request_->errorText);
-        dict_ = new QueryDictionary(request_);
+        dict_ = new QueryDictionary(kContext, 0);
         ASSERT_NE(dict_, nullptr);
         platform::HeapFailAt(n);
         TableRef* t = dict_->FindOrAddTable("T", nullptr);
         if (t != nullptr) dict_->FindOrAddTable("X", t);
         Note({"A", "T.C"});
-        std::int16_t loaded = dict_->LoadDescriptions();
+        std::int16_t loaded = Load();
         bool failed = platform::HeapInjectedFailureHappened();
         platform::HeapFailAt(0);
         if (!failed) {
@@ -363,7 +369,7 @@ TEST_F(QueryDictionaryTest, EmptyItemNameEndsTheTable) {
     testhost::AddTable("T", {{"A", 1, 2}, {"", 1, 2}, {"C", 1, 2}});
     Table("T");
     Note({"A", "C"});
-    ASSERT_EQ(dict_->LoadDescriptions(), 1) << Error();
+    ASSERT_EQ(Load(), 1) << Error();
     EXPECT_EQ(dict_->items.Count(), 1);
     EXPECT_EQ(dict_->otherItems.Count(), 0);
     EXPECT_EQ(InfoCalls().size(), 3u);  // table, item 0, item 1
@@ -404,7 +410,7 @@ TEST_F(HostileDictionaryTest, UnterminatedItemNameIsReadWithinItsField) {
     Table("T");
     const std::string name(sizeof(DictionaryExchange::itemName), 'Q');
     dict_->NoteItemName(name.c_str());
-    ASSERT_EQ(dict_->LoadDescriptions(), 1) << Error();
+    ASSERT_EQ(Load(), 1) << Error();
     ASSERT_EQ(dict_->items.Count(), 1);
     EXPECT_STREQ(static_cast<ItemDescriptor*>(dict_->items.GetAt(0))->name.Get(), name.c_str());
 }
@@ -423,11 +429,11 @@ TEST_F(HostileDictionaryTest, ItemsBeyondTheRecordStopTheTable) {
     for (const Case& c : cases) {
         delete dict_;
         std::memset(request_->errorText, 0, sizeof request_->errorText);
-        dict_ = new QueryDictionary(request_);
+        dict_ = new QueryDictionary(kContext, 0);
         testhost::AddTable("T", c.items).recordSize = c.recordSize;
         Table("T");
         for (const testhost::Item& item : c.items) dict_->NoteItemName(item.name.c_str());
-        EXPECT_EQ(dict_->LoadDescriptions(), 0);
+        EXPECT_EQ(Load(), 0);
         EXPECT_EQ(Error().rfind("Erreur interne : ", 0), 0u) << Error();
         EXPECT_NE(Error().find(c.culprit), std::string::npos) << Error();
         EXPECT_EQ(dict_->items.Count(), c.described);
@@ -442,7 +448,7 @@ TEST_F(HostileDictionaryTest, NegativeArrayCountCountsAsOne) {
     testhost::AddTable("T", {{"A", 1, 2, -7}, {"B", 1, 2}});
     Table("T");
     Note({"A", "B"});
-    ASSERT_EQ(dict_->LoadDescriptions(), 1) << Error();
+    ASSERT_EQ(Load(), 1) << Error();
     EXPECT_EQ(Table("T")->FindItem("A")->dimension, 1);
     EXPECT_EQ(Table("T")->FindItem("B")->offset, 3);
 }

@@ -8,15 +8,15 @@
 #include <initializer_list>
 #include <string>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/QueryDictionary.h"
-#include "analysis/QueryTransformer.h"
-#include "analysis/TableRef.h"
 #include "base/MemoryBlock.h"
+#include "base/Messages.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/QueryDictionary.h"
+#include "catalog/TableRef.h"
 #include "exec/ConditionResult.h"
 #include "exec/RecordTupleSet.h"
-#include "interface/Messages.h"
-#include "interface/SqlRequest.h"
+#include "planner/QueryTransformer.h"
+
 #include "lexer/TokenKinds.h"
 #include "parser/NodeKinds.h"
 #include "parser/SyntaxNode.h"
@@ -36,23 +36,21 @@ class PlanFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         qx::SetEnglishMessages(0);
-        request_ = static_cast<qx::SqlRequest*>(qx::AllocBlock(sizeof(qx::SqlRequest)));
-        ASSERT_NE(request_, nullptr);
-        request_->dictionary = new qx::QueryDictionary(request_);
+        dictionary_ = new qx::QueryDictionary(0, 0);
+        ASSERT_NE(dictionary_, nullptr);
         AddTable("T", {{"A", 5}, {"NAME", 15}});
         AddTable("U", {{"A", 5}, {"B", 5}});
         AddTable("V", {{"C", 5}, {"K", 0}});
-        plan_ = new qx::QueryPlan(request_);
+        plan_ = new qx::QueryPlan(dictionary_);
     }
     void TearDown() override {
         delete plan_;
-        delete request_->syntaxTree;
-        delete request_->dictionary;
-        qx::FreeBlock(request_);
+        tree_.reset();
+        delete dictionary_;
     }
 
     void AddTable(const char* name, std::initializer_list<std::pair<const char*, int>> items) {
-        qx::TableRef* table = request_->dictionary->FindOrAddTable(name, nullptr);
+        qx::TableRef* table = dictionary_->FindOrAddTable(name, nullptr);
         std::uint16_t offset = 1;
         for (const auto& [itemName, type] : items) {
             std::uint8_t key = std::strcmp(itemName, "K") == 0 ? qx::ItemDescriptor::kCompositeKey : 0;
@@ -62,13 +60,18 @@ protected:
         }
     }
 
-    qx::TableRef* Table(const char* name) { return qx::FindTable(request_->dictionary->tables, name); }
+    // The plan's error text; empty while it has none.
+    std::string ErrorText() const {
+        return plan_ == nullptr || plan_->status.ok() ? std::string() : plan_->status.error().text();
+    }
+
+    qx::TableRef* Table(const char* name) { return qx::FindTable(dictionary_->tables, name); }
 
     // Plans `query` (a FON_REQUETE_SELECTION) as the request's statement.
     int Transform(SyntaxNode* query) {
-        request_->syntaxTree = N(qx::FON_REQUETE, "", {query});
-        qx::QueryTransformer transformer(request_);
-        return transformer.Transform(plan_);
+        tree_.reset(N(qx::FON_REQUETE, "", {query}));
+        qx::QueryTransformer transformer;
+        return transformer.Transform(plan_, tree_.get());
     }
 
     static SyntaxNode* N(int kind, const char* text, std::initializer_list<SyntaxNode*> children = {}) {
@@ -101,7 +104,8 @@ protected:
 
     qx::ConditionResult* NewResult() { return new qx::ConditionResult(nullptr, nullptr, nullptr); }
 
-    qx::SqlRequest* request_ = nullptr;
+    qx::QueryDictionary* dictionary_ = nullptr;
+    std::unique_ptr<SyntaxNode> tree_;
     qx::QueryPlan* plan_ = nullptr;
 };
 
@@ -159,7 +163,7 @@ TEST_F(PlanFixture, FileAJoinTermAndAFilter) {
     // SELECT * FROM T, U WHERE T.A = U.B AND T.A = 1
     SyntaxNode* body = Body("T", Or({And({Factor(Equal(Item("T.A"), Item("U.B"))), Factor(Equal(Item("T.A"), Number("1")))})}));
     body->child->next->AttachChild(N(qx::FON_TABLE_REF, "", {N(qx::kTokIdentifier, "U")}), false);
-    ASSERT_EQ(Transform(Query(body)), 1) << request_->errorText;
+    ASSERT_EQ(Transform(Query(body)), 1) << ErrorText();
     EXPECT_EQ(DumpPlan(*plan_),
               "block 0 parent -1\n  tables T U\n  items *\n  where ({T/U}) AND ({T})\n"
               "  group \"\" 0\n  group \"T/U\" 1\n  group \"T\" 1\n");
@@ -177,7 +181,7 @@ TEST_F(PlanFixture, CorrelationReachesThreeLevels) {
     //   (SELECT * FROM V WHERE V.C = T.A))
     SyntaxNode* inner = Body("V", Where(Equal(Item("V.C"), Item("T.A"))));
     SyntaxNode* middle = Body("U", Where(Exists(inner)));
-    ASSERT_EQ(Transform(Query(Body("T", Where(Exists(middle))))), 1) << request_->errorText;
+    ASSERT_EQ(Transform(Query(Body("T", Where(Exists(middle))))), 1) << ErrorText();
     EXPECT_EQ(DumpPlan(*plan_),
               "block 0 parent -1\n  tables T\n  items *\n  where {T}\n"
               "  group \"\" 0\n  group \"T\" 1\n  nested 1 \"T\" T/A\n"
@@ -186,7 +190,7 @@ TEST_F(PlanFixture, CorrelationReachesThreeLevels) {
               "block 2 parent 1\n  tables V\n  items *\n  where {V/T}\n"
               "  group \"\" 0\n  group \"V/T\" 1\n");
     // The EXISTS keywords and sub-select nodes carry their block's index.
-    SyntaxNode* exists = request_->syntaxTree->FindNthOfKind(qx::kKwExists, 2);
+    SyntaxNode* exists = tree_->FindNthOfKind(qx::kKwExists, 2);
     EXPECT_EQ(exists->aux, 2);
     EXPECT_EQ(plan_->ParentOf(2), 1);
 }
@@ -201,11 +205,9 @@ TEST_F(PlanFixture, TypingErrorsCarryTheNodeText) {
     };
     for (const Case& c : cases) {
         delete plan_;
-        plan_ = new qx::QueryPlan(request_);
-        delete request_->syntaxTree;
-        request_->errorText[0] = '\0';
+        plan_ = new qx::QueryPlan(dictionary_);
         EXPECT_EQ(Transform(Query(Body("T", c.condition))), 0);
-        EXPECT_STREQ(request_->errorText, c.error);
+        EXPECT_EQ(ErrorText(), c.error);
     }
 }
 
@@ -258,32 +260,31 @@ TEST_F(PlanFixture, EveryAllocationFailureFailsCleanly) {
     delete plan_;
     plan_ = nullptr;
     for (std::uint64_t n = 1; n < 2000; ++n) {
-        request_->errorText[0] = '\0';
         std::size_t live = qx::platform::HeapLiveBlocks();
-        plan_ = new qx::QueryPlan(request_);
+        plan_ = new qx::QueryPlan(dictionary_);
         SyntaxNode* inner = Body("V", Or({And({Factor(Equal(Item("V.C"), Item("T.A"))), Factor(Equal(Item("C"), Item("U.B")))})}));
         SyntaxNode* middle = Body("U", Where(Exists(inner)));
         SyntaxNode* query = Query(Body("T", Or({And({Factor(Exists(middle))}), And({Factor(Equal(Item("NAME"), Item("NAME")))})})));
-        request_->syntaxTree = N(qx::FON_REQUETE, "", {query});
-        qx::QueryTransformer transformer(request_);
+        tree_.reset(N(qx::FON_REQUETE, "", {query}));
+        qx::QueryTransformer transformer;
         qx::platform::HeapFailAt(n);
-        int result = transformer.Transform(plan_);
+        int result = transformer.Transform(plan_, tree_.get());
+        std::string error = ErrorText();
         bool failed = qx::platform::HeapInjectedFailureHappened();
         qx::platform::HeapFailAt(0);
         std::string dump = failed ? std::string() : DumpPlan(*plan_);
         delete plan_;
         plan_ = nullptr;
-        delete request_->syntaxTree;
-        request_->syntaxTree = nullptr;
+        tree_.reset();
         EXPECT_EQ(qx::platform::HeapLiveBlocks(), live) << "allocation " << n;
         if (!failed) {
-            EXPECT_EQ(result, 1) << request_->errorText;
+            EXPECT_EQ(result, 1) << error;
             EXPECT_NE(dump.find("nested 2 \"U/T\" U/B T/A"), std::string::npos) << dump;
             break;
         }
         ++failures;
         if (result == 0) {
-            EXPECT_NE(request_->errorText[0], '\0') << "allocation " << n;
+            EXPECT_FALSE(error.empty()) << "allocation " << n;
         }
     }
     EXPECT_GT(failures, 20);

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/TableRef.h"
 #include "base/MemoryBlock.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/QueryDictionary.h"
+#include "catalog/TableRef.h"
 #include "exec/ResultColumns.h"
 #include "interface/SqlRequest.h"
 #include "tests/unit/TestSupport.h"
@@ -32,7 +33,7 @@ public:
         request = static_cast<SqlRequest*>(std::calloc(1, sizeof(SqlRequest)));
         request->hostContext = 5;
         std::memcpy(request->sqlState, "-----", 6);
-        table = new TableRef(request, nullptr, nullptr);
+        table = new TableRef(&dictionary, nullptr, nullptr);
         table->unnamed = 1;
         std::uint16_t offset = 1;
         for (const ColumnDef& c : columns) {
@@ -63,6 +64,7 @@ public:
     }
 
     SqlRequest* request;
+    QueryDictionary dictionary{5, 0};
     TableRef* table;
 };
 

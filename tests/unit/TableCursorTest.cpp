@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/QueryDictionary.h"
-#include "analysis/TableRef.h"
 #include "base/MemoryBlock.h"
-#include "interface/HostLink.h"
+#include "catalog/HostLink.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/QueryDictionary.h"
+#include "catalog/TableRef.h"
 #include "interface/SqlRequest.h"
 #include "platform/BlockHeap.h"
 #include "tests/unit/TestSupport.h"
@@ -23,7 +23,7 @@ protected:
         EngineTest::SetUp();
         request_ = static_cast<SqlRequest*>(AllocBlock(sizeof(SqlRequest)));
         request_->hostContext = 7;
-        request_->dictionary = new QueryDictionary(request_);
+        request_->dictionary = new QueryDictionary(7, 0);
     }
     void TearDown() override {
         delete request_->dictionary;
@@ -40,7 +40,7 @@ protected:
         }
         TableRef* t = request_->dictionary->FindOrAddTable("T", nullptr);
         t->allItems = 1;
-        EXPECT_EQ(request_->dictionary->LoadDescriptions(), 1);
+        EXPECT_TRUE(request_->dictionary->LoadDescriptions().ok());
         return t;
     }
     static std::int32_t A(const TableRef* t) {
@@ -73,7 +73,7 @@ TEST_F(TableCursorTest, OversizedHostRecordIsCutToTheBuffer) {
     testhost::AddTable("W", {{"A", 5, 4}}, 40);  // the host delivers 40 bytes
     testhost::AddRecord("W", std::vector<std::uint8_t>(40, 0xEE));
     TableRef* w = request_->dictionary->FindOrAddTable("W", nullptr);
-    ASSERT_EQ(request_->dictionary->LoadDescriptions(), 1);
+    ASSERT_TRUE(request_->dictionary->LoadDescriptions().ok());
     w->SetRecordSize(5, 1);  // engine buffer smaller than what the host sends
     std::size_t live = platform::HeapLiveBlocks();
     EXPECT_EQ(w->ReadFirst(), 1);
@@ -124,7 +124,7 @@ TEST_F(TableCursorTest, MemosGoToTheirPositionAmongTheFileMemos) {
     std::vector<unsigned char> table(2 + 8, 0);
     std::uint64_t address = reinterpret_cast<std::uintptr_t>(value.data());
     std::memcpy(table.data() + 2, &address, 8);
-    request_->memoValues = reinterpret_cast<std::uintptr_t>(table.data());
+    request_->dictionary->memoValues = reinterpret_cast<std::uintptr_t>(table.data());
 
     ASSERT_EQ(t->WriteRecord(0), TableRef::kWriteOk);
     const auto& writes = testhost::MemoWrites();

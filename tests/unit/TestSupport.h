@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "interface/Messages.h"
+#include "base/Messages.h"
 #include "obsqleng.h"
 #include "platform/MessageSink.h"
 #include "tests/testhost/TestHost.h"

@@ -39,7 +39,7 @@
 // sub-selects, function arguments), which the grammar bounds; a guard stops
 // at kMaxNesting levels all the same.  Sibling chains and NOT sequences are
 // walked in loops.
-#include "analysis/QueryTransformer.h"
+#include "planner/QueryTransformer.h"
 
 #include <cstring>
 #include <new>
@@ -47,14 +47,13 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/QueryDictionary.h"
-#include "analysis/TableRef.h"
 #include "base/List.h"
 #include "base/MemoryBlock.h"
+#include "base/Messages.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/QueryDictionary.h"
+#include "catalog/TableRef.h"
 #include "exec/ConditionResult.h"
-#include "interface/Messages.h"
-#include "interface/SqlRequest.h"
 #include "lexer/TokenKinds.h"
 #include "parser/NodeKinds.h"
 #include "parser/SyntaxNode.h"
@@ -175,8 +174,7 @@ private:
 
 }  // namespace
 
-QueryTransformer::QueryTransformer(SqlRequest* owningRequest)
-    : request(owningRequest), plan(nullptr), dictionary(nullptr) {}
+QueryTransformer::QueryTransformer() : plan(nullptr), dictionary(nullptr) {}
 
 TypeClass QueryTransformer::ItemClass(const ItemDescriptor* item) {
     switch (ValueClassOf(item->type)) {
@@ -192,16 +190,16 @@ TypeClass QueryTransformer::ItemClass(const ItemDescriptor* item) {
 }
 
 TypeClass QueryTransformer::Raise(int number, const char* argument) {
-    if (request != nullptr) SetRequestError(request, MessageText(number, argument != nullptr ? argument : ""), nullptr);
+    if (plan != nullptr) plan->status = Error::Message(number, argument != nullptr ? argument : "");
     return kFailure;
 }
 
-std::int16_t QueryTransformer::Transform(QueryPlan* targetPlan) {
+std::int16_t QueryTransformer::Transform(QueryPlan* targetPlan, SyntaxNode* tree) {
     plan = targetPlan;
-    dictionary = request != nullptr ? request->dictionary : nullptr;
+    dictionary = plan != nullptr ? plan->dictionary : nullptr;
     depth_ = 0;
-    if (plan == nullptr || dictionary == nullptr || request->syntaxTree == nullptr) return 0;
-    SyntaxNode* statement = request->syntaxTree->child;
+    if (plan == nullptr || dictionary == nullptr || tree == nullptr) return 0;
+    SyntaxNode* statement = tree->child;
     if (statement == nullptr) return 0;
     if (statement->kind >= FON_REQUETE_CREATION_INDEX && statement->kind <= FON_REQUETE_CREATION_TABLE) return 1;
     if (statement->kind != FON_REQUETE_SELECTION) return 0;

@@ -28,7 +28,6 @@
 
 namespace qx {
 
-struct SqlRequest;
 class ItemDescriptor;
 class QueryDictionary;
 class QueryPlan;
@@ -46,17 +45,16 @@ public:
     // Deepest nesting of conditions and SELECTs the typing walks into.
     static constexpr int kMaxNesting = 512;
 
-    SqlRequest* request;          // request being compiled (not owned)
-    QueryPlan* plan;              // the request's plan, set by Transform (not owned)
-    QueryDictionary* dictionary;  // the request's dictionary, set by Transform (not owned)
+    QueryPlan* plan;              // the plan being filled, set by Transform (not owned)
+    QueryDictionary* dictionary;  // the plan's dictionary, set by Transform (not owned)
 
-    explicit QueryTransformer(SqlRequest* owningRequest);
+    QueryTransformer();
 
-    // Plans every SELECT of the request's statement into `targetPlan`.  1 on
+    // Plans every SELECT of the statement `tree` into `targetPlan`.  1 on
     // success (also for statements other than SELECT that need no planning);
-    // 0 on failure, with the request's error text set when the failure has a
+    // 0 on failure, with the plan's status set when the failure has a
     // message.
-    std::int16_t Transform(QueryPlan* targetPlan);
+    std::int16_t Transform(QueryPlan* targetPlan, SyntaxNode* tree);
 
     // The class of an item by its field type: numeric types 104; texts,
     // memos, dates and times 301; any other type 0.

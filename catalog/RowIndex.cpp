@@ -1,4 +1,4 @@
-#include "exec/RowIndex.h"
+#include "catalog/RowIndex.h"
 
 #include <cstring>
 #include <new>

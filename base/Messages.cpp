@@ -1,10 +1,9 @@
-#include "interface/Messages.h"
+#include "base/Messages.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "interface/SqlRequest.h"
 #include "platform/MessageSink.h"
 #include "platform/Utf8.h"
 
@@ -19,7 +18,7 @@ struct MessageEntry {
 // French under n, English under n + 10000.  Texts are exactly as the product
 // has always shown them, misspellings included.
 constexpr MessageEntry kMessages[] = {
-#include "interface/MessageTable.inc"
+#include "base/MessageTable.inc"
 };
 
 const char* FindText(int number) {
@@ -111,21 +110,6 @@ int ReportError(int number, ...) {
     ShowMessage(number, args);
     va_end(args);
     return 0;
-}
-
-char* SetRequestError(SqlRequest* request, const char* text, const char* state) {
-    if (request == nullptr || text == nullptr) return nullptr;
-    std::size_t length = platform::Utf8CutLength(text, std::strlen(text), sizeof request->errorText - 1);
-    std::memmove(request->errorText, text, length);
-    request->errorText[length] = '\0';
-    if (state != nullptr) {
-        std::size_t n = strnlen(state, 5);
-        std::memcpy(request->sqlState, state, n);
-        request->sqlState[n] = '\0';
-    } else {
-        std::snprintf(request->sqlState, sizeof request->sqlState, "%05i", length != 0 ? 123 : 0);
-    }
-    return request->errorText[0] != '\0' ? request->errorText : nullptr;
 }
 
 }  // namespace qx

@@ -3,7 +3,7 @@
 // Add builds the slot in `scratch` and copies it at the end of `slots`,
 // whose block grows by doubling so that noting n names costs O(total
 // length).  Contains builds the slot and searches `slots` for it.
-#include "analysis/NameSlotSet.h"
+#include "catalog/NameSlotSet.h"
 
 #include <cstring>
 

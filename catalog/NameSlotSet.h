@@ -16,7 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "analysis/OwnedString.h"
+#include "base/OwnedString.h"
 
 namespace qx {
 

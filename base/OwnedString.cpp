@@ -4,7 +4,7 @@
 // AllocLargeBlock; both resize through ReallocLargeBlock and are freed with
 // FreeBlock.  The block's own size (from the block heap) is the capacity, so
 // Reserve and Append resize only when the text would not fit.
-#include "analysis/OwnedString.h"
+#include "base/OwnedString.h"
 
 #include <cstring>
 

@@ -10,7 +10,7 @@
 // Each token advances every pattern that expects its kind and sends every
 // other pattern back to its start.  The whole scan is one pass over the
 // text.
-#include "interface/Context.h"
+#include "catalog/Context.h"
 
 #include <cstdio>
 #include <cstring>

@@ -5,19 +5,18 @@
 // result of a SELECT).
 //
 // Every host call goes through the one process-wide HostRecordBlock, with
-// the request's host context as first argument.  A record is only bytes
+// the dictionary's host context as first argument.  A record is only bytes
 // here; items are located in it by the dictionary's offsets.
 #include <climits>
 #include <cstring>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/QueryDictionary.h"
-#include "analysis/TableRef.h"
 #include "base/MemoryBlock.h"
-#include "exec/RowIndex.h"
-#include "interface/HostLink.h"
-#include "interface/Messages.h"
-#include "interface/SqlRequest.h"
+#include "base/Messages.h"
+#include "catalog/HostLink.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/QueryDictionary.h"
+#include "catalog/RowIndex.h"
+#include "catalog/TableRef.h"
 
 namespace qx {
 namespace {
@@ -27,7 +26,7 @@ constexpr std::int32_t kFirstRowBudget = 1000000;  // bytes of rows of a memory 
 constexpr std::int32_t kRowBudgetStep = 100000;    // bytes of rows added at least per growth
 
 std::uint32_t HostContextOf(const TableRef& table) {
-    return table.request != nullptr ? table.request->hostContext : 0;
+    return table.dictionary != nullptr ? table.dictionary->hostContext : 0;
 }
 
 bool IsMemo(const ItemDescriptor* item) { return item->type == 12 || item->type == 22; }
@@ -43,7 +42,7 @@ int MemoPosition(const TableRef& table, const ItemDescriptor* item) {
         auto* other = static_cast<const ItemDescriptor*>(own->GetAt(i));
         if (other != nullptr && IsMemo(other) && other->offset < item->offset) ++before;
     }
-    const QueryDictionary* dictionary = table.request != nullptr ? table.request->dictionary : nullptr;
+    const QueryDictionary* dictionary = table.dictionary;
     if (dictionary == nullptr) return before;
     const char* file = table.name.Get();
     std::size_t fileLength = std::strlen(file);
@@ -58,9 +57,9 @@ int MemoPosition(const TableRef& table, const ItemDescriptor* item) {
 }
 
 // Memo value block k (from 1) of the caller's memo parameter table, or null.
-unsigned char* MemoParameter(const SqlRequest* request, std::uint32_t k) {
-    if (request == nullptr || request->memoValues == 0 || k == 0) return nullptr;
-    const auto* table = reinterpret_cast<const unsigned char*>(request->memoValues);
+unsigned char* MemoParameter(const QueryDictionary* dictionary, std::uint32_t k) {
+    if (dictionary == nullptr || dictionary->memoValues == 0 || k == 0) return nullptr;
+    const auto* table = reinterpret_cast<const unsigned char*>(dictionary->memoValues);
     std::uint64_t address = 0;
     std::memcpy(&address, table + 2 + 8 * static_cast<std::size_t>(k - 1), sizeof address);
     return reinterpret_cast<unsigned char*>(static_cast<std::uintptr_t>(address));
@@ -193,7 +192,7 @@ std::int16_t TableRef::WriteFileRecord(std::int32_t n) {
 }
 
 void TableRef::WriteMemos() {
-    if (items == nullptr || request == nullptr || request->dictionary == nullptr) return;
+    if (items == nullptr || dictionary == nullptr) return;
     HostRecordBlock* block = RecordBlock();
     const HostCallbacks& host = Host();
     if (host.writeMemo == nullptr) return;
@@ -213,7 +212,7 @@ void TableRef::WriteMemos() {
                 length = static_cast<std::uint32_t>(std::strlen(item->memoText));
                 if (length > kMaxTextMemo) length = kMaxTextMemo;
             }
-        } else if (unsigned char* value = MemoParameter(request, parameter)) {
+        } else if (unsigned char* value = MemoParameter(dictionary, parameter)) {
             auto* header = reinterpret_cast<MemoValueBlock*>(value);
             std::uint16_t dataOffset = static_cast<std::uint16_t>(OBHOST_MEMO_HEADER_SIZE + header->headerExtra);
             header->dataOffset = dataOffset;

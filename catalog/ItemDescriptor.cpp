@@ -1,10 +1,11 @@
 // ItemDescriptor: construction, release of the execution-state blocks, and
 // the key comparison used by item lookups (plain and qualified names).
-#include "analysis/ItemDescriptor.h"
+#include "catalog/ItemDescriptor.h"
 
 #include <cstring>
 
 #include "base/MemoryBlock.h"
+#include "values/FieldType.h"
 
 namespace qx {
 
@@ -50,6 +51,18 @@ std::int16_t ItemDescriptor::Compare(const void* keyArgs) const {
     if (qualifierLength > kTableNameLength) return 1;
     if (std::strncmp(key->name, tableName, qualifierLength) != 0 || tableName[qualifierLength] != '\0') return 1;
     return std::strcmp(dot + 1, own) == 0 ? 0 : 1;
+}
+
+std::uint16_t DisplaySize(const ItemDescriptor* item) {
+    return item != nullptr ? DisplaySizeOf(item->type, item->size) : 0;
+}
+
+std::uint16_t ValueBufferSize(const ItemDescriptor* item) {
+    return item != nullptr ? ValueBufferSizeOf(item->type, item->size) : 0;
+}
+
+std::int16_t EvaluationKind(const ItemDescriptor* item) {
+    return item != nullptr ? EvaluationKindOf(item->type) : 12;
 }
 
 }  // namespace qx

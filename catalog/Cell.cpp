@@ -3,20 +3,20 @@
 // Every access goes through FieldSpan, the item's bytes in a record bounded
 // by the owner's record size, so that neither a read nor a write can leave
 // the record whatever the declared size, offset or value length.  Memos are
-// read through the host's OGETMEMO with the request of the item's owner.
-#include "values/Cell.h"
+// read through the host's OGETMEMO with the host context of the item's dictionary.
+#include "catalog/Cell.h"
 
 #include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
-#include "analysis/ItemDescriptor.h"
-#include "analysis/TableRef.h"
 #include "base/MemoryBlock.h"
-#include "interface/Context.h"
-#include "interface/HostLink.h"
-#include "interface/SqlRequest.h"
+#include "catalog/Context.h"
+#include "catalog/HostLink.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/QueryDictionary.h"
+#include "catalog/TableRef.h"
 #include "obhost.h"
 #include "platform/Utf8.h"
 #include "values/FieldType.h"
@@ -82,11 +82,11 @@ void TrimTrailingSpaces(char* text) {
 }
 
 std::uint32_t HostContextOf(const ItemDescriptor* item) {
-    return item->owner != nullptr && item->owner->request != nullptr ? item->owner->request->hostContext : 0;
+    return item->owner != nullptr && item->owner->dictionary != nullptr ? item->owner->dictionary->hostContext : 0;
 }
 
 bool CanAskHost(const ItemDescriptor* item) {
-    return item->owner != nullptr && item->owner->request != nullptr && Host().getMemo != nullptr;
+    return item->owner != nullptr && item->owner->dictionary != nullptr && Host().getMemo != nullptr;
 }
 
 // Text memo: the host gives the address of the text, its 16-bit length in

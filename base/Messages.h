@@ -17,8 +17,6 @@
 
 namespace qx {
 
-struct SqlRequest;
-
 // Sizes of the process-wide buffers (bytes, NUL included).
 constexpr std::size_t kRawMessageSize = 253;    // a text holds at most 251 bytes
 constexpr std::size_t kMessageBufferSize = 453;  // display and message text buffers
@@ -91,11 +89,5 @@ const char* MessageText(int number, ...);
 void ShowMessage(int number, va_list args);
 // ShowMessage, then 0 (for returns where 0 or null is the failure).
 int ReportError(int number, ...);
-
-// Stores `text` (cut to 254 bytes) as the request's error and `state` (at
-// most 5 characters) as its SQLSTATE; without a state: "00123" for a
-// non-empty text, "00000" for an empty one.  A null text changes nothing.
-// Returns the error text when it is not empty, else null.
-char* SetRequestError(SqlRequest* request, const char* text, const char* state);
 
 }  // namespace qx

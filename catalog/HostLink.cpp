@@ -1,9 +1,9 @@
-#include "interface/HostLink.h"
+#include "catalog/HostLink.h"
 
 #include <cstring>
 
 #include "base/MemoryBlock.h"
-#include "interface/Messages.h"
+#include "base/Messages.h"
 #include "platform/ModuleLookup.h"
 #include "platform/Profile.h"
 

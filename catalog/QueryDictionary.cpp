@@ -16,16 +16,18 @@
 // cannot be named in the host's 9-byte file name field; it is not asked
 // about (and not cut, which could describe another file) but reported as
 // unknown with message 4243.
-#include "analysis/QueryDictionary.h"
+#include "catalog/QueryDictionary.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
-#include "analysis/ItemDescriptor.h"
+#include "base/Error.h"
 #include "base/MemoryBlock.h"
-#include "interface/HostLink.h"
-#include "interface/Messages.h"
-#include "interface/SqlRequest.h"
+#include "base/Messages.h"
+#include "catalog/HostLink.h"
+#include "catalog/ItemDescriptor.h"
 
 namespace qx {
 namespace {
@@ -34,13 +36,11 @@ constexpr std::int32_t kTableQuestion = 0;  // OGETINFOSOBD operation: describe 
 constexpr std::int32_t kItemQuestion = 1;   // OGETINFOSOBD operation: describe one item
 constexpr std::uint16_t kBinaryMemoType = 22;
 
-void RaiseInternalError(SqlRequest* request, const char* reason) {
-    if (request != nullptr) SetRequestError(request, MessageText(kMsgInternalError, reason), nullptr);
-}
 
 }  // namespace
 
-QueryDictionary::QueryDictionary(SqlRequest* owningRequest) : request(owningRequest) {}
+QueryDictionary::QueryDictionary(std::uint16_t context, std::uintptr_t memoTable)
+    : hostContext(context), memoValues(memoTable) {}
 
 QueryDictionary::~QueryDictionary() {
     // The descriptors of `items` belong to the TableRefs.
@@ -52,7 +52,7 @@ TableRef* QueryDictionary::FindOrAddTable(const char* name, TableRef* aliasOf) {
     if (named) {
         if (TableRef* existing = FindTable(tables, name)) return existing;
     }
-    auto* table = new TableRef(request, named ? name : nullptr, nullptr);
+    auto* table = new TableRef(this, named ? name : nullptr, nullptr);
     if (table == nullptr) return nullptr;
     if (tables.Append(table) < 0) {
         delete table;
@@ -63,6 +63,21 @@ TableRef* QueryDictionary::FindOrAddTable(const char* name, TableRef* aliasOf) {
     return table;
 }
 
+Status QueryDictionary::AddNames(const StatementNames& names) {
+    std::vector<TableRef*> refs;
+    refs.reserve(names.tables.size());
+    for (const StatementNames::Table& t : names.tables) {
+        TableRef* aliasOf = t.aliasOf < refs.size() ? refs[t.aliasOf] : nullptr;
+        TableRef* ref = FindOrAddTable(t.name.c_str(), aliasOf);
+        if (ref == nullptr) return Error::Message(kMsgOutOfMemory);
+        if (t.allItems) ref->allItems = 1;
+        if (t.usedName) ref->usedName = 1;
+        refs.push_back(ref);
+    }
+    for (const std::string& item : names.items) NoteItemName(item.c_str());
+    return Status();
+}
+
 std::int16_t QueryDictionary::NoteItemName(const char* name) {
     if (name == nullptr) return 1;
     const char* dot = std::strchr(name, '.');
@@ -70,12 +85,12 @@ std::int16_t QueryDictionary::NoteItemName(const char* name) {
     return 1;
 }
 
-std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName) {
+std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName, Status& status) {
     // The references that receive descriptors: the table and its correlation names.
     std::int16_t tableCount = tables.Count();
     auto** receivers = static_cast<TableRef**>(AllocLargeBlock(sizeof(TableRef*) * (tableCount + 1u)));
     if (receivers == nullptr) {
-        SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+        status = Error::Message(kMsgOutOfMemory);
         return 0;
     }
     int receiverCount = 0;
@@ -93,7 +108,7 @@ std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName) {
         info.itemIndex = static_cast<std::uint16_t>(index);
         // A host that answers nothing leaves an empty name, which ends the items.
         std::memset(info.itemName, 0, sizeof info.itemName);
-        Host().getInfo(request->hostContext, kItemQuestion, &info);
+        Host().getInfo(hostContext, kItemQuestion, &info);
         if (info.itemType == kBinaryMemoType) info.itemCountInArray = 1;
 
         char itemName[sizeof info.itemName + 1];
@@ -113,7 +128,7 @@ std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName) {
                           EnglishMessages() ? "item %s of %s lies beyond its record of %u bytes"
                                             : "rubrique %s de %s hors de son enregistrement de %u octets",
                           itemName, fileName, static_cast<unsigned>(table->recordSize));
-            RaiseInternalError(request, reason);
+            status = Error::Message(kMsgInternalError, reason);
             result = 0;
             break;
         }
@@ -167,18 +182,18 @@ std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName) {
         std::snprintf(reason, sizeof reason,
                       EnglishMessages() ? "more than %d item descriptions" : "plus de %d descriptions de rubriques",
                       static_cast<int>(List::kMaxEntries));
-        SetRequestError(request, MessageText(kMsgInternalError, reason), nullptr);
+        status = Error::Message(kMsgInternalError, reason);
         result = 0;
     } else if (lost) {
-        SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
+        status = Error::Message(kMsgOutOfMemory);
         result = 0;
     }
     return result;
 }
 
-std::int16_t QueryDictionary::LoadDescriptions() {
-    std::int16_t result = 1;
-    bool hostReady = Host().getInfo != nullptr && request != nullptr;
+Status QueryDictionary::LoadDescriptions() {
+    Status status;
+    bool hostReady = Host().getInfo != nullptr;
     for (std::int16_t i = 0; i < tables.Count(); ++i) {
         auto* table = static_cast<TableRef*>(tables.GetAt(i));
         if (table == nullptr || table->aliasOf != nullptr) continue;
@@ -190,20 +205,19 @@ std::int16_t QueryDictionary::LoadDescriptions() {
         std::memcpy(info.fileName, name, length);
         info.itemCount = 0;
         info.fileInfo = 0;  // no size left over from the previous table
-        Host().getInfo(request->hostContext, kTableQuestion, &info);
+        Host().getInfo(hostContext, kTableQuestion, &info);
         if (info.itemCount <= 0) continue;
 
         table->found = 1;
         table->status.Set("");
         if (!table->SetRecordSize(info.fileInfo, 1)) {
-            SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
-            result = 0;
+            status = Error::Message(kMsgOutOfMemory);
             continue;
         }
         char fileName[kMaxFileName + 1];
         std::memcpy(fileName, info.fileName, sizeof fileName - 1);
         fileName[kMaxFileName] = '\0';
-        if (!LoadItems(table, fileName)) result = 0;
+        LoadItems(table, fileName, status);
     }
 
     // The names were only needed to choose the items to describe.
@@ -214,18 +228,16 @@ std::int16_t QueryDictionary::LoadDescriptions() {
         auto* alias = static_cast<TableRef*>(tables.GetAt(i));
         if (alias == nullptr || alias->aliasOf == nullptr) continue;
         if (!alias->SetRecordSize(alias->aliasOf->recordSize, 1)) {
-            SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
-            result = 0;
+            status = Error::Message(kMsgOutOfMemory);
         }
     }
 
     for (std::int16_t i = 0; i < tables.Count(); ++i) {
         auto* table = static_cast<TableRef*>(tables.GetAt(i));
         if (table == nullptr || table->aliasOf != nullptr || table->found != 0) continue;
-        if (request != nullptr) SetRequestError(request, MessageText(kMsgUnknownTable, table->name.Get()), nullptr);
-        return 0;
+        return Error::Message(kMsgUnknownTable, table->name.Get());
     }
-    return result;
+    return status;
 }
 
 }  // namespace qx

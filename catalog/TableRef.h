@@ -11,13 +11,13 @@
 
 #include <cstdint>
 
-#include "analysis/OwnedString.h"
 #include "base/List.h"
 #include "base/ListElement.h"
+#include "base/OwnedString.h"
 
 namespace qx {
 
-struct SqlRequest;
+class QueryDictionary;
 class ItemDescriptor;
 class RowIndex;
 
@@ -29,7 +29,7 @@ struct TableKey {
 
 class TableRef : public ListElement {
 public:
-    SqlRequest* request = nullptr;  // request the reference belongs to (not owned)
+    QueryDictionary* dictionary = nullptr;  // dictionary that owns the reference (not owned)
     OwnedString name{OwnedString::kNullReadsEmpty};    // table or correlation name as written
     OwnedString status{OwnedString::kNullReadsEmpty};  // "" once the dictionary knows the table
     TableRef* aliasOf = nullptr;    // table this correlation name stands for (not owned); null for a table
@@ -49,7 +49,7 @@ public:
     RowIndex* rowIndex = nullptr;          // owned hash of the stored rows (memory tables, DISTINCT)
 
     // `name` null: an unnamed reference (the caller sets `unnamed`).
-    TableRef(SqlRequest* owningRequest, const char* tableName, TableRef* aliasTarget);
+    TableRef(QueryDictionary* owner, const char* tableName, TableRef* aliasTarget);
     // Destroys `items` and its descriptors, frees `record` and `rows`.
     ~TableRef() override;
 

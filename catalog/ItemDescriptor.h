@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "analysis/OwnedString.h"
 #include "base/ListElement.h"
+#include "base/OwnedString.h"
 
 namespace qx {
 
@@ -56,5 +56,11 @@ public:
     // (neither part empty).  Comparisons are byte for byte.  Else 1.
     std::int16_t Compare(const void* keyArgs) const override;
 };
+
+// The field type tables (values/FieldType.h) for an item's type and
+// declared size; an absent item has size 0 and evaluation kind 12.
+std::uint16_t DisplaySize(const ItemDescriptor* item);
+std::uint16_t ValueBufferSize(const ItemDescriptor* item);
+std::int16_t EvaluationKind(const ItemDescriptor* item);
 
 }  // namespace qx

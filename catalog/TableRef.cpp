@@ -3,14 +3,14 @@
 //
 // The cursor and writer that read and write records through the host live
 // with execution; this module only owns the storage they use.
-#include "analysis/TableRef.h"
+#include "catalog/TableRef.h"
 
-#include "exec/RowIndex.h"
+#include "catalog/RowIndex.h"
 
 #include <cstring>
 
-#include "analysis/ItemDescriptor.h"
 #include "base/MemoryBlock.h"
+#include "catalog/ItemDescriptor.h"
 
 namespace qx {
 namespace {
@@ -21,8 +21,8 @@ constexpr int kMaxAliasHops = 64;
 
 }  // namespace
 
-TableRef::TableRef(SqlRequest* owningRequest, const char* tableName, TableRef* aliasTarget)
-    : request(owningRequest), aliasOf(aliasTarget) {
+TableRef::TableRef(QueryDictionary* owner, const char* tableName, TableRef* aliasTarget)
+    : dictionary(owner), aliasOf(aliasTarget) {
     name.Set(tableName);
     SetRecordSize(0, 0);
 }

@@ -1,0 +1,29 @@
+#include "interface/SqlRequest.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Utf8.h"
+
+namespace qx {
+
+char* SetRequestError(SqlRequest* request, const char* text, const char* state) {
+    if (request == nullptr || text == nullptr) return nullptr;
+    std::size_t length = platform::Utf8CutLength(text, std::strlen(text), sizeof request->errorText - 1);
+    std::memmove(request->errorText, text, length);
+    request->errorText[length] = '\0';
+    if (state != nullptr) {
+        std::size_t n = strnlen(state, 5);
+        std::memcpy(request->sqlState, state, n);
+        request->sqlState[n] = '\0';
+    } else {
+        std::snprintf(request->sqlState, sizeof request->sqlState, "%05i", length != 0 ? 123 : 0);
+    }
+    return request->errorText[0] != '\0' ? request->errorText : nullptr;
+}
+
+void RecordError(SqlRequest* request, const Status& status) {
+    if (!status.ok()) SetRequestError(request, status.error().text(), status.error().sqlState());
+}
+
+}  // namespace qx
