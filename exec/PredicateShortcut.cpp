@@ -88,9 +88,17 @@ std::unique_ptr<PredicateShortcut> PredicateShortcut::For(const SyntaxNode* pred
         return s;  // NOT and nothing after it: the general answer (true)
     }
     if (IsComparison(node->kind) && node->next != nullptr && node->next->kind == FON_ITEM_SIMPLE) {
+        const SyntaxNode* leaf = node->next->child;
         if (LiteralValue(node->next, s->low_)) {
             s->kind_ = Kind::kCompare;
             s->op_ = static_cast<std::int16_t>(node->kind);
+        } else if (leaf != nullptr && leaf->kind == kTokIdentifier) {
+            s->right_ = ValueListItem(leaf, valueList, items);
+            if (s->right_ != nullptr && s->right_->keyKind != ItemDescriptor::kCompositeKey) {
+                s->kind_ = Kind::kCompareItems;
+                s->op_ = static_cast<std::int16_t>(node->kind);
+                s->rightType_ = EvaluationKind(s->right_);
+            }
         }
     } else if (node->kind == kKwBetween && node->next != nullptr && node->next->next != nullptr) {
         if (LiteralValue(node->next, s->low_) && LiteralValue(node->next->next, s->high_)) {
@@ -114,6 +122,11 @@ int PredicateShortcut::Evaluate(ExpressionEvaluator& evaluator, int blockIndex, 
     switch (kind_) {
         case Kind::kCompare:
             return Holds(negated ? InverseComparison(op_) : op_, itemType_, value, low_);
+        case Kind::kCompareItems: {
+            const void* right = ReadCell(right_, nullptr);
+            if (right == nullptr) return -1;
+            return CompareTyped(negated ? InverseComparison(op_) : op_, itemType_, value, rightType_, right);
+        }
         case Kind::kBetween:
             if (!negated) return Holds(kOpGreaterEqual, itemType_, value, low_) && Holds(kOpLessEqual, itemType_, value, high_);
             return Holds(kOpLess, itemType_, value, low_) || Holds(kOpGreater, itemType_, value, high_);

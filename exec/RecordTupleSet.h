@@ -66,7 +66,7 @@ private:
     std::uint64_t HashStored(std::int32_t row) const;  // same hash, from the stored row
     bool RowEquals(std::int32_t row, const std::uint32_t* numbers) const;
     void IndexRow(std::int32_t row);
-    std::int16_t Grow();
+    std::int16_t Grow(std::int32_t atLeast = 0);  // room for at least `atLeast` rows
 
     std::vector<std::uint32_t*> blocks_;  // the column nodes' blocks, in column order
     SyntaxNode* lastColumn_ = nullptr;    // last node of the column chain

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "analysis/ItemDescriptor.h"
@@ -47,7 +48,7 @@ struct Cond {
     enum class Kind { kLeaf, kAnd, kOr };
     Kind kind = Kind::kLeaf;
     const ConditionResult* source = nullptr;  // leaf of the prepared condition (not owned)
-    std::unique_ptr<ConditionResult> owned;   // leaf of a reduction (a copy or a combination)
+    std::unique_ptr<ConditionResult> owned;   // leaf of a reduction (a combination or its copy)
     std::vector<std::unique_ptr<Cond>> operands;
 
     bool IsLeaf() const { return kind == Kind::kLeaf; }
@@ -70,11 +71,14 @@ std::unique_ptr<ConditionResult> CopyResult(const ConditionResult& r) {
     return copy;
 }
 
+// Copies of a leaf of the prepared condition point at the same result (the
+// selection's predicates outlive the reduction); combinations are copied.
 CondPtr DeepCopy(const Cond& c) {
     auto copy = std::make_unique<Cond>();
     copy->kind = c.kind;
     if (c.IsLeaf()) {
-        if (c.Result() != nullptr) copy->owned = CopyResult(*c.Result());
+        if (c.owned) copy->owned = CopyResult(*c.owned);
+        else copy->source = c.source;
         return copy;
     }
     for (const CondPtr& o : c.operands) copy->operands.push_back(DeepCopy(*o));
@@ -164,10 +168,7 @@ CondPtr Distribute(const Cond& first, const Cond& second, Cond::Kind op, std::si
 // Reduces a condition towards a single leaf; the result may stay a chain
 // when it cannot be reduced further.
 CondPtr Reduce(const Cond& c, std::size_t& budget) {
-    if (c.IsLeaf()) {
-        if (c.Result() == nullptr) return std::make_unique<Cond>();
-        return Leaf(CopyResult(*c.Result()));
-    }
+    if (c.IsLeaf()) return DeepCopy(c);
     CondPtr work = DeepCopy(c);
     for (;;) {
         for (CondPtr& o : work->operands) o = Reduce(*o, budget);
@@ -249,19 +250,42 @@ private:
         ItemDescriptor* items[2] = {nullptr, nullptr};
     };
 
+    // One table's records in a walk: every record, or only those a filter
+    // let through (in record order).
+    struct Cursor {
+        TableRef* table;
+        const std::vector<std::uint32_t>* only = nullptr;  // the filter's records (not owned), or null
+        std::size_t at = 0;
+
+        std::int32_t First() {
+            at = 0;
+            return only == nullptr ? table->ReadFirst() : Listed();
+        }
+        std::int32_t Next() {
+            ++at;
+            return only == nullptr ? table->ReadNext() : Listed();
+        }
+        std::int32_t Listed() { return at < only->size() ? table->ReadFrom((*only)[at]) : 0; }
+    };
+
     bool Prepare();
     bool LoadGroup(SyntaxNode* groupNode, Group& group);
+    bool EvaluateGroup(Group& group, std::vector<std::uint32_t>& numbers);
+    void NoteFilter(TableRef* table, const RecordTupleSet& tuples);
+    std::vector<Cursor> Cursors(const Group& group) const;
     bool AsEquiJoin(const Group& group, const Predicate& p, EquiJoin& join) const;
     bool HashJoin(Group& group, Predicate& p, const EquiJoin& join);
     bool RefreshValues(Predicate& p);
     bool CorrelatedCheck();
-    // Visits every combination of the group's records; `visit` returns false to stop.
+    // Visits every combination of the group's records (those a filter let
+    // through, for a filtered table); `visit` returns false to stop.
     template <typename Visit>
     bool WalkCombinations(Group& group, Visit visit);
     std::int16_t Evaluate(Predicate& p, bool useNegated);
     void CurrentNumbers(const Group& group, std::vector<std::uint32_t>& numbers) const;
     std::int16_t FullScan();
     std::int16_t TakeReduced(const ConditionResult& result, bool& unconditioned);
+    std::int16_t TakeReduced(Cond& reduced, bool& unconditioned);
     const SyntaxNode* WrittenCondition() const;
     int Written(const SyntaxNode* node, bool& undecided) const;
 
@@ -276,6 +300,10 @@ private:
     bool checkedCorrelation_ = false;
     std::unordered_map<const SyntaxNode*, bool> truths_;     // the current combination's predicates
     std::unordered_map<const SyntaxNode*, bool> constants_;  // predicates on constants
+    // When the condition is an AND of predicates: those predicates, and per
+    // table the records that every one-table predicate on it let through.
+    std::unordered_set<const ConditionResult*> conjuncts_;
+    std::unordered_map<const TableRef*, std::vector<std::uint32_t>> filtered_;
 };
 
 bool Selection::Prepare() {
@@ -380,6 +408,7 @@ bool Selection::AsEquiJoin(const Group& group, const Predicate& p, EquiJoin& joi
 // odometer walk: table 1's records in order, and for each the matching
 // records of table 0 in order.
 bool Selection::HashJoin(Group& group, Predicate& p, const EquiJoin& join) {
+    std::vector<Cursor> cursors = Cursors(group);
     TableRef* fast = group.tables[0];
     TableRef* slow = group.tables[1];
     KeyHash hash;
@@ -391,7 +420,8 @@ bool Selection::HashJoin(Group& group, Predicate& p, const EquiJoin& join) {
     };
     std::int32_t r = fast->ReadFirst();
     if (r == 0) return true;  // an empty table: no combination
-    for (; r != 0; r = fast->ReadNext()) {
+    if (r > 0 && cursors[0].only != nullptr) r = cursors[0].First();
+    for (; r != 0; r = cursors[0].Next()) {
         if (r < 0) return ReadFailed(fast, r);
         if (keyOf(join.items[0])) hash.Add(key, static_cast<std::uint32_t>(r));
     }
@@ -399,8 +429,9 @@ bool Selection::HashJoin(Group& group, Predicate& p, const EquiJoin& join) {
     r = slow->ReadFirst();
     if (r == 0) return true;
     if (r > 0 && !CorrelatedCheck()) return false;
+    if (r > 0 && cursors[1].only != nullptr) r = cursors[1].First();
     std::uint32_t numbers[2];
-    for (; r != 0; r = slow->ReadNext()) {
+    for (; r != 0; r = cursors[1].Next()) {
         if (r < 0) return ReadFailed(slow, r);
         if (!keyOf(join.items[1])) continue;
         numbers[1] = static_cast<std::uint32_t>(r);
@@ -416,24 +447,37 @@ bool Selection::HashJoin(Group& group, Predicate& p, const EquiJoin& join) {
 
 template <typename Visit>
 bool Selection::WalkCombinations(Group& group, Visit visit) {
-    std::size_t n = group.tables.size();
-    for (TableRef* table : group.tables) {
-        std::int32_t r = table->ReadFirst();
-        if (r < 0) return ReadFailed(table, r);
+    std::vector<Cursor> cursors = Cursors(group);
+    std::size_t n = cursors.size();
+    bool filtered = false;
+    for (Cursor& cursor : cursors) {
+        std::int32_t r = cursor.table->ReadFirst();
+        if (r < 0) return ReadFailed(cursor.table, r);
         if (r == 0) return true;  // an empty table: no combination
+        filtered = filtered || cursor.only != nullptr;
+    }
+    if (filtered) {
+        // The unfiltered walk would visit a first combination: the check it
+        // makes there is made whatever the filters let through.
+        if (!CorrelatedCheck()) return !error_;
+        for (Cursor& cursor : cursors) {
+            std::int32_t r = cursor.First();
+            if (r < 0) return ReadFailed(cursor.table, r);
+            if (r == 0) return true;
+        }
     }
     for (;;) {
         if (!visit()) return !error_;
         std::size_t k = 0;
         for (;;) {
-            std::int32_t r = group.tables[k]->ReadNext();
-            if (r < 0) return ReadFailed(group.tables[k], r);
+            std::int32_t r = cursors[k].Next();
+            if (r < 0) return ReadFailed(cursors[k].table, r);
             if (r > 0) break;
             if (++k == n) return true;  // the last table met its end
         }
         for (std::size_t j = k; j-- > 0;) {
-            std::int32_t r = group.tables[j]->ReadFirst();
-            if (r < 0) return ReadFailed(group.tables[j], r);
+            std::int32_t r = cursors[j].First();
+            if (r < 0) return ReadFailed(cursors[j].table, r);
             if (r == 0) return true;
         }
     }
@@ -499,6 +543,87 @@ std::int16_t Selection::TakeReduced(const ConditionResult& result, bool& uncondi
     return 1;
 }
 
+// A filtered table's records in the walks of the groups that follow.  When
+// the condition is an AND of predicates, each combination of the result
+// holds every one-table predicate, and the AND joins the tuples of a
+// multi-table predicate with those of the one-table predicates on its
+// tables: tuples whose record a filter rejects never reach the result, and
+// the others keep their order (joins and unions keep the order of the rows
+// they take).  So a multi-table group walks only the records the filters
+// let through.
+void Selection::NoteFilter(TableRef* table, const RecordTupleSet& tuples) {
+    auto found = filtered_.find(table);
+    if (found == filtered_.end()) {
+        std::vector<std::uint32_t>& records = filtered_[table];
+        records.reserve(static_cast<std::size_t>(tuples.Rows()));
+        for (std::int32_t row = 1; row < tuples.rowEnd; ++row) records.push_back(tuples.At(row, 0));
+        return;
+    }
+    std::unordered_set<std::uint32_t> passing;
+    for (std::int32_t row = 1; row < tuples.rowEnd; ++row) passing.insert(tuples.At(row, 0));
+    std::vector<std::uint32_t>& records = found->second;
+    std::size_t kept = 0;
+    for (std::uint32_t record : records)
+        if (passing.count(record) != 0) records[kept++] = record;
+    records.resize(kept);
+}
+
+std::vector<Selection::Cursor> Selection::Cursors(const Group& group) const {
+    std::vector<Cursor> cursors;
+    for (TableRef* table : group.tables) {
+        auto found = filtered_.find(table);
+        cursors.push_back(Cursor{table, found != filtered_.end() ? &found->second : nullptr});
+    }
+    return cursors;
+}
+
+bool Selection::EvaluateGroup(Group& group, std::vector<std::uint32_t>& numbers) {
+    if (group.tables.empty()) {
+        for (Predicate& p : group.predicates)
+            p.result->state = Evaluate(p, true) ? ConditionResult::kTrue : ConditionResult::kFalse;
+        return true;
+    }
+    // Equality joins are hashed; the other predicates walk every combination.
+    std::vector<Predicate*> walked;
+    for (Predicate& p : group.predicates) {
+        EquiJoin join;
+        if (FastPathsEnabled() && AsEquiJoin(group, p, join)) {
+            if (!HashJoin(group, p, join)) return false;
+        } else {
+            walked.push_back(&p);
+        }
+    }
+    if (!walked.empty()) {
+        WalkCombinations(group, [&]() {
+            if (!CorrelatedCheck()) return false;
+            CurrentNumbers(group, numbers);
+            for (Predicate* p : walked) {
+                if (!Evaluate(*p, true)) continue;
+                p->result->state = ConditionResult::kTuples;
+                if (!p->result->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
+                    return Fail(MessageText(kMsgOutOfMemory));
+            }
+            return true;
+        });
+        if (error_) return false;
+    }
+    if (group.tables.size() == 1)
+        for (Predicate& p : group.predicates)
+            if (conjuncts_.count(p.result) != 0) NoteFilter(group.tables[0], *p.result->tuples);
+    return true;
+}
+
+// The same for the leaf a reduction gave, taking over its result when the
+// reduction made it.
+std::int16_t Selection::TakeReduced(Cond& reduced, bool& unconditioned) {
+    if (!reduced.owned) return TakeReduced(*reduced.source, unconditioned);
+    unconditioned = reduced.owned->state == ConditionResult::kTrue;
+    if (unconditioned) return 1;
+    delete block_.conditionResult;
+    block_.conditionResult = reduced.owned.release();
+    return 1;
+}
+
 std::int16_t Selection::Multi() {
     if (evaluator_ == nullptr || dictionary_ == nullptr) {
         block_.SetError(MessageText(kMsgInternalError, "evaluator"));
@@ -507,38 +632,29 @@ std::int16_t Selection::Multi() {
     bool unconditioned = block_.condition == nullptr;
     if (!unconditioned) {
         Prepare();
+        // An AND of predicates: the one-table groups go first, and their
+        // records filter the walks of the others.
+        if (FastPathsEnabled() && prepared_->kind == Cond::Kind::kAnd) {
+            for (const CondPtr& o : prepared_->operands) {
+                if (!o->IsLeaf() || o->source == nullptr) {
+                    conjuncts_.clear();
+                    break;
+                }
+                conjuncts_.insert(o->source);
+            }
+        }
         std::vector<std::uint32_t> numbers;
-        for (SyntaxNode* groupNode = block_.groups; groupNode != nullptr && !error_; groupNode = groupNode->next) {
-            Group group;
-            if (!LoadGroup(groupNode, group)) return 0;
-            if (group.predicates.empty()) continue;
-            if (group.tables.empty()) {
-                for (Predicate& p : group.predicates)
-                    p.result->state = Evaluate(p, true) ? ConditionResult::kTrue : ConditionResult::kFalse;
-                continue;
+        for (int pass = conjuncts_.empty() ? 1 : 0; pass < 2; ++pass) {
+            for (SyntaxNode* groupNode = block_.groups; groupNode != nullptr && !error_; groupNode = groupNode->next) {
+                Group group;
+                if (!LoadGroup(groupNode, group)) return 0;
+                if (group.predicates.empty()) continue;
+                // Pass 0: the groups of at most one table; pass 1: the others
+                // (every group when there is no pass 0).
+                bool small = group.tables.size() <= 1;
+                if (!conjuncts_.empty() && small != (pass == 0)) continue;
+                if (!EvaluateGroup(group, numbers)) return 0;
             }
-            // Equality joins are hashed; the other predicates walk every combination.
-            std::vector<Predicate*> walked;
-            for (Predicate& p : group.predicates) {
-                EquiJoin join;
-                if (FastPathsEnabled() && AsEquiJoin(group, p, join)) {
-                    if (!HashJoin(group, p, join)) return 0;
-                } else {
-                    walked.push_back(&p);
-                }
-            }
-            if (walked.empty()) continue;
-            WalkCombinations(group, [&]() {
-                if (!CorrelatedCheck()) return false;
-                CurrentNumbers(group, numbers);
-                for (Predicate* p : walked) {
-                    if (!Evaluate(*p, true)) continue;
-                    p->result->state = ConditionResult::kTuples;
-                    if (!p->result->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
-                        return Fail(MessageText(kMsgOutOfMemory));
-                }
-                return true;
-            });
         }
         if (error_) return 0;
         std::size_t budget = kMaxDistributedOperands;
@@ -553,7 +669,7 @@ std::int16_t Selection::Multi() {
             block_.SetError(MessageText(kMsgDisjointTables));
             return 0;
         }
-        if (!TakeReduced(*reduced->Result(), unconditioned)) return 0;
+        if (!TakeReduced(*reduced, unconditioned)) return 0;
     }
     if (unconditioned) return FullScan();
     return 1;
@@ -762,7 +878,9 @@ ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b) 
 
         // Natural join in the order of a's rows, then b's rows: b's rows are
         // grouped by their common-column values so each row of a finds its
-        // partners at once, in b's order.
+        // partners at once, in b's order.  Tuple sets hold no row twice, so
+        // neither does the join: two of its rows that agree on a's columns
+        // come from one row of a and two partners that agree on every column.
         std::unordered_multimap<std::uint64_t, std::int32_t> byKey;
         auto keyOf = [](const RecordTupleSet& t, std::int32_t row, const std::vector<int>& cols) {
             std::uint64_t h = 1469598103934665603ULL;
@@ -809,8 +927,7 @@ ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b) 
                     std::size_t n = 0;
                     for (int c = 0; c < ta.ColumnCount(); ++c) numbers[n++] = ta.At(ra, c);
                     for (int c : extraFromB) numbers[n++] = tb.At(rb, c);
-                    if (!r->tuples->ContainsNumbers(numbers.data()) &&
-                        !r->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
+                    if (!r->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
                         throw std::bad_alloc();
                 }
             }
