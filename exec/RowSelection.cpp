@@ -251,11 +251,13 @@ private:
     };
 
     // One table's records in a walk: every record, or only those a filter
-    // let through (in record order).
+    // let through (in record order), read once and kept when the walk
+    // comes back to them for every record of the tables after it.
     struct Cursor {
-        TableRef* table;
+        TableRef* table = nullptr;
         const std::vector<std::uint32_t>* only = nullptr;  // the filter's records (not owned), or null
         std::size_t at = 0;
+        std::vector<unsigned char> kept;  // the listed records' bytes, one after the other, when kept
 
         std::int32_t First() {
             at = 0;
@@ -265,7 +267,15 @@ private:
             ++at;
             return only == nullptr ? table->ReadNext() : Listed();
         }
-        std::int32_t Listed() { return at < only->size() ? table->ReadFrom((*only)[at]) : 0; }
+        std::int32_t Listed() {
+            if (at >= only->size()) return 0;
+            if (kept.empty()) return table->ReadFrom((*only)[at]);
+            std::memcpy(table->record, kept.data() + at * table->recordSize, table->recordSize);
+            table->currentRecord = (*only)[at];
+            return static_cast<std::int32_t>(table->currentRecord);
+        }
+        // Reads the listed records into `kept`; a negative status on a read failure.
+        std::int32_t Keep();
     };
 
     bool Prepare();
@@ -445,6 +455,23 @@ bool Selection::HashJoin(Group& group, Predicate& p, const EquiJoin& join) {
     return true;
 }
 
+// Keeping is for lists that fit a modest amount of memory; a record that
+// does not read back under its number leaves the list unkept.
+std::int32_t Selection::Cursor::Keep() {
+    constexpr std::size_t kMaxKeptBytes = std::size_t{32} << 20;
+    std::size_t size = table->recordSize;
+    if (only == nullptr || table->record == nullptr || size == 0 || only->size() > kMaxKeptBytes / size) return 1;
+    std::vector<unsigned char> bytes(only->size() * size);
+    for (std::size_t i = 0; i < only->size(); ++i) {
+        std::int32_t r = table->ReadFrom((*only)[i]);
+        if (r < 0) return r;
+        if (r != static_cast<std::int32_t>((*only)[i])) return 1;
+        std::memcpy(bytes.data() + i * size, table->record, size);
+    }
+    kept = std::move(bytes);
+    return 1;
+}
+
 template <typename Visit>
 bool Selection::WalkCombinations(Group& group, Visit visit) {
     std::vector<Cursor> cursors = Cursors(group);
@@ -460,6 +487,10 @@ bool Selection::WalkCombinations(Group& group, Visit visit) {
         // The unfiltered walk would visit a first combination: the check it
         // makes there is made whatever the filters let through.
         if (!CorrelatedCheck()) return !error_;
+        for (std::size_t k = 0; k + 1 < n; ++k) {
+            std::int32_t r = cursors[k].Keep();
+            if (r < 0) return ReadFailed(cursors[k].table, r);
+        }
         for (Cursor& cursor : cursors) {
             std::int32_t r = cursor.First();
             if (r < 0) return ReadFailed(cursor.table, r);
@@ -572,7 +603,9 @@ std::vector<Selection::Cursor> Selection::Cursors(const Group& group) const {
     std::vector<Cursor> cursors;
     for (TableRef* table : group.tables) {
         auto found = filtered_.find(table);
-        cursors.push_back(Cursor{table, found != filtered_.end() ? &found->second : nullptr});
+        Cursor& cursor = cursors.emplace_back();
+        cursor.table = table;
+        if (found != filtered_.end()) cursor.only = &found->second;
     }
     return cursors;
 }
