@@ -94,9 +94,16 @@ const char* kStatements[] = {
     "SELECT A.ID, B.ID FROM A, B WHERE A.N = B.N AND B.S = 'ab'",
     "SELECT A.ID, B.ID FROM A, B WHERE A.N = B.N AND NOT (B.N BETWEEN 1 AND 2)",
     "SELECT DISTINCT A.N, B.S FROM A, B WHERE A.N = B.N ORDER BY A.N DESC",
+    // One-table filters ANDed with a join narrow its walk; OR and NOT over OR.
+    "SELECT A.ID, B.ID FROM A, B WHERE A.R < B.R AND A.N < 3",
+    "SELECT A.ID, B.ID FROM A, B WHERE B.R >= 1 AND A.S <> B.S AND NOT (A.N = 2) AND A.D < B.D AND A.ID > 2",
+    "SELECT A.ID, B.ID FROM A, B WHERE A.N = B.N AND A.R <= B.R AND B.ID > 2 AND A.S > 'a'",
+    "SELECT A.ID, B.ID FROM A, B WHERE A.N < B.N AND (A.ID < 3 OR B.ID < 2)",
+    "SELECT A.ID, B.ID FROM A, B WHERE NOT (A.N >= B.N OR A.ID > 5)",
     // Self-joins through correlation names.
     "SELECT X.ID, Y.ID FROM A X, A Y WHERE X.N = Y.N",
     "SELECT X.ID, Y.ID FROM A X, A Y WHERE X.S = Y.S AND X.ID < Y.ID",
+    "SELECT X.ID, Y.ID, B.ID FROM A X, A Y, B WHERE X.N < Y.N AND Y.S = B.S AND X.ID < 4 AND B.R > 0",
     // Single-table shapes.
     "SELECT ID FROM A WHERE N = 2",
     "SELECT ID FROM A WHERE N <> 2 AND R >= 1",
