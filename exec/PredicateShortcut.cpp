@@ -116,7 +116,11 @@ std::unique_ptr<PredicateShortcut> PredicateShortcut::For(const SyntaxNode* pred
 
 int PredicateShortcut::Evaluate(ExpressionEvaluator& evaluator, int blockIndex, const SyntaxNode* valueList,
                                 std::uint16_t negatedFlag) const {
-    const void* value = ReadCell(item_, nullptr);
+    return EvaluateOn(ReadCell(item_, nullptr), evaluator, blockIndex, valueList, negatedFlag);
+}
+
+int PredicateShortcut::EvaluateOn(const void* value, ExpressionEvaluator& evaluator, int blockIndex,
+                                  const SyntaxNode* valueList, std::uint16_t negatedFlag) const {
     if (value == nullptr) return -1;
     bool negated = (negatedFlag != 0) != notWritten_;
     switch (kind_) {

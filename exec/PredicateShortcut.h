@@ -45,11 +45,19 @@ public:
 
     // True when Evaluate reads the value list (it must then be current).
     bool UsesValueList() const { return kind_ == Kind::kSecondMember; }
+    // True when the truth is computed here, from item values alone (no
+    // evaluator, no nested rows).
+    bool Computed() const { return kind_ != Kind::kSecondMember; }
+    // The left operand.
+    ItemDescriptor* Item() const { return item_; }
     // The truth (1 or 0) of the predicate on the item's current value with
     // the negated flag, as EvaluatePredicate gives it; -1 when the item has
     // no value buffer and the general path must answer.
     int Evaluate(ExpressionEvaluator& evaluator, int blockIndex, const SyntaxNode* valueList,
                  std::uint16_t negated) const;
+    // The same for the item's current value already read (ReadCell's answer).
+    int EvaluateOn(const void* value, ExpressionEvaluator& evaluator, int blockIndex, const SyntaxNode* valueList,
+                   std::uint16_t negated) const;
 
 private:
     enum class Kind { kCompare, kCompareItems, kBetween, kLike, kSecondMember };

@@ -291,13 +291,24 @@ private:
     // through, for a filtered table); `visit` returns false to stop.
     template <typename Visit>
     bool WalkCombinations(Group& group, Visit visit);
+    const void* ItemValue(ItemDescriptor* item);
     std::int16_t Evaluate(Predicate& p, bool useNegated);
     void CurrentNumbers(const Group& group, std::vector<std::uint32_t>& numbers) const;
     std::int16_t FullScan();
     std::int16_t TakeReduced(const ConditionResult& result, bool& unconditioned);
     std::int16_t TakeReduced(Cond& reduced, bool& unconditioned);
     const SyntaxNode* WrittenCondition() const;
-    int Written(const SyntaxNode* node, bool& undecided) const;
+    // The written condition of a one-table block, prepared once per walk.
+    struct Truth {
+        enum class Kind { kAnd, kOr, kNot, kPredicate, kConstant };
+        Kind kind = Kind::kConstant;
+        bool constant = true;       // the value of a constant
+        std::size_t predicate = 0;  // index in the group's predicates
+        std::vector<Truth> operands;
+    };
+    Truth Compile(const SyntaxNode* node, const std::unordered_map<const SyntaxNode*, std::size_t>& predicates,
+                  bool& undecided) const;
+    bool Holds(const Truth& t, Group& group, std::vector<signed char>& truths);
 
     QueryPlan& plan_;
     SelectBlock& block_;
@@ -308,8 +319,9 @@ private:
     CondPtr prepared_;
     bool error_ = false;
     bool checkedCorrelation_ = false;
-    std::unordered_map<const SyntaxNode*, bool> truths_;     // the current combination's predicates
     std::unordered_map<const SyntaxNode*, bool> constants_;  // predicates on constants
+    // Items read in the current combination, with ReadCell's answer.
+    std::vector<std::pair<ItemDescriptor*, const void*>> reads_;
     // When the condition is an AND of predicates: those predicates, and per
     // table the records that every one-table predicate on it let through.
     std::unordered_set<const ConditionResult*> conjuncts_;
@@ -498,6 +510,7 @@ bool Selection::WalkCombinations(Group& group, Visit visit) {
         }
     }
     for (;;) {
+        reads_.clear();
         if (!visit()) return !error_;
         std::size_t k = 0;
         for (;;) {
@@ -514,10 +527,20 @@ bool Selection::WalkCombinations(Group& group, Visit visit) {
     }
 }
 
+// Predicates on the same item share its value within one combination.
+const void* Selection::ItemValue(ItemDescriptor* item) {
+    for (const auto& [read, value] : reads_)
+        if (read == item) return value;
+    const void* value = ReadCell(item, nullptr);
+    reads_.emplace_back(item, value);
+    return value;
+}
+
 std::int16_t Selection::Evaluate(Predicate& p, bool useNegated) {
     if (p.shortcut != nullptr) {
         if (p.shortcut->UsesValueList()) RefreshValues(p);
-        int truth = p.shortcut->Evaluate(*evaluator_, blockIndex_, p.values, useNegated ? p.result->negated : 0);
+        int truth = p.shortcut->EvaluateOn(ItemValue(p.shortcut->Item()), *evaluator_, blockIndex_, p.values,
+                                           useNegated ? p.result->negated : 0);
         if (truth >= 0) return static_cast<std::int16_t>(truth);
     }
     RefreshValues(p);
@@ -612,6 +635,7 @@ std::vector<Selection::Cursor> Selection::Cursors(const Group& group) const {
 
 bool Selection::EvaluateGroup(Group& group, std::vector<std::uint32_t>& numbers) {
     if (group.tables.empty()) {
+        reads_.clear();
         for (Predicate& p : group.predicates)
             p.result->state = Evaluate(p, true) ? ConditionResult::kTrue : ConditionResult::kFalse;
         return true;
@@ -718,42 +742,76 @@ const SyntaxNode* Selection::WrittenCondition() const {
     return where != nullptr && where->kind == FON_CONDITION_RECHERCHE ? where : nullptr;
 }
 
-// Truth of the written condition from the recorded predicate truths.
-// `undecided` is set when a part could not be decided.
-int Selection::Written(const SyntaxNode* node, bool& undecided) const {
-    if (node == nullptr) return 1;
+// The written condition as a truth tree over the predicates indexed in
+// `predicates` and the recorded constants.  `undecided` is set when a part
+// cannot be decided (the condition then holds for no combination).
+Selection::Truth Selection::Compile(const SyntaxNode* node,
+                                    const std::unordered_map<const SyntaxNode*, std::size_t>& predicates,
+                                    bool& undecided) const {
+    Truth t;  // true
+    if (node == nullptr) return t;
     switch (node->kind) {
         case FON_FACTEUR:
         case FON_FACTEUR_LOGIQUE:
         case FON_TERME:
         case FON_TERME_LOGIQUE: {
             bool isAnd = node->kind == FON_FACTEUR || node->kind == FON_FACTEUR_LOGIQUE;
-            int value = isAnd ? 1 : 0;
+            t.kind = isAnd ? Truth::Kind::kAnd : Truth::Kind::kOr;
             for (const SyntaxNode* n = node; n != nullptr; n = n->next) {
-                int v = 1;
                 if (n->child == nullptr) undecided = true;
-                else v = Written(n->child, undecided);
-                value = isAnd ? (value && v) : (value || v);
+                t.operands.push_back(n->child == nullptr ? Truth{} : Compile(n->child, predicates, undecided));
             }
-            return value;
+            return t;
         }
         case FON_EXPRESSION: {
-            auto t = truths_.find(node);
-            if (t != truths_.end()) return t->second;
+            auto p = predicates.find(node);
+            if (p != predicates.end()) {
+                t.kind = Truth::Kind::kPredicate;
+                t.predicate = p->second;
+                return t;
+            }
             auto c = constants_.find(node);
-            if (c != constants_.end()) return c->second;
-            return node->child != nullptr ? Written(node->child, undecided) : 1;
+            if (c != constants_.end()) {
+                t.constant = c->second;
+                return t;
+            }
+            return node->child != nullptr ? Compile(node->child, predicates, undecided) : t;
         }
         default:
             if (node->kind == kNotKind) {
                 if (node->next == nullptr) {
                     undecided = true;
-                    return 1;
+                    return t;
                 }
-                return !Written(node->next, undecided);
+                t.kind = Truth::Kind::kNot;
+                t.operands.push_back(Compile(node->next, predicates, undecided));
+                return t;
             }
-            return node->child != nullptr ? Written(node->child, undecided) : 1;
+            return node->child != nullptr ? Compile(node->child, predicates, undecided) : t;
     }
+}
+
+// AND and OR stop at their first deciding operand; a predicate is evaluated
+// when first needed, or was before (truths[i] >= 0).
+bool Selection::Holds(const Truth& t, Group& group, std::vector<signed char>& truths) {
+    switch (t.kind) {
+        case Truth::Kind::kAnd:
+            for (const Truth& o : t.operands)
+                if (!Holds(o, group, truths)) return false;
+            return true;
+        case Truth::Kind::kOr:
+            for (const Truth& o : t.operands)
+                if (Holds(o, group, truths)) return true;
+            return false;
+        case Truth::Kind::kNot: return !Holds(t.operands.front(), group, truths);
+        case Truth::Kind::kPredicate: {
+            signed char& truth = truths[t.predicate];
+            if (truth < 0) truth = Evaluate(group.predicates[t.predicate], false) != 0 ? 1 : 0;
+            return truth != 0;
+        }
+        case Truth::Kind::kConstant: break;
+    }
+    return t.constant;
 }
 
 std::int16_t Selection::Single() {
@@ -775,6 +833,7 @@ std::int16_t Selection::Single() {
         if (!LoadGroup(groupNode, group)) return 0;
         if (group.predicates.empty()) continue;
         if (group.tables.empty()) {
+            reads_.clear();
             for (Predicate& p : group.predicates) {
                 bool t = Evaluate(p, false) != 0;
                 p.result->state = t ? ConditionResult::kTrue : ConditionResult::kFalse;
@@ -785,16 +844,23 @@ std::int16_t Selection::Single() {
         }
         if (target == nullptr) target = group.predicates.front().result;
         sawTables = true;
-        // The group's truths are entered once; each combination only sets them.
-        truths_.clear();
-        std::vector<bool*> slots;
-        for (Predicate& p : group.predicates) slots.push_back(&truths_[p.result->expression]);
+        std::unordered_map<const SyntaxNode*, std::size_t> indexes;
+        for (std::size_t i = 0; i < group.predicates.size(); ++i) indexes[group.predicates[i].result->expression] = i;
+        bool undecided = written == nullptr;
+        Truth condition = written != nullptr ? Compile(written->child, indexes, undecided) : Truth{};
+        // The predicates the evaluator answers are evaluated for every
+        // record, in order; those computed directly only when the condition
+        // needs them (and all of them when it is undecided).
+        std::vector<signed char> truths(group.predicates.size());
         WalkCombinations(group, [&]() {
             if (!CorrelatedCheck()) return false;
-            for (std::size_t i = 0; i < slots.size(); ++i) *slots[i] = Evaluate(group.predicates[i], false) != 0;
-            bool undecided = false;
-            int value = written != nullptr ? Written(written->child, undecided) : 0;
-            if (value && !undecided) {
+            for (std::size_t i = 0; i < truths.size(); ++i) {
+                const Predicate& p = group.predicates[i];
+                truths[i] = -1;
+                if (undecided || p.shortcut == nullptr || !p.shortcut->Computed())
+                    truths[i] = Evaluate(group.predicates[i], false) != 0 ? 1 : 0;
+            }
+            if (!undecided && Holds(condition, group, truths)) {
                 CurrentNumbers(group, numbers);
                 if (!target->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
                     return Fail(MessageText(kMsgOutOfMemory));
@@ -804,10 +870,12 @@ std::int16_t Selection::Single() {
     }
     if (error_) return 0;
     if (!sawTables && constantTarget != nullptr) {
-        truths_.clear();
-        bool undecided = false;
-        int value = written != nullptr ? Written(written->child, undecided) : 0;
-        constantTarget->state = value && !undecided ? ConditionResult::kTrue : ConditionResult::kFalse;
+        Group none;
+        std::vector<signed char> truths;
+        bool undecided = written == nullptr;
+        Truth condition = written != nullptr ? Compile(written->child, {}, undecided) : Truth{};
+        bool value = !undecided && Holds(condition, none, truths);
+        constantTarget->state = value ? ConditionResult::kTrue : ConditionResult::kFalse;
         target = constantTarget;
     }
     if (target == nullptr) return 1;  // a condition without predicates offers no rows
