@@ -291,7 +291,7 @@ private:
     // through, for a filtered table); `visit` returns false to stop.
     template <typename Visit>
     bool WalkCombinations(Group& group, Visit visit);
-    const void* ItemValue(ItemDescriptor* item);
+    void* ItemValue(ItemDescriptor* item);
     std::int16_t Evaluate(Predicate& p, bool useNegated);
     void CurrentNumbers(const Group& group, std::vector<std::uint32_t>& numbers) const;
     std::int16_t FullScan();
@@ -321,7 +321,7 @@ private:
     bool checkedCorrelation_ = false;
     std::unordered_map<const SyntaxNode*, bool> constants_;  // predicates on constants
     // Items read in the current combination, with ReadCell's answer.
-    std::vector<std::pair<ItemDescriptor*, const void*>> reads_;
+    std::vector<std::pair<ItemDescriptor*, void*>> reads_;
     // When the condition is an AND of predicates: those predicates, and per
     // table the records that every one-table predicate on it let through.
     std::unordered_set<const ConditionResult*> conjuncts_;
@@ -375,7 +375,7 @@ bool Selection::LoadGroup(SyntaxNode* groupNode, Group& group) {
 bool Selection::RefreshValues(Predicate& p) {
     SyntaxNode* node = p.values;
     for (ItemDescriptor* item : p.items) {
-        node->value = ReadCell(item, nullptr);
+        node->value = ItemValue(item);
         node = node->next;
     }
     return true;
@@ -528,10 +528,10 @@ bool Selection::WalkCombinations(Group& group, Visit visit) {
 }
 
 // Predicates on the same item share its value within one combination.
-const void* Selection::ItemValue(ItemDescriptor* item) {
+void* Selection::ItemValue(ItemDescriptor* item) {
     for (const auto& [read, value] : reads_)
         if (read == item) return value;
-    const void* value = ReadCell(item, nullptr);
+    void* value = ReadCell(item, nullptr);
     reads_.emplace_back(item, value);
     return value;
 }

@@ -211,12 +211,14 @@ TEST(EqualityKeyTest, EqualKeysExactlyWhenCompareTypedHolds) {
 
 TEST(KeyHashTest, PayloadsOfAKeyInTheOrderAdded) {
     qx::KeyHash hash;
-    const char* keys[] = {"b", "a", "b", "", "c", "b", "a"};
+    const char* keys[] = {"b", "a", "b", "", "c", "b", "a", "a key too long to sit inline", "a key too long to sit inl"};
     for (std::uint32_t i = 0; i < std::size(keys); ++i) hash.Add(keys[i], i);
     hash.Seal();
     std::vector<std::uint32_t> seen;
     hash.ForEach("b", [&seen](std::uint32_t p) { seen.push_back(p); });
     EXPECT_EQ(seen, (std::vector<std::uint32_t>{0, 2, 5}));
+    EXPECT_EQ(hash.Count("a key too long to sit inline"), 1u);
+    EXPECT_EQ(hash.Count("a key too long to sit in"), 0u);
     EXPECT_EQ(hash.Count("a"), 2u);
     EXPECT_EQ(hash.Count(""), 1u);
     EXPECT_EQ(hash.Count("d"), 0u);
