@@ -116,18 +116,18 @@ std::unique_ptr<PredicateShortcut> PredicateShortcut::For(const SyntaxNode* pred
 
 int PredicateShortcut::Evaluate(ExpressionEvaluator& evaluator, int blockIndex, const SyntaxNode* valueList,
                                 std::uint16_t negatedFlag) const {
-    return EvaluateOn(ReadCell(item_, nullptr), evaluator, blockIndex, valueList, negatedFlag);
+    return EvaluateOn(ReadCell(item_, nullptr), right_ != nullptr ? ReadCell(right_, nullptr) : nullptr, evaluator,
+                      blockIndex, valueList, negatedFlag);
 }
 
-int PredicateShortcut::EvaluateOn(const void* value, ExpressionEvaluator& evaluator, int blockIndex,
-                                  const SyntaxNode* valueList, std::uint16_t negatedFlag) const {
+int PredicateShortcut::EvaluateOn(const void* value, const void* right, ExpressionEvaluator& evaluator,
+                                  int blockIndex, const SyntaxNode* valueList, std::uint16_t negatedFlag) const {
     if (value == nullptr) return -1;
     bool negated = (negatedFlag != 0) != notWritten_;
     switch (kind_) {
         case Kind::kCompare:
             return Holds(negated ? InverseComparison(op_) : op_, itemType_, value, low_);
         case Kind::kCompareItems: {
-            const void* right = ReadCell(right_, nullptr);
             if (right == nullptr) return -1;
             return CompareTyped(negated ? InverseComparison(op_) : op_, itemType_, value, rightType_, right);
         }

@@ -48,16 +48,18 @@ public:
     // True when the truth is computed here, from item values alone (no
     // evaluator, no nested rows).
     bool Computed() const { return kind_ != Kind::kSecondMember; }
-    // The left operand.
+    // The left operand, and the right one of "item op item" (else null).
     ItemDescriptor* Item() const { return item_; }
+    ItemDescriptor* RightItem() const { return right_; }
     // The truth (1 or 0) of the predicate on the item's current value with
     // the negated flag, as EvaluatePredicate gives it; -1 when the item has
     // no value buffer and the general path must answer.
     int Evaluate(ExpressionEvaluator& evaluator, int blockIndex, const SyntaxNode* valueList,
                  std::uint16_t negated) const;
-    // The same for the item's current value already read (ReadCell's answer).
-    int EvaluateOn(const void* value, ExpressionEvaluator& evaluator, int blockIndex, const SyntaxNode* valueList,
-                   std::uint16_t negated) const;
+    // The same for the items' current values already read (ReadCell's
+    // answers; `right` only for "item op item").
+    int EvaluateOn(const void* value, const void* right, ExpressionEvaluator& evaluator, int blockIndex,
+                   const SyntaxNode* valueList, std::uint16_t negated) const;
 
 private:
     enum class Kind { kCompare, kCompareItems, kBetween, kLike, kSecondMember };

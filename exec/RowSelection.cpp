@@ -320,8 +320,13 @@ private:
     bool error_ = false;
     bool checkedCorrelation_ = false;
     std::unordered_map<const SyntaxNode*, bool> constants_;  // predicates on constants
-    // Items read in the current combination, with ReadCell's answer.
-    std::vector<std::pair<ItemDescriptor*, void*>> reads_;
+    // Items read in the current walk: ReadCell's answer for the record then current.
+    struct ItemRead {
+        ItemDescriptor* item;
+        std::uint32_t record;  // the item's table's current record when read
+        void* value;
+    };
+    std::vector<ItemRead> reads_;
     // When the condition is an AND of predicates: those predicates, and per
     // table the records that every one-table predicate on it let through.
     std::unordered_set<const ConditionResult*> conjuncts_;
@@ -509,8 +514,8 @@ bool Selection::WalkCombinations(Group& group, Visit visit) {
             if (r == 0) return true;
         }
     }
+    reads_.clear();
     for (;;) {
-        reads_.clear();
         if (!visit()) return !error_;
         std::size_t k = 0;
         for (;;) {
@@ -527,20 +532,29 @@ bool Selection::WalkCombinations(Group& group, Visit visit) {
     }
 }
 
-// Predicates on the same item share its value within one combination.
+// An item is read once per record of its table in a walk: predicates and
+// combinations on the same record share its value.
 void* Selection::ItemValue(ItemDescriptor* item) {
-    for (const auto& [read, value] : reads_)
-        if (read == item) return value;
+    if (item == nullptr) return nullptr;
+    std::uint32_t record = item->owner != nullptr ? item->owner->currentRecord : 0;
+    for (ItemRead& read : reads_) {
+        if (read.item != item) continue;
+        if (read.record != record || record == 0) {
+            read.value = ReadCell(item, nullptr);
+            read.record = record;
+        }
+        return read.value;
+    }
     void* value = ReadCell(item, nullptr);
-    reads_.emplace_back(item, value);
+    reads_.push_back(ItemRead{item, record, value});
     return value;
 }
 
 std::int16_t Selection::Evaluate(Predicate& p, bool useNegated) {
     if (p.shortcut != nullptr) {
         if (p.shortcut->UsesValueList()) RefreshValues(p);
-        int truth = p.shortcut->EvaluateOn(ItemValue(p.shortcut->Item()), *evaluator_, blockIndex_, p.values,
-                                           useNegated ? p.result->negated : 0);
+        int truth = p.shortcut->EvaluateOn(ItemValue(p.shortcut->Item()), ItemValue(p.shortcut->RightItem()),
+                                           *evaluator_, blockIndex_, p.values, useNegated ? p.result->negated : 0);
         if (truth >= 0) return static_cast<std::int16_t>(truth);
     }
     RefreshValues(p);
@@ -1014,6 +1028,11 @@ ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b) 
                 partners.push_back({rb});
             }
         }
+        // At most one partner per row of a (b's common columns are a key):
+        // the join has at most a's rows.
+        bool single = true;
+        for (const std::vector<std::int32_t>& list : partners) single = single && list.size() == 1;
+        if (single && !r->tuples->Reserve(ta.rowEnd)) throw std::bad_alloc();
         std::vector<std::uint32_t> numbers(static_cast<std::size_t>(r->tuples->ColumnCount()));
         for (std::int32_t ra = 1; ra < ta.rowEnd; ++ra) {
             auto bucket = buckets.find(keyOf(ta, ra, common));
