@@ -43,6 +43,19 @@ std::int16_t Holds(std::int16_t op, std::int16_t type, const void* value, const 
     return CompareTyped(op, type, value, b.Type(), b.Data());
 }
 
+// CompareTyped's relation of two numbers already rounded.
+int NumberHolds(std::int16_t op, double a, double b) {
+    switch (op) {
+        case kOpNotEqual: return a != b;
+        case kOpLessEqual: return a <= b;
+        case kOpGreaterEqual: return a >= b;
+        case kOpLess: return a < b;
+        case kOpGreater: return a > b;
+        case kOpEqual: return a == b;
+        default: return 0;
+    }
+}
+
 }  // namespace
 
 const SyntaxNode* SoleIdentifier(const SyntaxNode* expression) {
@@ -111,6 +124,14 @@ std::unique_ptr<PredicateShortcut> PredicateShortcut::For(const SyntaxNode* pred
         s->pattern_ = node->next->text;
     }
     if (s->kind_ == Kind::kSecondMember) s->notWritten_ = false;  // the evaluator reads the NOT itself
+    // A number against number literals: the literals are rounded once.
+    if ((s->kind_ == Kind::kCompare || s->kind_ == Kind::kBetween) && s->itemType_ == kOperandDouble &&
+        s->low_.Type() == kOperandDouble && (s->kind_ == Kind::kCompare || s->high_.Type() == kOperandDouble)) {
+        s->numeric_ = true;
+        s->lowNumber_ = RoundToSixDecimals(ReadOperandNumber(kOperandDouble, s->low_.Data()));
+        if (s->kind_ == Kind::kBetween)
+            s->highNumber_ = RoundToSixDecimals(ReadOperandNumber(kOperandDouble, s->high_.Data()));
+    }
     return s;
 }
 
@@ -124,6 +145,12 @@ int PredicateShortcut::EvaluateOn(const void* value, const void* right, Expressi
                                   int blockIndex, const SyntaxNode* valueList, std::uint16_t negatedFlag) const {
     if (value == nullptr) return -1;
     bool negated = (negatedFlag != 0) != notWritten_;
+    if (numeric_) {
+        double a = RoundToSixDecimals(ReadOperandNumber(kOperandDouble, value));
+        if (kind_ == Kind::kCompare) return NumberHolds(negated ? InverseComparison(op_) : op_, a, lowNumber_);
+        if (!negated) return a >= lowNumber_ && a <= highNumber_;
+        return a < lowNumber_ || a > highNumber_;
+    }
     switch (kind_) {
         case Kind::kCompare:
             return Holds(negated ? InverseComparison(op_) : op_, itemType_, value, low_);

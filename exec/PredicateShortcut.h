@@ -71,6 +71,8 @@ private:
     bool notWritten_ = false;                 // a NOT written before BETWEEN / LIKE / the operator
     std::int16_t op_ = 0;                     // comparison operator, before negation
     Value low_, high_;                        // the literal (low_) or the BETWEEN bounds, in order
+    bool numeric_ = false;                    // a number item against number literals
+    double lowNumber_ = 0, highNumber_ = 0;   // then the literals as compared (six-decimal rounding)
     ItemDescriptor* right_ = nullptr;         // the right operand of "item op item" (not owned)
     std::int16_t rightType_ = 0;              // its evaluation kind
     const char* pattern_ = nullptr;           // LIKE pattern as written (in the tree)
