@@ -156,7 +156,11 @@ int PredicateShortcut::EvaluateOn(const void* value, const void* right, Expressi
             return Holds(negated ? InverseComparison(op_) : op_, itemType_, value, low_);
         case Kind::kCompareItems: {
             if (right == nullptr) return -1;
-            return CompareTyped(negated ? InverseComparison(op_) : op_, itemType_, value, rightType_, right);
+            std::int16_t op = negated ? InverseComparison(op_) : op_;
+            if (itemType_ == kOperandDouble && rightType_ == kOperandDouble)
+                return NumberHolds(op, RoundToSixDecimals(ReadOperandNumber(kOperandDouble, value)),
+                                   RoundToSixDecimals(ReadOperandNumber(kOperandDouble, right)));
+            return CompareTyped(op, itemType_, value, rightType_, right);
         }
         case Kind::kBetween:
             if (!negated) return Holds(kOpGreaterEqual, itemType_, value, low_) && Holds(kOpLessEqual, itemType_, value, high_);

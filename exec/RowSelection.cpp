@@ -996,7 +996,6 @@ ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b) 
         // partners at once, in b's order.  Tuple sets hold no row twice, so
         // neither does the join: two of its rows that agree on a's columns
         // come from one row of a and two partners that agree on every column.
-        std::unordered_multimap<std::uint64_t, std::int32_t> byKey;
         auto keyOf = [](const RecordTupleSet& t, std::int32_t row, const std::vector<int>& cols) {
             std::uint64_t h = 1469598103934665603ULL;
             for (int c : cols) {
@@ -1006,50 +1005,62 @@ ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b) 
             }
             return h;
         };
-        std::vector<std::vector<std::int32_t>> partners;  // rows of b per distinct key, in order
-        std::unordered_map<std::uint64_t, std::vector<std::size_t>> buckets;
-        for (std::int32_t rb = 1; rb < tb.rowEnd; ++rb) {
-            std::uint64_t k = keyOf(tb, rb, commonInB);
-            std::vector<std::size_t>& list = buckets[k];
-            bool placed = false;
-            for (std::size_t idx : list) {
-                std::int32_t first = partners[idx].front();
+        // b's rows by group of equal common columns: group g holds
+        // rows[offsets[g] .. offsets[g + 1]) in b's order; `slots` finds a
+        // group by hash (open addressing, at most half full).
+        std::vector<std::int32_t> firstRow;   // per group, its first row of b
+        std::vector<std::uint64_t> hashOf;    // per group, the hash of its columns
+        std::vector<std::int32_t> groupOf(static_cast<std::size_t>(tb.rowEnd > 0 ? tb.rowEnd : 1), -1);
+        std::size_t size = 16;
+        while (size < 2 * static_cast<std::size_t>(tb.Rows())) size *= 2;
+        std::vector<std::int32_t> slots(size, -1);
+        std::uint64_t mask = size - 1;
+        auto find = [&](const RecordTupleSet& t, std::int32_t row, const std::vector<int>& cols, std::uint64_t h,
+                        std::uint64_t& at) {
+            for (at = h & mask; slots[at] >= 0; at = (at + 1) & mask) {
+                std::int32_t g = slots[at];
+                if (hashOf[g] != h) continue;
                 bool same = true;
-                for (std::size_t i = 0; i < commonInB.size() && same; ++i)
-                    same = tb.At(first, commonInB[i]) == tb.At(rb, commonInB[i]);
-                if (same) {
-                    partners[idx].push_back(rb);
-                    placed = true;
-                    break;
-                }
+                for (std::size_t i = 0; i < cols.size() && same; ++i)
+                    same = t.At(row, cols[i]) == tb.At(firstRow[g], commonInB[i]);
+                if (same) return g;
             }
-            if (!placed) {
-                list.push_back(partners.size());
-                partners.push_back({rb});
+            return -1;
+        };
+        for (std::int32_t rb = 1; rb < tb.rowEnd; ++rb) {
+            std::uint64_t h = keyOf(tb, rb, commonInB), at = 0;
+            std::int32_t g = find(tb, rb, commonInB, h, at);
+            if (g < 0) {
+                g = static_cast<std::int32_t>(firstRow.size());
+                firstRow.push_back(rb);
+                hashOf.push_back(h);
+                slots[at] = g;
             }
+            groupOf[rb] = g;
+        }
+        std::vector<std::int32_t> offsets(firstRow.size() + 1, 0);
+        for (std::int32_t rb = 1; rb < tb.rowEnd; ++rb) ++offsets[groupOf[rb] + 1];
+        for (std::size_t g = 0; g < firstRow.size(); ++g) offsets[g + 1] += offsets[g];
+        std::vector<std::int32_t> rows(static_cast<std::size_t>(tb.Rows()));
+        {
+            std::vector<std::int32_t> fill(offsets.begin(), offsets.end() - 1);
+            for (std::int32_t rb = 1; rb < tb.rowEnd; ++rb) rows[fill[groupOf[rb]]++] = rb;
         }
         // At most one partner per row of a (b's common columns are a key):
         // the join has at most a's rows.
-        bool single = true;
-        for (const std::vector<std::int32_t>& list : partners) single = single && list.size() == 1;
-        if (single && !r->tuples->Reserve(ta.rowEnd)) throw std::bad_alloc();
+        if (firstRow.size() == static_cast<std::size_t>(tb.Rows()) && !r->tuples->Reserve(ta.rowEnd))
+            throw std::bad_alloc();
         std::vector<std::uint32_t> numbers(static_cast<std::size_t>(r->tuples->ColumnCount()));
         for (std::int32_t ra = 1; ra < ta.rowEnd; ++ra) {
-            auto bucket = buckets.find(keyOf(ta, ra, common));
-            if (bucket == buckets.end()) continue;
-            for (std::size_t idx : bucket->second) {
-                std::int32_t first = partners[idx].front();
-                bool same = true;
-                for (std::size_t i = 0; i < common.size() && same; ++i)
-                    same = ta.At(ra, common[i]) == tb.At(first, commonInB[i]);
-                if (!same) continue;
-                for (std::int32_t rb : partners[idx]) {
-                    std::size_t n = 0;
-                    for (int c = 0; c < ta.ColumnCount(); ++c) numbers[n++] = ta.At(ra, c);
-                    for (int c : extraFromB) numbers[n++] = tb.At(rb, c);
-                    if (!r->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
-                        throw std::bad_alloc();
-                }
+            std::uint64_t at = 0;
+            std::int32_t g = find(ta, ra, common, keyOf(ta, ra, common), at);
+            if (g < 0) continue;
+            for (std::int32_t k = offsets[g]; k < offsets[g + 1]; ++k) {
+                std::int32_t rb = rows[k];
+                std::size_t n = 0;
+                for (int c = 0; c < ta.ColumnCount(); ++c) numbers[n++] = ta.At(ra, c);
+                for (int c : extraFromB) numbers[n++] = tb.At(rb, c);
+                if (!r->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size()))) throw std::bad_alloc();
             }
         }
         if (!bothExplicit) {
