@@ -3,6 +3,7 @@
 // and with the same operands as ExpressionEvaluator.
 #include "exec/PredicateShortcut.h"
 
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -42,6 +43,10 @@ bool LiteralValue(const SyntaxNode* operand, Value& value) {
 std::int16_t Holds(std::int16_t op, std::int16_t type, const void* value, const Value& b) {
     return CompareTyped(op, type, value, b.Type(), b.Data());
 }
+
+// The six-decimal rounding of a number, at once for a whole number (which
+// it leaves as it is; the sign of a zero does not matter to a comparison).
+double Rounded(double x) { return x == std::trunc(x) ? x : RoundToSixDecimals(x); }
 
 // CompareTyped's relation of two numbers already rounded.
 int NumberHolds(std::int16_t op, double a, double b) {
@@ -146,7 +151,7 @@ int PredicateShortcut::EvaluateOn(const void* value, const void* right, Expressi
     if (value == nullptr) return -1;
     bool negated = (negatedFlag != 0) != notWritten_;
     if (numeric_) {
-        double a = RoundToSixDecimals(ReadOperandNumber(kOperandDouble, value));
+        double a = Rounded(ReadOperandNumber(kOperandDouble, value));
         if (kind_ == Kind::kCompare) return NumberHolds(negated ? InverseComparison(op_) : op_, a, lowNumber_);
         if (!negated) return a >= lowNumber_ && a <= highNumber_;
         return a < lowNumber_ || a > highNumber_;
@@ -158,8 +163,8 @@ int PredicateShortcut::EvaluateOn(const void* value, const void* right, Expressi
             if (right == nullptr) return -1;
             std::int16_t op = negated ? InverseComparison(op_) : op_;
             if (itemType_ == kOperandDouble && rightType_ == kOperandDouble)
-                return NumberHolds(op, RoundToSixDecimals(ReadOperandNumber(kOperandDouble, value)),
-                                   RoundToSixDecimals(ReadOperandNumber(kOperandDouble, right)));
+                return NumberHolds(op, Rounded(ReadOperandNumber(kOperandDouble, value)),
+                                   Rounded(ReadOperandNumber(kOperandDouble, right)));
             return CompareTyped(op, itemType_, value, rightType_, right);
         }
         case Kind::kBetween:
