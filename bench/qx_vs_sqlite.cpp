@@ -69,6 +69,7 @@ const Query kQueries[] = {
      "SELECT T1.NAME, T2.CODE, T3.ID FROM T1, T2, T3 WHERE T3.T2ID = T2.ID AND T2.T1ID = T1.ID AND T1.QTY < 100",
      nullptr},
     {"Q8", "ID IN (SELECT T1ID FROM T2)", "SELECT ID, NAME FROM T1 WHERE ID IN (SELECT T1ID FROM T2)", nullptr},
+    {"Q9", "self-join on <, filter", "SELECT A.ID FROM T2 A, T2 B WHERE A.T1ID < B.T1ID AND A.ID < 20", nullptr},
 };
 
 using Clock = std::chrono::steady_clock;

@@ -1,5 +1,5 @@
-// KeyHash: chained buckets over arrays (no node per entry), built once all
-// keys are in.
+// KeyHash: the entries in arrays (no node per entry), the distinct keys in
+// an open-addressing table built once all keys are in.
 #include "exec/KeyHash.h"
 
 #include <cstring>
@@ -35,18 +35,41 @@ void KeyHash::Add(std::string_view key, std::uint32_t payload) {
 void KeyHash::Seal() {
     std::size_t n = payloads_.size();
     if (n > static_cast<std::size_t>(INT32_MAX)) throw std::bad_alloc();
-    std::size_t buckets = 16;
-    while (buckets < 2 * n) buckets *= 2;
-    heads_.assign(buckets, -1);
+    std::size_t size = 16;
+    while (size < 2 * n) size *= 2;
+    slots_.assign(size, Slot{});
     next_.assign(n, -1);
-    mask_ = buckets - 1;
-    // Entries are linked from the last to the first, so each chain lists
-    // them in the order they were added.
-    for (std::size_t k = n; k-- > 0;) {
-        std::size_t bucket = hashes_[k] & mask_;
-        next_[k] = heads_[bucket];
-        heads_[bucket] = static_cast<std::int32_t>(k);
+    mask_ = size - 1;
+    std::size_t bits = 64;
+    while (bits < 16 * n) bits *= 2;
+    filter_.assign(bits / 64, 0);
+    filterMask_ = bits - 1;
+    std::vector<std::int32_t> last(size, -1);  // per slot, the last entry of its key so far
+    for (std::size_t k = 0; k < n; ++k) {
+        std::uint64_t h = hashes_[k];
+        std::uint64_t bit = (h >> 32) & filterMask_;
+        filter_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+        std::string_view key = KeyAt(static_cast<std::int32_t>(k));
+        std::uint8_t length = LengthCode(key);
+        std::uint64_t i = h & mask_;
+        while (slots_[i].first >= 0 && !(slots_[i].hash == h && slots_[i].length == length && SameKey(slots_[i], key)))
+            i = (i + 1) & mask_;
+        Slot& slot = slots_[i];
+        auto entry = static_cast<std::int32_t>(k);
+        if (slot.first < 0) {
+            slot.hash = h;
+            slot.first = entry;
+            slot.payload = payloads_[k];
+            slot.length = length;
+            if (key.size() <= kInlineKey) std::memcpy(slot.bytes, key.data(), key.size());
+        } else if (slot.more < 0) {
+            slot.more = entry;
+        } else {
+            next_[last[i]] = entry;
+        }
+        if (slot.first != entry) last[i] = entry;
     }
+    std::vector<std::uint64_t>().swap(hashes_);
 }
 
 }  // namespace qx

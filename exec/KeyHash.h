@@ -3,7 +3,7 @@
 // execution: the equality join of two tables and the equality lookup in the
 // rows of a nested SELECT or a value list.
 //
-// Keys are added first, then Seal builds the chains; a lookup visits the
+// Keys are added first, then Seal builds the table; a lookup visits the
 // payloads of one key in the order they were added, so a caller that adds
 // record numbers in record order gets them back in record order.  Storage
 // grows with std containers: Add and Seal throw std::bad_alloc when memory
@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,17 +22,26 @@ class KeyHash {
 public:
     // Notes `payload` under `key` (before Seal).
     void Add(std::string_view key, std::uint32_t payload);
-    // Builds the chains; no Add after it.
+    // Builds the table; no Add after it.
     void Seal();
     std::size_t Size() const { return payloads_.size(); }
 
     // Calls visit(payload) for every payload of `key`, in the order added.
     template <typename Visit>
     void ForEach(std::string_view key, Visit visit) const {
-        if (heads_.empty()) return;
+        if (slots_.empty()) return;
         std::uint64_t h = HashOf(key);
-        for (std::int32_t i = heads_[h & mask_]; i >= 0; i = next_[i])
-            if (hashes_[i] == h && KeyAt(i) == key) visit(payloads_[i]);
+        std::uint64_t bit = (h >> 32) & filterMask_;
+        if ((filter_[bit >> 6] & (std::uint64_t{1} << (bit & 63))) == 0) return;
+        std::uint8_t length = LengthCode(key);
+        for (std::uint64_t i = h & mask_;; i = (i + 1) & mask_) {
+            const Slot& slot = slots_[i];
+            if (slot.first < 0) return;
+            if (slot.hash != h || slot.length != length || !SameKey(slot, key)) continue;
+            visit(slot.payload);
+            for (std::int32_t e = slot.more; e >= 0; e = next_[e]) visit(payloads_[e]);
+            return;
+        }
     }
     // Number of payloads of `key`.
     std::size_t Count(std::string_view key) const {
@@ -41,18 +51,45 @@ public:
     }
 
 private:
+    static constexpr std::size_t kInlineKey = 11;  // keys this long or shorter live in their slot
+
+    // One distinct key, in one cache line with its first payload: most
+    // lookups read nothing else.
+    struct Slot {
+        std::uint64_t hash = 0;
+        std::int32_t first = -1;   // first entry of the key; -1: an empty slot
+        std::uint32_t payload = 0;  // payload of that entry
+        std::int32_t more = -1;     // its next entry of the same key (then next_), or -1
+        std::uint8_t length = 0;    // LengthCode of the key
+        char bytes[kInlineKey] = {};  // the key, when inline
+    };
+
     static std::uint64_t HashOf(std::string_view key);
     std::string_view KeyAt(std::int32_t i) const {
         return std::string_view(arena_).substr(offsets_[i], offsets_[i + 1] - offsets_[i]);
     }
+    // The slot's `length` of a key: its length, or kInlineKey + 1 for a long key.
+    static std::uint8_t LengthCode(std::string_view key) {
+        return static_cast<std::uint8_t>(key.size() <= kInlineKey ? key.size() : kInlineKey + 1);
+    }
+    // `key`'s length code matched the slot's already.
+    bool SameKey(const Slot& slot, std::string_view key) const {
+        if (key.size() <= kInlineKey) return std::memcmp(slot.bytes, key.data(), key.size()) == 0;
+        return KeyAt(slot.first) == key;
+    }
 
-    std::string arena_;                   // every key's bytes, one after the other
+    std::string arena_;                      // every key's bytes, one after the other
     std::vector<std::uint32_t> offsets_{0};  // key i is arena_[offsets_[i], offsets_[i + 1])
-    std::vector<std::uint64_t> hashes_;   // hash of key i
-    std::vector<std::uint32_t> payloads_;  // payload of key i
-    std::vector<std::int32_t> heads_;     // first entry of each bucket, -1 for none
-    std::vector<std::int32_t> next_;      // next entry of the same bucket, in the order added
+    std::vector<std::uint64_t> hashes_;      // hash of key i, until Seal
+    std::vector<std::uint32_t> payloads_;    // payload of key i
+    std::vector<Slot> slots_;                // the distinct keys, open addressing, at most half full
+    std::vector<std::int32_t> next_;         // next entry of the same key, in the order added
     std::uint64_t mask_ = 0;
+    // One bit per hash value of a few more bits than the slots take, set
+    // for every key: most absent keys are told by one bit, in a table small
+    // enough to stay in cache.
+    std::vector<std::uint64_t> filter_;
+    std::uint64_t filterMask_ = 0;
 };
 
 }  // namespace qx

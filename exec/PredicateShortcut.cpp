@@ -3,6 +3,7 @@
 // and with the same operands as ExpressionEvaluator.
 #include "exec/PredicateShortcut.h"
 
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -41,6 +42,23 @@ bool LiteralValue(const SyntaxNode* operand, Value& value) {
 
 std::int16_t Holds(std::int16_t op, std::int16_t type, const void* value, const Value& b) {
     return CompareTyped(op, type, value, b.Type(), b.Data());
+}
+
+// The six-decimal rounding of a number, at once for a whole number (which
+// it leaves as it is; the sign of a zero does not matter to a comparison).
+double Rounded(double x) { return x == std::trunc(x) ? x : RoundToSixDecimals(x); }
+
+// CompareTyped's relation of two numbers already rounded.
+int NumberHolds(std::int16_t op, double a, double b) {
+    switch (op) {
+        case kOpNotEqual: return a != b;
+        case kOpLessEqual: return a <= b;
+        case kOpGreaterEqual: return a >= b;
+        case kOpLess: return a < b;
+        case kOpGreater: return a > b;
+        case kOpEqual: return a == b;
+        default: return 0;
+    }
 }
 
 }  // namespace
@@ -88,9 +106,17 @@ std::unique_ptr<PredicateShortcut> PredicateShortcut::For(const SyntaxNode* pred
         return s;  // NOT and nothing after it: the general answer (true)
     }
     if (IsComparison(node->kind) && node->next != nullptr && node->next->kind == FON_ITEM_SIMPLE) {
+        const SyntaxNode* leaf = node->next->child;
         if (LiteralValue(node->next, s->low_)) {
             s->kind_ = Kind::kCompare;
             s->op_ = static_cast<std::int16_t>(node->kind);
+        } else if (leaf != nullptr && leaf->kind == kTokIdentifier) {
+            s->right_ = ValueListItem(leaf, valueList, items);
+            if (s->right_ != nullptr && s->right_->keyKind != ItemDescriptor::kCompositeKey) {
+                s->kind_ = Kind::kCompareItems;
+                s->op_ = static_cast<std::int16_t>(node->kind);
+                s->rightType_ = EvaluationKind(s->right_);
+            }
         }
     } else if (node->kind == kKwBetween && node->next != nullptr && node->next->next != nullptr) {
         if (LiteralValue(node->next, s->low_) && LiteralValue(node->next->next, s->high_)) {
@@ -103,17 +129,44 @@ std::unique_ptr<PredicateShortcut> PredicateShortcut::For(const SyntaxNode* pred
         s->pattern_ = node->next->text;
     }
     if (s->kind_ == Kind::kSecondMember) s->notWritten_ = false;  // the evaluator reads the NOT itself
+    // A number against number literals: the literals are rounded once.
+    if ((s->kind_ == Kind::kCompare || s->kind_ == Kind::kBetween) && s->itemType_ == kOperandDouble &&
+        s->low_.Type() == kOperandDouble && (s->kind_ == Kind::kCompare || s->high_.Type() == kOperandDouble)) {
+        s->numeric_ = true;
+        s->lowNumber_ = RoundToSixDecimals(ReadOperandNumber(kOperandDouble, s->low_.Data()));
+        if (s->kind_ == Kind::kBetween)
+            s->highNumber_ = RoundToSixDecimals(ReadOperandNumber(kOperandDouble, s->high_.Data()));
+    }
     return s;
 }
 
 int PredicateShortcut::Evaluate(ExpressionEvaluator& evaluator, int blockIndex, const SyntaxNode* valueList,
                                 std::uint16_t negatedFlag) const {
-    const void* value = ReadCell(item_, nullptr);
+    return EvaluateOn(ReadCell(item_, nullptr), right_ != nullptr ? ReadCell(right_, nullptr) : nullptr, evaluator,
+                      blockIndex, valueList, negatedFlag);
+}
+
+int PredicateShortcut::EvaluateOn(const void* value, const void* right, ExpressionEvaluator& evaluator,
+                                  int blockIndex, const SyntaxNode* valueList, std::uint16_t negatedFlag) const {
     if (value == nullptr) return -1;
     bool negated = (negatedFlag != 0) != notWritten_;
+    if (numeric_) {
+        double a = Rounded(ReadOperandNumber(kOperandDouble, value));
+        if (kind_ == Kind::kCompare) return NumberHolds(negated ? InverseComparison(op_) : op_, a, lowNumber_);
+        if (!negated) return a >= lowNumber_ && a <= highNumber_;
+        return a < lowNumber_ || a > highNumber_;
+    }
     switch (kind_) {
         case Kind::kCompare:
             return Holds(negated ? InverseComparison(op_) : op_, itemType_, value, low_);
+        case Kind::kCompareItems: {
+            if (right == nullptr) return -1;
+            std::int16_t op = negated ? InverseComparison(op_) : op_;
+            if (itemType_ == kOperandDouble && rightType_ == kOperandDouble)
+                return NumberHolds(op, Rounded(ReadOperandNumber(kOperandDouble, value)),
+                                   Rounded(ReadOperandNumber(kOperandDouble, right)));
+            return CompareTyped(op, itemType_, value, rightType_, right);
+        }
         case Kind::kBetween:
             if (!negated) return Holds(kOpGreaterEqual, itemType_, value, low_) && Holds(kOpLessEqual, itemType_, value, high_);
             return Holds(kOpLess, itemType_, value, low_) || Holds(kOpGreater, itemType_, value, high_);

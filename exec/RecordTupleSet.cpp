@@ -29,7 +29,7 @@ RecordTupleSet* RecordTupleSet::Copy(const RecordTupleSet& other) {
         }
     }
     while (copy->capacity < other.rowEnd) {
-        if (!copy->Grow()) {
+        if (!copy->Grow(other.rowEnd)) {
             delete copy;
             return nullptr;
         }
@@ -70,11 +70,12 @@ std::int16_t RecordTupleSet::AddColumn(const char* tableName) {
     return 1;
 }
 
-std::int16_t RecordTupleSet::Grow() {
+std::int16_t RecordTupleSet::Grow(std::int32_t atLeast) {
     // Geometric growth (never less than one step) keeps appends amortised.
     std::int32_t more = capacity > kGrowRows ? capacity : kGrowRows;
     if (capacity > INT32_MAX / 2) return 0;
     std::int32_t wanted = capacity + more;
+    if (wanted < atLeast) wanted = atLeast;
     for (std::size_t c = 0; c < blocks_.size(); ++c) {
         void* block = ReallocLargeBlock(blocks_[c], sizeof(std::uint32_t) * static_cast<std::uint32_t>(wanted));
         if (block == nullptr) return 0;  // blocks grown so far keep their (larger) size: harmless

@@ -34,6 +34,8 @@ public:
 
     // Appends a column; 1 on success, 0 when memory runs out.
     std::int16_t AddColumn(const char* tableName);
+    // Room for rows up to `rowEnd` without growing again; 1 / 0 (memory).
+    std::int16_t Reserve(std::int32_t rowEnd) { return capacity >= rowEnd ? 1 : Grow(rowEnd); }
     // Appends a row whose first `count` columns take `numbers[i]`; 1 / 0 (memory).
     std::int16_t AppendTuple(const std::uint32_t* numbers, int count);
     // A new chain of nodes for `row` (null when out of range or out of memory).
@@ -66,7 +68,7 @@ private:
     std::uint64_t HashStored(std::int32_t row) const;  // same hash, from the stored row
     bool RowEquals(std::int32_t row, const std::uint32_t* numbers) const;
     void IndexRow(std::int32_t row);
-    std::int16_t Grow();
+    std::int16_t Grow(std::int32_t atLeast = 0);  // room for at least `atLeast` rows
 
     std::vector<std::uint32_t*> blocks_;  // the column nodes' blocks, in column order
     SyntaxNode* lastColumn_ = nullptr;    // last node of the column chain

@@ -32,6 +32,49 @@ constexpr const char* kIncompleteQuery =
 
 bool IsComposite(const ItemDescriptor* item) { return item->keyKind == ItemDescriptor::kCompositeKey; }
 
+// The records of a file table read for the result rows, a few of them kept:
+// the rows of a join come back to the same records again and again.
+class RecordReader {
+public:
+    explicit RecordReader(TableRef& table) : table_(table) {}
+
+    // As TableRef::ReadFrom(n).
+    std::int32_t Read(std::uint32_t n) {
+        std::size_t size = table_.recordSize;
+        bool keep = !table_.IsMemoryTable() && table_.record != nullptr && size > 0 && size <= kMaxRecordBytes;
+        if (!keep || n == 0) return table_.ReadFrom(n);
+        if (table_.currentRecord == n) return static_cast<std::int32_t>(n);
+        std::size_t slot = n % kSlots;
+        if (!numbers_.empty() && numbers_[slot] == n) {
+            std::memcpy(table_.record, bytes_.data() + slot * size, size);
+            table_.currentRecord = n;
+            return static_cast<std::int32_t>(n);
+        }
+        std::int32_t read = table_.ReadFrom(n);
+        if (read != static_cast<std::int32_t>(n)) return read;
+        if (numbers_.empty()) {
+            try {
+                bytes_.resize(kSlots * size);
+                numbers_.assign(kSlots, 0);
+            } catch (const std::bad_alloc&) {
+                bytes_.clear();
+                return read;  // nothing kept: every record is read
+            }
+        }
+        numbers_[slot] = n;
+        std::memcpy(bytes_.data() + slot * size, table_.record, size);
+        return read;
+    }
+
+private:
+    static constexpr std::size_t kSlots = 256;
+    static constexpr std::size_t kMaxRecordBytes = 1024;
+
+    TableRef& table_;
+    std::vector<std::uint32_t> numbers_;  // record kept in each slot (0: none), by number modulo kSlots
+    std::vector<unsigned char> bytes_;    // the kept records' bytes, slot by slot
+};
+
 ItemDescriptor* ItemAt(const List* list, std::int16_t i) {
     return list != nullptr ? static_cast<ItemDescriptor*>(list->GetAt(i)) : nullptr;
 }
@@ -117,8 +160,13 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
     const RecordTupleSet& tuples = *condition->tuples;
     std::int16_t tableCount = block.tables.Count();
     std::vector<int> columns;
+    std::vector<RecordReader> readers;
     try {
         columns.assign(static_cast<std::size_t>(tableCount), -1);
+        for (std::int16_t t = 0; t < tableCount; ++t) {
+            auto* table = static_cast<TableRef*>(block.tables.GetAt(t));
+            if (table != nullptr) readers.emplace_back(*table);
+        }
     } catch (const std::bad_alloc&) {
         NoteAllocationFailure();
         block.SetError(MessageText(kMsgOutOfMemory));
@@ -130,6 +178,7 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
     }
     bool distinct = block.quantifier == kKwDistinct;
     for (std::int32_t row = 1; row < tuples.rowEnd; ++row) {
+        std::size_t reader = 0;
         for (std::int16_t t = 0; t < tableCount; ++t) {
             auto* table = static_cast<TableRef*>(block.tables.GetAt(t));
             if (table == nullptr) continue;
@@ -137,7 +186,7 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
                 block.SetError(kIncompleteQuery);
                 return nullptr;
             }
-            std::int32_t read = table->ReadFrom(tuples.At(row, columns[t]));
+            std::int32_t read = readers[reader++].Read(tuples.At(row, columns[t]));
             if (read < 0) {
                 block.SetError(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-read)));
                 return nullptr;

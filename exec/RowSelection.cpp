@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/List.h"
@@ -46,7 +47,7 @@ struct Cond {
     enum class Kind { kLeaf, kAnd, kOr };
     Kind kind = Kind::kLeaf;
     const ConditionResult* source = nullptr;  // leaf of the prepared condition (not owned)
-    std::unique_ptr<ConditionResult> owned;   // leaf of a reduction (a copy or a combination)
+    std::unique_ptr<ConditionResult> owned;   // leaf of a reduction (a combination or its copy)
     std::vector<std::unique_ptr<Cond>> operands;
 
     bool IsLeaf() const { return kind == Kind::kLeaf; }
@@ -69,11 +70,14 @@ std::unique_ptr<ConditionResult> CopyResult(const ConditionResult& r) {
     return copy;
 }
 
+// Copies of a leaf of the prepared condition point at the same result (the
+// selection's predicates outlive the reduction); combinations are copied.
 CondPtr DeepCopy(const Cond& c) {
     auto copy = std::make_unique<Cond>();
     copy->kind = c.kind;
     if (c.IsLeaf()) {
-        if (c.Result() != nullptr) copy->owned = CopyResult(*c.Result());
+        if (c.owned) copy->owned = CopyResult(*c.owned);
+        else copy->source = c.source;
         return copy;
     }
     for (const CondPtr& o : c.operands) copy->operands.push_back(DeepCopy(*o));
@@ -163,10 +167,7 @@ CondPtr Distribute(const Cond& first, const Cond& second, Cond::Kind op, std::si
 // Reduces a condition towards a single leaf; the result may stay a chain
 // when it cannot be reduced further.
 CondPtr Reduce(const Cond& c, std::size_t& budget) {
-    if (c.IsLeaf()) {
-        if (c.Result() == nullptr) return std::make_unique<Cond>();
-        return Leaf(CopyResult(*c.Result()));
-    }
+    if (c.IsLeaf()) return DeepCopy(c);
     CondPtr work = DeepCopy(c);
     for (;;) {
         for (CondPtr& o : work->operands) o = Reduce(*o, budget);
@@ -247,21 +248,65 @@ private:
         ItemDescriptor* items[2] = {nullptr, nullptr};
     };
 
+    // One table's records in a walk: every record, or only those a filter
+    // let through (in record order), read once and kept when the walk
+    // comes back to them for every record of the tables after it.
+    struct Cursor {
+        TableRef* table = nullptr;
+        const std::vector<std::uint32_t>* only = nullptr;  // the filter's records (not owned), or null
+        std::size_t at = 0;
+        std::vector<unsigned char> kept;  // the listed records' bytes, one after the other, when kept
+
+        std::int32_t First() {
+            at = 0;
+            return only == nullptr ? table->ReadFirst() : Listed();
+        }
+        std::int32_t Next() {
+            ++at;
+            return only == nullptr ? table->ReadNext() : Listed();
+        }
+        std::int32_t Listed() {
+            if (at >= only->size()) return 0;
+            if (kept.empty()) return table->ReadFrom((*only)[at]);
+            std::memcpy(table->record, kept.data() + at * table->recordSize, table->recordSize);
+            table->currentRecord = (*only)[at];
+            return static_cast<std::int32_t>(table->currentRecord);
+        }
+        // Reads the listed records into `kept`; a negative status on a read failure.
+        std::int32_t Keep();
+    };
+
     bool Prepare();
     bool LoadGroup(SyntaxNode* groupNode, Group& group);
+    bool EvaluateGroup(Group& group, std::vector<std::uint32_t>& numbers);
+    void NoteFilter(TableRef* table, const RecordTupleSet& tuples);
+    std::vector<Cursor> Cursors(const Group& group) const;
     bool AsEquiJoin(const Group& group, const Predicate& p, EquiJoin& join) const;
     bool HashJoin(Group& group, Predicate& p, const EquiJoin& join);
     bool RefreshValues(Predicate& p);
     bool CorrelatedCheck();
-    // Visits every combination of the group's records; `visit` returns false to stop.
+    // Visits every combination of the group's records (those a filter let
+    // through, for a filtered table); `visit` returns false to stop.
     template <typename Visit>
     bool WalkCombinations(Group& group, Visit visit);
+    void* ItemValue(ItemDescriptor* item);
     std::int16_t Evaluate(Predicate& p, bool useNegated);
     void CurrentNumbers(const Group& group, std::vector<std::uint32_t>& numbers) const;
     std::int16_t FullScan();
     std::int16_t TakeReduced(const ConditionResult& result, bool& unconditioned);
+    std::int16_t TakeReduced(Cond& reduced, bool& unconditioned);
     const SyntaxNode* WrittenCondition() const;
-    int Written(const SyntaxNode* node, bool& undecided) const;
+    // The written condition of a one-table block, prepared once per walk.
+    struct Truth {
+        enum class Kind { kAnd, kOr, kNot, kPredicate, kConstant };
+        Kind kind = Kind::kConstant;
+        bool constant = true;       // the value of a constant
+        std::size_t predicate = 0;  // index in the group's predicates
+        std::vector<Truth> operands;
+    };
+    Truth Compile(const SyntaxNode* node, const std::unordered_map<const SyntaxNode*, std::size_t>& predicates,
+                  bool& undecided) const;
+    bool Holds(const Truth& t, Group& group, std::vector<signed char>& truths);
 
     QueryPlan& plan_;
     SelectBlock& block_;
@@ -271,8 +316,18 @@ private:
     CondPtr prepared_;
     bool error_ = false;
     bool checkedCorrelation_ = false;
-    std::unordered_map<const SyntaxNode*, bool> truths_;     // the current combination's predicates
     std::unordered_map<const SyntaxNode*, bool> constants_;  // predicates on constants
+    // Items read in the current walk: ReadCell's answer for the record then current.
+    struct ItemRead {
+        ItemDescriptor* item;
+        std::uint32_t record;  // the item's table's current record when read
+        void* value;
+    };
+    std::vector<ItemRead> reads_;
+    // When the condition is an AND of predicates: those predicates, and per
+    // table the records that every one-table predicate on it let through.
+    std::unordered_set<const ConditionResult*> conjuncts_;
+    std::unordered_map<const TableRef*, std::vector<std::uint32_t>> filtered_;
 };
 
 bool Selection::Prepare() {
@@ -322,7 +377,7 @@ bool Selection::LoadGroup(SyntaxNode* groupNode, Group& group) {
 bool Selection::RefreshValues(Predicate& p) {
     SyntaxNode* node = p.values;
     for (ItemDescriptor* item : p.items) {
-        node->value = ReadCell(item, nullptr);
+        node->value = ItemValue(item);
         node = node->next;
     }
     return true;
@@ -377,6 +432,7 @@ bool Selection::AsEquiJoin(const Group& group, const Predicate& p, EquiJoin& joi
 // odometer walk: table 1's records in order, and for each the matching
 // records of table 0 in order.
 bool Selection::HashJoin(Group& group, Predicate& p, const EquiJoin& join) {
+    std::vector<Cursor> cursors = Cursors(group);
     TableRef* fast = group.tables[0];
     TableRef* slow = group.tables[1];
     KeyHash hash;
@@ -388,7 +444,8 @@ bool Selection::HashJoin(Group& group, Predicate& p, const EquiJoin& join) {
     };
     std::int32_t r = fast->ReadFirst();
     if (r == 0) return true;  // an empty table: no combination
-    for (; r != 0; r = fast->ReadNext()) {
+    if (r > 0 && cursors[0].only != nullptr) r = cursors[0].First();
+    for (; r != 0; r = cursors[0].Next()) {
         if (r < 0) return ReadFailed(fast, r);
         if (keyOf(join.items[0])) hash.Add(key, static_cast<std::uint32_t>(r));
     }
@@ -396,8 +453,9 @@ bool Selection::HashJoin(Group& group, Predicate& p, const EquiJoin& join) {
     r = slow->ReadFirst();
     if (r == 0) return true;
     if (r > 0 && !CorrelatedCheck()) return false;
+    if (r > 0 && cursors[1].only != nullptr) r = cursors[1].First();
     std::uint32_t numbers[2];
-    for (; r != 0; r = slow->ReadNext()) {
+    for (; r != 0; r = cursors[1].Next()) {
         if (r < 0) return ReadFailed(slow, r);
         if (!keyOf(join.items[1])) continue;
         numbers[1] = static_cast<std::uint32_t>(r);
@@ -411,35 +469,89 @@ bool Selection::HashJoin(Group& group, Predicate& p, const EquiJoin& join) {
     return true;
 }
 
+// Keeping is for lists that fit a modest amount of memory; a record that
+// does not read back under its number leaves the list unkept.
+std::int32_t Selection::Cursor::Keep() {
+    constexpr std::size_t kMaxKeptBytes = std::size_t{32} << 20;
+    std::size_t size = table->recordSize;
+    if (only == nullptr || table->record == nullptr || size == 0 || only->size() > kMaxKeptBytes / size) return 1;
+    std::vector<unsigned char> bytes(only->size() * size);
+    for (std::size_t i = 0; i < only->size(); ++i) {
+        std::int32_t r = table->ReadFrom((*only)[i]);
+        if (r < 0) return r;
+        if (r != static_cast<std::int32_t>((*only)[i])) return 1;
+        std::memcpy(bytes.data() + i * size, table->record, size);
+    }
+    kept = std::move(bytes);
+    return 1;
+}
+
 template <typename Visit>
 bool Selection::WalkCombinations(Group& group, Visit visit) {
-    std::size_t n = group.tables.size();
-    for (TableRef* table : group.tables) {
-        std::int32_t r = table->ReadFirst();
-        if (r < 0) return ReadFailed(table, r);
+    std::vector<Cursor> cursors = Cursors(group);
+    std::size_t n = cursors.size();
+    bool filtered = false;
+    for (Cursor& cursor : cursors) {
+        std::int32_t r = cursor.table->ReadFirst();
+        if (r < 0) return ReadFailed(cursor.table, r);
         if (r == 0) return true;  // an empty table: no combination
+        filtered = filtered || cursor.only != nullptr;
     }
+    if (filtered) {
+        // The unfiltered walk would visit a first combination: the check it
+        // makes there is made whatever the filters let through.
+        if (!CorrelatedCheck()) return !error_;
+        for (std::size_t k = 0; k + 1 < n; ++k) {
+            std::int32_t r = cursors[k].Keep();
+            if (r < 0) return ReadFailed(cursors[k].table, r);
+        }
+        for (Cursor& cursor : cursors) {
+            std::int32_t r = cursor.First();
+            if (r < 0) return ReadFailed(cursor.table, r);
+            if (r == 0) return true;
+        }
+    }
+    reads_.clear();
     for (;;) {
         if (!visit()) return !error_;
         std::size_t k = 0;
         for (;;) {
-            std::int32_t r = group.tables[k]->ReadNext();
-            if (r < 0) return ReadFailed(group.tables[k], r);
+            std::int32_t r = cursors[k].Next();
+            if (r < 0) return ReadFailed(cursors[k].table, r);
             if (r > 0) break;
             if (++k == n) return true;  // the last table met its end
         }
         for (std::size_t j = k; j-- > 0;) {
-            std::int32_t r = group.tables[j]->ReadFirst();
-            if (r < 0) return ReadFailed(group.tables[j], r);
+            std::int32_t r = cursors[j].First();
+            if (r < 0) return ReadFailed(cursors[j].table, r);
             if (r == 0) return true;
         }
     }
 }
 
+// An item is read once per record of its table in a walk: predicates and
+// combinations on the same record share its value.
+void* Selection::ItemValue(ItemDescriptor* item) {
+    if (item == nullptr) return nullptr;
+    std::uint32_t record = item->owner != nullptr ? item->owner->currentRecord : 0;
+    for (ItemRead& read : reads_) {
+        if (read.item != item) continue;
+        if (read.record != record || record == 0) {
+            read.value = ReadCell(item, nullptr);
+            read.record = record;
+        }
+        return read.value;
+    }
+    void* value = ReadCell(item, nullptr);
+    reads_.push_back(ItemRead{item, record, value});
+    return value;
+}
+
 std::int16_t Selection::Evaluate(Predicate& p, bool useNegated) {
     if (p.shortcut != nullptr) {
         if (p.shortcut->UsesValueList()) RefreshValues(p);
-        int truth = p.shortcut->Evaluate(*evaluator_, blockIndex_, p.values, useNegated ? p.result->negated : 0);
+        int truth = p.shortcut->EvaluateOn(ItemValue(p.shortcut->Item()), ItemValue(p.shortcut->RightItem()),
+                                           *evaluator_, blockIndex_, p.values, useNegated ? p.result->negated : 0);
         if (truth >= 0) return static_cast<std::int16_t>(truth);
     }
     RefreshValues(p);
@@ -496,6 +608,90 @@ std::int16_t Selection::TakeReduced(const ConditionResult& result, bool& uncondi
     return 1;
 }
 
+// A filtered table's records in the walks of the groups that follow.  When
+// the condition is an AND of predicates, each combination of the result
+// holds every one-table predicate, and the AND joins the tuples of a
+// multi-table predicate with those of the one-table predicates on its
+// tables: tuples whose record a filter rejects never reach the result, and
+// the others keep their order (joins and unions keep the order of the rows
+// they take).  So a multi-table group walks only the records the filters
+// let through.
+void Selection::NoteFilter(TableRef* table, const RecordTupleSet& tuples) {
+    auto found = filtered_.find(table);
+    if (found == filtered_.end()) {
+        std::vector<std::uint32_t>& records = filtered_[table];
+        records.reserve(static_cast<std::size_t>(tuples.Rows()));
+        for (std::int32_t row = 1; row < tuples.rowEnd; ++row) records.push_back(tuples.At(row, 0));
+        return;
+    }
+    std::unordered_set<std::uint32_t> passing;
+    for (std::int32_t row = 1; row < tuples.rowEnd; ++row) passing.insert(tuples.At(row, 0));
+    std::vector<std::uint32_t>& records = found->second;
+    std::size_t kept = 0;
+    for (std::uint32_t record : records)
+        if (passing.count(record) != 0) records[kept++] = record;
+    records.resize(kept);
+}
+
+std::vector<Selection::Cursor> Selection::Cursors(const Group& group) const {
+    std::vector<Cursor> cursors;
+    for (TableRef* table : group.tables) {
+        auto found = filtered_.find(table);
+        Cursor& cursor = cursors.emplace_back();
+        cursor.table = table;
+        if (found != filtered_.end()) cursor.only = &found->second;
+    }
+    return cursors;
+}
+
+bool Selection::EvaluateGroup(Group& group, std::vector<std::uint32_t>& numbers) {
+    if (group.tables.empty()) {
+        reads_.clear();
+        for (Predicate& p : group.predicates)
+            p.result->state = Evaluate(p, true) ? ConditionResult::kTrue : ConditionResult::kFalse;
+        return true;
+    }
+    // Equality joins are hashed; the other predicates walk every combination.
+    std::vector<Predicate*> walked;
+    for (Predicate& p : group.predicates) {
+        EquiJoin join;
+        if (FastPathsEnabled() && AsEquiJoin(group, p, join)) {
+            if (!HashJoin(group, p, join)) return false;
+        } else {
+            walked.push_back(&p);
+        }
+    }
+    if (!walked.empty()) {
+        WalkCombinations(group, [&]() {
+            if (!CorrelatedCheck()) return false;
+            CurrentNumbers(group, numbers);
+            for (Predicate* p : walked) {
+                if (!Evaluate(*p, true)) continue;
+                p->result->state = ConditionResult::kTuples;
+                if (!p->result->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
+                    return Fail(MessageText(kMsgOutOfMemory));
+            }
+            return true;
+        });
+        if (error_) return false;
+    }
+    if (group.tables.size() == 1)
+        for (Predicate& p : group.predicates)
+            if (conjuncts_.count(p.result) != 0) NoteFilter(group.tables[0], *p.result->tuples);
+    return true;
+}
+
+// The same for the leaf a reduction gave, taking over its result when the
+// reduction made it.
+std::int16_t Selection::TakeReduced(Cond& reduced, bool& unconditioned) {
+    if (!reduced.owned) return TakeReduced(*reduced.source, unconditioned);
+    unconditioned = reduced.owned->state == ConditionResult::kTrue;
+    if (unconditioned) return 1;
+    delete block_.conditionResult;
+    block_.conditionResult = reduced.owned.release();
+    return 1;
+}
+
 std::int16_t Selection::Multi() {
     if (evaluator_ == nullptr || dictionary_ == nullptr) {
         block_.SetError(MessageText(kMsgInternalError, "evaluator"));
@@ -504,38 +700,29 @@ std::int16_t Selection::Multi() {
     bool unconditioned = block_.condition == nullptr;
     if (!unconditioned) {
         Prepare();
+        // An AND of predicates: the one-table groups go first, and their
+        // records filter the walks of the others.
+        if (FastPathsEnabled() && prepared_->kind == Cond::Kind::kAnd) {
+            for (const CondPtr& o : prepared_->operands) {
+                if (!o->IsLeaf() || o->source == nullptr) {
+                    conjuncts_.clear();
+                    break;
+                }
+                conjuncts_.insert(o->source);
+            }
+        }
         std::vector<std::uint32_t> numbers;
-        for (SyntaxNode* groupNode = block_.groups; groupNode != nullptr && !error_; groupNode = groupNode->next) {
-            Group group;
-            if (!LoadGroup(groupNode, group)) return 0;
-            if (group.predicates.empty()) continue;
-            if (group.tables.empty()) {
-                for (Predicate& p : group.predicates)
-                    p.result->state = Evaluate(p, true) ? ConditionResult::kTrue : ConditionResult::kFalse;
-                continue;
+        for (int pass = conjuncts_.empty() ? 1 : 0; pass < 2; ++pass) {
+            for (SyntaxNode* groupNode = block_.groups; groupNode != nullptr && !error_; groupNode = groupNode->next) {
+                Group group;
+                if (!LoadGroup(groupNode, group)) return 0;
+                if (group.predicates.empty()) continue;
+                // Pass 0: the groups of at most one table; pass 1: the others
+                // (every group when there is no pass 0).
+                bool small = group.tables.size() <= 1;
+                if (!conjuncts_.empty() && small != (pass == 0)) continue;
+                if (!EvaluateGroup(group, numbers)) return 0;
             }
-            // Equality joins are hashed; the other predicates walk every combination.
-            std::vector<Predicate*> walked;
-            for (Predicate& p : group.predicates) {
-                EquiJoin join;
-                if (FastPathsEnabled() && AsEquiJoin(group, p, join)) {
-                    if (!HashJoin(group, p, join)) return 0;
-                } else {
-                    walked.push_back(&p);
-                }
-            }
-            if (walked.empty()) continue;
-            WalkCombinations(group, [&]() {
-                if (!CorrelatedCheck()) return false;
-                CurrentNumbers(group, numbers);
-                for (Predicate* p : walked) {
-                    if (!Evaluate(*p, true)) continue;
-                    p->result->state = ConditionResult::kTuples;
-                    if (!p->result->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
-                        return Fail(MessageText(kMsgOutOfMemory));
-                }
-                return true;
-            });
         }
         if (error_) return 0;
         std::size_t budget = kMaxDistributedOperands;
@@ -550,7 +737,7 @@ std::int16_t Selection::Multi() {
             block_.SetError(MessageText(kMsgDisjointTables));
             return 0;
         }
-        if (!TakeReduced(*reduced->Result(), unconditioned)) return 0;
+        if (!TakeReduced(*reduced, unconditioned)) return 0;
     }
     if (unconditioned) return FullScan();
     return 1;
@@ -566,42 +753,76 @@ const SyntaxNode* Selection::WrittenCondition() const {
     return where != nullptr && where->kind == FON_CONDITION_RECHERCHE ? where : nullptr;
 }
 
-// Truth of the written condition from the recorded predicate truths.
-// `undecided` is set when a part could not be decided.
-int Selection::Written(const SyntaxNode* node, bool& undecided) const {
-    if (node == nullptr) return 1;
+// The written condition as a truth tree over the predicates indexed in
+// `predicates` and the recorded constants.  `undecided` is set when a part
+// cannot be decided (the condition then holds for no combination).
+Selection::Truth Selection::Compile(const SyntaxNode* node,
+                                    const std::unordered_map<const SyntaxNode*, std::size_t>& predicates,
+                                    bool& undecided) const {
+    Truth t;  // true
+    if (node == nullptr) return t;
     switch (node->kind) {
         case FON_FACTEUR:
         case FON_FACTEUR_LOGIQUE:
         case FON_TERME:
         case FON_TERME_LOGIQUE: {
             bool isAnd = node->kind == FON_FACTEUR || node->kind == FON_FACTEUR_LOGIQUE;
-            int value = isAnd ? 1 : 0;
+            t.kind = isAnd ? Truth::Kind::kAnd : Truth::Kind::kOr;
             for (const SyntaxNode* n = node; n != nullptr; n = n->next) {
-                int v = 1;
                 if (n->child == nullptr) undecided = true;
-                else v = Written(n->child, undecided);
-                value = isAnd ? (value && v) : (value || v);
+                t.operands.push_back(n->child == nullptr ? Truth{} : Compile(n->child, predicates, undecided));
             }
-            return value;
+            return t;
         }
         case FON_EXPRESSION: {
-            auto t = truths_.find(node);
-            if (t != truths_.end()) return t->second;
+            auto p = predicates.find(node);
+            if (p != predicates.end()) {
+                t.kind = Truth::Kind::kPredicate;
+                t.predicate = p->second;
+                return t;
+            }
             auto c = constants_.find(node);
-            if (c != constants_.end()) return c->second;
-            return node->child != nullptr ? Written(node->child, undecided) : 1;
+            if (c != constants_.end()) {
+                t.constant = c->second;
+                return t;
+            }
+            return node->child != nullptr ? Compile(node->child, predicates, undecided) : t;
         }
         default:
             if (node->kind == kNotKind) {
                 if (node->next == nullptr) {
                     undecided = true;
-                    return 1;
+                    return t;
                 }
-                return !Written(node->next, undecided);
+                t.kind = Truth::Kind::kNot;
+                t.operands.push_back(Compile(node->next, predicates, undecided));
+                return t;
             }
-            return node->child != nullptr ? Written(node->child, undecided) : 1;
+            return node->child != nullptr ? Compile(node->child, predicates, undecided) : t;
     }
+}
+
+// AND and OR stop at their first deciding operand; a predicate is evaluated
+// when first needed, or was before (truths[i] >= 0).
+bool Selection::Holds(const Truth& t, Group& group, std::vector<signed char>& truths) {
+    switch (t.kind) {
+        case Truth::Kind::kAnd:
+            for (const Truth& o : t.operands)
+                if (!Holds(o, group, truths)) return false;
+            return true;
+        case Truth::Kind::kOr:
+            for (const Truth& o : t.operands)
+                if (Holds(o, group, truths)) return true;
+            return false;
+        case Truth::Kind::kNot: return !Holds(t.operands.front(), group, truths);
+        case Truth::Kind::kPredicate: {
+            signed char& truth = truths[t.predicate];
+            if (truth < 0) truth = Evaluate(group.predicates[t.predicate], false) != 0 ? 1 : 0;
+            return truth != 0;
+        }
+        case Truth::Kind::kConstant: break;
+    }
+    return t.constant;
 }
 
 std::int16_t Selection::Single() {
@@ -623,6 +844,7 @@ std::int16_t Selection::Single() {
         if (!LoadGroup(groupNode, group)) return 0;
         if (group.predicates.empty()) continue;
         if (group.tables.empty()) {
+            reads_.clear();
             for (Predicate& p : group.predicates) {
                 bool t = Evaluate(p, false) != 0;
                 p.result->state = t ? ConditionResult::kTrue : ConditionResult::kFalse;
@@ -633,16 +855,23 @@ std::int16_t Selection::Single() {
         }
         if (target == nullptr) target = group.predicates.front().result;
         sawTables = true;
-        // The group's truths are entered once; each combination only sets them.
-        truths_.clear();
-        std::vector<bool*> slots;
-        for (Predicate& p : group.predicates) slots.push_back(&truths_[p.result->expression]);
+        std::unordered_map<const SyntaxNode*, std::size_t> indexes;
+        for (std::size_t i = 0; i < group.predicates.size(); ++i) indexes[group.predicates[i].result->expression] = i;
+        bool undecided = written == nullptr;
+        Truth condition = written != nullptr ? Compile(written->child, indexes, undecided) : Truth{};
+        // The predicates the evaluator answers are evaluated for every
+        // record, in order; those computed directly only when the condition
+        // needs them (and all of them when it is undecided).
+        std::vector<signed char> truths(group.predicates.size());
         WalkCombinations(group, [&]() {
             if (!CorrelatedCheck()) return false;
-            for (std::size_t i = 0; i < slots.size(); ++i) *slots[i] = Evaluate(group.predicates[i], false) != 0;
-            bool undecided = false;
-            int value = written != nullptr ? Written(written->child, undecided) : 0;
-            if (value && !undecided) {
+            for (std::size_t i = 0; i < truths.size(); ++i) {
+                const Predicate& p = group.predicates[i];
+                truths[i] = -1;
+                if (undecided || p.shortcut == nullptr || !p.shortcut->Computed())
+                    truths[i] = Evaluate(group.predicates[i], false) != 0 ? 1 : 0;
+            }
+            if (!undecided && Holds(condition, group, truths)) {
                 CurrentNumbers(group, numbers);
                 if (!target->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
                     return Fail(MessageText(kMsgOutOfMemory));
@@ -652,10 +881,12 @@ std::int16_t Selection::Single() {
     }
     if (error_) return 0;
     if (!sawTables && constantTarget != nullptr) {
-        truths_.clear();
-        bool undecided = false;
-        int value = written != nullptr ? Written(written->child, undecided) : 0;
-        constantTarget->state = value && !undecided ? ConditionResult::kTrue : ConditionResult::kFalse;
+        Group none;
+        std::vector<signed char> truths;
+        bool undecided = written == nullptr;
+        Truth condition = written != nullptr ? Compile(written->child, {}, undecided) : Truth{};
+        bool value = !undecided && Holds(condition, none, truths);
+        constantTarget->state = value ? ConditionResult::kTrue : ConditionResult::kFalse;
         target = constantTarget;
     }
     if (target == nullptr) return 1;  // a condition without predicates offers no rows
@@ -759,8 +990,9 @@ ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b) 
 
         // Natural join in the order of a's rows, then b's rows: b's rows are
         // grouped by their common-column values so each row of a finds its
-        // partners at once, in b's order.
-        std::unordered_multimap<std::uint64_t, std::int32_t> byKey;
+        // partners at once, in b's order.  Tuple sets hold no row twice, so
+        // neither does the join: two of its rows that agree on a's columns
+        // come from one row of a and two partners that agree on every column.
         auto keyOf = [](const RecordTupleSet& t, std::int32_t row, const std::vector<int>& cols) {
             std::uint64_t h = 1469598103934665603ULL;
             for (int c : cols) {
@@ -770,46 +1002,62 @@ ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b) 
             }
             return h;
         };
-        std::vector<std::vector<std::int32_t>> partners;  // rows of b per distinct key, in order
-        std::unordered_map<std::uint64_t, std::vector<std::size_t>> buckets;
-        for (std::int32_t rb = 1; rb < tb.rowEnd; ++rb) {
-            std::uint64_t k = keyOf(tb, rb, commonInB);
-            std::vector<std::size_t>& list = buckets[k];
-            bool placed = false;
-            for (std::size_t idx : list) {
-                std::int32_t first = partners[idx].front();
+        // b's rows by group of equal common columns: group g holds
+        // rows[offsets[g] .. offsets[g + 1]) in b's order; `slots` finds a
+        // group by hash (open addressing, at most half full).
+        std::vector<std::int32_t> firstRow;   // per group, its first row of b
+        std::vector<std::uint64_t> hashOf;    // per group, the hash of its columns
+        std::vector<std::int32_t> groupOf(static_cast<std::size_t>(tb.rowEnd > 0 ? tb.rowEnd : 1), -1);
+        std::size_t size = 16;
+        while (size < 2 * static_cast<std::size_t>(tb.Rows())) size *= 2;
+        std::vector<std::int32_t> slots(size, -1);
+        std::uint64_t mask = size - 1;
+        auto find = [&](const RecordTupleSet& t, std::int32_t row, const std::vector<int>& cols, std::uint64_t h,
+                        std::uint64_t& at) {
+            for (at = h & mask; slots[at] >= 0; at = (at + 1) & mask) {
+                std::int32_t g = slots[at];
+                if (hashOf[g] != h) continue;
                 bool same = true;
-                for (std::size_t i = 0; i < commonInB.size() && same; ++i)
-                    same = tb.At(first, commonInB[i]) == tb.At(rb, commonInB[i]);
-                if (same) {
-                    partners[idx].push_back(rb);
-                    placed = true;
-                    break;
-                }
+                for (std::size_t i = 0; i < cols.size() && same; ++i)
+                    same = t.At(row, cols[i]) == tb.At(firstRow[g], commonInB[i]);
+                if (same) return g;
             }
-            if (!placed) {
-                list.push_back(partners.size());
-                partners.push_back({rb});
+            return -1;
+        };
+        for (std::int32_t rb = 1; rb < tb.rowEnd; ++rb) {
+            std::uint64_t h = keyOf(tb, rb, commonInB), at = 0;
+            std::int32_t g = find(tb, rb, commonInB, h, at);
+            if (g < 0) {
+                g = static_cast<std::int32_t>(firstRow.size());
+                firstRow.push_back(rb);
+                hashOf.push_back(h);
+                slots[at] = g;
             }
+            groupOf[rb] = g;
         }
+        std::vector<std::int32_t> offsets(firstRow.size() + 1, 0);
+        for (std::int32_t rb = 1; rb < tb.rowEnd; ++rb) ++offsets[groupOf[rb] + 1];
+        for (std::size_t g = 0; g < firstRow.size(); ++g) offsets[g + 1] += offsets[g];
+        std::vector<std::int32_t> rows(static_cast<std::size_t>(tb.Rows()));
+        {
+            std::vector<std::int32_t> fill(offsets.begin(), offsets.end() - 1);
+            for (std::int32_t rb = 1; rb < tb.rowEnd; ++rb) rows[fill[groupOf[rb]]++] = rb;
+        }
+        // At most one partner per row of a (b's common columns are a key):
+        // the join has at most a's rows.
+        if (firstRow.size() == static_cast<std::size_t>(tb.Rows()) && !r->tuples->Reserve(ta.rowEnd))
+            throw std::bad_alloc();
         std::vector<std::uint32_t> numbers(static_cast<std::size_t>(r->tuples->ColumnCount()));
         for (std::int32_t ra = 1; ra < ta.rowEnd; ++ra) {
-            auto bucket = buckets.find(keyOf(ta, ra, common));
-            if (bucket == buckets.end()) continue;
-            for (std::size_t idx : bucket->second) {
-                std::int32_t first = partners[idx].front();
-                bool same = true;
-                for (std::size_t i = 0; i < common.size() && same; ++i)
-                    same = ta.At(ra, common[i]) == tb.At(first, commonInB[i]);
-                if (!same) continue;
-                for (std::int32_t rb : partners[idx]) {
-                    std::size_t n = 0;
-                    for (int c = 0; c < ta.ColumnCount(); ++c) numbers[n++] = ta.At(ra, c);
-                    for (int c : extraFromB) numbers[n++] = tb.At(rb, c);
-                    if (!r->tuples->ContainsNumbers(numbers.data()) &&
-                        !r->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
-                        throw std::bad_alloc();
-                }
+            std::uint64_t at = 0;
+            std::int32_t g = find(ta, ra, common, keyOf(ta, ra, common), at);
+            if (g < 0) continue;
+            for (std::int32_t k = offsets[g]; k < offsets[g + 1]; ++k) {
+                std::int32_t rb = rows[k];
+                std::size_t n = 0;
+                for (int c = 0; c < ta.ColumnCount(); ++c) numbers[n++] = ta.At(ra, c);
+                for (int c : extraFromB) numbers[n++] = tb.At(rb, c);
+                if (!r->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size()))) throw std::bad_alloc();
             }
         }
         if (!bothExplicit) {

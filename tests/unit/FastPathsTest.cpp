@@ -94,9 +94,16 @@ const char* kStatements[] = {
     "SELECT A.ID, B.ID FROM A, B WHERE A.N = B.N AND B.S = 'ab'",
     "SELECT A.ID, B.ID FROM A, B WHERE A.N = B.N AND NOT (B.N BETWEEN 1 AND 2)",
     "SELECT DISTINCT A.N, B.S FROM A, B WHERE A.N = B.N ORDER BY A.N DESC",
+    // One-table filters ANDed with a join narrow its walk; OR and NOT over OR.
+    "SELECT A.ID, B.ID FROM A, B WHERE A.R < B.R AND A.N < 3",
+    "SELECT A.ID, B.ID FROM A, B WHERE B.R >= 1 AND A.S <> B.S AND NOT (A.N = 2) AND A.D < B.D AND A.ID > 2",
+    "SELECT A.ID, B.ID FROM A, B WHERE A.N = B.N AND A.R <= B.R AND B.ID > 2 AND A.S > 'a'",
+    "SELECT A.ID, B.ID FROM A, B WHERE A.N < B.N AND (A.ID < 3 OR B.ID < 2)",
+    "SELECT A.ID, B.ID FROM A, B WHERE NOT (A.N >= B.N OR A.ID > 5)",
     // Self-joins through correlation names.
     "SELECT X.ID, Y.ID FROM A X, A Y WHERE X.N = Y.N",
     "SELECT X.ID, Y.ID FROM A X, A Y WHERE X.S = Y.S AND X.ID < Y.ID",
+    "SELECT X.ID, Y.ID, B.ID FROM A X, A Y, B WHERE X.N < Y.N AND Y.S = B.S AND X.ID < 4 AND B.R > 0",
     // Single-table shapes.
     "SELECT ID FROM A WHERE N = 2",
     "SELECT ID FROM A WHERE N <> 2 AND R >= 1",
@@ -204,12 +211,14 @@ TEST(EqualityKeyTest, EqualKeysExactlyWhenCompareTypedHolds) {
 
 TEST(KeyHashTest, PayloadsOfAKeyInTheOrderAdded) {
     qx::KeyHash hash;
-    const char* keys[] = {"b", "a", "b", "", "c", "b", "a"};
+    const char* keys[] = {"b", "a", "b", "", "c", "b", "a", "a key too long to sit inline", "a key too long to sit inl"};
     for (std::uint32_t i = 0; i < std::size(keys); ++i) hash.Add(keys[i], i);
     hash.Seal();
     std::vector<std::uint32_t> seen;
     hash.ForEach("b", [&seen](std::uint32_t p) { seen.push_back(p); });
     EXPECT_EQ(seen, (std::vector<std::uint32_t>{0, 2, 5}));
+    EXPECT_EQ(hash.Count("a key too long to sit inline"), 1u);
+    EXPECT_EQ(hash.Count("a key too long to sit in"), 0u);
     EXPECT_EQ(hash.Count("a"), 2u);
     EXPECT_EQ(hash.Count(""), 1u);
     EXPECT_EQ(hash.Count("d"), 0u);
