@@ -9,17 +9,9 @@
 #include <cstring>
 #include <sstream>
 
-#include "analysis/QueryDictionary.h"
-#include "analysis/QueryTransformer.h"
 #include "base/MemoryBlock.h"
-#include "interface/Context.h"
 #include "interface/SqlRequest.h"
 #include "obsqleng.h"
-#include "parser/Parser.h"
-#include "parser/SyntaxNode.h"
-#include "parser/TreeDump.h"
-#include "planner/PlanDump.h"
-#include "planner/QueryPlan.h"
 #include "tests/testhost/TestHost.h"
 
 namespace qxtest {
@@ -314,80 +306,6 @@ StatementResult RunStatement(const std::string& statement, std::uintptr_t memoVa
     }
     QXSQLFinRequete(handle);
     return result;
-}
-
-namespace {
-
-// A request over `statement` as the pipeline makes it, memo references
-// replaced; null when the statement is too long.
-qx::SqlRequest* NewRequest(const std::string& statement) {
-    if (statement.size() > qx::kMaxStatementLength) return nullptr;
-    auto* request = static_cast<qx::SqlRequest*>(qx::AllocBlock(sizeof(qx::SqlRequest)));
-    char* buffer = static_cast<char*>(qx::AllocLargeBlock(qx::kStatementBufferSize));
-    std::memcpy(buffer, statement.c_str(), statement.size());
-    std::memcpy(buffer + statement.size(), ";", 2);
-    request->statement = buffer;
-    request->hostContext = 1;
-    std::memcpy(request->sqlState, "-----", 6);
-    request->dictionary = new qx::QueryDictionary(request);
-    qx::ReplaceMemoReferences(buffer, qx::kStatementBufferSize);
-    return request;
-}
-
-void FreeRequest(qx::SqlRequest* request) {
-    delete request->plan;
-    delete request->syntaxTree;
-    delete request->dictionary;
-    qx::FreeBlock(request->statement);
-    qx::FreeBlock(request);
-}
-
-bool ParseRequest(qx::SqlRequest* request, std::string& error) {
-    qx::Parser* parser = new qx::Parser(request);
-    parser->Parse();
-    delete parser;
-    bool ok = request->syntaxTree != nullptr && request->errorText[0] == '\0';
-    if (!ok) error = std::string("parse failed: ") + request->errorText;
-    return ok;
-}
-
-}  // namespace
-
-bool DumpStatementTree(const std::string& statement, std::string& dump, std::string& error) {
-    qx::SqlRequest* request = NewRequest(statement);
-    if (request == nullptr) {
-        error = "statement too long";
-        return false;
-    }
-    bool ok = ParseRequest(request, error);
-    if (ok) dump = qx::DumpTree(request->syntaxTree);
-    FreeRequest(request);
-    return ok;
-}
-
-bool DumpStatementPlan(const std::string& statement, std::string& dump, std::string& error) {
-    qx::SqlRequest* request = NewRequest(statement);
-    if (request == nullptr) {
-        error = "statement too long";
-        return false;
-    }
-    bool ok = ParseRequest(request, error);
-    if (ok && !(request->dictionary->LoadDescriptions() && request->errorText[0] == '\0')) {
-        error = std::string("loading failed: ") + request->errorText;
-        ok = false;
-    }
-    if (ok) {
-        request->plan = new qx::QueryPlan(request);
-        qx::QueryTransformer* transformer = new qx::QueryTransformer(request);
-        if (!(transformer->Transform(request->plan) && request->errorText[0] == '\0')) {
-            error = std::string("planning failed: ") + request->errorText;
-            ok = false;
-        }
-        delete transformer;
-    }
-    if (ok) dump = qx::DumpPlan(*request->plan);
-    FreeRequest(request);
-    return ok;
 }
 
 }  // namespace qxtest
