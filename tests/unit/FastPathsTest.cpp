@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "exec/FastPaths.h"
-#include "exec/KeyHash.h"
 #include "tests/unit/TestSupport.h"
 #include "values/Transfor.h"
 
@@ -202,22 +201,6 @@ TEST(EqualityKeyTest, EqualKeysExactlyWhenCompareTypedHolds) {
     EXPECT_EQ(qx::MakeEqualityKey(qx::kOperandText, nullptr, key), qx::EqualityKeyKind::kNotCovered);
 }
 
-TEST(KeyHashTest, PayloadsOfAKeyInTheOrderAdded) {
-    qx::KeyHash hash;
-    const char* keys[] = {"b", "a", "b", "", "c", "b", "a"};
-    for (std::uint32_t i = 0; i < std::size(keys); ++i) hash.Add(keys[i], i);
-    hash.Seal();
-    std::vector<std::uint32_t> seen;
-    hash.ForEach("b", [&seen](std::uint32_t p) { seen.push_back(p); });
-    EXPECT_EQ(seen, (std::vector<std::uint32_t>{0, 2, 5}));
-    EXPECT_EQ(hash.Count("a"), 2u);
-    EXPECT_EQ(hash.Count(""), 1u);
-    EXPECT_EQ(hash.Count("d"), 0u);
-    qx::KeyHash empty;
-    EXPECT_EQ(empty.Count("a"), 0u);  // never sealed: finds nothing
-}
-
-// Whole numbers are written without printf; the text must be "%lf"'s, trimmed.
 TEST(WholeNumberTextTest, SameTextAsTheFormattedPath) {
     const double values[] = {0, -0.0, 1, -1, 7, 10, 100, 999999, 1000000, -123456789, 4294967296.0,
                              9007199254740991.0, -9007199254740991.0, 9007199254740992.0, 1e300, 0.5, -2.5,

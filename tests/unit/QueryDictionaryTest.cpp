@@ -1,5 +1,6 @@
-// Loading table and item descriptions from the host: memory running out,
-// and answers that a careless or hostile host may give.
+// The dictionary view: owned texts, the name slot set, item lookups, and
+// loading descriptions from the host when memory runs out or the host's
+// answers are careless or hostile.
 #include "analysis/QueryDictionary.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "analysis/ItemDescriptor.h"
+#include "analysis/NameSlotSet.h"
+#include "analysis/OwnedString.h"
 #include "analysis/TableRef.h"
 #include "base/MemoryBlock.h"
 #include "interface/HostLink.h"
@@ -19,6 +22,140 @@
 using namespace qx;
 
 namespace {
+
+// ---- OwnedString and NameSlotSet ------------------------------------------
+
+TEST(OwnedStringTest, SetTrimsOnlyWithBitOne) {
+    struct Case {
+        std::uint16_t flags;
+        const char* value;
+        const char* expected;
+    } cases[] = {
+        {0, "ab  ", "ab  "},
+        {OwnedString::kTrimOnSet, "ab  ", "ab"},
+        {OwnedString::kTrimOnSet, "    ", ""},
+        {OwnedString::kTrimOnSet, " a b ", " a b"},
+        {OwnedString::kTrimOnSet, "", ""},
+    };
+    for (const Case& c : cases) {
+        OwnedString s(c.flags);
+        ASSERT_EQ(s.Set(c.value), 1);
+        EXPECT_STREQ(s.Get(), c.expected) << c.value;
+    }
+}
+
+TEST(OwnedStringTest, NullTextAndAppend) {
+    std::size_t live = platform::HeapLiveBlocks();
+    {
+        OwnedString plain;
+        EXPECT_EQ(plain.Get(), nullptr);
+        OwnedString s(OwnedString::kNullReadsEmpty);
+        EXPECT_STREQ(s.Get(), "");
+        EXPECT_EQ(s.Set(nullptr), 1);
+        EXPECT_EQ(s.text, nullptr);
+        EXPECT_EQ(s.Append("", 0), 1);  // an absent text is created even by an empty append
+        ASSERT_NE(s.text, nullptr);
+        EXPECT_STREQ(s.Get(), "");
+        s.Append("ab", 1);
+        s.Append(nullptr, 0);
+        EXPECT_STREQ(s.Get(), "ab\r\n");
+        s.Append(s.text, 0);  // appending its own text
+        EXPECT_STREQ(s.Get(), "ab\r\nab\r\n");
+        s.Set(s.text + 4);  // setting from inside its own text
+        EXPECT_STREQ(s.Get(), "ab\r\n");
+        ASSERT_EQ(s.Reserve(1), 1);  // never shrinks
+        EXPECT_STREQ(s.Get(), "ab\r\n");
+        ASSERT_EQ(s.Reserve(70000), 1);  // beyond one small block
+        EXPECT_STREQ(s.Get(), "ab\r\n");
+        std::string big(69999, 'x');
+        EXPECT_EQ(s.Set(big.c_str()), 1);
+        EXPECT_EQ(s.Length(), big.size());
+    }
+    EXPECT_EQ(platform::HeapLiveBlocks(), live);
+}
+
+TEST(NameSlotSetTest, ExactMembershipForShortAndLongNames) {
+    NameSlotSet set(20);
+    EXPECT_EQ(set.width, 22);
+    EXPECT_FALSE(set.Contains("A"));
+    const std::string long25(25, 'L');
+    const std::string long30 = long25 + "XXXXX";
+    const std::string fits20(20, 'F');
+    for (const std::string& name : {std::string("NAME"), fits20, long30}) ASSERT_EQ(set.Add(name.c_str()), 1);
+    EXPECT_EQ(set.count, 3);
+    EXPECT_EQ(std::string(set.slots.text, 22), "/NAME" + std::string(16, ' ') + "/");
+
+    struct Case {
+        std::string name;
+        bool member;
+    } cases[] = {
+        {"NAME", true},    {"name", false}, {"NAM", false},  {"NAMES", false}, {fits20, true},
+        {std::string(19, 'F'), false},      {std::string(21, 'F'), false},     {long30, true},
+        {long25, false},   // a prefix of a long name
+        {"", false},       {"/", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(set.Contains(c.name.c_str()), c.member) << c.name;
+
+    ASSERT_EQ(set.Add(long25.c_str()), 1);
+    EXPECT_TRUE(set.Contains(long25.c_str()));
+    EXPECT_EQ(set.Add("A/B"), 0);  // "/" would blur slot bounds
+    set.Clear();
+    EXPECT_EQ(set.count, 0);
+    EXPECT_FALSE(set.Contains("NAME"));
+    ASSERT_EQ(set.Add("NEW"), 1);
+    EXPECT_TRUE(set.Contains("NEW"));
+    EXPECT_FALSE(set.Contains("NAME"));
+}
+
+TEST(NameSlotSetTest, ManyNamesStayFindable) {
+    NameSlotSet set(20);
+    for (int i = 0; i < 3000; ++i) ASSERT_EQ(set.Add(("ITEM" + std::to_string(i)).c_str()), 1);
+    EXPECT_TRUE(set.Contains("ITEM0"));
+    EXPECT_TRUE(set.Contains("ITEM2999"));
+    EXPECT_FALSE(set.Contains("ITEM3000"));
+    EXPECT_EQ(std::strlen(set.slots.text), 3000u * 22u);
+}
+
+// ---- Lookups without the host ---------------------------------------------
+
+TEST(TableRefTest, CompareHonoursAliasOnlyAndByteOrder) {
+    TableRef t(nullptr, "T", nullptr);
+    TableKey same{"T", 0}, aliasOnly{"T", 1}, before{"S", 0}, after{"\xC3", 0};
+    EXPECT_EQ(t.Compare(&same), 0);
+    EXPECT_EQ(t.Compare(&aliasOnly), 1);
+    t.usedName = 1;
+    EXPECT_EQ(t.Compare(&aliasOnly), 0);
+    EXPECT_EQ(t.Compare(&before), 1);
+    EXPECT_EQ(t.Compare(&after), -1);  // bytes compare unsigned
+    TableRef unnamed(nullptr, nullptr, nullptr);
+    TableKey empty{"", 0};
+    EXPECT_EQ(unnamed.Compare(&empty), 0);
+}
+
+TEST(ItemDescriptorTest, CompareWithOwnerAndQualifiedNames) {
+    TableRef owner(nullptr, "X", nullptr), other(nullptr, "Y", nullptr);
+    ItemDescriptor item("A", 1, 2, 0, 1, 0, &owner, "X");
+    EXPECT_EQ(item.dimension, 1);
+    const std::string longQualifier = std::string(300, 'X') + ".A";
+    struct Case {
+        const char* name;
+        const TableRef* owner;
+        std::int32_t qualified;
+        std::int16_t expected;
+    } cases[] = {
+        {"A", nullptr, 0, 0},  {"A", &owner, 0, 0},   {"A", &other, 0, 1},   {"a", nullptr, 0, 1},
+        {"X.A", nullptr, 0, 1}, {"X.A", nullptr, 1, 0}, {"Y.A", nullptr, 1, 1}, {".A", nullptr, 1, 1},
+        {"X.", nullptr, 1, 1},  {"XX.A", nullptr, 1, 1}, {"X.AB", nullptr, 1, 1},
+        {longQualifier.c_str(), nullptr, 1, 1},
+    };
+    for (const Case& c : cases) {
+        ItemKey key{c.name, c.owner, c.qualified};
+        EXPECT_EQ(item.Compare(&key), c.expected) << c.name << " " << c.qualified;
+    }
+    ItemDescriptor longTable("B", 1, 2, 0, 1, 2, nullptr, std::string(300, 'T').c_str());
+    EXPECT_EQ(std::strlen(longTable.tableName), 256u);
+    EXPECT_EQ(longTable.dimension, 2);
+}
 
 // ---- Loading from the test host -------------------------------------------
 
