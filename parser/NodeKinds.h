@@ -2,9 +2,8 @@
 //
 // A node's `kind` is negative for an inner node (one of the FON_* values
 // below, each built by the grammar rule of the same name) and positive for a
-// leaf, where it is the token kind of the lexer.  The names exist for
-// diagnostics (tree dumps, traces); no behaviour depends on them.  What each
-// kind holds as children is the grammar's business, not this file's.
+// leaf, where it is the token kind of the lexer.  What each kind holds as
+// children is the grammar's business, not this file's.
 #pragma once
 
 #include <cstdint>
@@ -50,13 +49,5 @@ enum NodeKind : std::int32_t {
 
 // The most negative node kind in use (kinds run from -1 down to this one).
 constexpr std::int32_t kLastNodeKind = FON_REQUETE_CREATION_INDEX;
-// Width of a display name.
-constexpr int kNodeKindDisplayWidth = 40;
-
-// The kind's name ("FON_REQUETE"), or null when `kind` is not a node kind.
-const char* NodeKindName(int kind);
-// The name padded with blanks to 40 characters, or null when `kind` is not a
-// node kind.  Static storage; never freed.
-const char* NodeKindDisplayName(int kind);
 
 }  // namespace qx

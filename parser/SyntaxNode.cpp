@@ -202,12 +202,6 @@ std::int16_t SyntaxNode::SetText(const char* newText) {
     return 1;
 }
 
-std::int16_t SyntaxNode::SetTextAndKind(const char* newText, std::int32_t newKind) {
-    if (SetText(newText) == 0) return 0;
-    kind = newKind;
-    return 1;
-}
-
 SyntaxNode* SyntaxNode::LinkSibling(SyntaxNode* node, bool insertAfter) {
     if (node == nullptr) return nullptr;
     if (insertAfter) {
@@ -244,14 +238,6 @@ SyntaxNode* SyntaxNode::AddChild(const char* newText, std::int32_t newKind, std:
     return node != nullptr ? AttachChild(node, insertAfter) : nullptr;
 }
 
-SyntaxNode* SyntaxNode::FindSiblingByText(const char* wanted) {
-    if (wanted == nullptr) wanted = "";
-    for (SyntaxNode* node = this; node != nullptr; node = node->next) {
-        if (std::strcmp(node->text, wanted) == 0) return node;
-    }
-    return nullptr;
-}
-
 std::int16_t SyntaxNode::AddPathName(const char* name) {
     if (name == nullptr || name[0] == '\0') return 1;
     if (text[0] == '\0') return SetText(name);
@@ -276,11 +262,6 @@ char* SyntaxNode::GetPathComponent(int index) const {
     std::size_t length = 0;
     if (!PathComponentView(index, &start, &length)) return nullptr;
     return CopyText(start, length);
-}
-
-bool SyntaxNode::HasPathComponent(const char* name) const {
-    if (name == nullptr || name[0] == '\0') return false;
-    return PathHas(text, name, std::strlen(name));
 }
 
 bool SyntaxNode::PathComponentView(int index, const char** start, std::size_t* length) const {

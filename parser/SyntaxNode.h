@@ -55,8 +55,6 @@ public:
     // current text is at least as long (a suffix of it is accepted too).
     // 1 on success; 0 when memory runs out, the old text then staying.
     std::int16_t SetText(const char* newText);
-    // SetText, then `kind` on success only; the same result.
-    std::int16_t SetTextAndKind(const char* newText, std::int32_t newKind);
 
     // Links `node` (with any chain already following it) into this node's
     // chain: with `insertAfter` right after this node, ahead of its former
@@ -71,9 +69,6 @@ public:
     SyntaxNode* AttachChild(SyntaxNode* node, bool insertAfter);
     // Makes a node and attaches it as AttachChild does; null when memory runs out.
     SyntaxNode* AddChild(const char* newText, std::int32_t newKind, std::int32_t newAux, bool insertAfter);
-    // The first node of the chain starting here whose text equals `wanted`
-    // (exact, case-sensitive), or null.
-    SyntaxNode* FindSiblingByText(const char* wanted);
 
     // Name sets in `text`.  Components are compared byte for byte on at most
     // their first 127 characters.  AddPathName: an empty text becomes `name`;
@@ -85,8 +80,6 @@ public:
     // caller releases with FreeBlock; null when the component is absent or
     // empty, or when memory runs out.
     char* GetPathComponent(int index) const;
-    // True when some component equals `name`.
-    bool HasPathComponent(const char* name) const;
     // Component `index` as a view into `text` (no allocation); false when it
     // is absent or empty, the outputs then untouched.
     bool PathComponentView(int index, const char** start, std::size_t* length) const;

@@ -6,7 +6,7 @@
 //   NewSelectBlock, Set*, AddTable  - the records of one block
 //   AddPredicate                    - a predicate into its group
 //   FindItemForBlock                - name lookup, innermost block first
-//   ParentOf, NestedEntry           - the tree of nested-block entries
+//   NestedEntry                     - the entry of a nested block in its parent
 //   LinkNested, CollectOuterReferences - the correlation pass
 // Typing and rewriting the conditions is QueryTransformer's; running the
 // plan is execution's (Execute, RunSelect, SetError live in exec/).
@@ -167,34 +167,6 @@ ItemDescriptor* QueryPlan::FindItemForBlock(std::int16_t index, const char* name
     return nullptr;
 }
 
-std::int16_t QueryPlan::ParentOf(std::int16_t index) const {
-    if (index <= 0 || Block(0) == nullptr) return -1;
-    try {
-        return FindParent(index);
-    } catch (const std::bad_alloc&) {
-        NoteAllocationFailure();
-        return -1;
-    }
-}
-
-std::int16_t QueryPlan::FindParent(std::int16_t index) const {
-    std::vector<std::int16_t> pending{0};
-    std::vector<bool> visited(static_cast<std::size_t>(selectCount), false);
-    while (!pending.empty()) {
-        std::int16_t holder = pending.back();
-        pending.pop_back();
-        if (visited[static_cast<std::size_t>(holder)]) continue;
-        visited[static_cast<std::size_t>(holder)] = true;
-        SelectBlock* block = Block(holder);
-        if (block == nullptr || block->children == nullptr) continue;
-        for (SyntaxNode* entry = block->children->next; entry != nullptr; entry = entry->next) {
-            if (entry->kind == index) return holder;
-            if (entry->kind >= 0 && entry->kind < selectCount) pending.push_back(static_cast<std::int16_t>(entry->kind));
-        }
-    }
-    return -1;
-}
-
 SyntaxNode* QueryPlan::NestedEntry(std::int16_t index) const {
     SelectBlock* block = Block(index);
     if (block == nullptr) return nullptr;
@@ -272,9 +244,8 @@ std::int16_t QueryPlan::LinkNested(std::int16_t index) {
     for (SyntaxNode* entry = block->children->next; entry != nullptr; entry = entry->next) {
         if (entry->kind <= index || entry->kind >= selectCount) continue;
         auto nested = static_cast<std::int16_t>(entry->kind);
-        // This block, then its ancestors.  `parent` leads up the same tree as
-        // ParentOf does for the main SELECT, and also inside the tree of a
-        // set operator's second SELECT, which ParentOf cannot reach.
+        // This block, then its ancestors, following `parent` (which also
+        // leads up inside the tree of a set operator's second SELECT).
         std::int16_t outer = index;
         for (int hops = 0; outer >= 0 && hops <= selectCount; ++hops) {
             if (!CollectOuterReferences(nested, outer, entry)) return 0;

@@ -90,11 +90,6 @@ public:
     // block has it.
     ItemDescriptor* FindItemForBlock(std::int16_t index, const char* name) const;
 
-    // The index of the block whose nested entries hold block `index`,
-    // searching the tree of entries rooted at block 0; -1 when there is none
-    // (block 0 itself, a block of a set operator's second SELECT).
-    std::int16_t ParentOf(std::int16_t index) const;
-
     // The correlation pass for block `index`: every entry of a SELECT nested
     // directly in it is given the outer tables and "TABLE/ITEM" references
     // that the nested SELECT, or any SELECT nested in it, reads from this
@@ -121,9 +116,8 @@ public:
     void RunSelect();
 
 private:
-    // The bodies of ParentOf and CollectOuterReferences; they may throw
-    // std::bad_alloc, which the public calls turn into failure.
-    std::int16_t FindParent(std::int16_t index) const;
+    // The body of CollectOuterReferences; it may throw std::bad_alloc, which
+    // the public call turns into failure.
     std::int16_t CollectReferences(std::int16_t nested, std::int16_t outer, SyntaxNode* target) const;
 
     // Combines the results of the two SELECTs of a set operation (exec/).

@@ -7,21 +7,11 @@
 #include <filesystem>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <sstream>
-#include <string>
 
 #include "base/MemoryBlock.h"
-#include "catalog/Context.h"
-#include "catalog/QueryDictionary.h"
 #include "interface/SqlRequest.h"
 #include "obsqleng.h"
-#include "parser/Parser.h"
-#include "parser/SyntaxNode.h"
-#include "parser/TreeDump.h"
-#include "planner/PlanDump.h"
-#include "planner/QueryPlan.h"
-#include "planner/QueryTransformer.h"
 #include "tests/testhost/TestHost.h"
 
 namespace qxtest {
@@ -316,58 +306,6 @@ StatementResult RunStatement(const std::string& statement, std::uintptr_t memoVa
     }
     QXSQLFinRequete(handle);
     return result;
-}
-
-namespace {
-
-// `statement` as the pipeline reads it (memo references replaced), parsed
-// into `tree`; false with `error` when it is too long or does not parse.
-bool ParseStatement(const std::string& statement, qx::Parser& parser, std::unique_ptr<qx::SyntaxNode>& tree,
-                    std::string& error) {
-    if (statement.size() > qx::kMaxStatementLength) {
-        error = "statement too long";
-        return false;
-    }
-    std::string buffer(qx::kStatementBufferSize, '\0');
-    std::memcpy(buffer.data(), statement.c_str(), statement.size());
-    std::memcpy(buffer.data() + statement.size(), ";", 2);
-    qx::ReplaceMemoReferences(buffer.data(), qx::kStatementBufferSize);
-    qx::SyntaxNode* parsed = nullptr;
-    qx::Status status = parser.Parse(buffer.c_str(), &parsed);
-    tree.reset(parsed);
-    if (!status.ok()) error = std::string("parse failed: ") + status.error().text();
-    return status.ok();
-}
-
-}  // namespace
-
-bool DumpStatementTree(const std::string& statement, std::string& dump, std::string& error) {
-    qx::Parser parser;
-    std::unique_ptr<qx::SyntaxNode> tree;
-    if (!ParseStatement(statement, parser, tree, error)) return false;
-    dump = qx::DumpTree(tree.get());
-    return true;
-}
-
-bool DumpStatementPlan(const std::string& statement, std::string& dump, std::string& error) {
-    qx::Parser parser;
-    std::unique_ptr<qx::SyntaxNode> tree;
-    if (!ParseStatement(statement, parser, tree, error)) return false;
-    qx::QueryDictionary dictionary(1, 0);
-    qx::Status status = dictionary.AddNames(parser.names);
-    if (status.ok()) status = dictionary.LoadDescriptions();
-    if (!status.ok()) {
-        error = std::string("loading failed: ") + status.error().text();
-        return false;
-    }
-    qx::QueryPlan plan(&dictionary);
-    qx::QueryTransformer transformer;
-    if (!transformer.Transform(&plan, tree.get()) || !plan.status.ok()) {
-        error = "planning failed: " + (plan.status.ok() ? std::string() : plan.status.error().text());
-        return false;
-    }
-    dump = qx::DumpPlan(plan);
-    return true;
 }
 
 }  // namespace qxtest

@@ -1,6 +1,6 @@
 // Support for the data-driven SQL tests: test-host schema and data from
 // text directives, running one statement through the exported calls and
-// collecting its rows, and dumping a statement's syntax tree or plan.
+// collecting its rows.
 #pragma once
 
 #include <cstdint>
@@ -33,10 +33,5 @@ void CloseQxDatabase();
 bool ApplyHostDirective(const std::string& line, std::string& error);
 // Runs one statement over the started engine (host context 1) and fetches every row.
 StatementResult RunStatement(const std::string& statement, std::uintptr_t memoValues = 0);
-// Parses one statement and dumps its tree; false with a message when it does not parse.
-bool DumpStatementTree(const std::string& statement, std::string& dump, std::string& error);
-// Parses one statement, loads its descriptions and plans it, then dumps the
-// plan; false with the request's error text when a stage fails.
-bool DumpStatementPlan(const std::string& statement, std::string& dump, std::string& error);
 
 }  // namespace qxtest

@@ -51,11 +51,32 @@ TEST_F(LimitsTest, StatementLength) {
 }
 
 TEST_F(LimitsTest, NestingDepth) {
-    auto parens = [](int n) { return "SELECT A FROM T WHERE " + std::string(n, '(') + "A = 1" + std::string(n, ')'); };
-    Expect(parens(100), nullptr, "100 parentheses");
-    Expect(parens(2000), "imbrication de plus de 128 niveaux", "2000 parentheses");
-    auto arithmetic = [](int n) { return "SELECT A FROM T WHERE A + " + Repeat("(1 + ", n, "") + "1" + std::string(n, ')') + " = 1"; };
-    Expect(arithmetic(2000), "imbrication de plus de 128 niveaux", "2000 nested sums");
+    // One level per repetition: 128 levels are accepted, 129 or thousands are
+    // refused with the nesting message, without a stack overflow.
+    const struct {
+        const char* prefix;
+        const char* open;
+        const char* core;
+        const char* close;
+        const char* suffix;
+    } shapes[] = {
+        {"SELECT A FROM T WHERE ", "(", "A = 1", ")", ""},
+        {"SELECT A FROM T WHERE ", "NOT ", "A = 1", "", ""},
+        {"SELECT ", "SUM(", "A", ")", " FROM T"},
+        {"SELECT A FROM T WHERE ", "A IN (SELECT A FROM T WHERE ", "A = 1", ")", ""},
+        {"SELECT A FROM T WHERE ", "EXISTS (SELECT * FROM T WHERE ", "A = 1", ")", ""},
+        {"SELECT A FROM T WHERE A + ", "(1 + ", "1", ")", " = 1"},
+    };
+    for (const auto& s : shapes) {
+        for (int levels : {128, 129, 2000}) {
+            std::string statement = s.prefix + Repeat(s.open, levels, "") + s.core + Repeat(s.close, levels, "") + s.suffix;
+            if (statement.size() > QXSQL_MAX_STATEMENT) continue;
+            qxtest::StatementResult r = qxtest::RunStatement(statement);
+            bool refused = r.error.find("imbrication de plus de 128 niveaux") != std::string::npos;
+            EXPECT_EQ(refused, levels > 128) << s.open << " x " << levels << ": " << r.error;
+        }
+    }
+    Expect("SELECT A FROM T WHERE " + std::string(100, '(') + "A = 1" + std::string(100, ')'), nullptr, "100 parentheses");
     std::string nested = "SELECT A FROM T WHERE A IN (SELECT A FROM T)";
     for (int i = 0; i < 300; ++i) nested = "SELECT A FROM T WHERE A IN (" + nested + ")";
     qxtest::StatementResult r = qxtest::RunStatement(nested);

@@ -82,31 +82,4 @@ TEST(RecordTupleSetTest, GrowsAndFindsDuplicatesAcrossManyRows) {
     delete copy;
 }
 
-TEST(ConditionResultTest, CopiesKeepStateAndTuplesOnly) {
-    std::size_t live = platform::HeapLiveBlocks();
-    {
-        List* items = new List();
-        ListElement notOwned;
-        items->Append(&notOwned);
-        SyntaxNode* refs = SyntaxNode::Make("T/A", 0, 0);
-        SyntaxNode* expression = SyntaxNode::Make("", -18, 0);
-        ConditionResult result(expression, refs, items);
-        ASSERT_TRUE(result.IsComplete());
-        result.tuples->AddColumn("T");
-        std::uint32_t n = 4;
-        result.tuples->AppendTuple(&n, 1);
-        result.state = ConditionResult::kFalse;
-        ConditionResult* copy = ConditionResult::Copy(result);
-        ASSERT_NE(copy, nullptr);
-        EXPECT_EQ(copy->state, ConditionResult::kFalse);
-        EXPECT_EQ(copy->expression, nullptr);
-        EXPECT_EQ(copy->items, nullptr);
-        EXPECT_EQ(copy->itemRefs, nullptr);
-        EXPECT_EQ(copy->tuples->RecordNumber(1, "T"), 4);
-        delete copy;
-        delete expression;
-    }
-    EXPECT_EQ(platform::HeapLiveBlocks(), live);  // items detached, not destroyed; nothing leaked
-}
-
 }  // namespace

@@ -1,4 +1,4 @@
-// Column description, fetch, value line and memo handles of a result table,
+// Column description, fetch and value line of a result table,
 // directly and through the exported calls.
 #include <gtest/gtest.h>
 
@@ -147,48 +147,6 @@ TEST(ResultColumnsTest, ExportedFetchAndValLine) {
     EXPECT_EQ(t.request->rowNumber, 4u);
     EXPECT_EQ(QXSQLValLine(t.Handle(), nullptr, out), 0);  // still the last row
     EXPECT_STREQ(out, "2\tde");
-}
-
-class ResultMemoTest : public qxtest::EngineTest {};
-
-TEST_F(ResultMemoTest, GetLongDataGivesHostHandles) {
-    testhost::AddTable("T", {{"M", 22, 4}});
-    std::uint32_t binary = testhost::AddMemo("T", {1, 2, 3});
-    std::uint32_t text = testhost::AddMemo("T", {'h', 'i'});
-    ResultTable t({{"B", 22, 4, 0}, {"M", 12, 4, 0}, {"Z", 22, 4, 0}, {"S", 13, 2, 0}},
-                  {Raw(binary) + Raw(text) + Raw<std::uint32_t>(0) + "ab"});
-    ASSERT_EQ(QXSQLFetchNext(t.Handle()), 0);
-    struct Case {
-        const char* what;
-        std::uint16_t column;
-        bool fail;
-        std::int16_t result;
-        bool handle;
-    } cases[] = {
-        {"binary memo", 1, false, 0, true},
-        {"text memo, asked as kind 22", 2, false, 0, true},
-        {"reference 0", 3, false, 100, false},
-        {"text column", 4, false, -1, false},
-        {"column 0", 0, false, -1, false},
-        {"beyond the last column", 5, false, -1, false},
-        {"host failure", 1, true, 100, false},
-    };
-    for (const auto& c : cases) {
-        testhost::GetFaults().memoReadFails = c.fail;
-        testhost::Log().clear();
-        std::uintptr_t value = 12345;
-        EXPECT_EQ(QXSQLGetLongData(t.Handle(), c.column, &value), c.result) << c.what;
-        EXPECT_EQ(value != 0, c.handle) << c.what;
-        if (c.handle) {
-            ASSERT_FALSE(testhost::Log().empty());
-            EXPECT_EQ(testhost::Log().back().substr(testhost::Log().back().size() - 3), " 22") << c.what;
-            const auto* block = reinterpret_cast<const MemoValueBlock*>(value);
-            std::uint32_t length = block->dataLength;  // packed field: read by value
-            EXPECT_EQ(length, c.column == 1 ? 3u : 2u);
-        }
-    }
-    testhost::GetFaults().memoReadFails = false;
-    EXPECT_EQ(testhost::HostContexts().back(), 5u);
 }
 
 }  // namespace

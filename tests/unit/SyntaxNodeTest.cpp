@@ -1,15 +1,12 @@
-// Syntax tree nodes: ownership and release of long and deep trees, linking,
-// texts and name sets, walks and searches, the kind names, the text dump,
-// and behaviour when memory runs out.
+// Syntax tree nodes: release and walks of long and deep trees without
+// recursion, linking, and behaviour when memory runs out.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "base/MemoryBlock.h"
 #include "parser/NodeKinds.h"
 #include "parser/SyntaxNode.h"
-#include "parser/TreeDump.h"
 #include "platform/BlockHeap.h"
 #include "tests/unit/TestSupport.h"
 
@@ -18,7 +15,6 @@ using namespace qx;
 namespace {
 
 constexpr std::int32_t kIdent = 302;
-constexpr std::int32_t kString = 301;
 
 int g_attachedDestroyed = 0;
 
@@ -56,17 +52,6 @@ protected:
 private:
     std::size_t live_ = 0;
 };
-
-// Root -> A(child X, Y) -> B, with C following the root:  R A X Y B C.
-SyntaxNode* SampleChain() {
-    SyntaxNode* root = Node("", FON_REQUETE);
-    SyntaxNode* a = root->AddChild("A", kIdent, 0, false);
-    a->AddChild("X", kString, 5, false);
-    a->AddChild("Y", kIdent, 0, false);
-    root->AddChild("B", FON_TERME, 5, false);
-    root->AddSibling("C", FON_TERME, 0, false);
-    return root;
-}
 
 TEST_F(SyntaxNodeTest, ReleasesLongChainsAndDeepNestingIteratively) {
     constexpr int kCount = 100000;
@@ -136,189 +121,6 @@ TEST_F(SyntaxNodeTest, LinkSiblingAndAttachChildPlaceNodes) {
     delete a;
 }
 
-TEST_F(SyntaxNodeTest, SetTextReusesBufferWhenLongEnough) {
-    SyntaxNode* node = Node("ABCDEF", kIdent);
-    char* buffer = node->text;
-    struct Step {
-        const char* text;
-        bool sameBuffer;
-    } steps[] = {{"ABC", true}, {"XYZ", true}, {"", true}, {"LONGER", false}, {"ABCDEF", true}};
-    for (const Step& s : steps) {
-        char* before = node->text;
-        ASSERT_EQ(node->SetText(s.text), 1);
-        EXPECT_STREQ(node->text, s.text);
-        EXPECT_EQ(node->text == before, s.sameBuffer) << s.text;
-    }
-    buffer = node->text;
-    EXPECT_EQ(node->SetText(node->text), 1);  // own buffer: nothing happens
-    EXPECT_EQ(node->text, buffer);
-    EXPECT_EQ(node->SetText(node->text + 2), 1);  // a suffix of its own text
-    EXPECT_STREQ(node->text, "CDEF");
-    EXPECT_EQ(node->SetTextAndKind(nullptr, FON_REQUETE), 1);
-    EXPECT_STREQ(node->text, "");
-    EXPECT_EQ(node->kind, FON_REQUETE);
-    delete node;
-}
-
-TEST_F(SyntaxNodeTest, PathNamesAreKeptAsSlashSeparatedSets) {
-    const std::string longA(200, 'A');
-    const std::string sameFirst127 = std::string(127, 'A') + "BBB";
-    const std::string differsAt127 = std::string(126, 'A') + "B";
-    struct Step {
-        std::string name;
-        std::string expected;
-    } steps[] = {
-        {"A", "A"},
-        {"B", "A/B"},
-        {"A", "A/B"},
-        {"", "A/B"},
-        {"AB", "A/B/AB"},
-        {"B", "A/B/AB"},
-        {longA, "A/B/AB/" + longA},
-        {sameFirst127, "A/B/AB/" + longA},  // compared on the first 127 characters only
-        {differsAt127, "A/B/AB/" + longA + "/" + differsAt127},
-    };
-    SyntaxNode* node = Node("", FON_REQUETE);
-    for (const Step& s : steps) {
-        ASSERT_EQ(node->AddPathName(s.name.c_str()), 1);
-        EXPECT_EQ(std::string(node->text), s.expected) << s.name;
-    }
-    EXPECT_TRUE(node->HasPathComponent("AB"));
-    EXPECT_TRUE(node->HasPathComponent(sameFirst127.c_str()));
-    EXPECT_FALSE(node->HasPathComponent("A/B"));
-    EXPECT_FALSE(node->HasPathComponent(""));
-    char* component = node->GetPathComponent(3);
-    ASSERT_NE(component, nullptr);
-    EXPECT_EQ(std::string(component), longA);  // given whole, not clipped
-    FreeBlock(component);
-    delete node;
-
-    struct Read {
-        const char* text;
-        int index;
-        const char* expected;  // null: none
-    } reads[] = {
-        {"A/B", 0, "A"},      {"A/B", 1, "B"},  {"A/B", 2, nullptr}, {"A/B", -1, nullptr},
-        {"A//B", 1, nullptr}, {"A//B", 2, "B"}, {"", 0, nullptr},    {"T/", 1, nullptr},
-    };
-    for (const Read& r : reads) {
-        SyntaxNode* n = Node(r.text);
-        char* got = n->GetPathComponent(r.index);
-        const char* start = nullptr;
-        std::size_t length = 0;
-        bool viewed = n->PathComponentView(r.index, &start, &length);
-        if (r.expected == nullptr) {
-            EXPECT_EQ(got, nullptr) << r.text << " " << r.index;
-            EXPECT_FALSE(viewed);
-        } else {
-            ASSERT_NE(got, nullptr) << r.text << " " << r.index;
-            EXPECT_STREQ(got, r.expected);
-            ASSERT_TRUE(viewed);
-            EXPECT_EQ(std::string(start, length), r.expected);
-            FreeBlock(got);
-        }
-        delete n;
-    }
-}
-
-TEST_F(SyntaxNodeTest, WalksSearchesAndCounts) {
-    SyntaxNode* root = SampleChain();
-    struct Seen {
-        std::string order;
-        int stopAt;
-    } seen{"", 3};
-    auto record = [](SyntaxNode* n, void* context) -> int {
-        auto* s = static_cast<Seen*>(context);
-        s->order += n->text[0] != '\0' ? n->text : "R";
-        return --s->stopAt == 0 ? 0 : 9;
-    };
-    EXPECT_EQ(root->Walk(record, &seen), 0);  // stopped early at the third node
-    EXPECT_EQ(seen.order, "RAX");
-    seen = {"", 100};
-    EXPECT_EQ(root->Walk(record, &seen), 9);
-    EXPECT_EQ(seen.order, "RAXYBC");
-
-    // Children added by the visitor under the visited node are walked.
-    auto grow = [](SyntaxNode* n, void*) -> int {
-        if (std::strcmp(n->text, "Y") == 0) n->AddChild("Y1", kIdent, 0, false);
-        return 1;
-    };
-    EXPECT_EQ(root->child->Walk(grow, nullptr), 1);
-    EXPECT_EQ(root->CountNodes(), 7);
-    delete root->child->child->next->child;
-    root->child->child->next->child = nullptr;
-
-    EXPECT_EQ(root->FindByAux(5)->text, std::string("X"));
-    EXPECT_EQ(root->FindByAux(42), nullptr);
-    EXPECT_EQ(root->child->child->FindByAux(0)->text, std::string("Y"));  // starts at X (aux 5)
-
-    SyntaxNode* leaf = Node("L");
-    EXPECT_EQ(leaf->CountNodes(), 1);
-    delete leaf;
-    EXPECT_EQ(root->CountNodes(), 6);
-    EXPECT_EQ(root->child->CountNodes(), 4);  // A with two children and one following sibling
-
-    struct Nth {
-        std::int32_t kind;
-        int n;
-        const char* expected;
-    } nths[] = {{kIdent, 1, "A"},        {kIdent, 2, "Y"},  {kIdent, 3, nullptr},         {FON_TERME, 2, "C"},
-                {FON_TERME, 0, nullptr}, {kString, 1, "X"}, {FON_SOUS_SELECT, 1, nullptr}};
-    for (const Nth& c : nths) {
-        SyntaxNode* found = root->FindNthOfKind(c.kind, c.n);
-        if (c.expected == nullptr) {
-            EXPECT_EQ(found, nullptr) << c.kind << " " << c.n;
-        } else {
-            ASSERT_NE(found, nullptr) << c.kind << " " << c.n;
-            EXPECT_STREQ(found->text, c.expected);
-        }
-    }
-
-    EXPECT_EQ(root->child->FindSiblingByText("B"), root->child->next);
-    EXPECT_EQ(root->child->FindSiblingByText("b"), nullptr);
-    EXPECT_EQ(root->child->next->FindSiblingByText("A"), nullptr);  // only this node and those after it
-    delete root;
-}
-
-TEST_F(SyntaxNodeTest, KindNamesAndDisplayNames) {
-    for (int kind = -1; kind >= kLastNodeKind; --kind) {
-        const char* name = NodeKindName(kind);
-        const char* display = NodeKindDisplayName(kind);
-        ASSERT_NE(name, nullptr) << kind;
-        ASSERT_NE(display, nullptr) << kind;
-        EXPECT_EQ(std::strncmp(name, "FON_", 4), 0);
-        EXPECT_EQ(std::strlen(display), 40u);
-        EXPECT_EQ(std::string(display), std::string(name) + std::string(40 - std::strlen(name), ' '));
-    }
-    EXPECT_STREQ(NodeKindName(FON_REQUETE_SELECTION), "FON_REQUETE_SELECTION");
-    EXPECT_STREQ(NodeKindName(-1), "FON_ITEM_SIMPLE");
-    EXPECT_STREQ(NodeKindName(-34), "FON_REQUETE_CREATION_INDEX");
-    EXPECT_STREQ(NodeKindName(-11), "FON_AFFECTATION_COLONNE_VIRGULE_LISTE");
-    for (int notAKind : {0, -35, 302}) {
-        EXPECT_EQ(NodeKindName(notAKind), nullptr);
-        EXPECT_EQ(NodeKindDisplayName(notAKind), nullptr);
-    }
-}
-
-TEST_F(SyntaxNodeTest, DumpShowsOneLinePerNode) {
-    SyntaxNode* root = SampleChain();
-    root->child->child->attached = new Tracked();
-    root->child->child->next->SetText("say \"hi\"\n\x01");
-    root->child->next->AddChild("", 0, -3, false);
-    EXPECT_EQ(DumpTree(root),
-              "FON_REQUETE \"\"\n"
-              "  302 \"A\"\n"
-              "    301 \"X\" aux=5 [attached]\n"
-              "    302 \"say \\\"hi\\\"\\n\\x01\"\n"
-              "  FON_TERME \"B\" aux=5\n"
-              "    0 \"\" aux=-3\n");
-    EXPECT_EQ(DumpChain(root->child->child), "301 \"X\" aux=5 [attached]\n302 \"say \\\"hi\\\"\\n\\x01\"\n");
-    EXPECT_EQ(DumpChain(root).substr(DumpTree(root).size()), "FON_TERME \"C\"\n");
-    EXPECT_EQ(DumpTree(nullptr), "");
-    delete root;
-    EXPECT_EQ(g_attachedDestroyed, 1);
-}
-
 TEST_F(SyntaxNodeTest, OutOfMemoryLeavesNothingBehind) {
     qxtest::MessageCapture capture;
     // Make takes two blocks (node, text): either failing gives null.
@@ -337,7 +139,7 @@ TEST_F(SyntaxNodeTest, OutOfMemoryLeavesNothingBehind) {
     platform::HeapFailAt(1);
     EXPECT_EQ(node->AddSibling("x", kIdent, 0, true), nullptr);
     platform::HeapFailAt(1);
-    EXPECT_EQ(node->SetTextAndKind("LONGER", FON_TERME), 0);
+    EXPECT_EQ(node->SetText("LONGER"), 0);
     platform::HeapFailAt(1);
     EXPECT_EQ(node->AddPathName("C"), 0);
     platform::HeapFailAt(1);
