@@ -1,44 +1,35 @@
 #include "exec/ConditionResult.h"
 
-#include "base/List.h"
+#include <memory>
+#include <string>
+
 #include "exec/RecordTupleSet.h"
-#include "parser/SyntaxNode.h"
+#include "planner/Predicate.h"
 
 namespace qx {
 
-ConditionResult::ConditionResult(SyntaxNode* expression_, SyntaxNode* itemRefs_, List* items_)
-    : negated(0),
-      itemRefs(itemRefs_),
-      tuples(new RecordTupleSet()),
-      expression(expression_),
-      state(kTuples),
-      items(items_) {
-    if (tuples != nullptr && tuples->columns == nullptr) {
-        delete tuples;
-        tuples = nullptr;
+ConditionResult::ConditionResult(const Predicate* predicate_)
+    : predicate(predicate_), tuples(new RecordTupleSet()), state(kTuples) {
+    std::unique_ptr<RecordTupleSet> set(tuples);
+    tuples = nullptr;
+    if (set == nullptr || set->columns == nullptr) return;
+    if (predicate != nullptr) {
+        for (const std::string& table : predicate->tables)
+            if (!set->AddColumn(table.c_str())) return;
     }
+    tuples = set.release();
 }
 
-ConditionResult::~ConditionResult() {
-    delete tuples;
-    delete itemRefs;
-    if (items != nullptr) {
-        items->DetachAll(1);
-        delete items;
-    }
-}
+ConditionResult::~ConditionResult() { std::unique_ptr<RecordTupleSet> owned(tuples); }
 
 ConditionResult* ConditionResult::Copy(const ConditionResult& other) {
-    auto* copy = new ConditionResult(nullptr, nullptr, nullptr);
-    if (copy == nullptr) return nullptr;
-    delete copy->tuples;
-    copy->tuples = other.tuples != nullptr ? RecordTupleSet::Copy(*other.tuples) : nullptr;
-    if (copy->tuples == nullptr) {
-        delete copy;
-        return nullptr;
-    }
+    std::unique_ptr<ConditionResult> copy(new ConditionResult());
+    if (copy == nullptr || other.tuples == nullptr) return nullptr;
+    std::unique_ptr<RecordTupleSet> replaced(copy->tuples);
+    copy->tuples = RecordTupleSet::Copy(*other.tuples);
+    if (copy->tuples == nullptr) return nullptr;
     copy->state = other.state;
-    return copy;
+    return copy.release();
 }
 
 }  // namespace qx

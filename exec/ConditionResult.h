@@ -1,12 +1,7 @@
-// ConditionResult: one predicate of a WHERE condition, or the combination
-// of several, with its state and its tuple set.
-//
-// The planner makes one per predicate: it keeps the predicate's expression
-// (a node of the statement's tree, not owned), the chain of the qualified
-// item references it reads ("TABLE/ITEM" nodes, owned; the correlation pass
-// reads them), the items it reads (a list it owns whose elements it does
-// not: detached before the list is destroyed) and one tuple-set column per
-// table of its group.  The selection fills `tuples` and combines results.
+// ConditionResult: what execution knows of one predicate of a WHERE
+// condition, or of the combination of several: its state and its tuple set
+// (one column per table of the predicate's group, one row per qualifying
+// combination of their records).
 //
 // state:  1 true for every combination (tuples not consulted)
 //        -1 false for every combination
@@ -20,9 +15,8 @@
 
 namespace qx {
 
-class List;
+class Predicate;
 class RecordTupleSet;
-class SyntaxNode;
 
 class ConditionResult : public ListElement {
 public:
@@ -31,22 +25,19 @@ public:
     static constexpr std::int16_t kTuples = 0;
     static constexpr std::int16_t kUndecided = 999;
 
-    // A result for `expression` reading `items` (taken over) with the
-    // reference chain `itemRefs` (taken over).  `tuples` is null when memory
+    // The result of `predicate` (null: of a combination), with a tuple set
+    // of the predicate's tables as columns.  `tuples` is null when memory
     // ran out; callers test IsComplete().
-    ConditionResult(SyntaxNode* expression, SyntaxNode* itemRefs, List* items);
+    explicit ConditionResult(const Predicate* predicate = nullptr);
     ~ConditionResult() override;
-    // Same state and a copy of the tuples; no expression, references or items.
+    // Same state and a copy of the tuples, of no predicate.
     static ConditionResult* Copy(const ConditionResult& other);
 
     bool IsComplete() const { return tuples != nullptr; }
 
-    std::uint16_t negated;     // flipped by NOT push-down, passed to the evaluator
-    SyntaxNode* itemRefs;      // qualified item references read by the predicate, owned; null in copies
-    RecordTupleSet* tuples;    // owned
-    SyntaxNode* expression;    // the predicate's FON_EXPRESSION node, not owned; null in copies
-    std::int16_t state;        // see above
-    List* items;               // ItemDescriptors read; list owned, items not; null in copies
+    const Predicate* predicate;  // the predicate this is the result of (not owned), or null
+    RecordTupleSet* tuples;      // owned
+    std::int16_t state;          // see above
 };
 
 }  // namespace qx

@@ -24,6 +24,7 @@
 #include "lexer/TokenKinds.h"
 #include "parser/NodeKinds.h"
 #include "parser/SyntaxNode.h"
+#include "planner/Predicate.h"
 #include "planner/QueryPlan.h"
 #include "planner/SelectBlock.h"
 #include "values/FieldType.h"
@@ -84,33 +85,65 @@ CondPtr DeepCopy(const Cond& c) {
     return copy;
 }
 
+// Execution's result of each predicate of a block, made on first use.
+class PredicateResults {
+public:
+    ConditionResult* Of(const Predicate* predicate) {
+        std::unique_ptr<ConditionResult>& slot = results_[predicate];
+        if (!slot) {
+            slot.reset(new ConditionResult(predicate));
+            if (!slot || !slot->IsComplete()) {
+                slot.reset();
+                throw std::bad_alloc();
+            }
+        }
+        return slot.get();
+    }
+
+private:
+    std::unordered_map<const Predicate*, std::unique_ptr<ConditionResult>> results_;
+};
+
+// What execution keeps of a plan: the result of each block's condition.
+class BlockResults : public ExecutionState {
+public:
+    std::unordered_map<const SelectBlock*, std::unique_ptr<ConditionResult>> results;
+};
+
+// Makes `result` the block's (the one it replaces goes).
+void KeepBlockResult(QueryPlan& plan, SelectBlock& block, std::unique_ptr<ConditionResult> result) {
+    if (plan.execution == nullptr) plan.execution = std::make_unique<BlockResults>();
+    block.conditionResult = result.get();
+    static_cast<BlockResults&>(*plan.execution).results[&block] = std::move(result);
+}
+
 // Builds the tree of a rewritten condition chain, pushing NOT down to the
-// leaves: a negated leaf toggles its aux mark and its result's `negated`,
+// leaves: a negated leaf toggles its aux mark and its predicate's `negated`,
 // NOT NOT x is x, and a negated AND/OR becomes OR/AND of negated operands.
-CondPtr Build(SyntaxNode* node, bool negate) {
+CondPtr Build(SyntaxNode* node, bool negate, PredicateResults& results) {
     if (node == nullptr) throw std::bad_alloc();  // a piece lost to memory exhaustion
-    if (node->kind == kNotKind) return Build(node->child, !negate);
+    if (node->kind == kNotKind) return Build(node->child, !negate, results);
     if (node->kind == kLeafKind) {
-        auto* result = static_cast<ConditionResult*>(node->attached);
-        if (result == nullptr) throw std::bad_alloc();
+        auto* predicate = static_cast<Predicate*>(node->attached);
+        if (predicate == nullptr) throw std::bad_alloc();
         if (negate) {
             node->aux ^= 1;
-            result->negated ^= 1;
+            predicate->negated ^= 1;
         }
         auto c = std::make_unique<Cond>();
-        c->source = result;
+        c->source = results.Of(predicate);
         return c;
     }
     // A chain: holders (kind 0) alternating with connectors; its operator is
     // the one of its second node.
     SyntaxNode* connector = node->next;
-    if (connector == nullptr) return Build(node->child, negate);
+    if (connector == nullptr) return Build(node->child, negate, results);
     bool isAnd = connector->kind == kAndKind;
     if (negate) isAnd = !isAnd;
     auto c = std::make_unique<Cond>();
     c->kind = isAnd ? Cond::Kind::kAnd : Cond::Kind::kOr;
     for (SyntaxNode* n = node; n != nullptr; n = n->next)
-        if (n->kind != kAndKind && n->kind != kOrKind) c->operands.push_back(Build(n->child, negate));
+        if (n->kind != kAndKind && n->kind != kOrKind) c->operands.push_back(Build(n->child, negate, results));
     return c;
 }
 
@@ -220,7 +253,7 @@ public:
     std::int16_t Single();
 
 private:
-    struct Predicate {
+    struct GroupPredicate {
         ConditionResult* result;
         SyntaxNode* values = nullptr;  // value list (owned), one node per item
         std::vector<ItemDescriptor*> items;
@@ -228,9 +261,9 @@ private:
     };
     struct Group {
         std::vector<TableRef*> tables;
-        std::vector<Predicate> predicates;
+        std::vector<GroupPredicate> predicates;
         ~Group() {
-            for (Predicate& p : predicates) delete p.values;
+            for (GroupPredicate& p : predicates) delete p.values;
         }
     };
 
@@ -281,16 +314,16 @@ private:
     bool EvaluateGroup(Group& group, std::vector<std::uint32_t>& numbers);
     void NoteFilter(TableRef* table, const RecordTupleSet& tuples);
     std::vector<Cursor> Cursors(const Group& group) const;
-    bool AsEquiJoin(const Group& group, const Predicate& p, EquiJoin& join) const;
-    bool HashJoin(Group& group, Predicate& p, const EquiJoin& join);
-    bool RefreshValues(Predicate& p);
+    bool AsEquiJoin(const Group& group, const GroupPredicate& p, EquiJoin& join) const;
+    bool HashJoin(Group& group, GroupPredicate& p, const EquiJoin& join);
+    bool RefreshValues(GroupPredicate& p);
     bool CorrelatedCheck();
     // Visits every combination of the group's records (those a filter let
     // through, for a filtered table); `visit` returns false to stop.
     template <typename Visit>
     bool WalkCombinations(Group& group, Visit visit);
     void* ItemValue(ItemDescriptor* item);
-    std::int16_t Evaluate(Predicate& p, bool useNegated);
+    std::int16_t Evaluate(GroupPredicate& p, bool useNegated);
     void CurrentNumbers(const Group& group, std::vector<std::uint32_t>& numbers) const;
     std::int16_t FullScan();
     std::int16_t TakeReduced(const ConditionResult& result, bool& unconditioned);
@@ -327,12 +360,13 @@ private:
     // When the condition is an AND of predicates: those predicates, and per
     // table the records that every one-table predicate on it let through.
     std::unordered_set<const ConditionResult*> conjuncts_;
+    PredicateResults results_;  // the result of each predicate of the block
     std::unordered_map<const TableRef*, std::vector<std::uint32_t>> filtered_;
 };
 
 bool Selection::Prepare() {
     if (block_.condition == nullptr) return true;
-    prepared_ = Build(block_.condition, false);
+    prepared_ = Build(block_.condition, false, results_);
     Flatten(*prepared_);
     return true;
 }
@@ -348,16 +382,17 @@ bool Selection::LoadGroup(SyntaxNode* groupNode, Group& group) {
         group.tables.push_back(table);
     }
     for (SyntaxNode* holder = groupNode->child; holder != nullptr; holder = holder->next) {
-        auto* result = static_cast<ConditionResult*>(holder->value);
-        if (result == nullptr) continue;
+        auto* predicate = static_cast<Predicate*>(holder->value);
+        if (predicate == nullptr) continue;
+        ConditionResult* result = results_.Of(predicate);
         // Filed first, so that the group owns the value list even when a
         // bad_alloc cuts the building short.
-        group.predicates.push_back(Predicate{result, nullptr, {}, nullptr});
-        Predicate& p = group.predicates.back();
-        if (result->items != nullptr) {
+        group.predicates.push_back(GroupPredicate{result, nullptr, {}, nullptr});
+        GroupPredicate& p = group.predicates.back();
+        if (predicate->items != nullptr) {
             SyntaxNode* last = nullptr;
-            for (std::int16_t k = 0; k <= result->items->Last(); ++k) {
-                auto* item = static_cast<ItemDescriptor*>(result->items->GetAt(k));
+            for (std::int16_t k = 0; k <= predicate->items->Last(); ++k) {
+                auto* item = static_cast<ItemDescriptor*>(predicate->items->GetAt(k));
                 if (item == nullptr) continue;
                 std::string text = std::string(item->owner != nullptr ? item->owner->name.Get() : item->tableName) +
                                    "/" + item->name.Get();
@@ -369,12 +404,12 @@ bool Selection::LoadGroup(SyntaxNode* groupNode, Group& group) {
                 p.items.push_back(item);
             }
         }
-        if (FastPathsEnabled()) p.shortcut = PredicateShortcut::For(result->expression, p.values, p.items);
+        if (FastPathsEnabled()) p.shortcut = PredicateShortcut::For(predicate->expression, p.values, p.items);
     }
     return true;
 }
 
-bool Selection::RefreshValues(Predicate& p) {
+bool Selection::RefreshValues(GroupPredicate& p) {
     SyntaxNode* node = p.values;
     for (ItemDescriptor* item : p.items) {
         node->value = ItemValue(item);
@@ -398,9 +433,9 @@ bool Selection::CorrelatedCheck() {
 // truth is exactly the equality of the two items' equality keys: no NOT
 // pushed onto it, both sides plain item references found in its value list,
 // values of a covered kind (numbers and plain texts).
-bool Selection::AsEquiJoin(const Group& group, const Predicate& p, EquiJoin& join) const {
-    if (group.tables.size() != 2 || p.result->negated != 0) return false;
-    const SyntaxNode* predicate = p.result->expression;
+bool Selection::AsEquiJoin(const Group& group, const GroupPredicate& p, EquiJoin& join) const {
+    if (group.tables.size() != 2 || p.result->predicate->negated != 0) return false;
+    const SyntaxNode* predicate = p.result->predicate->expression;
     const SyntaxNode* first = predicate != nullptr ? predicate->child : nullptr;
     if (first == nullptr || first->kind != FON_ITEM_COMPARE || first->next == nullptr) return false;
     const SyntaxNode* op = first->next->child;
@@ -431,7 +466,7 @@ bool Selection::AsEquiJoin(const Group& group, const Predicate& p, EquiJoin& joi
 // and probing with table 1's.  The pairs come out in the order of the
 // odometer walk: table 1's records in order, and for each the matching
 // records of table 0 in order.
-bool Selection::HashJoin(Group& group, Predicate& p, const EquiJoin& join) {
+bool Selection::HashJoin(Group& group, GroupPredicate& p, const EquiJoin& join) {
     std::vector<Cursor> cursors = Cursors(group);
     TableRef* fast = group.tables[0];
     TableRef* slow = group.tables[1];
@@ -547,16 +582,16 @@ void* Selection::ItemValue(ItemDescriptor* item) {
     return value;
 }
 
-std::int16_t Selection::Evaluate(Predicate& p, bool useNegated) {
+std::int16_t Selection::Evaluate(GroupPredicate& p, bool useNegated) {
     if (p.shortcut != nullptr) {
         if (p.shortcut->UsesValueList()) RefreshValues(p);
         int truth = p.shortcut->EvaluateOn(ItemValue(p.shortcut->Item()), ItemValue(p.shortcut->RightItem()),
-                                           *evaluator_, blockIndex_, p.values, useNegated ? p.result->negated : 0);
+                                           *evaluator_, blockIndex_, p.values, useNegated ? p.result->predicate->negated : 0);
         if (truth >= 0) return static_cast<std::int16_t>(truth);
     }
     RefreshValues(p);
-    return evaluator_->EvaluatePredicate(blockIndex_, p.result->expression, p.values,
-                                         useNegated ? p.result->negated : 0);
+    return evaluator_->EvaluatePredicate(blockIndex_, p.result->predicate->expression, p.values,
+                                         useNegated ? p.result->predicate->negated : 0);
 }
 
 void Selection::CurrentNumbers(const Group& group, std::vector<std::uint32_t>& numbers) const {
@@ -571,14 +606,13 @@ std::int16_t Selection::FullScan() {
     }
     auto* table = static_cast<TableRef*>(block_.tables.GetAt(0));
     if (table == nullptr) return 1;
-    auto* result = new ConditionResult(nullptr, nullptr, nullptr);
-    if (result == nullptr || !result->IsComplete() || !result->tuples->AddColumn(table->name.Get())) {
-        delete result;
+    std::unique_ptr<ConditionResult> made(new ConditionResult());
+    if (made == nullptr || !made->IsComplete() || !made->tuples->AddColumn(table->name.Get())) {
         block_.SetError(MessageText(kMsgOutOfMemory));
         return 0;
     }
-    delete block_.conditionResult;
-    block_.conditionResult = result;
+    ConditionResult* result = made.get();
+    KeepBlockResult(plan_, block_, std::move(made));
     for (std::int32_t r = table->ReadFirst(); r != 0; r = table->ReadNext()) {
         if (r < 0) {
             ReadFailed(table, r);
@@ -598,13 +632,12 @@ std::int16_t Selection::FullScan() {
 std::int16_t Selection::TakeReduced(const ConditionResult& result, bool& unconditioned) {
     unconditioned = result.state == ConditionResult::kTrue;
     if (unconditioned) return 1;
-    ConditionResult* copy = ConditionResult::Copy(result);
+    std::unique_ptr<ConditionResult> copy(ConditionResult::Copy(result));
     if (copy == nullptr) {
         block_.SetError(MessageText(kMsgOutOfMemory));
         return 0;
     }
-    delete block_.conditionResult;
-    block_.conditionResult = copy;
+    KeepBlockResult(plan_, block_, std::move(copy));
     return 1;
 }
 
@@ -647,13 +680,13 @@ std::vector<Selection::Cursor> Selection::Cursors(const Group& group) const {
 bool Selection::EvaluateGroup(Group& group, std::vector<std::uint32_t>& numbers) {
     if (group.tables.empty()) {
         reads_.clear();
-        for (Predicate& p : group.predicates)
+        for (GroupPredicate& p : group.predicates)
             p.result->state = Evaluate(p, true) ? ConditionResult::kTrue : ConditionResult::kFalse;
         return true;
     }
     // Equality joins are hashed; the other predicates walk every combination.
-    std::vector<Predicate*> walked;
-    for (Predicate& p : group.predicates) {
+    std::vector<GroupPredicate*> walked;
+    for (GroupPredicate& p : group.predicates) {
         EquiJoin join;
         if (FastPathsEnabled() && AsEquiJoin(group, p, join)) {
             if (!HashJoin(group, p, join)) return false;
@@ -665,7 +698,7 @@ bool Selection::EvaluateGroup(Group& group, std::vector<std::uint32_t>& numbers)
         WalkCombinations(group, [&]() {
             if (!CorrelatedCheck()) return false;
             CurrentNumbers(group, numbers);
-            for (Predicate* p : walked) {
+            for (GroupPredicate* p : walked) {
                 if (!Evaluate(*p, true)) continue;
                 p->result->state = ConditionResult::kTuples;
                 if (!p->result->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
@@ -676,7 +709,7 @@ bool Selection::EvaluateGroup(Group& group, std::vector<std::uint32_t>& numbers)
         if (error_) return false;
     }
     if (group.tables.size() == 1)
-        for (Predicate& p : group.predicates)
+        for (GroupPredicate& p : group.predicates)
             if (conjuncts_.count(p.result) != 0) NoteFilter(group.tables[0], *p.result->tuples);
     return true;
 }
@@ -687,8 +720,7 @@ std::int16_t Selection::TakeReduced(Cond& reduced, bool& unconditioned) {
     if (!reduced.owned) return TakeReduced(*reduced.source, unconditioned);
     unconditioned = reduced.owned->state == ConditionResult::kTrue;
     if (unconditioned) return 1;
-    delete block_.conditionResult;
-    block_.conditionResult = reduced.owned.release();
+    KeepBlockResult(plan_, block_, std::move(reduced.owned));
     return 1;
 }
 
@@ -845,10 +877,10 @@ std::int16_t Selection::Single() {
         if (group.predicates.empty()) continue;
         if (group.tables.empty()) {
             reads_.clear();
-            for (Predicate& p : group.predicates) {
+            for (GroupPredicate& p : group.predicates) {
                 bool t = Evaluate(p, false) != 0;
                 p.result->state = t ? ConditionResult::kTrue : ConditionResult::kFalse;
-                constants_[p.result->expression] = t;
+                constants_[p.result->predicate->expression] = t;
             }
             if (constantTarget == nullptr) constantTarget = group.predicates.front().result;
             continue;
@@ -856,7 +888,7 @@ std::int16_t Selection::Single() {
         if (target == nullptr) target = group.predicates.front().result;
         sawTables = true;
         std::unordered_map<const SyntaxNode*, std::size_t> indexes;
-        for (std::size_t i = 0; i < group.predicates.size(); ++i) indexes[group.predicates[i].result->expression] = i;
+        for (std::size_t i = 0; i < group.predicates.size(); ++i) indexes[group.predicates[i].result->predicate->expression] = i;
         bool undecided = written == nullptr;
         Truth condition = written != nullptr ? Compile(written->child, indexes, undecided) : Truth{};
         // The predicates the evaluator answers are evaluated for every
@@ -866,7 +898,7 @@ std::int16_t Selection::Single() {
         WalkCombinations(group, [&]() {
             if (!CorrelatedCheck()) return false;
             for (std::size_t i = 0; i < truths.size(); ++i) {
-                const Predicate& p = group.predicates[i];
+                const GroupPredicate& p = group.predicates[i];
                 truths[i] = -1;
                 if (undecided || p.shortcut == nullptr || !p.shortcut->Computed())
                     truths[i] = Evaluate(group.predicates[i], false) != 0 ? 1 : 0;
@@ -934,7 +966,7 @@ std::int16_t OrState(std::int16_t a, std::int16_t b) {
 }
 
 std::unique_ptr<ConditionResult> NewResult() {
-    std::unique_ptr<ConditionResult> r(new ConditionResult(nullptr, nullptr, nullptr));
+    std::unique_ptr<ConditionResult> r(new ConditionResult());
     if (!r || !r->IsComplete()) throw std::bad_alloc();
     return r;
 }

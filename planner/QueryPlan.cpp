@@ -27,9 +27,8 @@
 #include "base/Messages.h"
 #include "catalog/ItemDescriptor.h"
 #include "catalog/TableRef.h"
-#include "exec/ConditionResult.h"
-#include "exec/RecordTupleSet.h"
 #include "parser/SyntaxNode.h"
+#include "planner/Predicate.h"
 #include "planner/SelectBlock.h"
 
 namespace qx {
@@ -135,24 +134,22 @@ std::int16_t QueryPlan::AddTable(std::int16_t index, TableRef* table) {
     return block->tableNames->AddPathName(table->name.Get()) ? 1 : 0;
 }
 
-std::int16_t QueryPlan::AddPredicate(std::int16_t index, const char* setText, ConditionResult* result) {
+std::int16_t QueryPlan::AddPredicate(std::int16_t index, const char* setText, Predicate* predicate) {
     SelectBlock* block = Block(index);
-    if (block == nullptr || result == nullptr) return 0;
+    if (block == nullptr || predicate == nullptr) return 0;
     SyntaxNode* group = block->FindOrAddGroup(setText);
     if (group == nullptr) return 0;
-    if (result->tuples != nullptr) {
-        try {
-            bool added = ForEachName(group->text, [&](std::string_view name) {
-                std::string copy(name);
-                return result->tuples->AddColumn(copy.c_str()) != 0;
-            });
-            if (!added) return 0;
-        } catch (const std::bad_alloc&) {
-            NoteAllocationFailure();
-            return 0;
-        }
+    try {
+        predicate->tables.clear();
+        ForEachName(group->text, [&](std::string_view name) {
+            predicate->tables.emplace_back(name);
+            return true;
+        });
+    } catch (const std::bad_alloc&) {
+        NoteAllocationFailure();
+        return 0;
     }
-    return block->AddGroupHolder(group, result);
+    return block->AddGroupHolder(group, predicate);
 }
 
 ItemDescriptor* QueryPlan::FindItemForBlock(std::int16_t index, const char* name) const {
@@ -216,9 +213,9 @@ std::int16_t QueryPlan::CollectReferences(std::int16_t nested, std::int16_t oute
         for (SyntaxNode* group = block->groups->next; group != nullptr; group = group->next) {
             if (!SetsShareName(group->text, outerTables)) continue;
             for (SyntaxNode* holder = group->child; holder != nullptr; holder = holder->next) {
-                auto* result = static_cast<ConditionResult*>(holder->value);
-                if (result == nullptr) continue;
-                for (SyntaxNode* ref = result->itemRefs; ref != nullptr; ref = ref->next) {
+                auto* predicate = static_cast<Predicate*>(holder->value);
+                if (predicate == nullptr) continue;
+                for (SyntaxNode* ref = predicate->itemRefs; ref != nullptr; ref = ref->next) {
                     std::string_view table = TablePart(ref->text);
                     if (table.empty() || !SetHasName(outerTables, table)) continue;
                     if (listed.count(ref->text) != 0) continue;

@@ -26,13 +26,20 @@
 
 namespace qx {
 
-class ConditionResult;
 class ExpressionEvaluator;
+class Predicate;
 class ItemDescriptor;
 class QueryDictionary;
 class SelectBlock;
 class SyntaxNode;
 class TableRef;
+
+// What execution keeps for as long as the plan lives (its results of each
+// block's condition); defined by execution, destroyed with the plan.
+class ExecutionState {
+public:
+    virtual ~ExecutionState() = default;
+};
 
 class QueryPlan : public ListElement {
 public:
@@ -46,6 +53,7 @@ public:
     ExpressionEvaluator* evaluator = nullptr;  // execution's evaluator over this plan (not owned)
     TableRef* resultSet = nullptr;  // execution: the statement's result table, owned by the dictionary
     Status status;                  // the last error of planning or execution
+    std::unique_ptr<ExecutionState> execution;  // what execution keeps while the plan lives
     List selectBlocks{0, 4};       // owned SelectBlocks, indexed by block index
     SyntaxNode* orderBy;           // first item of the main SELECT's ORDER BY list (tree-owned), or null
     std::int16_t selectCount;      // number of blocks
@@ -77,12 +85,12 @@ public:
     // name to the block's table-name set.  1, or 0 when memory runs out.
     std::int16_t AddTable(std::int16_t index, TableRef* table);
 
-    // Files `result` under the group whose text is `setText` (the first
+    // Files `predicate` under the group whose text is `setText` (the first
     // group, created on first use, holds the empty set; a missing group is
-    // appended after the others), gives `result` one tuple column per name
-    // of the set and appends a holder pointing at it (not owning it).  1, or
-    // 0 when memory runs out.
-    std::int16_t AddPredicate(std::int16_t index, const char* setText, ConditionResult* result);
+    // appended after the others), gives it the names of the set as its
+    // tables and appends a holder pointing at it (not owning it).  1, or 0
+    // when memory runs out.
+    std::int16_t AddPredicate(std::int16_t index, const char* setText, Predicate* predicate);
 
     // The descriptor of item `name` ("ITEM" or "TABLE.ITEM") as block
     // `index` sees it: its own tables (an unqualified name from the last

@@ -53,10 +53,10 @@
 #include "catalog/ItemDescriptor.h"
 #include "catalog/QueryDictionary.h"
 #include "catalog/TableRef.h"
-#include "exec/ConditionResult.h"
 #include "lexer/TokenKinds.h"
 #include "parser/NodeKinds.h"
 #include "parser/SyntaxNode.h"
+#include "planner/Predicate.h"
 #include "planner/QueryPlan.h"
 #include "planner/SelectBlock.h"
 #include "values/FieldType.h"
@@ -539,14 +539,14 @@ TypeClass QueryTransformer::TypePredicate(SyntaxNode* expression, bool insideAri
     // The references and items now belong to the predicate's result.
     SyntaxNode* references = own.head->next;
     own.head->next = nullptr;
-    auto* predicate = new ConditionResult(expression, references, own.items);
+    auto* predicate = new Predicate(expression, references, own.items);
     if (predicate == nullptr) {
         delete references;
         own.Release();
         return Raise(kMsgOutOfMemory);
     }
     own.items = nullptr;
-    SyntaxNode* leaf = predicate->IsComplete() ? SyntaxNode::Make("", kLeafKind, 0) : nullptr;
+    SyntaxNode* leaf = SyntaxNode::Make("", kLeafKind, 0);
     if (leaf == nullptr) {
         delete predicate;
         own.Release();

@@ -14,7 +14,6 @@
 
 #include "base/MemoryBlock.h"
 #include "base/Messages.h"
-#include "exec/ConditionResult.h"
 #include "parser/SyntaxNode.h"
 
 namespace qx {
@@ -40,7 +39,7 @@ SelectBlock::~SelectBlock() {
         selectedItems->DetachAll(1);
         delete selectedItems;
     }
-    // The holders under the groups only point at results owned by the
+    // The holders under the groups only point at predicates owned by the
     // condition leaves: drop the groups first so no dangling pointer is left
     // reachable while the leaves are released.
     delete groups;
@@ -48,7 +47,6 @@ SelectBlock::~SelectBlock() {
     delete having;
     delete children;
     delete tableNames;
-    delete conditionResult;
 }
 
 void SelectBlock::SetError(const char* text) {
@@ -111,13 +109,13 @@ SyntaxNode* SelectBlock::FindOrAddGroup(const char* setText) {
     return group;
 }
 
-std::int16_t SelectBlock::AddGroupHolder(SyntaxNode* group, ConditionResult* result) {
+std::int16_t SelectBlock::AddGroupHolder(SyntaxNode* group, Predicate* predicate) {
     std::size_t slot = 0;
     while (slot < groupNodes_.size() && groupNodes_[slot] != group) ++slot;
     if (slot == groupNodes_.size()) return 0;
     SyntaxNode* holder = SyntaxNode::Make("", 0, 0);
     if (holder == nullptr) return 0;
-    holder->value = result;
+    holder->value = predicate;
     if (lastHolders_[slot] == nullptr) group->AttachChild(holder, false);
     else lastHolders_[slot]->LinkSibling(holder, true);
     lastHolders_[slot] = holder;

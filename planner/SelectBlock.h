@@ -4,7 +4,7 @@
 // of tables they read, and the entries of the SELECTs nested directly in it.
 //
 // The planner (QueryPlan, QueryTransformer) fills a block; execution reads
-// it and keeps its own state in `resultTable` and `conditionResult`.
+// it and keeps its results in `resultTable` and `conditionResult`.
 //
 // Ownership:
 //   - `tables` refers to TableRefs owned by the QueryDictionary: the list is
@@ -14,12 +14,12 @@
 //   - `condition`, `having`, `groups`, `children` and `tableNames` are node
 //     chains owned by the block.
 //   - A predicate leaf (kind 302) of `condition` or `having` owns its
-//     ConditionResult through its `attached` slot.  The holders under the
+//     Predicate through its `attached` slot.  The holders under the
 //     groups only point at the same object through their `value` slot and
 //     never own it.
 //
 // Rewritten condition chains (`condition`, `having`):
-//   - a predicate is a leaf: kind 302, empty text, ConditionResult attached;
+//   - a predicate is a leaf: kind 302, empty text, Predicate attached;
 //   - NOT is a node with text "NOT", kind 42, the negated chain as child;
 //   - several operands become a chain holder, connector, holder, ...: each
 //     holder has kind 0, empty text and the operand's chain as child; each
@@ -28,7 +28,7 @@
 // Predicate groups: `groups` is the first group node (empty text: the
 // predicates that read no table); the other groups follow as its siblings.
 // A group's text is the set of table names ("A/B") its predicates read; its
-// children are holders (kind 0, empty text, `value` = the ConditionResult).
+// children are holders (kind 0, empty text, `value` = the Predicate).
 //
 // Nested-block entries: `children` is an empty head node; each entry follows
 // it as a sibling.  An entry's kind is the nested block's index; its first
@@ -47,6 +47,7 @@ namespace qx {
 
 class QueryPlan;
 class ConditionResult;
+class Predicate;
 class SyntaxNode;
 class TableRef;
 
@@ -58,7 +59,7 @@ public:
     List tables{0, 4};          // TableRefs in FROM order, not owned (detached at destruction)
     List* selectedItems;        // owned list of ItemDescriptors (not owned) of the select list; null for "*"
     TableRef* resultTable;      // execution: the block's result memory table, owned by the dictionary
-    ConditionResult* conditionResult;  // execution: the block's final result, owned by the block
+    ConditionResult* conditionResult;  // execution: the block's final result, owned by the plan's execution state
     SyntaxNode* children;       // head of the nested-block entries, owned
     SyntaxNode* condition;      // rewritten WHERE chain, owned; null without WHERE
     SyntaxNode* having;         // rewritten HAVING chain, owned; null without HAVING
@@ -67,7 +68,7 @@ public:
 
     SelectBlock(QueryPlan* owningPlan, std::int16_t parentIndex);
     // Detaches `tables` and the selected items, then destroys the chains it
-    // owns and `conditionResult`.
+    // owns.
     ~SelectBlock() override;
 
     // False when a node the block needs could not be allocated.
@@ -86,7 +87,7 @@ public:
     // empty-text group created) when missing; null when memory runs out.
     SyntaxNode* FindOrAddGroup(const char* setText);
     // Appends a holder pointing at `result` to `group`; 1, or 0 when memory runs out.
-    std::int16_t AddGroupHolder(SyntaxNode* group, ConditionResult* result);
+    std::int16_t AddGroupHolder(SyntaxNode* group, Predicate* predicate);
 
 private:
     SyntaxNode* lastEntry_ = nullptr;          // last node of the `children` chain
