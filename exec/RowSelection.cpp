@@ -12,6 +12,7 @@
 #include "analysis/TableRef.h"
 #include "base/List.h"
 #include "base/MemoryBlock.h"
+#include "base/MemoryBudget.h"
 #include "exec/ConditionResult.h"
 #include "exec/ExpressionEvaluator.h"
 #include "exec/FastPaths.h"
@@ -38,6 +39,8 @@ constexpr std::int32_t kAndKind = kKwAnd;
 constexpr std::int32_t kOrKind = kKwOr;
 // Distribution can multiply operands; past this many the condition is refused.
 constexpr std::size_t kMaxDistributedOperands = 4096;
+// Working memory of one distinct key of an AND's join, besides its rows.
+constexpr std::uint64_t kKeyGroupBytes = 128;
 
 // ---------------------------------------------------------------------------
 // The condition as a tree, after NOT push-down: leaves and AND/OR operand
@@ -775,7 +778,9 @@ ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b) 
         };
         std::vector<std::vector<std::int32_t>> partners;  // rows of b per distinct key, in order
         std::unordered_map<std::uint64_t, std::vector<std::size_t>> buckets;
+        MemoryCharge charge;  // partners and buckets: a new key costs a group, a bucket entry and their nodes
         for (std::int32_t rb = 1; rb < tb.rowEnd; ++rb) {
+            if (!charge.Add(sizeof(std::int32_t))) throw std::bad_alloc();
             std::uint64_t k = keyOf(tb, rb, commonInB);
             std::vector<std::size_t>& list = buckets[k];
             bool placed = false;
@@ -791,6 +796,7 @@ ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b) 
                 }
             }
             if (!placed) {
+                if (!charge.Add(kKeyGroupBytes)) throw std::bad_alloc();
                 list.push_back(partners.size());
                 partners.push_back({rb});
             }

@@ -5,12 +5,16 @@
 // QXSQLExecReq runs: memo scan -> Parser -> LoadDescriptions -> Transform
 // (compiled = 1) -> Execute.  Each stage reports failure by setting the
 // request's error text; the pipeline stops at the first non-empty one.
+// The request's memory budget is the current one for the whole call.
 #include <cstdio>
 #include <cstring>
 
 #include "analysis/QueryDictionary.h"
 #include "analysis/QueryTransformer.h"
+#include "analysis/TableRef.h"
+#include "base/List.h"
 #include "base/MemoryBlock.h"
+#include "base/MemoryBudget.h"
 #include "exec/ExpressionEvaluator.h"
 #include "exec/ResultColumns.h"
 #include "interface/Context.h"
@@ -92,6 +96,39 @@ void FailIfMemoryRanOut(SqlRequest* request, std::uint32_t failuresBefore) {
     if (AllocationFailures() != failuresBefore) SetRequestError(request, MessageText(kMsgOutOfMemory), nullptr);
 }
 
+// "512 MB", "1 GB", "1536 KB", "1000 bytes" (French units in French).
+void FormatByteSize(std::uint64_t bytes, char* out, std::size_t capacity) {
+    bool english = EnglishMessages() != 0;
+    struct Unit {
+        std::uint64_t size;
+        const char* english;
+        const char* french;
+    } const units[] = {{1ULL << 30, "GB", "Go"}, {1ULL << 20, "MB", "Mo"}, {1ULL << 10, "KB", "Ko"}, {1, "bytes", "octets"}};
+    for (const Unit& unit : units) {
+        if (bytes % unit.size == 0 || unit.size == 1) {
+            std::snprintf(out, capacity, "%llu %s", static_cast<unsigned long long>(bytes / unit.size),
+                          english ? unit.english : unit.french);
+            return;
+        }
+    }
+}
+
+// A statement that went past its memory bound fails with the message of
+// the bound, whatever its structures reported when their charge was
+// refused; its memory tables give their rows back at once.
+void FailIfOverBudget(SqlRequest* request) {
+    if (!request->budget.Exceeded()) return;
+    char limit[48];
+    FormatByteSize(request->budget.Limit(), limit, sizeof limit);
+    SetRequestError(request, MessageText(kMsgStatementMemory, limit), kSqlStateOutOfMemory);
+    request->resultSet = nullptr;
+    List& tables = request->dictionary->tables;
+    for (std::int16_t i = 0; i <= tables.Last(); ++i) {
+        auto* table = static_cast<TableRef*>(tables.GetAt(i));
+        if (table != nullptr && table->IsMemoryTable()) table->ReleaseRows();
+    }
+}
+
 }  // namespace
 
 std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecInfo* info,
@@ -127,6 +164,8 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
         return -1;
     }
     *handleOut = reinterpret_cast<std::uintptr_t>(request);
+    request->budget.Start(StatementMemoryLimit());
+    MemoryBudget::Scope budgetScope(&request->budget);
 
     std::int16_t result = -1;
     if (tooLong) {
@@ -147,6 +186,7 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
             SetRequestError(request, MessageText(kMsgInternalError, reason), nullptr);
         }
         FailIfMemoryRanOut(request, failuresBefore);
+        FailIfOverBudget(request);
         if (request->compiled == 0) EnsureErrorText(request, "compilation");
         if (!RequestOk(request) && request->compiled != 0) {
             request->compiled = 0;
@@ -161,6 +201,7 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
         request->compiled = 0;
         DropCompiledState(request);
         FailIfMemoryRanOut(request, failuresBefore);
+        FailIfOverBudget(request);
         if (RequestOk(request)) {
             if (request->resultSet != nullptr) {
                 std::uint16_t columns = 0;

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "base/MemoryBudget.h"
+
 namespace qx {
 
 class QueryDictionary;
@@ -36,6 +38,7 @@ struct SqlRequest {
     ExpressionEvaluator* evaluator;  // evaluator over `plan`, owned
     std::uint16_t hostContext;       // caller's context word, first argument of every callback
     std::uintptr_t memoValues;       // caller's memo parameter table (address) or 0
+    MemoryBudget budget;             // working memory of the statement, current while QXSQLExecReq runs
 };
 
 // Error text is empty: the request has not failed so far.
