@@ -87,9 +87,11 @@ std::int16_t RecordTupleSet::Grow() {
     std::int32_t more = capacity > kGrowRows ? capacity : kGrowRows;
     if (capacity > INT32_MAX / 2) return 0;
     std::int32_t wanted = capacity + more;
+    std::uint64_t bytes = sizeof(std::uint32_t) * static_cast<std::uint64_t>(wanted);
+    if (bytes > UINT32_MAX) return 0;  // a block's size is a 32-bit count of bytes
     if (!Account(wanted, index_.size(), ColumnCount())) return 0;
     for (std::size_t c = 0; c < blocks_.size(); ++c) {
-        void* block = ReallocLargeBlock(blocks_[c], sizeof(std::uint32_t) * static_cast<std::uint32_t>(wanted));
+        void* block = ReallocLargeBlock(blocks_[c], static_cast<std::uint32_t>(bytes));
         if (block == nullptr) return 0;  // blocks grown so far keep their (larger) size: harmless
         blocks_[c] = static_cast<std::uint32_t*>(block);
     }
