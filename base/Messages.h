@@ -67,7 +67,11 @@ enum MessageNumber : int {
     kMsgIndexExpected = 4297,
     kMsgNotSupported = 4298,
     kMsgCorrelatedSubSelect = 4299,
+    kMsgStatementMemory = 4300,  // the statement's working memory passed its bound (%s: the bound)
 };
+
+// SQLSTATE of a statement that ran out of working memory.
+constexpr const char* kSqlStateOutOfMemory = "53200";
 
 // Process-wide message state, set up by instance start-up.
 void InitMessageService();

@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "base/MemoryBlock.h"
+#include "base/MemoryBudget.h"
 #include "base/Messages.h"
+#include "platform/BlockHeap.h"
 #include "platform/ModuleLookup.h"
 #include "platform/Profile.h"
 
@@ -31,6 +33,40 @@ HostRecordBlock g_recordBlock;
 void* g_messageModule = nullptr;  // the engine itself: source of message texts
 void* g_fileSlots = nullptr;      // reserved by the first instance
 int g_instances = 0;
+
+// A statement's working memory is bounded by 1 GiB, or a quarter of the
+// machine's memory when that is less: far above what ordinary statements
+// need (a million result rows of 200 bytes take 200 MB), low enough that a
+// runaway join ends with an error long before the machine is exhausted,
+// and small machines keep three quarters for the host and the system.
+std::uint64_t DefaultStatementMemoryLimit() {
+    constexpr std::uint64_t kGiB = 1ULL << 30;
+    std::uint64_t quarter = platform::PhysicalMemoryBytes() / 4;
+    return quarter != 0 && quarter < kGiB ? quarter : kGiB;
+}
+
+// "1073741824", "512K", "64M", "2G" (any letter case, a final B allowed);
+// "0" is no bound.  False for anything else.
+bool ParseByteSize(const char* text, std::uint64_t& bytes) {
+    const char* c = text;
+    if (*c < '0' || *c > '9') return false;
+    std::uint64_t value = 0;
+    for (; *c >= '0' && *c <= '9'; ++c) {
+        if (value > (UINT64_MAX - 9) / 10) return false;
+        value = value * 10 + static_cast<std::uint64_t>(*c - '0');
+    }
+    int shift = 0;
+    switch (*c) {
+        case 'k': case 'K': shift = 10; ++c; break;
+        case 'm': case 'M': shift = 20; ++c; break;
+        case 'g': case 'G': shift = 30; ++c; break;
+        default: break;
+    }
+    if (shift != 0 && (*c == 'b' || *c == 'B')) ++c;
+    if (*c != '\0' || value > (UINT64_MAX >> shift)) return false;
+    bytes = value << shift;
+    return true;
+}
 
 }  // namespace
 
@@ -82,6 +118,12 @@ std::int16_t InitInstance(const void* moduleTable) {
     for (char* c = language; *c != '\0'; ++c)
         if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 32);
     SetEnglishMessages(std::strcmp(language, "USA") == 0 ? 1 : 0);
+
+    char limitText[64];
+    std::uint64_t limit = DefaultStatementMemoryLimit();  // kept for a missing or unreadable value
+    platform::GetProfileString("OMBREL", "SQL_MEMORY_LIMIT", "", limitText, sizeof limitText);
+    ParseByteSize(limitText, limit);
+    SetStatementMemoryLimit(limit);
 
     if (g_instances == 0) {
         g_fileSlots = AllocBlock(kFileSlots * sizeof(void*));

@@ -4,6 +4,13 @@
 #include <new>
 
 namespace qx {
+namespace {
+
+// Bytes of one entry: the hash node, its share of the bucket array and the
+// allocator's own header.
+constexpr std::uint64_t kEntryBytes = 48;
+
+}  // namespace
 
 std::uint64_t RowIndex::Hash(const unsigned char* bytes) const {
     std::uint64_t h = 1469598103934665603ULL;
@@ -19,6 +26,7 @@ std::uint64_t RowIndex::Hash(const unsigned char* bytes) const {
 }
 
 bool RowIndex::Add(const unsigned char* bytes, std::int32_t row) {
+    if (!charge_.Add(kEntryBytes)) return false;
     try {
         rows_.emplace(Hash(bytes), row);
         return true;

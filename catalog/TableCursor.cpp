@@ -118,7 +118,7 @@ std::int16_t TableRef::WriteRecord(std::int32_t n) {
 
 std::int16_t TableRef::WriteMemoryRow(std::int32_t n) {
     lastStatus = 0;
-    if (recordSize == 0 || record == nullptr || n < 0) {
+    if (recordSize == 0 || record == nullptr || n < 0 || rowCharge.Refused()) {
         errorText.Set(MessageText(kMsgOutOfMemory));
         return kWriteNoMemory;
     }
@@ -136,16 +136,11 @@ std::int16_t TableRef::WriteMemoryRow(std::int32_t n) {
         if (rowCapacity != 0 && capacity < rowCapacity + rowCapacity / 2) capacity = rowCapacity + rowCapacity / 2;
         if (capacity < target) capacity = target;
         std::uint64_t bytes = static_cast<std::uint64_t>(capacity) * recordSize;
-        void* grown = bytes > UINT32_MAX ? nullptr
-                      : rows == nullptr  ? AllocLargeBlock(static_cast<std::uint32_t>(bytes))
-                                         : ReallocLargeBlock(rows, static_cast<std::uint32_t>(bytes));
+        void* grown = bytes > UINT32_MAX || !rowCharge.Hold(bytes) ? nullptr
+                      : rows == nullptr                            ? AllocLargeBlock(static_cast<std::uint32_t>(bytes))
+                                                                   : ReallocLargeBlock(rows, static_cast<std::uint32_t>(bytes));
         if (grown == nullptr) {
-            if (rows != nullptr) FreeBlock(rows);
-            rows = nullptr;
-            rowCapacity = 0;
-            rowCount = 0;
-            delete rowIndex;
-            rowIndex = nullptr;
+            ReleaseRows();
             errorText.Set(MessageText(kMsgOutOfMemory));
             return kWriteNoMemory;
         }
@@ -253,6 +248,15 @@ std::int16_t TableRef::ContainsCurrentRow() {
 void TableRef::RowsReordered() {
     delete rowIndex;
     rowIndex = nullptr;
+}
+
+void TableRef::ReleaseRows() {
+    if (rows != nullptr) FreeBlock(rows);
+    rows = nullptr;
+    rowCapacity = 0;
+    rowCount = 0;
+    RowsReordered();
+    rowCharge.Hold(0);
 }
 
 }  // namespace qx

@@ -13,6 +13,7 @@
 
 #include "base/List.h"
 #include "base/ListElement.h"
+#include "base/MemoryBudget.h"
 #include "base/OwnedString.h"
 
 namespace qx {
@@ -47,6 +48,7 @@ public:
     std::int32_t rowCount = 0;             // rows stored (numbered from 1)
     std::int32_t rowCapacity = 0;          // rows `rows` has room for
     RowIndex* rowIndex = nullptr;          // owned hash of the stored rows (memory tables, DISTINCT)
+    MemoryCharge rowCharge;                // `rows` against the memory budget of the statement
 
     // `name` null: an unnamed reference (the caller sets `unnamed`).
     TableRef(QueryDictionary* owner, const char* tableName, TableRef* aliasTarget);
@@ -95,6 +97,8 @@ public:
     std::int16_t ContainsCurrentRow();
     // The stored rows changed order or content: forget the row hash.
     void RowsReordered();
+    // Frees the rows of a memory table and their hash: the table is empty.
+    void ReleaseRows();
 
 private:
     std::int16_t WriteMemoryRow(std::int32_t n);

@@ -24,6 +24,11 @@
 namespace qx {
 namespace {
 
+// Bytes of one row of a nested SELECT's row list: the node, its text and
+// value blocks, with the allocators' headers and the block heap's entries
+// (about 310 bytes measured).
+constexpr std::uint64_t kNestedRowBytes = 320;
+
 bool IsComparisonOperator(std::int32_t kind) {
     return kind == kOpNotEqual || kind == kOpLessEqual || kind == kOpGreaterEqual || kind == kOpLess ||
            kind == kOpGreater || kind == kOpEqual;
@@ -156,6 +161,7 @@ void ExpressionEvaluator::ForgetNestedRows() {
     for (SyntaxNode* rows : nestedRows_) FreeRowList(rows);
     nestedRows_.clear();
     nestedKnown_.clear();
+    nestedCharge_.Hold(0);
 }
 
 const SyntaxNode* ExpressionEvaluator::NestedRows(int blockIndex) {
@@ -166,7 +172,10 @@ const SyntaxNode* ExpressionEvaluator::NestedRows(int blockIndex) {
         nestedRows_.resize(index + 1, nullptr);
     }
     if (!nestedKnown_[index]) {
-        nestedRows_[index] = NestedBlockRows(plan, blockIndex);
+        // Charged before the list is made: out of budget, the block lists no row.
+        const TableRef* table = NestedResultTable(plan, blockIndex);
+        std::uint64_t rows = table != nullptr ? static_cast<std::uint64_t>(table->rowCount) : 0;
+        if (nestedCharge_.Add(rows * kNestedRowBytes)) nestedRows_[index] = NestedBlockRows(plan, blockIndex);
         nestedKnown_[index] = true;
     }
     return nestedRows_[index];

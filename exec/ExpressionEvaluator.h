@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "base/ListElement.h"
+#include "base/MemoryBudget.h"
 #include "exec/Value.h"
 
 namespace qx {
@@ -102,6 +103,7 @@ private:
     std::unordered_map<const SyntaxNode*, KeptNumber> literalNumbers_;  // numeric literals already converted
     std::vector<SyntaxNode*> nestedRows_;  // row lists kept per block index (owned)
     std::vector<bool> nestedKnown_;        // the plan was asked for that block
+    MemoryCharge nestedCharge_;            // the kept row lists, against the statement's budget
     std::unordered_map<const SyntaxNode*, SyntaxNode*> constantLists_;  // literal IN lists, built once (owned)
     // Lookups by row list; dropped with the nested rows, whose lists they index.
     std::unordered_map<const SyntaxNode*, std::unique_ptr<RowLookup>> lookups_;

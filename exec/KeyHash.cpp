@@ -2,10 +2,17 @@
 // an open-addressing table built once all keys are in.
 #include "exec/KeyHash.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
 namespace qx {
+namespace {
+
+// Bytes of one entry's offset, hash and payload.
+constexpr std::size_t kEntryBytes = sizeof(std::uint32_t) + sizeof(std::uint64_t) + sizeof(std::uint32_t);
+
+}  // namespace
 
 std::uint64_t KeyHash::HashOf(std::string_view key) {
     // FNV-1a over 8-byte words, then a final mix so that the low bits (the
@@ -26,10 +33,27 @@ std::uint64_t KeyHash::HashOf(std::string_view key) {
 
 void KeyHash::Add(std::string_view key, std::uint32_t payload) {
     if (arena_.size() + key.size() > UINT32_MAX) throw std::bad_alloc();
+    Reserve(key.size());
     arena_.append(key);
     offsets_.push_back(static_cast<std::uint32_t>(arena_.size()));
     hashes_.push_back(HashOf(key));
     payloads_.push_back(payload);
+}
+
+void KeyHash::Reserve(std::size_t keyBytes) {
+    std::size_t entries = payloads_.capacity();
+    std::size_t arena = arena_.capacity();
+    bool entriesFull = payloads_.size() == entries;
+    bool arenaFull = arena_.size() + keyBytes > arena;
+    if (!entriesFull && !arenaFull) return;
+    // Doubling, as the containers would, but charged first.
+    if (entriesFull) entries = entries < 16 ? 16 : 2 * entries;
+    if (arenaFull) arena = std::max(2 * arena, arena_.size() + keyBytes);
+    if (!charge_.Hold(entries * kEntryBytes + arena)) throw std::bad_alloc();
+    arena_.reserve(arena);
+    offsets_.reserve(entries + 1);
+    hashes_.reserve(entries);
+    payloads_.reserve(entries);
 }
 
 void KeyHash::Seal() {
@@ -37,11 +61,14 @@ void KeyHash::Seal() {
     if (n > static_cast<std::size_t>(INT32_MAX)) throw std::bad_alloc();
     std::size_t size = 16;
     while (size < 2 * n) size *= 2;
+    std::size_t bits = 64;
+    while (bits < 16 * n) bits *= 2;
+    // The slots, the chains, the filter and the walk's last entry per slot.
+    if (!charge_.Add(size * (sizeof(Slot) + sizeof(std::int32_t)) + n * sizeof(std::int32_t) + bits / 8))
+        throw std::bad_alloc();
     slots_.assign(size, Slot{});
     next_.assign(n, -1);
     mask_ = size - 1;
-    std::size_t bits = 64;
-    while (bits < 16 * n) bits *= 2;
     filter_.assign(bits / 64, 0);
     filterMask_ = bits - 1;
     std::vector<std::int32_t> last(size, -1);  // per slot, the last entry of its key so far

@@ -7,7 +7,9 @@
 // payloads of one key in the order they were added, so a caller that adds
 // record numbers in record order gets them back in record order.  Storage
 // grows with std containers: Add and Seal throw std::bad_alloc when memory
-// runs out, and the caller turns that into its own failure.
+// runs out, and the caller turns that into its own failure.  The arrays are
+// charged to the statement's memory budget before they grow; a refused
+// charge throws std::bad_alloc too.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/MemoryBudget.h"
 
 namespace qx {
 
@@ -65,6 +69,8 @@ private:
     };
 
     static std::uint64_t HashOf(std::string_view key);
+    // Room for one more key of `keyBytes` bytes, charged before the arrays grow.
+    void Reserve(std::size_t keyBytes);
     std::string_view KeyAt(std::int32_t i) const {
         return std::string_view(arena_).substr(offsets_[i], offsets_[i + 1] - offsets_[i]);
     }
@@ -90,6 +96,7 @@ private:
     // enough to stay in cache.
     std::vector<std::uint64_t> filter_;
     std::uint64_t filterMask_ = 0;
+    MemoryCharge charge_;                 // the arrays
 };
 
 }  // namespace qx

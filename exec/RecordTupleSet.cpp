@@ -7,6 +7,13 @@
 #include "parser/SyntaxNode.h"
 
 namespace qx {
+namespace {
+
+// Bytes of one index entry: the hash node, its share of the bucket array and
+// the allocator's own header.
+constexpr std::uint64_t kIndexEntryBytes = 48;
+
+}  // namespace
 
 RecordTupleSet::RecordTupleSet() : columns(SyntaxNode::Make("", 0, 0)), rowEnd(0), capacity(0) {}
 
@@ -43,8 +50,13 @@ RecordTupleSet* RecordTupleSet::Copy(const RecordTupleSet& other) {
 std::int16_t RecordTupleSet::AddColumn(const char* tableName) {
     if (columns == nullptr) return 0;
     std::int32_t rows = capacity > 0 ? capacity : kGrowRows;
+    // The index is dropped below: only the blocks stay charged.
+    if (!Account(rows, 0, ColumnCount() + 1)) return 0;
     auto* block = static_cast<std::uint32_t*>(AllocLargeBlock(sizeof(std::uint32_t) * rows));
-    if (block == nullptr) return 0;
+    if (block == nullptr) {
+        Account(capacity, index_.size(), ColumnCount());
+        return 0;
+    }
     SyntaxNode* node = SyntaxNode::Make(tableName, 0, 1);
     if (node == nullptr) {
         FreeBlock(block);
@@ -76,8 +88,11 @@ std::int16_t RecordTupleSet::Grow(std::int32_t atLeast) {
     if (capacity > INT32_MAX / 2) return 0;
     std::int32_t wanted = capacity + more;
     if (wanted < atLeast) wanted = atLeast;
+    std::uint64_t bytes = sizeof(std::uint32_t) * static_cast<std::uint64_t>(wanted);
+    if (bytes > UINT32_MAX) return 0;  // a block's size is a 32-bit count of bytes
+    if (!Account(wanted, index_.size(), ColumnCount())) return 0;
     for (std::size_t c = 0; c < blocks_.size(); ++c) {
-        void* block = ReallocLargeBlock(blocks_[c], sizeof(std::uint32_t) * static_cast<std::uint32_t>(wanted));
+        void* block = ReallocLargeBlock(blocks_[c], static_cast<std::uint32_t>(bytes));
         if (block == nullptr) return 0;  // blocks grown so far keep their (larger) size: harmless
         blocks_[c] = static_cast<std::uint32_t*>(block);
     }
@@ -89,7 +104,7 @@ std::int16_t RecordTupleSet::Grow(std::int32_t atLeast) {
 }
 
 std::int16_t RecordTupleSet::AppendTuple(const std::uint32_t* numbers, int count) {
-    if (blocks_.empty()) return 0;
+    if (blocks_.empty() || charge_.Refused()) return 0;
     if (rowEnd >= capacity && !Grow()) return 0;
     std::int32_t row = rowEnd;
     int columnsToFill = count < ColumnCount() ? count : ColumnCount();
@@ -191,13 +206,17 @@ std::int16_t RecordTupleSet::ContainsTuple(const SyntaxNode* tuple, int inOrder)
 
 std::int16_t RecordTupleSet::ContainsNumbers(const std::uint32_t* numbers) {
     if (blocks_.empty()) return 0;
-    if (!indexed_) {
+    if (!indexed_ && Account(capacity, static_cast<std::size_t>(rowEnd), ColumnCount())) {
         try {
             index_.reserve(static_cast<std::size_t>(rowEnd));
-            for (std::int32_t row = 1; row < rowEnd; ++row) IndexRow(row);
-            indexed_ = true;
+            bool complete = true;
+            for (std::int32_t row = 1; row < rowEnd && complete; ++row) complete = IndexRow(row);
+            indexed_ = complete;
         } catch (const std::bad_alloc&) {
+        }
+        if (!indexed_) {
             index_.clear();
+            Account(capacity, 0, ColumnCount());
         }
     }
     if (!indexed_) {
@@ -259,12 +278,22 @@ std::uint64_t RecordTupleSet::HashStored(std::int32_t row) const {
     return h;
 }
 
-void RecordTupleSet::IndexRow(std::int32_t row) {
+bool RecordTupleSet::Account(std::int64_t rows, std::size_t indexed, int columns) {
+    return charge_.Hold(static_cast<std::uint64_t>(rows) * sizeof(std::uint32_t) * static_cast<std::uint64_t>(columns) +
+                        indexed * kIndexEntryBytes);
+}
+
+bool RecordTupleSet::IndexRow(std::int32_t row) {
     try {
+        if (!Account(capacity, index_.size() + 1, ColumnCount())) throw std::bad_alloc();
         index_.emplace(HashStored(row), row);
+        return true;
     } catch (const std::bad_alloc&) {
+        // The set is scanned from now on.
         indexed_ = false;
         index_.clear();
+        Account(capacity, 0, ColumnCount());
+        return false;
     }
 }
 

@@ -11,6 +11,9 @@
 // ContainsTuple answers exactly what a scan of every row would, through a
 // hash index built on first use and kept up to date by later appends, so
 // duplicate elimination over large sets stays linear.
+//
+// The column blocks and the index are charged to the statement's memory
+// budget before they grow; once the budget is exceeded no row is appended.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "base/ListElement.h"
+#include "base/MemoryBudget.h"
 
 namespace qx {
 
@@ -67,13 +71,16 @@ private:
     std::uint64_t HashRow(const std::uint32_t* numbers) const;
     std::uint64_t HashStored(std::int32_t row) const;  // same hash, from the stored row
     bool RowEquals(std::int32_t row, const std::uint32_t* numbers) const;
-    void IndexRow(std::int32_t row);
+    bool IndexRow(std::int32_t row);  // false when the index had to be dropped
     std::int16_t Grow(std::int32_t atLeast = 0);  // room for at least `atLeast` rows
+    // Charges the budget for blocks of `rows` rows and an index of `indexed` entries.
+    bool Account(std::int64_t rows, std::size_t indexed, int columns);
 
     std::vector<std::uint32_t*> blocks_;  // the column nodes' blocks, in column order
     SyntaxNode* lastColumn_ = nullptr;    // last node of the column chain
     bool indexed_ = false;                // hash index built
     std::unordered_multimap<std::uint64_t, std::int32_t> index_;  // row hash -> row
+    MemoryCharge charge_;                 // the blocks and the index
 };
 
 }  // namespace qx

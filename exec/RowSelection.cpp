@@ -10,6 +10,7 @@
 
 #include "base/List.h"
 #include "base/MemoryBlock.h"
+#include "base/MemoryBudget.h"
 #include "base/Messages.h"
 #include "catalog/Cell.h"
 #include "catalog/ItemDescriptor.h"
@@ -1037,6 +1038,12 @@ ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b) 
         // b's rows by group of equal common columns: group g holds
         // rows[offsets[g] .. offsets[g + 1]) in b's order; `slots` finds a
         // group by hash (open addressing, at most half full).
+        // The arrays below, charged at their largest: every row of b its own group.
+        MemoryCharge charge;
+        std::size_t rowsOfB = static_cast<std::size_t>(tb.rowEnd > 0 ? tb.rowEnd : 1);
+        if (!charge.Add(rowsOfB * (5 * sizeof(std::int32_t) + sizeof(std::uint64_t)) +
+                        4 * rowsOfB * sizeof(std::int32_t)))
+            throw std::bad_alloc();
         std::vector<std::int32_t> firstRow;   // per group, its first row of b
         std::vector<std::uint64_t> hashOf;    // per group, the hash of its columns
         std::vector<std::int32_t> groupOf(static_cast<std::size_t>(tb.rowEnd > 0 ? tb.rowEnd : 1), -1);

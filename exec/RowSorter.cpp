@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/MemoryBlock.h"
+#include "base/MemoryBudget.h"
 #include "catalog/Cell.h"
 #include "catalog/ItemDescriptor.h"
 #include "catalog/TableRef.h"
@@ -29,6 +30,9 @@ struct KeyColumn {
 std::int16_t SortRows(TableRef& table, const SyntaxNode* orderBy) {
     if (!table.IsMemoryTable()) return 0;
     if (orderBy == nullptr || table.rowCount < 2) return 1;
+    auto rowCount = static_cast<std::uint64_t>(table.rowCount);
+    MemoryCharge charge;  // the keys, the order and its merge buffer, the sorted copy
+    const std::size_t inlineText = std::string().capacity();
     try {
         std::vector<KeyColumn> keys;
         for (const SyntaxNode* node = orderBy; node != nullptr; node = node->next) {
@@ -41,6 +45,9 @@ std::int16_t SortRows(TableRef& table, const SyntaxNode* orderBy) {
             bool comparable = (key.numeric || valueClass == kClassText || valueClass == kClassDate ||
                                valueClass == kClassTime) &&
                               item->keyKind != ItemDescriptor::kCompositeKey;
+            if (!charge.Add(rowCount * (key.numeric ? sizeof(double) : sizeof(std::string)))) return 0;
+            if (key.numeric) key.numbers.reserve(rowCount);
+            else key.texts.reserve(rowCount);
             for (std::int32_t r = 1; r <= table.rowCount; ++r) {
                 const void* value = comparable ? ReadCell(item, table.RowAddress(r)) : nullptr;
                 if (comparable && value == nullptr) return 0;  // no buffer for the value: out of memory
@@ -50,11 +57,16 @@ std::int16_t SortRows(TableRef& table, const SyntaxNode* orderBy) {
                     key.numbers.push_back(x);
                 } else {
                     key.texts.emplace_back(value != nullptr ? static_cast<const char*>(value) : "");
+                    // A text longer than the string's own buffer takes a block of its own.
+                    std::size_t capacity = key.texts.back().capacity();
+                    if (capacity > inlineText && !charge.Add(capacity + 1)) return 0;
                 }
             }
             keys.push_back(std::move(key));
         }
         if (keys.empty()) return 1;
+        std::size_t bytes = static_cast<std::size_t>(table.rowCount) * table.recordSize;
+        if (!charge.Add(2 * rowCount * sizeof(std::int32_t) + bytes)) return 0;
         std::vector<std::int32_t> order(static_cast<std::size_t>(table.rowCount));
         for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::int32_t>(i);
         std::stable_sort(order.begin(), order.end(), [&keys](std::int32_t a, std::int32_t b) {
@@ -72,7 +84,6 @@ std::int16_t SortRows(TableRef& table, const SyntaxNode* orderBy) {
             }
             return false;
         });
-        std::size_t bytes = static_cast<std::size_t>(table.rowCount) * table.recordSize;
         auto* sorted = static_cast<unsigned char*>(AllocLargeBlock(static_cast<std::uint32_t>(bytes)));
         if (sorted == nullptr) return 0;
         for (std::size_t k = 0; k < order.size(); ++k)

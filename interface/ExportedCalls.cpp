@@ -5,17 +5,21 @@
 // QXSQLExecReq runs: memo scan -> Parser -> the dictionary view (AddNames,
 // LoadDescriptions) -> QueryTransformer (compiled = 1) -> Execute.  Each
 // stage returns a Status; the pipeline stops at the first failure and
-// records it on the request, once.
+// records it on the request, once.  The request's memory budget is the
+// current one for the whole call.
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "base/List.h"
 #include "base/MemoryBlock.h"
+#include "base/MemoryBudget.h"
 #include "base/Messages.h"
 #include "catalog/Context.h"
 #include "catalog/HostLink.h"
 #include "catalog/QueryDictionary.h"
+#include "catalog/TableRef.h"
 #include "exec/ExpressionEvaluator.h"
 #include "exec/ResultColumns.h"
 #include "interface/SqlRequest.h"
@@ -104,6 +108,39 @@ void FailIfMemoryRanOut(Status& status, std::uint32_t failuresBefore) {
     if (AllocationFailures() != failuresBefore) status = Error::Message(kMsgOutOfMemory);
 }
 
+// "512 MB", "1 GB", "1536 KB", "1000 bytes" (French units in French).
+void FormatByteSize(std::uint64_t bytes, char* out, std::size_t capacity) {
+    bool english = EnglishMessages() != 0;
+    struct Unit {
+        std::uint64_t size;
+        const char* english;
+        const char* french;
+    } const units[] = {{1ULL << 30, "GB", "Go"}, {1ULL << 20, "MB", "Mo"}, {1ULL << 10, "KB", "Ko"}, {1, "bytes", "octets"}};
+    for (const Unit& unit : units) {
+        if (bytes % unit.size == 0 || unit.size == 1) {
+            std::snprintf(out, capacity, "%llu %s", static_cast<unsigned long long>(bytes / unit.size),
+                          english ? unit.english : unit.french);
+            return;
+        }
+    }
+}
+
+// A statement that went past its memory bound fails with the message of
+// the bound, whatever its structures reported when their charge was
+// refused; its memory tables give their rows back at once.
+void FailIfOverBudget(SqlRequest* request, Status& status) {
+    if (!request->budget.Exceeded()) return;
+    char limit[48];
+    FormatByteSize(request->budget.Limit(), limit, sizeof limit);
+    status = Error::Text(MessageText(kMsgStatementMemory, limit), kSqlStateOutOfMemory);
+    request->resultSet = nullptr;
+    List& tables = request->dictionary->tables;
+    for (std::int16_t i = 0; i <= tables.Last(); ++i) {
+        auto* table = static_cast<TableRef*>(tables.GetAt(i));
+        if (table != nullptr && table->IsMemoryTable()) table->ReleaseRows();
+    }
+}
+
 }  // namespace
 
 std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecInfo* info,
@@ -139,6 +176,8 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
         return -1;
     }
     *handleOut = reinterpret_cast<std::uintptr_t>(request);
+    request->budget.Start(StatementMemoryLimit());
+    MemoryBudget::Scope budgetScope(&request->budget);
 
     std::int16_t result = -1;
     Status status;
@@ -166,6 +205,7 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
             status = Error::Message(kMsgInternalError, reason);
         }
         FailIfMemoryRanOut(status, failuresBefore);
+        FailIfOverBudget(request, status);
         // A stage that failed without saying why still must not leave an empty error.
         if (!status.ok() && status.error().empty()) status = Error::Message(kMsgInternalError, "compilation");
     }
@@ -183,6 +223,7 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
         compiled.Release();
         request->compiled = 0;
         FailIfMemoryRanOut(status, failuresBefore);
+        FailIfOverBudget(request, status);
     }
     compiled.Release();
     RecordError(request, status);

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "base/Error.h"
+#include "base/MemoryBudget.h"
 
 namespace qx {
 
@@ -32,6 +33,7 @@ struct SqlRequest {
     std::uint16_t compiled;          // 1 between successful planning and the end of execution
     std::uint16_t hostContext;       // caller's context word, first argument of every callback
     std::uintptr_t memoValues;       // caller's memo parameter table (address) or 0
+    MemoryBudget budget;             // working memory of the statement, current while QXSQLExecReq runs
 };
 
 // Stores `text` (cut to 254 bytes) as the request's error and `state` (at

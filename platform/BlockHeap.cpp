@@ -1,5 +1,7 @@
 #include "platform/BlockHeap.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -130,5 +132,12 @@ bool HeapTakeForeignAllocation() {
 }
 
 std::size_t HeapLiveBlocks() { return State().live.size(); }
+
+std::uint64_t PhysicalMemoryBytes() {
+    long pages = sysconf(_SC_PHYS_PAGES);
+    long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return 0;
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+}
 
 }  // namespace qx::platform

@@ -34,5 +34,7 @@ bool HeapInjectedFailureHappened();
 bool HeapTakeForeignAllocation();
 // Number of live blocks (leak checks in tests).
 std::size_t HeapLiveBlocks();
+// Bytes of physical memory of the machine; 0 when unknown.
+std::uint64_t PhysicalMemoryBytes();
 
 }  // namespace qx::platform

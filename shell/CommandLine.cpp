@@ -22,6 +22,18 @@ bool TakeValue(int argc, const char* const* argv, int& i, std::string_view inlin
     return true;
 }
 
+// Digits, then K, M or G and a final B, each optional: the engine's syntax.
+bool IsByteSize(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    if (i == 0 || i > 18) return false;  // no digit, or more than the engine can count
+    if (i < text.size() && std::strchr("kKmMgG", text[i]) != nullptr) {
+        ++i;
+        if (i < text.size() && (text[i] == 'b' || text[i] == 'B')) ++i;
+    }
+    return i == text.size();
+}
+
 }  // namespace
 
 CommandLine::Action CommandLine::Parse(int argc, const char* const* argv, ShellOptions& options,
@@ -94,6 +106,13 @@ CommandLine::Action CommandLine::Parse(int argc, const char* const* argv, ShellO
                 return Action::Fail;
             }
             options.language = value;
+        } else if (name == "--memory-limit") {
+            if (!TakeValue(argc, argv, i, inlineValue, hasInline, value, error)) return Action::Fail;
+            if (!IsByteSize(value)) {
+                error = "--memory-limit takes a size such as 512M or 2G (0: no limit), not '" + value + "'";
+                return Action::Fail;
+            }
+            options.memoryLimit = value;
         } else {
             error = "unknown option '" + std::string(arg) + "'";
             return Action::Fail;
@@ -125,6 +144,7 @@ const char* CommandLine::Usage() {
            "      --headers on|off  print the column names (default: on in table and csv modes)\n"
            "      --bail            stop at the first error\n"
            "      --lang en|fr      language of the engine's messages for this run\n"
+           "      --memory-limit SIZE  working memory of one statement (512M, 2G; 0: no limit)\n"
            "      --echo            print each statement before running it\n"
            "  -i, --interactive     prompt for input even when standard input is not a terminal\n"
            "  -h, --help            show this help and exit\n"

@@ -6,11 +6,30 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 namespace qxsql {
 
-bool ProfileOverride::Apply(const std::string& language, std::string& error) {
+namespace {
+
+// The profile the engine would read without an override: "" when there is none.
+std::string CurrentProfileText() {
+    const char* explicitPath = std::getenv("OMBREL_INI");
+    const char* home = std::getenv("HOME");
+    std::string path = explicitPath != nullptr && *explicitPath != '\0' ? explicitPath
+                       : home != nullptr && *home != '\0'               ? std::string(home) + "/.ombrel.ini"
+                                                                         : std::string();
+    std::ifstream in(path);
+    std::ostringstream text;
+    if (!path.empty() && in) text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+bool ProfileOverride::Apply(const std::string& language, const std::string& memoryLimit, std::string& error) {
     Restore();
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/qxsql-profile-XXXXXX";
@@ -22,7 +41,12 @@ bool ProfileOverride::Apply(const std::string& language, std::string& error) {
         return false;
     }
     path_ = name.data();
-    std::string text = std::string("[OMBREL]\nLANGUAGE=") + (language == "en" ? "USA" : "FRENCH") + "\n";
+    std::string text = "[OMBREL]\n";
+    if (!language.empty()) text += std::string("LANGUAGE=") + (language == "en" ? "USA" : "FRENCH") + "\n";
+    if (!memoryLimit.empty()) text += "SQL_MEMORY_LIMIT=" + memoryLimit + "\n";
+    // An empty section header closes ours: lines before the first header of
+    // the user's profile stay outside [OMBREL], as they were.
+    text += "[]\n" + CurrentProfileText();
     bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     close(fd);
     if (!written) {

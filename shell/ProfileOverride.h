@@ -1,9 +1,11 @@
-// ProfileOverride: chooses the engine's message language for one run
-// (--lang).  The engine reads the language once, at OB4InitInstance, from
+// ProfileOverride: the engine's settings for one run (--lang,
+// --memory-limit).  The engine reads them once, at OB4InitInstance, from
 // the profile file named by OMBREL_INI (else ~/.ombrel.ini), section
-// [OMBREL], key LANGUAGE (USA: English, anything else: French).  Apply
-// writes a temporary profile with that one key and points OMBREL_INI at
-// it; Restore, called once the engine has started, removes the file and
+// [OMBREL]: LANGUAGE (USA: English, anything else: French) and
+// SQL_MEMORY_LIMIT.  Apply writes a temporary profile that starts with the
+// given keys and goes on with the user's profile (the first value of a key
+// wins, so the user's other settings still count), and points OMBREL_INI
+// at it; Restore, called once the engine has started, removes the file and
 // puts OMBREL_INI back as it was.
 #pragma once
 
@@ -19,8 +21,9 @@ public:
     ProfileOverride& operator=(const ProfileOverride&) = delete;
     ~ProfileOverride() { Restore(); }
 
-    // `language`: "en" or "fr".  False with `error` set when the file cannot be written.
-    bool Apply(const std::string& language, std::string& error);
+    // `language`: "en", "fr" or empty (unchanged); `memoryLimit`: a size
+    // or empty (unchanged).  False with `error` set when the file cannot be written.
+    bool Apply(const std::string& language, const std::string& memoryLimit, std::string& error);
     void Restore();
 
 private:

@@ -42,7 +42,8 @@ Session::~Session() { Stop(); }
 bool Session::Start(const ShellOptions& options) {
     ProfileOverride profile;
     std::string error;
-    if (!options.language.empty() && !profile.Apply(options.language, error)) {
+    bool overridden = !options.language.empty() || !options.memoryLimit.empty();
+    if (overridden && !profile.Apply(options.language, options.memoryLimit, error)) {
         ReportShellError(error);
         return false;
     }

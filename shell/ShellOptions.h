@@ -16,6 +16,7 @@ struct ShellOptions {
     std::vector<std::string> files;      // -f FILE, in order
     std::vector<std::string> sql;        // SQL arguments after DBDIR, in order
     std::string language;                // --lang: "en", "fr", or empty (profile decides)
+    std::string memoryLimit;             // --memory-limit: "512M", "2G", "0"..., or empty (profile decides)
     bool modeGiven = false;              // -m was given: do not pick the mode from the terminal
     bool interactive = false;            // -i: prompt even when stdin is not a terminal
     ShellSettings settings;

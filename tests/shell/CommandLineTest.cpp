@@ -24,6 +24,7 @@ const ArgsCase kCases[] = {
     {{"db", "-m", "xml"}, CommandLine::Action::Fail, "unknown output mode 'xml'"},
     {{"db", "--headers", "maybe"}, CommandLine::Action::Fail, "on or off"},
     {{"db", "--lang", "de"}, CommandLine::Action::Fail, "en or fr"},
+    {{"db", "--memory-limit", "1.5G"}, CommandLine::Action::Fail, "512M or 2G"},
     {{"db", "--bail=yes"}, CommandLine::Action::Fail, "takes no value"},
     {{""}, CommandLine::Action::Fail, "empty name"},
 };
@@ -44,7 +45,7 @@ TEST(CommandLine, Actions) {
 
 TEST(CommandLine, FullRun) {
     const char* argv[] = {"qxsql", "--create", "-m", "csv",  "--headers=off", "-f", "a.sql", "db", "SELECT 1",
-                          "--bail", "--file=b.sql", "--lang", "en", "--echo", "--", "-x", "--mode"};
+                          "--bail", "--file=b.sql", "--lang", "en", "--echo", "--memory-limit=64M", "--", "-x", "--mode"};
     ShellOptions options;
     std::string error;
     ASSERT_EQ(CommandLine::Parse(static_cast<int>(std::size(argv)), argv, options, error), CommandLine::Action::Run)
@@ -57,6 +58,7 @@ TEST(CommandLine, FullRun) {
     EXPECT_TRUE(options.settings.bail);
     EXPECT_TRUE(options.settings.echo);
     EXPECT_EQ(options.language, "en");
+    EXPECT_EQ(options.memoryLimit, "64M");
     EXPECT_EQ(options.files, (std::vector<std::string>{"a.sql", "b.sql"}));
     EXPECT_EQ(options.sql, (std::vector<std::string>{"SELECT 1", "-x", "--mode"}));
 }

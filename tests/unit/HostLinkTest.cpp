@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 #include <string>
 
+#include "base/MemoryBudget.h"
 #include "base/Messages.h"
 #include "tests/unit/TestSupport.h"
 
@@ -73,22 +74,38 @@ TEST(HostLinkTest, LinuxSpellingOfModuleNames) {
     EXPECT_EQ(OB4InitInstance(0, &table), 0);
 }
 
-TEST(HostLinkTest, LanguageComesFromTheProfile) {
+TEST(HostLinkTest, SettingsComeFromTheProfile) {
     char path[] = "/tmp/qxiniXXXXXX";
     int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
+    constexpr std::uint64_t kDefault = ~0ULL;  // the statement memory limit without a usable key
     struct Case {
         const char* content;
         int english;
+        std::uint64_t memoryLimit;
     } cases[] = {
-        {"[OMBREL]\nLANGUAGE=USA\n", 1},
-        {"[ombrel]\n  language = uSa  \n", 1},
-        {"[OMBREL]\nLANGUAGE=ENGLISH\n", 0},
-        {"[OTHER]\nLANGUAGE=USA\n", 0},
-        {"; nothing\n", 0},
+        {"[OMBREL]\nLANGUAGE=USA\n", 1, kDefault},
+        {"[ombrel]\n  language = uSa  \n", 1, kDefault},
+        {"[OMBREL]\nLANGUAGE=ENGLISH\n", 0, kDefault},
+        {"[OTHER]\nLANGUAGE=USA\nSQL_MEMORY_LIMIT=5M\n", 0, kDefault},
+        {"; nothing\n", 0, kDefault},
+        {"[OMBREL]\nSQL_MEMORY_LIMIT=64M\n", 0, 64ULL << 20},
+        {"[ombrel]\nsql_memory_limit = 512kb\nLANGUAGE=USA\n", 1, 512ULL << 10},
+        {"[OMBREL]\nSQL_MEMORY_LIMIT=3g\n", 0, 3ULL << 30},
+        {"[OMBREL]\nSQL_MEMORY_LIMIT=123456\n", 0, 123456},
+        {"[OMBREL]\nSQL_MEMORY_LIMIT=0\n", 0, 0},
+        {"[OMBREL]\nSQL_MEMORY_LIMIT=-5M\n", 0, kDefault},
+        {"[OMBREL]\nSQL_MEMORY_LIMIT=12 MB\n", 0, kDefault},
+        {"[OMBREL]\nSQL_MEMORY_LIMIT=99999999999G\n", 0, kDefault},
     };
     const char* saved = std::getenv("OMBREL_INI");
     std::string savedValue = saved ? saved : "";
+    setenv("OMBREL_INI", "/nonexistent/ombrel.ini", 1);
+    ASSERT_EQ(OB4InitInstance(0, testhost::ModuleTable()), 1);
+    std::uint64_t defaultLimit = StatementMemoryLimit();
+    OBSQLFinInstance(0);
+    EXPECT_GT(defaultLimit, 0u);
+    EXPECT_LE(defaultLimit, 1ULL << 30);
     setenv("OMBREL_INI", path, 1);
     for (const Case& c : cases) {
         FILE* f = std::fopen(path, "w");
@@ -96,6 +113,7 @@ TEST(HostLinkTest, LanguageComesFromTheProfile) {
         std::fclose(f);
         ASSERT_EQ(OB4InitInstance(0, testhost::ModuleTable()), 1);
         EXPECT_EQ(EnglishMessages(), c.english) << c.content;
+        EXPECT_EQ(StatementMemoryLimit(), c.memoryLimit == kDefault ? defaultLimit : c.memoryLimit) << c.content;
         EXPECT_STREQ(MessageText(kMsgOutOfMemory), c.english ? "Out of memory" : "Mémoire insuffisante");
         OBSQLFinInstance(0);
     }

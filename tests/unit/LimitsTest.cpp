@@ -1,11 +1,12 @@
 // The engine's limits, each met with a clear error rather than a crash or a
 // silent cut: statement length, nesting depth, list sizes, result row
-// size, name lengths, memo parameters.
+// size, name lengths, memo parameters, a statement's working memory.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "base/MemoryBudget.h"
 #include "platform/BlockHeap.h"
 #include "tests/sql/SqlTestSupport.h"
 #include "tests/testhost/TestHost.h"
@@ -137,6 +138,31 @@ TEST_F(LimitsTest, MemoParameters) {
     r = qxtest::RunStatement(tooMany, reinterpret_cast<std::uintptr_t>(table.data()));
     EXPECT_EQ(r.rc, -1);
     EXPECT_NE(r.error.find("256"), std::string::npos) << r.error;
+}
+
+TEST_F(LimitsTest, WorkingMemoryBound) {
+    std::string error;
+    for (int i = 2; i <= 400; ++i)
+        ASSERT_TRUE(qxtest::ApplyHostDirective("row T " + std::to_string(i) + " 2 'n" + std::to_string(i) + "'", error));
+    std::uint64_t saved = qx::StatementMemoryLimit();
+    qx::SetStatementMemoryLimit(3 << 19);  // 1.5 MiB: room for a small result only
+    // 160,000 combinations of two records, however they are kept.
+    const char* statements[] = {
+        "SELECT X.NAME, Y.NAME FROM T X, T Y WHERE X.A <> Y.A",
+        "SELECT DISTINCT X.A, Y.A FROM T X, T Y WHERE X.A < Y.A OR X.A > Y.A",
+        "SELECT X.NAME FROM T X, T Y WHERE X.B = Y.B ORDER BY NAME",
+    };
+    for (const char* statement : statements) {
+        qxtest::StatementResult r = qxtest::RunStatement(statement);
+        EXPECT_EQ(r.rc, -1) << statement;
+        EXPECT_EQ(r.state, "53200") << statement;
+        EXPECT_EQ(r.error, "L'instruction demande plus de 1536 Ko de mémoire de travail (limite SQL_MEMORY_LIMIT du profil)")
+            << statement;
+        qxtest::StatementResult next = qxtest::RunStatement("SELECT NAME FROM T WHERE A = 7");
+        EXPECT_EQ(next.rc, 0) << statement << ": " << next.error;
+        EXPECT_EQ(next.rows, std::vector<std::string>{"n7"}) << statement;
+    }
+    qx::SetStatementMemoryLimit(saved);
 }
 
 }  // namespace
