@@ -19,7 +19,6 @@
 #include "parser/NodeKinds.h"
 #include "parser/SyntaxNode.h"
 #include "planner/QueryPlan.h"
-#include "planner/QueryTransformer.h"
 #include "planner/SelectBlock.h"
 #include "values/FieldType.h"
 #include "values/Transfor.h"
@@ -84,39 +83,6 @@ std::int32_t ReadExactly(TableRef& table, std::int64_t n) {
     return read == n ? read : (read < 0 ? read : 0);
 }
 
-// A tree for "SELECT * FROM table WHERE condition" (condition may be null).
-SyntaxNode* SelectStarTree(const char* tableName, SyntaxNode* condition) {
-    SyntaxNode* root = SyntaxNode::Make("", FON_REQUETE, 0);
-    SyntaxNode* query = root != nullptr ? root->AddChild("", FON_REQUETE_SELECTION, 0, false) : nullptr;
-    SyntaxNode* body = query != nullptr ? query->AddChild("", FON_SOUS_SELECT, 0, false) : nullptr;
-    SyntaxNode* selected = body != nullptr ? body->AddChild("", FON_ITEM_SELECTIONNE, 0, false) : nullptr;
-    SyntaxNode* star = selected != nullptr ? selected->AddChild("*", kOpStar, 0, false) : nullptr;
-    SyntaxNode* tables = star != nullptr ? selected->AddSibling("", FON_TABLE_REF_VIRGULE_LISTE, 0, true) : nullptr;
-    SyntaxNode* ref = tables != nullptr ? tables->AddChild("", FON_TABLE_REF, 0, false) : nullptr;
-    SyntaxNode* name = ref != nullptr ? ref->AddChild(tableName, kTokIdentifier, 0, false) : nullptr;
-    if (name == nullptr) {
-        delete root;
-        return nullptr;
-    }
-    tables->next = condition;
-    return root;
-}
-
-// Plans `tree` (which the plan takes over, in place of the tree it held)
-// and runs it in `mode`.  False when planning or running failed (error set).
-bool PlanAndRun(QueryPlan& plan, SyntaxNode* tree, std::uint32_t mode) {
-    plan.tree.reset(tree);
-    plan.mode = mode;
-    QueryTransformer planner;
-    bool planned = planner.Transform(&plan, tree) != 0 && plan.status.ok();
-    if (!planned) {
-        if (plan.status.ok()) plan.SetError(MessageText(kMsgInternalError, "planification"), nullptr);
-        return false;
-    }
-    plan.RunSelect();
-    return plan.status.ok();
-}
-
 // Changes the records selected by block 0: UPDATE with `setList`, DELETE without.
 void ApplyToSelection(SelectBlock& block, QueryPlan& plan, const SyntaxNode* setList, bool update) {
     const ConditionResult* selection = block.conditionResult;
@@ -153,8 +119,7 @@ void ChangeRecords(QueryPlan& plan, bool update) {
     TableRef* table = TableOf(plan, statement);
     if (table == nullptr) return;
     SyntaxNode* setList = update ? statement->child->next : nullptr;
-    SyntaxNode* where = update ? (setList != nullptr ? setList->next : nullptr) : statement->child->next;
-    if (where == nullptr) {
+    if (plan.query == nullptr) {
         bool ok = true;
         for (std::int64_t n = 0;;) {
             std::int32_t read = table->ReadFrom(n + 1);
@@ -171,48 +136,20 @@ void ChangeRecords(QueryPlan& plan, bool update) {
         if (!ok) plan.SetError(UpdateValuesIncorrect(), "S1000");
         return;
     }
-    // Detach the WHERE condition (and the SET list) from the statement and
-    // run SELECT * FROM table WHERE condition.
-    if (update) setList->next = nullptr;
-    else statement->child->next = nullptr;
-    if (update) statement->child->next = nullptr;
-    SyntaxNode* tree = SelectStarTree(table->name.Get(), where);
-    if (tree == nullptr) {
-        delete where;
-        delete setList;
-        plan.SetError(MessageText(kMsgOutOfMemory), nullptr);
-        return;
-    }
-    plan.tree.reset();
-    if (PlanAndRun(plan, tree, update ? QueryPlan::kModeUpdate : QueryPlan::kModeDelete)) {
-        if (SelectBlock* block = plan.Block(0)) ApplyToSelection(*block, plan, setList, update);
-    }
-    delete setList;
+    // With WHERE, planning made the selection "SELECT * FROM table WHERE
+    // condition": run it, then change what it selected.
+    plan.RunSelect();
+    if (!plan.status.ok()) return;
+    if (SelectBlock* block = plan.Block(0)) ApplyToSelection(*block, plan, setList, update);
 }
 
 // INSERT ... SELECT: runs the SELECT, then inserts each of its rows, the
 // result columns going to the listed items (or the table's items in order).
-void InsertSelection(QueryPlan& plan, TableRef& table, const SyntaxNode* columnList, SyntaxNode* body) {
-    std::unique_ptr<SyntaxNode> statementTree = std::move(plan.tree);
-    // Lend the SELECT body to a query tree for the time of the selection.
-    SyntaxNode* root = SyntaxNode::Make("", FON_REQUETE, 0);
-    SyntaxNode* query = root != nullptr ? root->AddChild("", FON_REQUETE_SELECTION, 0, false) : nullptr;
-    if (query == nullptr) {
-        delete root;
-        plan.SetError(MessageText(kMsgOutOfMemory), nullptr);
-        return;
-    }
-    SyntaxNode* before = statementTree->child;
-    while (before != nullptr && before->next != body) before = before->next;
-    if (before != nullptr) before->next = nullptr;
-    query->child = body;
-    bool ran = PlanAndRun(plan, root, QueryPlan::kModeRows);
-    query->child = nullptr;  // give the body back to the statement
-    if (before != nullptr) before->next = body;
-    plan.tree = std::move(statementTree);  // the query tree goes
+void InsertSelection(QueryPlan& plan, TableRef& table, const SyntaxNode* columnList) {
+    plan.RunSelect();
     TableRef* rows = plan.resultSet;
     plan.resultSet = nullptr;
-    if (!ran || rows == nullptr || rows->items == nullptr) return;
+    if (!plan.status.ok() || rows == nullptr || rows->items == nullptr) return;
 
     std::vector<ItemDescriptor*> targets;
     try {
@@ -295,10 +232,13 @@ void ExecuteInsert(QueryPlan& plan) {
     SyntaxNode* values = columnList;
     if (columnList != nullptr && columnList->kind == FON_COLONNE_REF_VIRGULE_LISTE) values = columnList->next;
     else columnList = nullptr;
-    if (values == nullptr) return;
     // A new record starts from zeros: nothing of an earlier read leaks into it.
+    if (plan.query != nullptr) {
+        std::memset(table->record, 0, table->recordSize);
+        return InsertSelection(plan, *table, columnList);
+    }
+    if (values == nullptr) return;
     std::memset(table->record, 0, table->recordSize);
-    if (values->kind == FON_SOUS_SELECT) return InsertSelection(plan, *table, columnList, values);
 
     bool stored = true;
     const SyntaxNode* value = values->child;

@@ -101,7 +101,7 @@ void QueryPlan::RunSelect() {
         if (mode == kModeRows) resultSet = result;
     }
     if (mode != kModeRows) return;
-    if (const SyntaxNode* op = SetOperator(tree.get())) CombineSetOperands(op);
+    if (const SyntaxNode* op = SetOperator(QueryTree())) CombineSetOperands(op);
     if (!status.ok() || resultSet == nullptr) return;
     if (!SortRows(*resultSet, orderBy)) SetError(MessageText(kMsgOutOfMemory), nullptr);
 }

@@ -779,7 +779,7 @@ std::int16_t Selection::Multi() {
 // The WHERE condition as written, under this block's FON_SOUS_SELECT (the
 // blocks are numbered in the order of their SELECT bodies in the tree).
 const SyntaxNode* Selection::WrittenCondition() const {
-    SyntaxNode* root = plan_.tree.get();
+    SyntaxNode* root = plan_.QueryTree();
     SyntaxNode* body = root != nullptr ? root->FindNthOfKind(FON_SOUS_SELECT, blockIndex_ + 1) : nullptr;
     if (body == nullptr || body->child == nullptr || body->child->next == nullptr) return nullptr;
     SyntaxNode* where = body->child->next->next;

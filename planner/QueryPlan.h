@@ -50,6 +50,11 @@ public:
 
     QueryDictionary* dictionary;   // the statement's dictionary (not owned)
     std::unique_ptr<SyntaxNode> tree;  // the statement's tree, owned from the end of planning
+    // The SELECT the blocks were planned from when it is not the statement
+    // itself: the selection of an UPDATE or DELETE with WHERE, the SELECT
+    // of an INSERT ... SELECT.  Planning moves those parts of the statement
+    // into it.
+    std::unique_ptr<SyntaxNode> query;
     ExpressionEvaluator* evaluator = nullptr;  // execution's evaluator over this plan (not owned)
     TableRef* resultSet = nullptr;  // execution: the statement's result table, owned by the dictionary
     Status status;                  // the last error of planning or execution
@@ -62,6 +67,9 @@ public:
     explicit QueryPlan(QueryDictionary* statementDictionary);
     // Destroys the blocks.
     ~QueryPlan() override;
+
+    // The tree the blocks come from: `query`, else the statement's.
+    SyntaxNode* QueryTree() const { return query != nullptr ? query.get() : tree.get(); }
 
     // Block `index`, or null outside 0..selectCount-1.
     SelectBlock* Block(std::int16_t index) const;

@@ -42,6 +42,7 @@
 #include "planner/QueryTransformer.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <string_view>
@@ -201,6 +202,9 @@ std::int16_t QueryTransformer::Transform(QueryPlan* targetPlan, SyntaxNode* tree
     if (plan == nullptr || dictionary == nullptr || tree == nullptr) return 0;
     SyntaxNode* statement = tree->child;
     if (statement == nullptr) return 0;
+    if (statement->kind == FON_REQUETE_SUPPRESSION_ENREG || statement->kind == FON_REQUETE_MIS_A_JOUR_ENREG)
+        return PlanChangeSelection(statement);
+    if (statement->kind == FON_REQUETE_INSERT_ENREG) return PlanInsertSelection(statement);
     if (statement->kind >= FON_REQUETE_CREATION_INDEX && statement->kind <= FON_REQUETE_CREATION_TABLE) return 1;
     if (statement->kind != FON_REQUETE_SELECTION) return 0;
     if (!PlanMain(statement)) return 0;
@@ -208,6 +212,65 @@ std::int16_t QueryTransformer::Transform(QueryPlan* targetPlan, SyntaxNode* tree
     for (SyntaxNode* node = statement->next; node != nullptr; node = node->next)
         if (node->kind == FON_REQUETE_SELECTION) return PlanMain(node);
     return 1;
+}
+
+namespace {
+
+// A tree for "SELECT * FROM table WHERE condition", which takes over
+// `condition`; null when memory runs out (`condition` then freed).
+SyntaxNode* SelectStarTree(const char* tableName, SyntaxNode* condition) {
+    std::unique_ptr<SyntaxNode> where(condition);
+    std::unique_ptr<SyntaxNode> root(SyntaxNode::Make("", FON_REQUETE, 0));
+    SyntaxNode* query = root != nullptr ? root->AddChild("", FON_REQUETE_SELECTION, 0, false) : nullptr;
+    SyntaxNode* body = query != nullptr ? query->AddChild("", FON_SOUS_SELECT, 0, false) : nullptr;
+    SyntaxNode* selected = body != nullptr ? body->AddChild("", FON_ITEM_SELECTIONNE, 0, false) : nullptr;
+    SyntaxNode* star = selected != nullptr ? selected->AddChild("*", kOpStar, 0, false) : nullptr;
+    SyntaxNode* tables = star != nullptr ? selected->AddSibling("", FON_TABLE_REF_VIRGULE_LISTE, 0, true) : nullptr;
+    SyntaxNode* ref = tables != nullptr ? tables->AddChild("", FON_TABLE_REF, 0, false) : nullptr;
+    SyntaxNode* name = ref != nullptr ? ref->AddChild(tableName, kTokIdentifier, 0, false) : nullptr;
+    if (name == nullptr) return nullptr;
+    tables->next = where.release();
+    return root.release();
+}
+
+}  // namespace
+
+std::int16_t QueryTransformer::PlanChangeSelection(SyntaxNode* statement) {
+    bool update = statement->kind == FON_REQUETE_MIS_A_JOUR_ENREG;
+    SyntaxNode* table = statement->child;
+    // The node the WHERE condition follows: the table name, or UPDATE's SET list.
+    SyntaxNode* before = table != nullptr && update ? table->next : table;
+    if (before == nullptr || before->next == nullptr) return 1;
+    SyntaxNode* where = before->next;
+    before->next = nullptr;
+    SyntaxNode* query = SelectStarTree(table->text, where);
+    if (query == nullptr) {
+        Raise(kMsgOutOfMemory);
+        return 0;
+    }
+    plan->query.reset(query);
+    plan->mode = update ? QueryPlan::kModeUpdate : QueryPlan::kModeDelete;
+    return PlanMain(query->child);
+}
+
+std::int16_t QueryTransformer::PlanInsertSelection(SyntaxNode* statement) {
+    SyntaxNode* before = statement->child;  // the table name, or the column list after it
+    if (before != nullptr && before->next != nullptr && before->next->kind == FON_COLONNE_REF_VIRGULE_LISTE)
+        before = before->next;
+    SyntaxNode* body = before != nullptr ? before->next : nullptr;
+    if (body == nullptr || body->kind != FON_SOUS_SELECT) return 1;
+    std::unique_ptr<SyntaxNode> root(SyntaxNode::Make("", FON_REQUETE, 0));
+    SyntaxNode* query = root != nullptr ? root->AddChild("", FON_REQUETE_SELECTION, 0, false) : nullptr;
+    if (query == nullptr) {
+        Raise(kMsgOutOfMemory);
+        return 0;
+    }
+    before->next = body->next;
+    body->next = nullptr;
+    query->AttachChild(body, false);
+    plan->query = std::move(root);
+    plan->mode = QueryPlan::kModeRows;
+    return PlanMain(query);
 }
 
 std::int16_t QueryTransformer::PlanMain(SyntaxNode* query) {

@@ -64,6 +64,11 @@ private:
     struct Collector;
 
     std::int16_t PlanMain(SyntaxNode* query);
+    // The selection of an UPDATE or DELETE with WHERE, planned as
+    // "SELECT * FROM table WHERE condition"; nothing without WHERE.
+    std::int16_t PlanChangeSelection(SyntaxNode* statement);
+    // The SELECT of an INSERT ... SELECT; nothing for INSERT ... VALUES.
+    std::int16_t PlanInsertSelection(SyntaxNode* statement);
     TypeClass PlanSelect(SyntaxNode* body, bool singleColumn, std::int16_t parent, std::int16_t* index);
     TypeClass PlanNested(SyntaxNode* subSelect, bool singleColumn, std::int16_t block, Collector* into);
     std::int16_t AddFromTables(SyntaxNode* tableList, std::int16_t block);
