@@ -20,6 +20,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,12 +53,9 @@ TableRef* QueryDictionary::FindOrAddTable(const char* name, TableRef* aliasOf) {
     if (named) {
         if (TableRef* existing = FindTable(tables, name)) return existing;
     }
-    auto* table = new TableRef(this, named ? name : nullptr, nullptr);
-    if (table == nullptr) return nullptr;
-    if (tables.Append(table) < 0) {
-        delete table;
-        return nullptr;
-    }
+    std::unique_ptr<TableRef> made(new TableRef(this, named ? name : nullptr, nullptr));
+    if (made == nullptr || tables.Append(made.get()) < 0) return nullptr;
+    TableRef* table = made.release();  // now the list's
     table->aliasOf = aliasOf;
     if (!named) table->unnamed = 1;
     return table;
@@ -139,22 +137,21 @@ std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName, S
         if (table->allItems != 0 || referencedNames.Contains(itemName)) {
             for (int k = 0; k < receiverCount; ++k) {
                 TableRef* r = receivers[k];
-                auto* item = new ItemDescriptor(itemName, type, size, keyKind, static_cast<std::uint16_t>(offset),
-                                                arrayCount, r, r->name.Get());
+                std::unique_ptr<ItemDescriptor> made(new ItemDescriptor(
+                    itemName, type, size, keyKind, static_cast<std::uint16_t>(offset), arrayCount, r, r->name.Get()));
                 // Out of memory: loading goes on, but the statement fails below
                 // (a table without one of its items would give SELECT * a
                 // column less and INSERT a shifted value list).
-                if (item == nullptr || item->name.text == nullptr) {  // no object, or no copy of its name
-                    delete item;
+                if (made == nullptr || made->name.text == nullptr) {  // no object, or no copy of its name
                     lost = true;
                     continue;
                 }
-                if (!r->AddItem(item)) {
-                    delete item;
+                if (!r->AddItem(made.get())) {
                     lost = true;
                     full = full || (r->items != nullptr && r->items->Count() >= List::kMaxEntries);
                     continue;
                 }
+                ItemDescriptor* item = made.release();  // now the table's
                 if (items.Append(item) < 0) {
                     lost = true;
                     full = full || items.Count() >= List::kMaxEntries;
@@ -163,15 +160,15 @@ std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName, S
         } else {
             char qualified[QueryDictionary::kMaxFileName + 1 + sizeof itemName];
             std::snprintf(qualified, sizeof qualified, "%s.%s", fileName, itemName);
-            auto* item = new ItemDescriptor(qualified, type, size, keyKind, static_cast<std::uint16_t>(offset),
-                                            arrayCount, nullptr, fileName);
+            std::unique_ptr<ItemDescriptor> item(new ItemDescriptor(
+                qualified, type, size, keyKind, static_cast<std::uint16_t>(offset), arrayCount, nullptr, fileName));
             if (item == nullptr || item->name.text == nullptr) {
-                delete item;
                 lost = true;
-            } else if (otherItems.Append(item) < 0) {
-                delete item;
+            } else if (otherItems.Append(item.get()) < 0) {
                 lost = true;
                 full = full || otherItems.Count() >= List::kMaxEntries;
+            } else {
+                item.release();  // now the dictionary's
             }
         }
         offset += bytes;

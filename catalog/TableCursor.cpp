@@ -234,7 +234,7 @@ unsigned char* TableRef::RowAddress(std::int32_t n) const {
 std::int16_t TableRef::ContainsCurrentRow() {
     if (!IsMemoryTable() || record == nullptr || rowCount == 0) return 0;
     if (rowIndex == nullptr) {
-        rowIndex = new RowIndex(recordSize);
+        rowIndex.reset(new RowIndex(recordSize));
         bool built = rowIndex != nullptr;
         for (std::int32_t row = 1; built && row <= rowCount; ++row) built = rowIndex->Add(RowAddress(row), row);
         if (!built) RowsReordered();
@@ -245,10 +245,7 @@ std::int16_t TableRef::ContainsCurrentRow() {
     return 0;
 }
 
-void TableRef::RowsReordered() {
-    delete rowIndex;
-    rowIndex = nullptr;
-}
+void TableRef::RowsReordered() { rowIndex.reset(); }
 
 void TableRef::ReleaseRows() {
     if (rows != nullptr) FreeBlock(rows);

@@ -34,8 +34,6 @@ TableRef::~TableRef() {
     record = nullptr;
     if (rows != nullptr) FreeBlock(rows);
     rows = nullptr;
-    delete rowIndex;
-    rowIndex = nullptr;
 }
 
 std::int16_t TableRef::SetRecordSize(std::uint16_t size, std::uint16_t allocate) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/List.h"
 #include "base/ListElement.h"
@@ -47,7 +48,7 @@ public:
     unsigned char* rows = nullptr;         // owned memory block of the rows of a memory table, or null
     std::int32_t rowCount = 0;             // rows stored (numbered from 1)
     std::int32_t rowCapacity = 0;          // rows `rows` has room for
-    RowIndex* rowIndex = nullptr;          // owned hash of the stored rows (memory tables, DISTINCT)
+    std::unique_ptr<RowIndex> rowIndex;    // hash of the stored rows (memory tables, DISTINCT)
     MemoryCharge rowCharge;                // `rows` against the memory budget of the statement
 
     // `name` null: an unnamed reference (the caller sets `unnamed`).
