@@ -70,6 +70,7 @@ void ConvertRow(TableRef& from, TableRef& to) {
 }  // namespace
 
 Status QueryPlan::Execute() {
+    if (tree != nullptr && tree->aux == kExplainStatement) return Explain();
     SyntaxNode* statement = tree != nullptr ? tree->child : nullptr;
     switch (statement != nullptr ? statement->kind : 0) {
         case FON_REQUETE_CREATION_INDEX: ExecuteCreateIndex(*this, statement); break;

@@ -50,4 +50,8 @@ enum NodeKind : std::int32_t {
 // The most negative node kind in use (kinds run from -1 down to this one).
 constexpr std::int32_t kLastNodeKind = FON_REQUETE_CREATION_INDEX;
 
+// `aux` of the FON_REQUETE root of "EXPLAIN statement": the statement's plan
+// is wanted, not its rows or changes.
+constexpr std::int32_t kExplainStatement = 1;
+
 }  // namespace qx

@@ -12,6 +12,7 @@
 // ORDER BY list notes nothing.  Conditions and simple items are the
 // business of ExpressionRules.cpp.
 #include <cstdint>
+#include <cstring>
 
 #include "base/Messages.h"
 #include "lexer/TokenKinds.h"
@@ -60,8 +61,17 @@ std::int16_t Parser::NoteTable(const char* name, std::int16_t at, std::size_t* r
     return 0;
 }
 
-// statement: SELECT query [set operator query] | DELETE FROM | DROP TABLE |
-// DROP VIEW | INSERT INTO | UPDATE | CREATE, then ";".
+namespace {
+
+bool StartsStatement(std::uint16_t kind) {
+    return kind == kKwSelect || kind == kKwDeleteFrom || kind == kKwDropTable || kind == kKwDropView ||
+           kind == kKwInsertInto || kind == kKwUpdate || kind == kKwCreate;
+}
+
+}  // namespace
+
+// statement: ["EXPLAIN"] (SELECT query [set operator query] | DELETE FROM | DROP TABLE |
+// DROP VIEW | INSERT INTO | UPDATE | CREATE), then ";".
 std::int16_t Parser::Statement(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* root = Begin(FON_REQUETE, out);
     if (root == nullptr) return Fail(kMsgOutOfMemory, position);
@@ -69,6 +79,18 @@ std::int16_t Parser::Statement(const char* text, std::int16_t position, SyntaxNo
     Token token;
     std::int16_t next = ReadToken(text, position, false, &token);
     if (next < 0) return Abandon(out, Missing(next, kMsgPrematureEnd, position));
+    // EXPLAIN is a word by its place, not a keyword: only before the first
+    // word of a statement does it ask for the plan.
+    if (token.kind == kTokIdentifier && std::strcmp(token.text, "EXPLAIN") == 0) {
+        Token following;
+        std::int16_t after = ReadToken(text, next, false, &following);
+        if (after >= 0 && StartsStatement(following.kind)) {
+            root->aux = kExplainStatement;
+            position = next;
+            next = ReadToken(text, position, false, &token);
+            if (next < 0) return Abandon(out, Missing(next, kMsgPrematureEnd, position));
+        }
+    }
 
     const std::uint16_t first = token.kind;
     SyntaxNode* part = nullptr;

@@ -130,6 +130,8 @@ public:
     // `resultSet`.  Execute gives `status`.
     Status Execute();
     void RunSelect();
+    // EXPLAIN: the plan as rows of text in `resultSet`, nothing run.
+    Status Explain();
 
 private:
     // The body of CollectOuterReferences; it may throw std::bad_alloc, which
