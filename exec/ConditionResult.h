@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "base/ListElement.h"
 
@@ -47,6 +48,10 @@ public:
     SyntaxNode* expression;    // the predicate's FON_EXPRESSION node, not owned; null in copies
     std::int16_t state;        // see above
     List* items;               // ItemDescriptors read; list owned, items not; null in copies
+    // The selection of a one-table block may keep the bytes of the records
+    // of its tuples, row after row, so that the result need not read them
+    // again; empty when not kept.  Not copied.
+    std::vector<unsigned char> records;
 };
 
 }  // namespace qx

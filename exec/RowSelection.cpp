@@ -292,6 +292,7 @@ private:
     template <typename Visit>
     bool WalkCombinations(Group& group, Visit visit);
     void* ItemValue(ItemDescriptor* item);
+    static bool KeepRecord(const TableRef& table, std::vector<unsigned char>& records);
     std::int16_t Evaluate(Predicate& p, bool useNegated);
     void CurrentNumbers(const Group& group, std::vector<std::uint32_t>& numbers) const;
     std::int16_t FullScan();
@@ -828,6 +829,21 @@ bool Selection::Holds(const Truth& t, Group& group, std::vector<signed char>& tr
     return t.constant;
 }
 
+// Appends the table's current record to `records`; false (and `records`
+// emptied) past the bound or when memory runs short.
+bool Selection::KeepRecord(const TableRef& table, std::vector<unsigned char>& records) {
+    constexpr std::size_t kMaxKeptBytes = std::size_t{64} << 20;
+    if (records.size() + table.recordSize <= kMaxKeptBytes) {
+        try {
+            records.insert(records.end(), table.record, table.record + table.recordSize);
+            return true;
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    std::vector<unsigned char>().swap(records);
+    return false;
+}
+
 std::int16_t Selection::Single() {
     if (evaluator_ == nullptr || dictionary_ == nullptr) {
         block_.SetError(MessageText(kMsgInternalError, "evaluator"));
@@ -841,6 +857,7 @@ std::int16_t Selection::Single() {
     ConditionResult* target = nullptr;
     ConditionResult* constantTarget = nullptr;
     bool sawTables = false;
+    std::size_t keptSize = 0;  // bytes of a kept record
     std::vector<std::uint32_t> numbers;
     for (SyntaxNode* groupNode = block_.groups; groupNode != nullptr && !error_; groupNode = groupNode->next) {
         Group group;
@@ -866,6 +883,12 @@ std::int16_t Selection::Single() {
         // record, in order; those computed directly only when the condition
         // needs them (and all of them when it is undecided).
         std::vector<signed char> truths(group.predicates.size());
+        // The records of the tuples are kept for the result, up to a bound.
+        TableRef* only = group.tables.size() == 1 && block_.tables.Count() == 1 ? group.tables[0] : nullptr;
+        bool keep = FastPathsEnabled() && plan_.mode == QueryPlan::kModeRows && only != nullptr &&
+                    only->record != nullptr && only->recordSize > 0 && target->tuples->Rows() == 0 &&
+                    target->records.empty();
+        if (keep) keptSize = only->recordSize;
         WalkCombinations(group, [&]() {
             if (!CorrelatedCheck()) return false;
             for (std::size_t i = 0; i < truths.size(); ++i) {
@@ -878,6 +901,7 @@ std::int16_t Selection::Single() {
                 CurrentNumbers(group, numbers);
                 if (!target->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
                     return Fail(MessageText(kMsgOutOfMemory));
+                if (keep) keep = KeepRecord(*only, target->records);
             }
             return true;
         });
@@ -895,6 +919,11 @@ std::int16_t Selection::Single() {
     if (target == nullptr) return 1;  // a condition without predicates offers no rows
     bool unconditioned = false;
     if (!TakeReduced(*target, unconditioned)) return 0;
+    // The kept records go with the block's copy of the tuples.
+    if (!unconditioned && block_.conditionResult != nullptr &&
+        target->records.size() == static_cast<std::size_t>(target->tuples->Rows()) * keptSize)
+        block_.conditionResult->records = std::move(target->records);
+    std::vector<unsigned char>().swap(target->records);
     if (unconditioned) return FullScan();
     return 1;
 }
