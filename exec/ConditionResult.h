@@ -14,6 +14,7 @@
 //       999 undecided, only inside an AND/OR combination
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -49,9 +50,12 @@ public:
     std::int16_t state;        // see above
     List* items;               // ItemDescriptors read; list owned, items not; null in copies
     // The selection of a one-table block may keep the bytes of the records
-    // of its tuples, row after row, so that the result need not read them
-    // again; empty when not kept.  Not copied.
-    std::vector<unsigned char> records;
+    // of its tuples, row after row in chunks of kChunkRecords records, so
+    // that the result need not read them again; no chunk when not kept.
+    // Not copied.
+    static constexpr std::size_t kChunkRecords = 4096;
+    std::vector<std::vector<unsigned char>> records;
+    std::size_t keptRecords = 0;  // records in `records`
 };
 
 }  // namespace qx

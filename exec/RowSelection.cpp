@@ -292,7 +292,7 @@ private:
     template <typename Visit>
     bool WalkCombinations(Group& group, Visit visit);
     void* ItemValue(ItemDescriptor* item);
-    static bool KeepRecord(const TableRef& table, std::vector<unsigned char>& records);
+    static bool KeepRecord(const TableRef& table, ConditionResult& result);
     std::int16_t Evaluate(Predicate& p, bool useNegated);
     void CurrentNumbers(const Group& group, std::vector<std::uint32_t>& numbers) const;
     std::int16_t FullScan();
@@ -829,18 +829,23 @@ bool Selection::Holds(const Truth& t, Group& group, std::vector<signed char>& tr
     return t.constant;
 }
 
-// Appends the table's current record to `records`; false (and `records`
-// emptied) past the bound or when memory runs short.
-bool Selection::KeepRecord(const TableRef& table, std::vector<unsigned char>& records) {
+// Appends the table's current record to the kept records of `result`;
+// false (and none kept) past the bound or when memory runs short.
+bool Selection::KeepRecord(const TableRef& table, ConditionResult& result) {
     constexpr std::size_t kMaxKeptBytes = std::size_t{64} << 20;
-    if (records.size() + table.recordSize <= kMaxKeptBytes) {
+    std::size_t size = table.recordSize;
+    std::size_t at = result.keptRecords % ConditionResult::kChunkRecords;
+    if ((result.keptRecords + 1) * size <= kMaxKeptBytes) {
         try {
-            records.insert(records.end(), table.record, table.record + table.recordSize);
+            if (at == 0) result.records.emplace_back(ConditionResult::kChunkRecords * size);
+            std::memcpy(result.records.back().data() + at * size, table.record, size);
+            ++result.keptRecords;
             return true;
         } catch (const std::bad_alloc&) {
         }
     }
-    std::vector<unsigned char>().swap(records);
+    std::vector<std::vector<unsigned char>>().swap(result.records);
+    result.keptRecords = 0;
     return false;
 }
 
@@ -887,7 +892,7 @@ std::int16_t Selection::Single() {
         TableRef* only = group.tables.size() == 1 && block_.tables.Count() == 1 ? group.tables[0] : nullptr;
         bool keep = FastPathsEnabled() && plan_.mode == QueryPlan::kModeRows && only != nullptr &&
                     only->record != nullptr && only->recordSize > 0 && target->tuples->Rows() == 0 &&
-                    target->records.empty();
+                    target->keptRecords == 0;
         if (keep) keptSize = only->recordSize;
         WalkCombinations(group, [&]() {
             if (!CorrelatedCheck()) return false;
@@ -901,7 +906,7 @@ std::int16_t Selection::Single() {
                 CurrentNumbers(group, numbers);
                 if (!target->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
                     return Fail(MessageText(kMsgOutOfMemory));
-                if (keep) keep = KeepRecord(*only, target->records);
+                if (keep) keep = KeepRecord(*only, *target);
             }
             return true;
         });
@@ -920,10 +925,13 @@ std::int16_t Selection::Single() {
     bool unconditioned = false;
     if (!TakeReduced(*target, unconditioned)) return 0;
     // The kept records go with the block's copy of the tuples.
-    if (!unconditioned && block_.conditionResult != nullptr &&
-        target->records.size() == static_cast<std::size_t>(target->tuples->Rows()) * keptSize)
+    if (!unconditioned && block_.conditionResult != nullptr && keptSize > 0 &&
+        target->keptRecords == static_cast<std::size_t>(target->tuples->Rows())) {
         block_.conditionResult->records = std::move(target->records);
-    std::vector<unsigned char>().swap(target->records);
+        block_.conditionResult->keptRecords = target->keptRecords;
+    }
+    std::vector<std::vector<unsigned char>>().swap(target->records);
+    target->keptRecords = 0;
     if (unconditioned) return FullScan();
     return 1;
 }
