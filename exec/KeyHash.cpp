@@ -41,15 +41,14 @@ void KeyHash::Seal() {
     next_.assign(n, -1);
     mask_ = size - 1;
     std::size_t bits = 64;
-    while (bits < 16 * n) bits *= 2;
+    while (bits < 8 * n) bits *= 2;
     filter_.assign(bits / 64, 0);
-    filterMask_ = bits - 1;
+    filterMask_ = bits / 64 - 1;
     // Entries go in from the last to the first, each at the head of its
     // key's list, so that every list is in the order added.
     for (std::size_t k = n; k-- > 0;) {
         std::uint64_t h = hashes_[k];
-        std::uint64_t bit = (h >> 32) & filterMask_;
-        filter_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+        filter_[(h >> 32) & filterMask_] |= FilterBits(h);
         std::string_view key = KeyAt(static_cast<std::int32_t>(k));
         std::uint32_t tag = TagOf(h, key);
         std::uint64_t i = h & mask_;

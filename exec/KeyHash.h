@@ -31,8 +31,8 @@ public:
     void ForEach(std::string_view key, Visit visit) const {
         if (slots_.empty()) return;
         std::uint64_t h = HashOf(key);
-        std::uint64_t bit = (h >> 32) & filterMask_;
-        if ((filter_[bit >> 6] & (std::uint64_t{1} << (bit & 63))) == 0) return;
+        std::uint64_t bits = FilterBits(h);
+        if ((filter_[(h >> 32) & filterMask_] & bits) != bits) return;
         std::uint32_t tag = TagOf(h, key);
         std::uint64_t word = NumberWord(key);
         for (std::uint64_t i = h & mask_;; i = (i + 1) & mask_) {
@@ -85,11 +85,14 @@ private:
     std::vector<Slot> slots_;                // the distinct keys, open addressing, at most half full
     std::vector<std::int32_t> next_;         // next entry of the same key, in the order added
     std::uint64_t mask_ = 0;
-    // One bit per hash value of a few more bits than the slots take, set
-    // for every key: most absent keys are told by one bit, in a table small
-    // enough to stay in cache.
+    // Two bits of one word per key (about eight bits a key), set for every
+    // key: most absent keys are told by one word, in a table small enough to
+    // stay in cache.
+    static std::uint64_t FilterBits(std::uint64_t h) {
+        return (std::uint64_t{1} << ((h >> 20) & 63)) | (std::uint64_t{1} << ((h >> 26) & 63));
+    }
     std::vector<std::uint64_t> filter_;
-    std::uint64_t filterMask_ = 0;
+    std::uint64_t filterMask_ = 0;  // words - 1
 };
 
 }  // namespace qx
