@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "base/ListElement.h"
@@ -54,7 +55,7 @@ public:
     // that the result need not read them again; no chunk when not kept.
     // Not copied.
     static constexpr std::size_t kChunkRecords = 4096;
-    std::vector<std::vector<unsigned char>> records;
+    std::vector<std::unique_ptr<unsigned char[]>> records;
     std::size_t keptRecords = 0;  // records in `records`
 };
 

@@ -185,9 +185,9 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
         std::size_t reader = 0;
         if (kept) {
             auto index = static_cast<std::size_t>(row - 1);
-            const std::vector<unsigned char>& chunk = condition->records[index / ConditionResult::kChunkRecords];
+            const unsigned char* chunk = condition->records[index / ConditionResult::kChunkRecords].get();
             std::size_t at = index % ConditionResult::kChunkRecords * only->recordSize;
-            std::memcpy(only->record, chunk.data() + at, only->recordSize);
+            std::memcpy(only->record, chunk + at, only->recordSize);
             only->currentRecord = tuples.At(row, columns[0]);
         }
         for (std::int16_t t = 0; !kept && t < tableCount; ++t) {

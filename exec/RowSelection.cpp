@@ -837,14 +837,15 @@ bool Selection::KeepRecord(const TableRef& table, ConditionResult& result) {
     std::size_t at = result.keptRecords % ConditionResult::kChunkRecords;
     if ((result.keptRecords + 1) * size <= kMaxKeptBytes) {
         try {
-            if (at == 0) result.records.emplace_back(ConditionResult::kChunkRecords * size);
-            std::memcpy(result.records.back().data() + at * size, table.record, size);
+            if (at == 0)
+                result.records.push_back(std::make_unique_for_overwrite<unsigned char[]>(ConditionResult::kChunkRecords * size));
+            std::memcpy(result.records.back().get() + at * size, table.record, size);
             ++result.keptRecords;
             return true;
         } catch (const std::bad_alloc&) {
         }
     }
-    std::vector<std::vector<unsigned char>>().swap(result.records);
+    std::vector<std::unique_ptr<unsigned char[]>>().swap(result.records);
     result.keptRecords = 0;
     return false;
 }
@@ -930,7 +931,7 @@ std::int16_t Selection::Single() {
         block_.conditionResult->records = std::move(target->records);
         block_.conditionResult->keptRecords = target->keptRecords;
     }
-    std::vector<std::vector<unsigned char>>().swap(target->records);
+    std::vector<std::unique_ptr<unsigned char[]>>().swap(target->records);
     target->keptRecords = 0;
     if (unconditioned) return FullScan();
     return 1;
