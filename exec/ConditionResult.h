@@ -9,7 +9,10 @@
 //       999 undecided, only inside an AND/OR combination
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "base/ListElement.h"
 
@@ -38,6 +41,13 @@ public:
     const Predicate* predicate;  // the predicate this is the result of (not owned), or null
     RecordTupleSet* tuples;      // owned
     std::int16_t state;          // see above
+    // The selection of a one-table block may keep the bytes of the records
+    // of its tuples, row after row in chunks of kChunkRecords records, so
+    // that the result need not read them again; no chunk when not kept.
+    // Not copied.
+    static constexpr std::size_t kChunkRecords = 4096;
+    std::vector<std::unique_ptr<unsigned char[]>> records;
+    std::size_t keptRecords = 0;  // records in `records`
 };
 
 }  // namespace qx

@@ -62,39 +62,33 @@ void KeyHash::Seal() {
     std::size_t size = 16;
     while (size < 2 * n) size *= 2;
     std::size_t bits = 64;
-    while (bits < 16 * n) bits *= 2;
-    // The slots, the chains, the filter and the walk's last entry per slot.
-    if (!charge_.Add(size * (sizeof(Slot) + sizeof(std::int32_t)) + n * sizeof(std::int32_t) + bits / 8))
-        throw std::bad_alloc();
+    while (bits < 8 * n) bits *= 2;
+    // The slots, the chains and the filter, charged before they are made.
+    if (!charge_.Add(size * sizeof(Slot) + n * sizeof(std::int32_t) + bits / 8)) throw std::bad_alloc();
     slots_.assign(size, Slot{});
     next_.assign(n, -1);
     mask_ = size - 1;
     filter_.assign(bits / 64, 0);
-    filterMask_ = bits - 1;
-    std::vector<std::int32_t> last(size, -1);  // per slot, the last entry of its key so far
-    for (std::size_t k = 0; k < n; ++k) {
+    filterMask_ = bits / 64 - 1;
+    // Entries go in from the last to the first, each at the head of its
+    // key's list, so that every list is in the order added.
+    for (std::size_t k = n; k-- > 0;) {
         std::uint64_t h = hashes_[k];
-        std::uint64_t bit = (h >> 32) & filterMask_;
-        filter_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+        filter_[(h >> 32) & filterMask_] |= FilterBits(h);
         std::string_view key = KeyAt(static_cast<std::int32_t>(k));
-        std::uint8_t length = LengthCode(key);
+        std::uint32_t tag = TagOf(h, key);
         std::uint64_t i = h & mask_;
-        while (slots_[i].first >= 0 && !(slots_[i].hash == h && slots_[i].length == length && SameKey(slots_[i], key)))
-            i = (i + 1) & mask_;
+        while (slots_[i].first >= 0 && !(slots_[i].tag == tag && KeyAt(slots_[i].first) == key)) i = (i + 1) & mask_;
         Slot& slot = slots_[i];
         auto entry = static_cast<std::int32_t>(k);
-        if (slot.first < 0) {
-            slot.hash = h;
-            slot.first = entry;
-            slot.payload = payloads_[k];
-            slot.length = length;
-            if (key.size() <= kInlineKey) std::memcpy(slot.bytes, key.data(), key.size());
-        } else if (slot.more < 0) {
-            slot.more = entry;
-        } else {
-            next_[last[i]] = entry;
+        if (slot.first >= 0) {
+            next_[slot.first] = slot.more;
+            slot.more = slot.first;
         }
-        if (slot.first != entry) last[i] = entry;
+        slot.tag = tag;
+        slot.word = NumberWord(key);
+        slot.first = entry;
+        slot.payload = payloads_[k];
     }
     std::vector<std::uint64_t>().swap(hashes_);
 }

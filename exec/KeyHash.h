@@ -35,13 +35,14 @@ public:
     void ForEach(std::string_view key, Visit visit) const {
         if (slots_.empty()) return;
         std::uint64_t h = HashOf(key);
-        std::uint64_t bit = (h >> 32) & filterMask_;
-        if ((filter_[bit >> 6] & (std::uint64_t{1} << (bit & 63))) == 0) return;
-        std::uint8_t length = LengthCode(key);
+        std::uint64_t bits = FilterBits(h);
+        if ((filter_[(h >> 32) & filterMask_] & bits) != bits) return;
+        std::uint32_t tag = TagOf(h, key);
+        std::uint64_t word = NumberWord(key);
         for (std::uint64_t i = h & mask_;; i = (i + 1) & mask_) {
             const Slot& slot = slots_[i];
             if (slot.first < 0) return;
-            if (slot.hash != h || slot.length != length || !SameKey(slot, key)) continue;
+            if (slot.tag != tag || ((tag & 1) != 0 ? slot.word != word : KeyAt(slot.first) != key)) continue;
             visit(slot.payload);
             for (std::int32_t e = slot.more; e >= 0; e = next_[e]) visit(payloads_[e]);
             return;
@@ -55,33 +56,32 @@ public:
     }
 
 private:
-    static constexpr std::size_t kInlineKey = 11;  // keys this long or shorter live in their slot
-
-    // One distinct key, in one cache line with its first payload: most
-    // lookups read nothing else.
+    // One distinct key with its first payload.  A number's key (a tag byte
+    // and eight bytes) is compared in the slot, other keys in the arena.
     struct Slot {
-        std::uint64_t hash = 0;
-        std::int32_t first = -1;   // first entry of the key; -1: an empty slot
+        std::uint64_t word = 0;     // the eight bytes of a number's key
+        std::uint32_t tag = 0;      // TagOf the key
+        std::int32_t first = -1;    // first entry of the key; -1: an empty slot
         std::uint32_t payload = 0;  // payload of that entry
         std::int32_t more = -1;     // its next entry of the same key (then next_), or -1
-        std::uint8_t length = 0;    // LengthCode of the key
-        char bytes[kInlineKey] = {};  // the key, when inline
     };
+
+    // The high half of the hash, its lowest bit set for a number's key.
+    static std::uint32_t TagOf(std::uint64_t h, std::string_view key) {
+        return (static_cast<std::uint32_t>(h >> 32) & ~1u) | (IsNumberKey(key) ? 1u : 0u);
+    }
+    static bool IsNumberKey(std::string_view key) { return key.size() == 9 && key[0] == 'N'; }
+    static std::uint64_t NumberWord(std::string_view key) {
+        std::uint64_t word = 0;
+        if (IsNumberKey(key)) std::memcpy(&word, key.data() + 1, 8);
+        return word;
+    }
 
     static std::uint64_t HashOf(std::string_view key);
     // Room for one more key of `keyBytes` bytes, charged before the arrays grow.
     void Reserve(std::size_t keyBytes);
     std::string_view KeyAt(std::int32_t i) const {
         return std::string_view(arena_).substr(offsets_[i], offsets_[i + 1] - offsets_[i]);
-    }
-    // The slot's `length` of a key: its length, or kInlineKey + 1 for a long key.
-    static std::uint8_t LengthCode(std::string_view key) {
-        return static_cast<std::uint8_t>(key.size() <= kInlineKey ? key.size() : kInlineKey + 1);
-    }
-    // `key`'s length code matched the slot's already.
-    bool SameKey(const Slot& slot, std::string_view key) const {
-        if (key.size() <= kInlineKey) return std::memcmp(slot.bytes, key.data(), key.size()) == 0;
-        return KeyAt(slot.first) == key;
     }
 
     std::string arena_;                      // every key's bytes, one after the other
@@ -91,12 +91,15 @@ private:
     std::vector<Slot> slots_;                // the distinct keys, open addressing, at most half full
     std::vector<std::int32_t> next_;         // next entry of the same key, in the order added
     std::uint64_t mask_ = 0;
-    // One bit per hash value of a few more bits than the slots take, set
-    // for every key: most absent keys are told by one bit, in a table small
-    // enough to stay in cache.
+    // Two bits of one word per key (about eight bits a key), set for every
+    // key: most absent keys are told by one word, in a table small enough to
+    // stay in cache.
+    static std::uint64_t FilterBits(std::uint64_t h) {
+        return (std::uint64_t{1} << ((h >> 20) & 63)) | (std::uint64_t{1} << ((h >> 26) & 63));
+    }
     std::vector<std::uint64_t> filter_;
-    std::uint64_t filterMask_ = 0;
-    MemoryCharge charge_;                 // the arrays
+    std::uint64_t filterMask_ = 0;  // words - 1
+    MemoryCharge charge_;           // the arrays
 };
 
 }  // namespace qx

@@ -48,6 +48,20 @@ std::int16_t Holds(std::int16_t op, std::int16_t type, const void* value, const 
 // it leaves as it is; the sign of a zero does not matter to a comparison).
 double Rounded(double x) { return x == std::trunc(x) ? x : RoundToSixDecimals(x); }
 
+// CompareTyped's order of two plain texts: bytes compared with ASCII
+// letters folded to lower case.
+int CompareFolded(const char* a, const char* b) {
+    const auto* x = reinterpret_cast<const unsigned char*>(a);
+    const auto* y = reinterpret_cast<const unsigned char*>(b);
+    for (;; ++x, ++y) {
+        unsigned cx = *x, cy = *y;
+        if (cx - 'A' < 26u) cx += 32;
+        if (cy - 'A' < 26u) cy += 32;
+        if (cx != cy) return cx < cy ? -1 : 1;
+        if (cx == 0) return 0;
+    }
+}
+
 // CompareTyped's relation of two numbers already rounded.
 int NumberHolds(std::int16_t op, double a, double b) {
     switch (op) {
@@ -129,6 +143,10 @@ std::unique_ptr<PredicateShortcut> PredicateShortcut::For(const SyntaxNode* pred
         s->pattern_ = node->next->text;
     }
     if (s->kind_ == Kind::kSecondMember) s->notWritten_ = false;  // the evaluator reads the NOT itself
+    // A plain text against text literals.
+    if ((s->kind_ == Kind::kCompare || s->kind_ == Kind::kBetween) && s->itemType_ == kOperandText &&
+        s->low_.Type() == kOperandText && (s->kind_ == Kind::kCompare || s->high_.Type() == kOperandText))
+        s->text_ = true;
     // A number against number literals: the literals are rounded once.
     if ((s->kind_ == Kind::kCompare || s->kind_ == Kind::kBetween) && s->itemType_ == kOperandDouble &&
         s->low_.Type() == kOperandDouble && (s->kind_ == Kind::kCompare || s->high_.Type() == kOperandDouble)) {
@@ -150,6 +168,14 @@ int PredicateShortcut::EvaluateOn(const void* value, const void* right, Expressi
                                   int blockIndex, const SyntaxNode* valueList, std::uint16_t negatedFlag) const {
     if (value == nullptr) return -1;
     bool negated = (negatedFlag != 0) != notWritten_;
+    if (text_) {
+        const auto* text = static_cast<const char*>(value);
+        int low = CompareFolded(text, static_cast<const char*>(low_.Data()));
+        if (kind_ == Kind::kCompare) return NumberHolds(negated ? InverseComparison(op_) : op_, low, 0);
+        int high = CompareFolded(text, static_cast<const char*>(high_.Data()));
+        if (!negated) return low >= 0 && high <= 0;
+        return low < 0 || high > 0;
+    }
     if (numeric_) {
         double a = Rounded(ReadOperandNumber(kOperandDouble, value));
         if (kind_ == Kind::kCompare) return NumberHolds(negated ? InverseComparison(op_) : op_, a, lowNumber_);

@@ -73,6 +73,7 @@ private:
     Value low_, high_;                        // the literal (low_) or the BETWEEN bounds, in order
     bool numeric_ = false;                    // a number item against number literals
     double lowNumber_ = 0, highNumber_ = 0;   // then the literals as compared (six-decimal rounding)
+    bool text_ = false;                       // a plain text item against text literals
     ItemDescriptor* right_ = nullptr;         // the right operand of "item op item" (not owned)
     std::int16_t rightType_ = 0;              // its evaluation kind
     const char* pattern_ = nullptr;           // LIKE pattern as written (in the tree)

@@ -177,9 +177,20 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
         columns[t] = table != nullptr ? tuples.ColumnIndex(table->name.Get()) : -1;
     }
     bool distinct = block.quantifier == kKwDistinct;
+    // Records the selection kept: one table, every row's record in order.
+    auto* only = tableCount == 1 ? static_cast<TableRef*>(block.tables.GetAt(0)) : nullptr;
+    bool kept = only != nullptr && only->record != nullptr && only->recordSize > 0 && columns[0] >= 0 &&
+                condition->keptRecords == static_cast<std::size_t>(tuples.Rows()) && condition->keptRecords > 0;
     for (std::int32_t row = 1; row < tuples.rowEnd; ++row) {
         std::size_t reader = 0;
-        for (std::int16_t t = 0; t < tableCount; ++t) {
+        if (kept) {
+            auto index = static_cast<std::size_t>(row - 1);
+            const unsigned char* chunk = condition->records[index / ConditionResult::kChunkRecords].get();
+            std::size_t at = index % ConditionResult::kChunkRecords * only->recordSize;
+            std::memcpy(only->record, chunk + at, only->recordSize);
+            only->currentRecord = tuples.At(row, columns[0]);
+        }
+        for (std::int16_t t = 0; !kept && t < tableCount; ++t) {
             auto* table = static_cast<TableRef*>(block.tables.GetAt(t));
             if (table == nullptr) continue;
             if (columns[t] < 0) {

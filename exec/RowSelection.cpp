@@ -324,6 +324,7 @@ private:
     template <typename Visit>
     bool WalkCombinations(Group& group, Visit visit);
     void* ItemValue(ItemDescriptor* item);
+    static bool KeepRecord(const TableRef& table, ConditionResult& result);
     std::int16_t Evaluate(GroupPredicate& p, bool useNegated);
     void CurrentNumbers(const Group& group, std::vector<std::uint32_t>& numbers) const;
     std::int16_t FullScan();
@@ -858,6 +859,27 @@ bool Selection::Holds(const Truth& t, Group& group, std::vector<signed char>& tr
     return t.constant;
 }
 
+// Appends the table's current record to the kept records of `result`;
+// false (and none kept) past the bound or when memory runs short.
+bool Selection::KeepRecord(const TableRef& table, ConditionResult& result) {
+    constexpr std::size_t kMaxKeptBytes = std::size_t{64} << 20;
+    std::size_t size = table.recordSize;
+    std::size_t at = result.keptRecords % ConditionResult::kChunkRecords;
+    if ((result.keptRecords + 1) * size <= kMaxKeptBytes) {
+        try {
+            if (at == 0)
+                result.records.push_back(std::make_unique_for_overwrite<unsigned char[]>(ConditionResult::kChunkRecords * size));
+            std::memcpy(result.records.back().get() + at * size, table.record, size);
+            ++result.keptRecords;
+            return true;
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    std::vector<std::unique_ptr<unsigned char[]>>().swap(result.records);
+    result.keptRecords = 0;
+    return false;
+}
+
 std::int16_t Selection::Single() {
     if (evaluator_ == nullptr || dictionary_ == nullptr) {
         block_.SetError(MessageText(kMsgInternalError, "evaluator"));
@@ -871,6 +893,7 @@ std::int16_t Selection::Single() {
     ConditionResult* target = nullptr;
     ConditionResult* constantTarget = nullptr;
     bool sawTables = false;
+    std::size_t keptSize = 0;  // bytes of a kept record
     std::vector<std::uint32_t> numbers;
     for (SyntaxNode* groupNode = block_.groups; groupNode != nullptr && !error_; groupNode = groupNode->next) {
         Group group;
@@ -896,6 +919,12 @@ std::int16_t Selection::Single() {
         // record, in order; those computed directly only when the condition
         // needs them (and all of them when it is undecided).
         std::vector<signed char> truths(group.predicates.size());
+        // The records of the tuples are kept for the result, up to a bound.
+        TableRef* only = group.tables.size() == 1 && block_.tables.Count() == 1 ? group.tables[0] : nullptr;
+        bool keep = FastPathsEnabled() && plan_.mode == QueryPlan::kModeRows && only != nullptr &&
+                    only->record != nullptr && only->recordSize > 0 && target->tuples->Rows() == 0 &&
+                    target->keptRecords == 0;
+        if (keep) keptSize = only->recordSize;
         WalkCombinations(group, [&]() {
             if (!CorrelatedCheck()) return false;
             for (std::size_t i = 0; i < truths.size(); ++i) {
@@ -908,6 +937,7 @@ std::int16_t Selection::Single() {
                 CurrentNumbers(group, numbers);
                 if (!target->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
                     return Fail(MessageText(kMsgOutOfMemory));
+                if (keep) keep = KeepRecord(*only, *target);
             }
             return true;
         });
@@ -925,6 +955,14 @@ std::int16_t Selection::Single() {
     if (target == nullptr) return 1;  // a condition without predicates offers no rows
     bool unconditioned = false;
     if (!TakeReduced(*target, unconditioned)) return 0;
+    // The kept records go with the block's copy of the tuples.
+    if (!unconditioned && block_.conditionResult != nullptr && keptSize > 0 &&
+        target->keptRecords == static_cast<std::size_t>(target->tuples->Rows())) {
+        block_.conditionResult->records = std::move(target->records);
+        block_.conditionResult->keptRecords = target->keptRecords;
+    }
+    std::vector<std::unique_ptr<unsigned char[]>>().swap(target->records);
+    target->keptRecords = 0;
     if (unconditioned) return FullScan();
     return 1;
 }

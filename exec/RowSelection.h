@@ -7,8 +7,11 @@
 // every combination of its tables' records (an odometer over record
 // numbers, table 0 fastest) and collects the passing combinations in each
 // predicate's tuple set; the condition is then reduced to one set, AND as a
-// natural join, OR as a union.  A block of one table is evaluated record by
-// record against the condition as written.  The selection never builds an
+// natural join, OR as a union.  When the condition is an AND of predicates,
+// the one-table predicates are evaluated first and the other groups walk
+// only the records they let through, which gives the same set in the same
+// order.  A block of one table is evaluated record by record against the
+// condition as written.  The selection never builds an
 // unrestricted Cartesian product: two tables without a connecting
 // condition are refused (4287).
 //
