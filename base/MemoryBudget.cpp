@@ -20,10 +20,10 @@ void MemoryBudget::Start(std::uint64_t limitBytes) {
     exceeded_ = false;
 }
 
-bool MemoryBudget::Charge(std::uint64_t bytes) {
+bool MemoryBudget::Charge(std::uint64_t bytes, bool optional) {
     if (exceeded_) return false;
     if (limit_ != 0 && (bytes > limit_ || used_ > limit_ - bytes)) {
-        exceeded_ = true;
+        if (!optional) exceeded_ = true;
         return false;
     }
     used_ += bytes;
@@ -54,12 +54,12 @@ MemoryCharge& MemoryCharge::operator=(MemoryCharge&& other) noexcept {
     return *this;
 }
 
-bool MemoryCharge::Hold(std::uint64_t bytes) {
+bool MemoryCharge::Hold(std::uint64_t bytes, bool optional) {
     // Most calls stay within the chunks already charged: one comparison.
     if (budget_ != nullptr && (bytes > charged_ || charged_ - bytes >= kChunk)) {
         std::uint64_t wanted = RoundUpToChunk(bytes);
         if (wanted > charged_) {
-            if (!budget_->Charge(wanted - charged_)) return false;
+            if (!budget_->Charge(wanted - charged_, optional)) return false;
         } else {
             budget_->Release(charged_ - wanted);
         }

@@ -29,8 +29,10 @@ public:
 
     // Empties the budget and sets its limit in bytes (0: no limit).
     void Start(std::uint64_t limitBytes);
-    // Takes `bytes`; false (and exceeded from then on) when that would pass the limit.
-    bool Charge(std::uint64_t bytes);
+    // Takes `bytes`; false (and exceeded from then on) when that would pass
+    // the limit.  With `optional`, a refusal only says no: for memory a
+    // structure can do without (a cache), the statement goes on.
+    bool Charge(std::uint64_t bytes, bool optional = false);
     void Release(std::uint64_t bytes);
 
     bool Exceeded() const { return exceeded_; }
@@ -74,8 +76,11 @@ public:
     // The structure is about to hold `bytes` in all: charges whole chunks
     // as it grows, releases them as it shrinks.  False when the budget
     // refuses (nothing changes then).  Shrinking always succeeds.
-    bool Hold(std::uint64_t bytes);
+    bool Hold(std::uint64_t bytes, bool optional = false);
     bool Add(std::uint64_t bytes) { return Hold(held_ + bytes); }
+    // For memory the structure can do without: a refusal leaves the budget
+    // as it was, not exceeded.
+    bool TryAdd(std::uint64_t bytes) { return Hold(held_ + bytes, true); }
     // True once the budget is exceeded, by this structure or another: no growth may follow.
     bool Refused() const { return budget_ != nullptr && budget_->Exceeded(); }
     std::uint64_t Held() const { return held_; }

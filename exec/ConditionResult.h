@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/ListElement.h"
+#include "base/MemoryBudget.h"
 
 namespace qx {
 
@@ -48,6 +49,7 @@ public:
     static constexpr std::size_t kChunkRecords = 4096;
     std::vector<std::unique_ptr<unsigned char[]>> records;
     std::size_t keptRecords = 0;  // records in `records`
+    MemoryCharge recordsCharge;   // `records` against the statement's memory bound
 };
 
 }  // namespace qx

@@ -290,6 +290,7 @@ private:
         const std::vector<std::uint32_t>* only = nullptr;  // the filter's records (not owned), or null
         std::size_t at = 0;
         std::vector<unsigned char> kept;  // the listed records' bytes, one after the other, when kept
+        MemoryCharge keptCharge;          // `kept` against the statement's memory bound
 
         std::int32_t First() {
             at = 0;
@@ -512,11 +513,14 @@ std::int32_t Selection::Cursor::Keep() {
     constexpr std::size_t kMaxKeptBytes = std::size_t{32} << 20;
     std::size_t size = table->recordSize;
     if (only == nullptr || table->record == nullptr || size == 0 || only->size() > kMaxKeptBytes / size) return 1;
+    if (!keptCharge.TryAdd(only->size() * size)) return 1;  // not within the memory bound: read them again
     std::vector<unsigned char> bytes(only->size() * size);
     for (std::size_t i = 0; i < only->size(); ++i) {
         std::int32_t r = table->ReadFrom((*only)[i]);
-        if (r < 0) return r;
-        if (r != static_cast<std::int32_t>((*only)[i])) return 1;
+        if (r != static_cast<std::int32_t>((*only)[i])) {
+            keptCharge.Hold(0);
+            return r < 0 ? r : 1;
+        }
         std::memcpy(bytes.data() + i * size, table->record, size);
     }
     kept = std::move(bytes);
@@ -867,6 +871,7 @@ bool Selection::KeepRecord(const TableRef& table, ConditionResult& result) {
     std::size_t at = result.keptRecords % ConditionResult::kChunkRecords;
     if ((result.keptRecords + 1) * size <= kMaxKeptBytes) {
         try {
+            if (at == 0 && !result.recordsCharge.TryAdd(ConditionResult::kChunkRecords * size)) throw std::bad_alloc();
             if (at == 0)
                 result.records.push_back(std::make_unique_for_overwrite<unsigned char[]>(ConditionResult::kChunkRecords * size));
             std::memcpy(result.records.back().get() + at * size, table.record, size);
@@ -877,6 +882,7 @@ bool Selection::KeepRecord(const TableRef& table, ConditionResult& result) {
     }
     std::vector<std::unique_ptr<unsigned char[]>>().swap(result.records);
     result.keptRecords = 0;
+    result.recordsCharge.Hold(0);
     return false;
 }
 
