@@ -2,10 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
-#include <vector>
 
-#include "catalog/Context.h"
 #include "obsqleng.h"
 #include "platform/BlockHeap.h"
 

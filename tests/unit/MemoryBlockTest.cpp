@@ -36,6 +36,9 @@ TEST_F(MemoryBlockTest, SizesAndZeroFill) {
 }
 
 TEST_F(MemoryBlockTest, FreeRecognisesBadAddresses) {
+    testing::internal::CaptureStderr();  // without a sink, messages go to stderr
+    EXPECT_EQ(FreeBlock(nullptr), 0);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Error 1002"), std::string::npos);
     qxtest::MessageCapture capture;
     EXPECT_EQ(FreeBlock(nullptr), 0);
     EXPECT_EQ(capture.LastText(), "Error 1002");
