@@ -1,5 +1,5 @@
-// Key order reads (P, S), unique key refusals, composite keys, and the
-// order of each kind of value.
+// Key order reads (P, S), composite keys, and the order of each kind of
+// value.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -87,36 +87,6 @@ TEST_F(KeyTest, ReadsFollowWritesAndDeletes) {
     Reopen();
     EXPECT_EQ(Walk("K", "ID"), (std::vector<std::uint32_t>{4, 1, 3, 5}));
     EXPECT_EQ(Walk("K", "TXT"), (std::vector<std::uint32_t>{1, 3, 4, 5}));
-}
-
-TEST_F(KeyTest, UniqueKeysRefuseDuplicatesOnAddAndRewrite) {
-    Add(Rec(1, 1, 0, "a"));
-    Add(Rec(2, 1, 0, "b"));
-    struct Case {
-        std::int32_t number;
-        Bytes record;
-        const char* why;
-    };
-    const Case cases[] = {
-        {0, Rec(1, 9, 0, "new"), "ID taken"},
-        {0, Rec(3, 9, 0, "a    "), "TXT taken (trailing spaces do not count)"},
-        {0, Rec(3, 1, 0, "c"), "fine: CAT has duplicates, CATID differs"},
-        {2, Rec(1, 1, 0, "b"), "rewrite onto another record's ID"},
-        {2, Rec(2, 1, 5, "b"), "fine: a record keeps its own values"},
-    };
-    for (const Case& c : cases) {
-        std::int16_t status = Write("K", c.number, c.record);
-        bool refused = std::string(c.why).rfind("fine", 0) != 0;
-        EXPECT_EQ(status, refused ? QXHOST_STATUS_DUPLICATE : 0) << c.why;
-        EXPECT_EQ(+block_.duplicate, refused ? 1 : 0) << c.why;
-    }
-    // The refused writes changed nothing.
-    EXPECT_EQ(Walk("K", "ID"), (std::vector<std::uint32_t>{1, 2, 3}));
-    EXPECT_EQ(hosttest::Get<double>(Read("K", 'L', 2).record, 7), 5.0);
-    // A deleted record's value can be used again.
-    Read("K", 'L', 1);
-    ASSERT_EQ(Write("K", -1, {}), 0);
-    EXPECT_EQ(Write("K", 0, Rec(1, 7, 0, "a")), 0);
 }
 
 TEST_F(KeyTest, RealsOrderAcrossSignsAndZeroIsOneValue) {

@@ -1,5 +1,5 @@
 // Text and binary memos: writing after the record, reading back through
-// OGETMEMO, what record writes do to memo slots, and persistence.
+// OGETMEMO, refusals, and persistence.
 #include <gtest/gtest.h>
 
 #include "tests/host/HostTestSupport.h"
@@ -86,22 +86,6 @@ TEST_F(MemoTest, TextAndBinaryRoundTrip) {
     Reopen();
     EXPECT_EQ(Text(Slot(1, 5)), text);
     EXPECT_EQ(Binary(Slot(1, 9)), data);
-}
-
-TEST_F(MemoTest, RecordWritesKeepMemoSlotsAndNullMemoClearsOne) {
-    ASSERT_EQ(Write("M", 0, Rec(1)), 0);
-    ASSERT_EQ(WriteMemo(1, "first", 5), 0);
-    std::uint32_t t = Slot(1, 5);
-    // A rewrite whose buffer holds anything in the slots keeps the record's memos.
-    ASSERT_EQ(Write("M", 1, Rec(1, 77, 88)), 0);
-    EXPECT_EQ(Slot(1, 5), t);
-    EXPECT_EQ(Slot(1, 9), 0u);
-    // A new memo replaces the reference; memoAddress 0 clears it.
-    ASSERT_EQ(WriteMemo(1, "second", 6), 0);
-    EXPECT_EQ(Text(Slot(1, 5)), "second");
-    ASSERT_EQ(Write("M", 1, Rec(1)), 0);
-    ASSERT_EQ(WriteMemo(1, nullptr, 0), 0);
-    EXPECT_EQ(Slot(1, 5), 0u);
 }
 
 TEST_F(MemoTest, RefusedMemoWritesAndReads) {

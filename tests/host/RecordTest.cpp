@@ -1,5 +1,5 @@
-// Dictionary answers, record reads by number, adds, rewrites, deletes, and
-// their persistence; several databases at once.
+// Record reads by number, adds, rewrites, deletes, and their persistence;
+// several databases at once; layouts the records no longer fit.
 #include <gtest/gtest.h>
 
 #include "tests/host/HostTestSupport.h"
@@ -35,43 +35,6 @@ protected:
     template <typename T>
     static void Put(Bytes& r, std::size_t o, T v) { hosttest::Put<T>(r, o, v); }
 };
-
-TEST_F(RecordTest, DictionaryDescribesFileAndItems) {
-    DictionaryExchange x{};
-    std::strcpy(x.fileName, "T");
-    OGETINFOSOBD(ctx_, 0, &x);
-    EXPECT_EQ(+x.itemCount, 6);  // five items and the composite key
-    EXPECT_EQ(+x.fileInfo, 35);
-    struct Expect { const char* name; int type, size, array, keyKind, composite; };
-    const Expect expected[] = {{"NUM", 5, 4, 1, 1, 0},  {"NAME", 15, 11, 1, 2, 0}, {"D", 98, 9, 1, 0, 0},
-                               {"AR", 3, 2, 3, 0, 0},   {"NOTE", 12, 4, 1, 0, 0},  {"BYNAME", 0, 0, 1, 2, 1}};
-    for (int i = 0; i < 6; ++i) {
-        x.itemIndex = static_cast<std::uint16_t>(i);
-        OGETINFOSOBD(ctx_, 1, &x);
-        const Expect& e = expected[i];
-        EXPECT_STREQ(x.itemName, e.name);
-        EXPECT_EQ(+x.itemType, e.type) << e.name;
-        EXPECT_EQ(+x.itemSize, e.size) << e.name;
-        EXPECT_EQ(+x.itemCountInArray, e.array) << e.name;
-        EXPECT_EQ(+x.keyKind, e.keyKind) << e.name;
-        EXPECT_EQ(+x.compositeKey, e.composite) << e.name;
-    }
-    x.itemIndex = 6;
-    OGETINFOSOBD(ctx_, 1, &x);
-    EXPECT_STREQ(x.itemName, "");
-
-    DictionaryExchange unknown{};
-    std::strcpy(unknown.fileName, "NOSUCH");
-    OGETINFOSOBD(ctx_, 0, &unknown);
-    EXPECT_EQ(+unknown.itemCount, 0);
-    std::strcpy(x.fileName, "t");  // names are found in any letter case
-    x.itemCount = 0;
-    OGETINFOSOBD(ctx_, 0, &x);
-    EXPECT_EQ(+x.itemCount, 6);
-    x.itemCount = 0;
-    OGETINFOSOBD(9999, 0, &x);  // unknown context
-    EXPECT_EQ(+x.itemCount, 0);
-}
 
 TEST_F(RecordTest, AddReadRewriteDeleteByNumber) {
     EXPECT_TRUE(Read("T", 'L', 1).outOfFile);  // empty file
@@ -133,23 +96,6 @@ TEST_F(RecordTest, ShortRecordsArePaddedAndBadRequestsRefused) {
     EXPECT_EQ(Read("T", 'L', 0).status, QXHOST_STATUS_REQUEST);
     EXPECT_EQ(Read("T", 'Q', 1).status, QXHOST_STATUS_REQUEST);
     EXPECT_EQ(Read("T", 'P', 0, "NOKEY").status, QXHOST_STATUS_UNKNOWN);
-}
-
-TEST_F(RecordTest, EngineStyleScanSkipsDeletedNumbers) {
-    for (int i = 1; i <= 6; ++i) ASSERT_EQ(Write("T", 0, Rec(i, "N")), 0);
-    for (int n : {2, 3, 6}) {
-        ASSERT_TRUE(Read("T", 'L', n).found);
-        ASSERT_EQ(Write("T", -1, {}), 0);
-    }
-    // The engine's loop: ask for n, n + 1, ... while neither flag is set.
-    std::vector<int> seen;
-    for (int n = 1;; ++n) {
-        auto a = Read("T", 'L', n);
-        ASSERT_EQ(a.status, 0);
-        if (a.outOfFile) break;
-        if (a.found) seen.push_back(hosttest::Get<std::int32_t>(a.record, 1));
-    }
-    EXPECT_EQ(seen, (std::vector<int>{1, 4, 5}));
 }
 
 TEST_F(RecordTest, SeveralDatabasesAtOnce) {

@@ -1,5 +1,4 @@
-// OBECRITFICHIER: creating files and keys as the engine's CREATE TABLE and
-// CREATE INDEX describe them, and each refusal.
+// OBECRITFICHIER: each refusal of a file or key description.
 #include <gtest/gtest.h>
 
 #include "tests/host/HostTestSupport.h"
@@ -57,21 +56,6 @@ protected:
     std::string message_;
 };
 
-TEST_F(SchemaTest, CreateTableMapsKindsToTypes) {
-    ASSERT_EQ(CreatePeople(), 0) << message_;
-    EXPECT_EQ(Describe("PEOPLE"),
-              "FILE PEOPLE\n"
-              "ITEM BORN 98 9\nITEM ID 5 4\nITEM AT 99 4\nITEM AGE 3 2\nITEM SCORE 7 4\n"
-              "ITEM BIG 9 8\nITEM FLAG 1 1\nITEM NAME 15 6\n");
-    // The new file takes records at once, and both survive a reopen.
-    Bytes r(1 + 9 + 4 + 4 + 2 + 4 + 8 + 1 + 6, 0);
-    hosttest::PutText(r, 33, 6, "ABCDE");  // CHAR(5) holds five characters
-    ASSERT_EQ(Write("PEOPLE", 0, r), 0);
-    Reopen();
-    EXPECT_EQ(hosttest::GetText(Read("PEOPLE", 'L', 1).record, 33, 6), "ABCDE");
-    EXPECT_EQ(QXHostTableCount(ctx_), 1);
-}
-
 TEST_F(SchemaTest, CreateTableRefusals) {
     ASSERT_EQ(CreatePeople(), 0) << message_;
     struct Case {
@@ -114,38 +98,6 @@ TEST_F(SchemaTest, CreateTableRefusals) {
     EXPECT_NE(message_.find("Unknown database context"), std::string::npos);
 }
 
-TEST_F(SchemaTest, CreateIndexOverOneOrSeveralItems) {
-    ASSERT_EQ(CreatePeople(), 0) << message_;
-    for (int id : {3, 1, 2}) {
-        Bytes r(39, 0);
-        hosttest::Put<std::int32_t>(r, 10, id);
-        hosttest::Put<std::int16_t>(r, 18, static_cast<std::int16_t>(id % 2));
-        ASSERT_EQ(Write("PEOPLE", 0, r), 0);
-    }
-    ASSERT_EQ(CreateKey("PEOPLE", "ID", "ID", 1), 0) << message_;          // the item itself
-    ASSERT_EQ(CreateKey("PEOPLE", "BYAGE", "AGE,ID", 2), 0) << message_;   // composite
-    ASSERT_EQ(CreateKey("PEOPLE", "AGEONLY", " AGE ", 2), 0) << message_;  // one item, other name
-    EXPECT_EQ(Walk("PEOPLE", "ID"), (std::vector<std::uint32_t>{2, 3, 1}));
-    EXPECT_EQ(Walk("PEOPLE", "BYAGE"), (std::vector<std::uint32_t>{3, 2, 1}));
-    EXPECT_EQ(Walk("PEOPLE", "AGEONLY"), (std::vector<std::uint32_t>{3, 1, 2}));
-    std::string text = Describe("PEOPLE");
-    EXPECT_NE(text.find("ITEM ID 5 4 UNIQUE\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("KEY BYAGE DUPLICATES AGE,ID\nKEY AGEONLY DUPLICATES AGE\n"), std::string::npos) << text;
-    // The new unique key refuses duplicates at once and after a reopen.
-    Bytes dup(39, 0);
-    hosttest::Put<std::int32_t>(dup, 10, 2);
-    EXPECT_EQ(Write("PEOPLE", 0, dup), QXHOST_STATUS_DUPLICATE);
-    Reopen();
-    EXPECT_EQ(Write("PEOPLE", 0, dup), QXHOST_STATUS_DUPLICATE);
-    EXPECT_EQ(Walk("PEOPLE", "BYAGE"), (std::vector<std::uint32_t>{3, 2, 1}));
-    // The engine learns of the composite keys as items of size 0.
-    DictionaryExchange x{};
-    std::strcpy(x.fileName, "PEOPLE");
-    OGETINFOSOBD(ctx_, 0, &x);
-    EXPECT_EQ(+x.itemCount, 10);
-    EXPECT_EQ(+x.fileInfo, 39);
-}
-
 TEST_F(SchemaTest, CreateIndexRefusals) {
     ASSERT_EQ(CreatePeople(), 0) << message_;
     for (int i = 0; i < 2; ++i) ASSERT_EQ(Write("PEOPLE", 0, Bytes(39, 0)), 0);  // AGE 0 twice
@@ -178,14 +130,6 @@ TEST_F(SchemaTest, CreateIndexRefusals) {
     ASSERT_EQ(CreateKey("PEOPLE", "AGE", "AGE", 2), 0) << message_;
     EXPECT_GT(CreateKey("PEOPLE", "AGE", "AGE", 2), 0);
     EXPECT_NE(message_.find("Item 'AGE' of file 'PEOPLE' is already a key"), std::string::npos) << message_;
-}
-
-TEST_F(SchemaTest, MemoFileMadeForMemoItems) {
-    Close(ctx_);
-    ASSERT_NE(OpenWith("ANALYSIS 1\nFILE N\nITEM T 12\n", "memo"), 0) << lastError_;
-    ASSERT_EQ(Write("N", 0, Bytes(5, 0)), 0);
-    ASSERT_EQ(WriteMemo(1, "hello", 5), 0);
-    EXPECT_TRUE(std::filesystem::exists(dir_ + "/memo/N.qxm"));
 }
 
 }  // namespace

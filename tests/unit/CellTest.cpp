@@ -1,5 +1,5 @@
-// Reading and writing item values in record buffers, memos through the
-// test host, CopyItemBytes and CompareValues.
+// Reading and writing item values in record buffers, binary memos through
+// the test host, and CompareValues.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -36,7 +36,6 @@ public:
     std::string Bytes(std::uint16_t offset, std::size_t count) const {
         return std::string(reinterpret_cast<const char*>(ref->record) + offset, count);
     }
-    void DropRequest() { ref->dictionary = nullptr; }
 
     TableRef* ref;
 
@@ -89,33 +88,6 @@ TEST(CellTest, ReadsNumbers) {
         ItemDescriptor* item = t.Add(c.type, static_cast<std::uint16_t>(c.bytes.size()), 3);
         t.Put(3, c.bytes);
         EXPECT_EQ(ReadNumberCell(item), c.expected) << "type " << c.type;
-    }
-}
-
-TEST(CellTest, ReadsTextsDatesAndTimes) {
-    struct Case {
-        std::uint16_t type, size;
-        std::string bytes;
-        std::string expected;
-    } cases[] = {
-        {13, 10, "AB        ", "AB"},
-        {13, 4, "ABCD", "ABCD"},
-        {13, 6, " A B  ", " A B"},
-        {14, 10, "\x09" "AB       ", "AB"},
-        {14, 10, "\x02" "ABCDEFGHI", "AB"},
-        {14, 5, "\xC8" "ABCD", "ABCD"},  // a length beyond the field is cut to it
-        {15, 10, std::string("AB       \0", 10), "AB"},
-        {15, 4, "ABCD", "ABC"},
-        {15, 1, std::string("\0", 1), ""},
-        {98, 7, "961231", "19961231"},
-        {98, 9, "19961231", "19961231"},
-        {99, 4, "1230", "1230"},
-    };
-    for (const auto& c : cases) {
-        Table t(40);
-        ItemDescriptor* item = t.Add(c.type, c.size, 1);
-        t.Put(1, c.bytes);
-        EXPECT_EQ(ReadTextCell(item), c.expected) << "type " << c.type << " '" << c.bytes << "'";
     }
 }
 
@@ -221,70 +193,6 @@ TEST(CellTest, WrittenValuesReadBack) {
     EXPECT_EQ(ReadNumberCell(real), 0.3);
 }
 
-TEST(CellTest, MemoItemsKeepMarkersOrTexts) {
-    std::size_t live = platform::HeapLiveBlocks();
-    for (std::uint16_t type : {12, 22}) {
-        Table t(16);
-        t.Put(0, std::string(16, '#'));
-        ItemDescriptor* memo = t.Add(type, 4, 1);
-        WriteCell(memo, "\x7f" "12");
-        EXPECT_EQ(t.Bytes(1, 4), Raw<std::uint32_t>(12));
-        EXPECT_EQ(memo->memoText, nullptr);
-        WriteCell(memo, "some text");
-        EXPECT_EQ(t.Bytes(1, 4), Raw<std::uint32_t>(0));
-        ASSERT_NE(memo->memoText, nullptr);
-        EXPECT_STREQ(memo->memoText, "some text");
-        WriteCell(memo, "\x7f");  // a marker without a number
-        EXPECT_EQ(t.Bytes(1, 4), Raw<std::uint32_t>(0));
-        EXPECT_EQ(memo->memoText, nullptr);
-        WriteCell(memo, "\x7f" "99999999999");  // beyond 32 bits: the largest reference
-        EXPECT_EQ(t.Bytes(1, 4), Raw<std::uint32_t>(0xFFFFFFFFu));
-        WriteCell(memo, "kept until the item goes");
-        EXPECT_EQ(t.Bytes(5, 1), "#");
-    }
-    EXPECT_EQ(platform::HeapLiveBlocks(), live);
-}
-
-TEST(CellTest, CompositeKeysAndMissingRecordsAreLeftAlone) {
-    Table t(16);
-    t.Put(0, std::string(16, '#'));
-    ItemDescriptor* composite = t.Add(13, 4, 1, ItemDescriptor::kCompositeKey);
-    WriteCell(composite, "ABCD");
-    EXPECT_EQ(composite->written, 1);
-    EXPECT_EQ(t.Bytes(0, 16), std::string(16, '#'));
-
-    ItemDescriptor orphan("O", 13, 4, 0, 1, 1, nullptr, "");
-    WriteCell(&orphan, "ABCD");  // no owner, no record: nothing to write
-    EXPECT_EQ(orphan.written, 1);
-    EXPECT_EQ(std::string(static_cast<char*>(ReadCell(&orphan, nullptr))), "");
-    double zero;
-    ItemDescriptor number("N", 9, 8, 0, 1, 1, nullptr, "");
-    std::memcpy(&zero, ReadCell(&number, nullptr), sizeof zero);
-    EXPECT_EQ(zero, 0.0);
-}
-
-TEST(CellTest, FieldsBeyondTheRecordAreCut) {
-    Table t(20);
-    t.Put(0, std::string(20, '#'));
-    ItemDescriptor* text = t.Add(13, 50, 10);  // declares 50 bytes, the record has 10 after it
-    WriteCell(text, std::string(60, 'A').c_str());
-    EXPECT_EQ(t.Bytes(0, 20), std::string(10, '#') + std::string(10, 'A'));
-    EXPECT_EQ(ReadTextCell(text), std::string(10, 'A'));
-
-    ItemDescriptor* number = t.Add(9, 8, 16);  // 4 bytes left: neither read nor written
-    double value = 1.5;
-    WriteCell(number, &value);
-    EXPECT_EQ(t.Bytes(16, 4), "AAAA");
-    EXPECT_EQ(ReadNumberCell(number), 0.0);
-
-    ItemDescriptor* terminated = t.Add(15, 30, 18);
-    WriteCell(terminated, "XYZ");
-    EXPECT_EQ(t.Bytes(18, 2), std::string("X\0", 2));
-    ItemDescriptor* counted = t.Add(14, 300, 19);
-    WriteCell(counted, "XYZ");
-    EXPECT_EQ(t.Bytes(19, 1), "\xFF");  // the length byte holds at most 255
-}
-
 // ---- Memos through the host ---------------------------------------------
 
 class CellMemoTest : public qxtest::EngineTest {
@@ -297,41 +205,6 @@ protected:
         return testhost::AddMemo("T", std::vector<std::uint8_t>(data.begin(), data.end()));
     }
 };
-
-TEST_F(CellMemoTest, TextMemos) {
-    std::string longText(5000, 'x');
-    struct Case {
-        const char* what;
-        std::uint32_t reference;
-        bool fail;
-        std::string expected;
-    } cases[] = {
-        {"trailing spaces cut", AddMemo("hello world   "), false, "hello world"},
-        {"cut to 4096", AddMemo(longText), false, longText.substr(0, 4096)},
-        {"spaces only", AddMemo("   "), false, ""},
-        {"host failure", AddMemo("x"), true, ""},
-        {"unknown reference", 999, false, ""},
-    };
-    for (const auto& c : cases) {
-        testhost::GetFaults().memoReadFails = c.fail;
-        testhost::HostContexts().clear();
-        Table t(8);
-        ItemDescriptor* memo = t.Add(12, 4, 1);
-        t.Put(1, Raw(c.reference));
-        EXPECT_EQ(ReadTextCell(memo), c.expected) << c.what;
-        ASSERT_EQ(testhost::HostContexts().size(), 1u) << c.what;
-        EXPECT_EQ(testhost::HostContexts()[0], 7u);
-    }
-    testhost::GetFaults().memoReadFails = false;
-    testhost::Log().clear();
-    Table t(8);
-    ItemDescriptor* memo = t.Add(12, 4, 1);
-    EXPECT_EQ(ReadTextCell(memo), "");  // reference 0: the host is not asked
-    t.Put(1, Raw<std::uint32_t>(1));
-    t.DropRequest();
-    EXPECT_EQ(ReadTextCell(memo), "");  // no request to ask with
-    EXPECT_TRUE(testhost::Log().empty());
-}
 
 TEST_F(CellMemoTest, BinaryMemosShowTheirFirstHalfInHexadecimal) {
     std::string big(5000, '\0');
@@ -366,23 +239,6 @@ TEST_F(CellMemoTest, BinaryMemosShowTheirFirstHalfInHexadecimal) {
 }
 
 // ---- CopyItemBytes and CompareValues ------------------------------------
-
-TEST(CellTest, CopyItemBytes) {
-    Table source(16), target(16);
-    source.Put(0, "0123456789ABCDEF");
-    target.Put(0, std::string(16, '.'));
-    ItemDescriptor* from = source.Add(13, 4, 2);
-    ItemDescriptor* to = target.Add(13, 6, 1);
-    CopyItemBytes(to, from);  // the target's size counts
-    EXPECT_EQ(target.Bytes(0, 16), ".234567.........");
-    ItemDescriptor* tail = source.Add(13, 4, 14);
-    ItemDescriptor* wide = target.Add(13, 8, 9);
-    CopyItemBytes(wide, tail);  // two bytes left in the source record
-    EXPECT_EQ(target.Bytes(0, 16), ".234567..EF.....");
-    ItemDescriptor* composite = source.Add(13, 4, 1, ItemDescriptor::kCompositeKey);
-    CopyItemBytes(to, composite);
-    EXPECT_EQ(target.Bytes(0, 16), ".234567..EF.....");
-}
 
 TEST(CellTest, CompareValues) {
     double one = 1, two = 2, nan = std::nan("");

@@ -1,6 +1,6 @@
 // Tests of the tokenizer: one table of scans (text, position, signed flag ->
-// result, kind, text, fetched text, empty-string flag), the token text buffer
-// rules, the table codes, and out-of-memory and oversized inputs.
+// result, kind, text, fetched text, empty-string flag), the table codes, and
+// out-of-memory and oversized inputs.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -154,43 +154,7 @@ TEST(LexerTest, EveryTableEntryScansToItsCode) {
         EXPECT_GT(lexer.Scan(lexer.OperatorAt(i), 0, nullptr, false), 0);
         EXPECT_EQ(lexer.Kind(), kOpFirst + i) << lexer.OperatorAt(i);
     }
-    // The names used by later stages agree with the tables.
-    const struct {
-        TokenKind kind;
-        const char* spelling;
-    } spots[] = {{kKwAll, "ALL"},
-                 {kKwCountStar, "COUNT(*)"},
-                 {kKwIn, "IN"},
-                 {kKwOrderBy, "ORDER BY"},
-                 {kKwSelect, "SELECT"},
-                 {kKwYear, "YEAR"},
-                 {kKwForeignKey, "FOREIGN KEY"}};
-    for (const auto& s : spots) EXPECT_STREQ(lexer.KeywordAt(s.kind - kKwFirst), s.spelling);
-    EXPECT_EQ(kKwSelect, 48);
-    EXPECT_STREQ(lexer.PunctuationAt(kPunRightBracket - kPunFirst), "]");
-    EXPECT_STREQ(lexer.OperatorAt(kOpEqual - kOpFirst), "=");
-    EXPECT_STREQ(lexer.OperatorAt(kOpNotEqual - kOpFirst), "<>");
     EXPECT_EQ(lexer.KeywordAt(Lexer::kKeywordCount), nullptr);
-}
-
-TEST(LexerTest, TokenTextBufferIsReusedOnlyWhenShorter) {
-    Lexer lexer;
-    EXPECT_EQ(lexer.Capacity(), 0);
-    EXPECT_STREQ(lexer.Text(), "");
-    ASSERT_EQ(lexer.StoreTokenText("abc"), 1);
-    EXPECT_EQ(lexer.Capacity(), 4);
-    const char* first = lexer.Text();
-    ASSERT_EQ(lexer.StoreTokenText("xyz"), 1);  // 3 < 4: same buffer
-    EXPECT_EQ(lexer.Text(), first);
-    EXPECT_STREQ(lexer.Text(), "xyz");
-    ASSERT_EQ(lexer.StoreTokenText(""), 1);
-    EXPECT_EQ(lexer.Text(), first);
-    EXPECT_EQ(lexer.Capacity(), 4);
-    ASSERT_EQ(lexer.StoreTokenText("abcd"), 1);  // 4 is not shorter than 4
-    EXPECT_EQ(lexer.Capacity(), 5);
-    EXPECT_STREQ(lexer.Text(), "abcd");
-    ASSERT_EQ(lexer.StoreTokenText(lexer.Text() + 1), 1);  // a text inside the buffer itself
-    EXPECT_STREQ(lexer.Text(), "bcd");
 }
 
 TEST(LexerTest, OutOfMemoryAndOversizedText) {

@@ -1,6 +1,5 @@
-// The dictionary view: owned texts, the name slot set, item lookups, and
-// loading descriptions from the host when memory runs out or the host's
-// answers are careless or hostile.
+// The dictionary view: owned texts, item lookups, and loading descriptions
+// from the host when memory runs out or items reach beyond the record.
 #include "catalog/QueryDictionary.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +22,7 @@ using namespace qx;
 
 namespace {
 
-// ---- OwnedString and NameSlotSet ------------------------------------------
+// ---- OwnedString -----------------------------------------------------------
 
 TEST(OwnedStringTest, SetTrimsOnlyWithBitOne) {
     struct Case {
@@ -74,63 +73,7 @@ TEST(OwnedStringTest, NullTextAndAppend) {
     EXPECT_EQ(platform::HeapLiveBlocks(), live);
 }
 
-TEST(NameSlotSetTest, ExactMembershipForShortAndLongNames) {
-    NameSlotSet set(20);
-    EXPECT_EQ(set.width, 22);
-    EXPECT_FALSE(set.Contains("A"));
-    const std::string long25(25, 'L');
-    const std::string long30 = long25 + "XXXXX";
-    const std::string fits20(20, 'F');
-    for (const std::string& name : {std::string("NAME"), fits20, long30}) ASSERT_EQ(set.Add(name.c_str()), 1);
-    EXPECT_EQ(set.count, 3);
-    EXPECT_EQ(std::string(set.slots.text, 22), "/NAME" + std::string(16, ' ') + "/");
-
-    struct Case {
-        std::string name;
-        bool member;
-    } cases[] = {
-        {"NAME", true},    {"name", false}, {"NAM", false},  {"NAMES", false}, {fits20, true},
-        {std::string(19, 'F'), false},      {std::string(21, 'F'), false},     {long30, true},
-        {long25, false},   // a prefix of a long name
-        {"", false},       {"/", false},
-    };
-    for (const Case& c : cases) EXPECT_EQ(set.Contains(c.name.c_str()), c.member) << c.name;
-
-    ASSERT_EQ(set.Add(long25.c_str()), 1);
-    EXPECT_TRUE(set.Contains(long25.c_str()));
-    EXPECT_EQ(set.Add("A/B"), 0);  // "/" would blur slot bounds
-    set.Clear();
-    EXPECT_EQ(set.count, 0);
-    EXPECT_FALSE(set.Contains("NAME"));
-    ASSERT_EQ(set.Add("NEW"), 1);
-    EXPECT_TRUE(set.Contains("NEW"));
-    EXPECT_FALSE(set.Contains("NAME"));
-}
-
-TEST(NameSlotSetTest, ManyNamesStayFindable) {
-    NameSlotSet set(20);
-    for (int i = 0; i < 3000; ++i) ASSERT_EQ(set.Add(("ITEM" + std::to_string(i)).c_str()), 1);
-    EXPECT_TRUE(set.Contains("ITEM0"));
-    EXPECT_TRUE(set.Contains("ITEM2999"));
-    EXPECT_FALSE(set.Contains("ITEM3000"));
-    EXPECT_EQ(std::strlen(set.slots.text), 3000u * 22u);
-}
-
 // ---- Lookups without the host ---------------------------------------------
-
-TEST(TableRefTest, CompareHonoursAliasOnlyAndByteOrder) {
-    TableRef t(nullptr, "T", nullptr);
-    TableKey same{"T", 0}, aliasOnly{"T", 1}, before{"S", 0}, after{"\xC3", 0};
-    EXPECT_EQ(t.Compare(&same), 0);
-    EXPECT_EQ(t.Compare(&aliasOnly), 1);
-    t.usedName = 1;
-    EXPECT_EQ(t.Compare(&aliasOnly), 0);
-    EXPECT_EQ(t.Compare(&before), 1);
-    EXPECT_EQ(t.Compare(&after), -1);  // bytes compare unsigned
-    TableRef unnamed(nullptr, nullptr, nullptr);
-    TableKey empty{"", 0};
-    EXPECT_EQ(unnamed.Compare(&empty), 0);
-}
 
 TEST(ItemDescriptorTest, CompareWithOwnerAndQualifiedNames) {
     TableRef owner(nullptr, "X", nullptr), other(nullptr, "Y", nullptr);
@@ -195,12 +138,6 @@ protected:
         RecordError(request_, status);
         return status.ok() ? 1 : 0;
     }
-    std::vector<std::string> InfoCalls() const {
-        std::vector<std::string> calls;
-        for (const std::string& line : testhost::Log())
-            if (line.rfind("OGETINFOSOBD", 0) == 0) calls.push_back(line);
-        return calls;
-    }
 
     std::size_t live_ = 0;
     SqlRequest* request_ = nullptr;
@@ -231,57 +168,7 @@ TEST_F(QueryDictionaryTest, OutOfMemoryAnywhereNeitherCrashesNorLeaks) {
     EXPECT_TRUE(completed);
 }
 
-TEST_F(QueryDictionaryTest, EmptyItemNameEndsTheTable) {
-    testhost::AddTable("T", {{"A", 1, 2}, {"", 1, 2}, {"C", 1, 2}});
-    Table("T");
-    Note({"A", "C"});
-    ASSERT_EQ(Load(), 1) << Error();
-    EXPECT_EQ(dict_->items.Count(), 1);
-    EXPECT_EQ(dict_->otherItems.Count(), 0);
-    EXPECT_EQ(InfoCalls().size(), 3u);  // table, item 0, item 1
-}
-
-// Hostile dictionary answers: the test host's answer is altered by a filter
-// put in front of it for the duration of one test.
-using Filter = void (*)(std::int32_t operation, DictionaryExchange* info);
-Filter g_filter = nullptr;
-OGETINFOSOBD_t g_realGetInfo = nullptr;
-
-std::int32_t FilteredGetInfo(std::uint32_t context, std::int32_t operation, void* area) {
-    std::int32_t result = g_realGetInfo(context, operation, area);
-    g_filter(operation, static_cast<DictionaryExchange*>(area));
-    return result;
-}
-
-class HostileDictionaryTest : public QueryDictionaryTest {
-protected:
-    void Install(Filter filter) {
-        auto& host = const_cast<HostCallbacks&>(Host());
-        g_realGetInfo = host.getInfo;
-        g_filter = filter;
-        host.getInfo = &FilteredGetInfo;
-    }
-    void TearDown() override {
-        if (g_realGetInfo != nullptr) const_cast<HostCallbacks&>(Host()).getInfo = g_realGetInfo;
-        g_realGetInfo = nullptr;
-        QueryDictionaryTest::TearDown();
-    }
-};
-
-TEST_F(HostileDictionaryTest, UnterminatedItemNameIsReadWithinItsField) {
-    testhost::AddTable("T", {{"A", 1, 2}});
-    Install([](std::int32_t operation, DictionaryExchange* info) {
-        if (operation == 1) std::memset(info->itemName, 'Q', sizeof info->itemName);
-    });
-    Table("T");
-    const std::string name(sizeof(DictionaryExchange::itemName), 'Q');
-    dict_->NoteItemName(name.c_str());
-    ASSERT_EQ(Load(), 1) << Error();
-    ASSERT_EQ(dict_->items.Count(), 1);
-    EXPECT_STREQ(static_cast<ItemDescriptor*>(dict_->items.GetAt(0))->name.Get(), name.c_str());
-}
-
-TEST_F(HostileDictionaryTest, ItemsBeyondTheRecordStopTheTable) {
+TEST_F(QueryDictionaryTest, ItemsBeyondTheRecordStopTheTable) {
     struct Case {
         std::vector<testhost::Item> items;
         std::uint16_t recordSize;  // 0: the host answers fileInfo 0
@@ -308,15 +195,6 @@ TEST_F(HostileDictionaryTest, ItemsBeyondTheRecordStopTheTable) {
             EXPECT_LE(item->offset + item->size * item->dimension, c.recordSize);
         }
     }
-}
-
-TEST_F(HostileDictionaryTest, NegativeArrayCountCountsAsOne) {
-    testhost::AddTable("T", {{"A", 1, 2, -7}, {"B", 1, 2}});
-    Table("T");
-    Note({"A", "B"});
-    ASSERT_EQ(Load(), 1) << Error();
-    EXPECT_EQ(Table("T")->FindItem("A")->dimension, 1);
-    EXPECT_EQ(Table("T")->FindItem("B")->offset, 3);
 }
 
 }  // namespace

@@ -174,18 +174,6 @@ TEST(TransforTest, ApplyOperatorTable) {
     for (const ApplyCase& c : cases) EXPECT_EQ(Apply(c.a, c.op, c.b), c.expected) << c.what;
 }
 
-TEST(TransforTest, ApplyOperatorLeavesOutputsOnFailure) {
-    std::int16_t type = 77;
-    std::int32_t size = 88;
-    void* result = &type;
-    Operand a = T("AB"), b = T("CD");
-    EXPECT_EQ(ApplyOperator(a.type, a.Size(), a.Address(), kOpMinus, b.type, b.Size(), b.Address(), &type, &size,
-                            &result), 0);
-    EXPECT_EQ(type, 77);
-    EXPECT_EQ(size, 88);
-    EXPECT_EQ(result, &type);
-}
-
 struct CompareCase {
     const char* what;
     std::int16_t op;
@@ -365,34 +353,6 @@ TEST(TransforTest, MatchLikeTable) {
 
 // ---- Number texts -------------------------------------------------------
 
-TEST(TransforTest, WriteNumberTable) {
-    struct Case {
-        double value;
-        std::int16_t digits;
-        const char* expected;
-    } cases[] = {
-        {2.5, 9, "2.5"},        {100, 9, "100"},          {1e20, 7, "100000000000000000000"},
-        {static_cast<double>(0.1f), 7, "0.1"},            {1.5, 9, "1.5"},
-        {2, 9, "2"},            {-0.5, 9, "-0.5"},        {0, 9, "0"},
-        {1234567, 7, "1234567"}, {12345678, 7, "12345678"}, {0.00001234, 7, "0.000012"},
-        {123.456, 7, "123.456"}, {1.0000001, 9, "1"},     {1e-7, 9, "0"},
-        {0.1234567, 9, "0.123457"}, {-1e300, 7, nullptr},
-    };
-    for (const auto& c : cases) {
-        char text[kNumberTextCapacity];
-        std::int32_t length = WriteNumber(text, c.value, c.digits);
-        EXPECT_EQ(length, static_cast<std::int32_t>(std::strlen(text)));
-        if (c.expected != nullptr) {
-            EXPECT_STREQ(text, c.expected) << c.value;
-        }
-    }
-    char text[kNumberTextCapacity];
-    WriteNumber(text, -1e300, 7);  // 300 integer digits fit
-    EXPECT_EQ(std::strlen(text), 302u);
-    WriteNumber(text, -1.7976931348623157e308, 9);
-    EXPECT_EQ(std::strlen(text), 310u);
-}
-
 TEST(TransforTest, ReadNumberTable) {
     struct Case {
         const char* text;
@@ -408,23 +368,6 @@ TEST(TransforTest, ReadNumberTable) {
     for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.expected) << c.text;
     EXPECT_EQ(ReadNumber(nullptr), 0.0);
     EXPECT_TRUE(std::signbit(ReadNumber("-0")));
-}
-
-TEST(TransforTest, DuplicateText) {
-    struct Case {
-        const char* text;
-        std::int32_t length;
-        const char* expected;
-    } cases[] = {{"hello", 3, "hel"}, {"hi", 0, "hi"}, {"hi", -4, "hi"}, {"hi", 10, "hi"}, {"", 0, ""}};
-    for (const auto& c : cases) {
-        char* copy = nullptr;
-        ASSERT_EQ(DuplicateText(&copy, c.text, c.length), 1);
-        EXPECT_STREQ(copy, c.expected);
-        EXPECT_EQ(FreeBlock(copy), 1);
-    }
-    char* copy = reinterpret_cast<char*>(1);
-    EXPECT_EQ(DuplicateText(&copy, nullptr, 0), 0);
-    EXPECT_EQ(copy, nullptr);
 }
 
 }  // namespace
