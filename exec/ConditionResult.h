@@ -24,10 +24,12 @@ class RecordTupleSet;
 
 class ConditionResult : public ListElement {
 public:
-    static constexpr std::int16_t kTrue = 1;
-    static constexpr std::int16_t kFalse = -1;
-    static constexpr std::int16_t kTuples = 0;
-    static constexpr std::int16_t kUndecided = 999;
+    enum State : std::int16_t {
+        kFalse = -1,
+        kTuples = 0,
+        kTrue = 1,
+        kUndecided = 999,
+    };
 
     // The result of `predicate` (null: of a combination), with a tuple set
     // of the predicate's tables as columns.  `tuples` is null when memory
@@ -41,7 +43,7 @@ public:
 
     const Predicate* predicate;  // the predicate this is the result of (not owned), or null
     RecordTupleSet* tuples;      // owned
-    std::int16_t state;          // see above
+    State state;                 // see above
     // The selection of a one-table block may keep the bytes of the records
     // of its tuples, row after row in chunks of kChunkRecords records, so
     // that the result need not read them again; no chunk when not kept.

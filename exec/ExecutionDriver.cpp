@@ -96,12 +96,12 @@ void QueryPlan::RunSelect() {
         // Nested blocks need their rows in every mode: the blocks that read
         // them (an UPDATE's WHERE too) ask for them.
         bool nested = block->parent >= 0;
-        if (mode != kModeRows && !nested) continue;
+        if (mode != Mode::kRows && !nested) continue;
         TableRef* result = BuildResult(*block, *dictionary);
         if (result == nullptr || !status.ok()) return;
-        if (mode == kModeRows) resultSet = result;
+        if (mode == Mode::kRows) resultSet = result;
     }
-    if (mode != kModeRows) return;
+    if (mode != Mode::kRows) return;
     if (const SyntaxNode* op = SetOperator(QueryTree())) CombineSetOperands(op);
     if (!status.ok() || resultSet == nullptr) return;
     if (!SortRows(*resultSet, orderBy)) SetError(MessageText(kMsgOutOfMemory), nullptr);

@@ -927,7 +927,7 @@ std::int16_t Selection::Single() {
         std::vector<signed char> truths(group.predicates.size());
         // The records of the tuples are kept for the result, up to a bound.
         TableRef* only = group.tables.size() == 1 && block_.tables.Count() == 1 ? group.tables[0] : nullptr;
-        bool keep = FastPathsEnabled() && plan_.mode == QueryPlan::kModeRows && only != nullptr &&
+        bool keep = FastPathsEnabled() && plan_.mode == QueryPlan::Mode::kRows && only != nullptr &&
                     only->record != nullptr && only->recordSize > 0 && target->tuples->Rows() == 0 &&
                     target->keptRecords == 0;
         if (keep) keptSize = only->recordSize;
@@ -998,13 +998,13 @@ std::int16_t EvaluateSingleTable(QueryPlan& plan, SelectBlock& block, int blockI
 
 namespace {
 
-std::int16_t AndState(std::int16_t a, std::int16_t b) {
+ConditionResult::State AndState(ConditionResult::State a, ConditionResult::State b) {
     if (a == ConditionResult::kFalse || b == ConditionResult::kFalse) return ConditionResult::kFalse;
     if (a == ConditionResult::kTrue && b == ConditionResult::kTrue) return ConditionResult::kTrue;
     return ConditionResult::kUndecided;
 }
 
-std::int16_t OrState(std::int16_t a, std::int16_t b) {
+ConditionResult::State OrState(ConditionResult::State a, ConditionResult::State b) {
     if (a == ConditionResult::kTrue || b == ConditionResult::kTrue) return ConditionResult::kTrue;
     if (a == ConditionResult::kFalse && b == ConditionResult::kFalse) return ConditionResult::kFalse;
     return ConditionResult::kUndecided;

@@ -66,7 +66,7 @@ std::string_view TablePart(const char* reference) {
 }  // namespace
 
 QueryPlan::QueryPlan(QueryDictionary* statementDictionary)
-    : dictionary(statementDictionary), orderBy(nullptr), selectCount(0), mode(kModeRows) {}
+    : dictionary(statementDictionary), orderBy(nullptr), selectCount(0), mode(Mode::kRows) {}
 
 QueryPlan::~QueryPlan() { selectBlocks.DeleteAll(); }
 

@@ -44,9 +44,11 @@ public:
 class QueryPlan : public ListElement {
 public:
     // Execution modes (`mode`).
-    static constexpr std::uint32_t kModeRows = 0;    // a SELECT whose rows are wanted
-    static constexpr std::uint32_t kModeDelete = 1;  // the selection behind DELETE ... WHERE
-    static constexpr std::uint32_t kModeUpdate = 2;  // the selection behind UPDATE ... WHERE
+    enum class Mode : std::uint8_t {
+        kRows,    // a SELECT whose rows are wanted
+        kDelete,  // the selection behind DELETE ... WHERE
+        kUpdate,  // the selection behind UPDATE ... WHERE
+    };
 
     QueryDictionary* dictionary;   // the statement's dictionary (not owned)
     std::unique_ptr<SyntaxNode> tree;  // the statement's tree, owned from the end of planning
@@ -62,7 +64,7 @@ public:
     List selectBlocks{0, 4};       // owned SelectBlocks, indexed by block index
     SyntaxNode* orderBy;           // first item of the main SELECT's ORDER BY list (tree-owned), or null
     std::int16_t selectCount;      // number of blocks
-    std::uint32_t mode;            // kModeRows, kModeDelete or kModeUpdate
+    Mode mode;                     // what the blocks are run for
 
     explicit QueryPlan(QueryDictionary* statementDictionary);
     // Destroys the blocks.

@@ -249,7 +249,7 @@ std::int16_t QueryTransformer::PlanChangeSelection(SyntaxNode* statement) {
         return 0;
     }
     plan->query.reset(query);
-    plan->mode = update ? QueryPlan::kModeUpdate : QueryPlan::kModeDelete;
+    plan->mode = update ? QueryPlan::Mode::kUpdate : QueryPlan::Mode::kDelete;
     return PlanMain(query->child);
 }
 
@@ -269,7 +269,7 @@ std::int16_t QueryTransformer::PlanInsertSelection(SyntaxNode* statement) {
     body->next = nullptr;
     query->AttachChild(body, false);
     plan->query = std::move(root);
-    plan->mode = QueryPlan::kModeRows;
+    plan->mode = QueryPlan::Mode::kRows;
     return PlanMain(query);
 }
 
