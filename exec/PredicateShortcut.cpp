@@ -62,19 +62,6 @@ int CompareFolded(const char* a, const char* b) {
     }
 }
 
-// CompareTyped's relation of two numbers already rounded.
-int NumberHolds(std::int16_t op, double a, double b) {
-    switch (op) {
-        case kOpNotEqual: return a != b;
-        case kOpLessEqual: return a <= b;
-        case kOpGreaterEqual: return a >= b;
-        case kOpLess: return a < b;
-        case kOpGreater: return a > b;
-        case kOpEqual: return a == b;
-        default: return 0;
-    }
-}
-
 }  // namespace
 
 const SyntaxNode* SoleIdentifier(const SyntaxNode* expression) {
@@ -171,14 +158,14 @@ int PredicateShortcut::EvaluateOn(const void* value, const void* right, Expressi
     if (text_) {
         const auto* text = static_cast<const char*>(value);
         int low = CompareFolded(text, static_cast<const char*>(low_.Data()));
-        if (kind_ == Kind::kCompare) return NumberHolds(negated ? InverseComparison(op_) : op_, low, 0);
+        if (kind_ == Kind::kCompare) return NumberRelation(negated ? InverseComparison(op_) : op_, low, 0);
         int high = CompareFolded(text, static_cast<const char*>(high_.Data()));
         if (!negated) return low >= 0 && high <= 0;
         return low < 0 || high > 0;
     }
     if (numeric_) {
         double a = Rounded(ReadOperandNumber(kOperandDouble, value));
-        if (kind_ == Kind::kCompare) return NumberHolds(negated ? InverseComparison(op_) : op_, a, lowNumber_);
+        if (kind_ == Kind::kCompare) return NumberRelation(negated ? InverseComparison(op_) : op_, a, lowNumber_);
         if (!negated) return a >= lowNumber_ && a <= highNumber_;
         return a < lowNumber_ || a > highNumber_;
     }
@@ -189,7 +176,7 @@ int PredicateShortcut::EvaluateOn(const void* value, const void* right, Expressi
             if (right == nullptr) return -1;
             std::int16_t op = negated ? InverseComparison(op_) : op_;
             if (itemType_ == kOperandDouble && rightType_ == kOperandDouble)
-                return NumberHolds(op, Rounded(ReadOperandNumber(kOperandDouble, value)),
+                return NumberRelation(op, Rounded(ReadOperandNumber(kOperandDouble, value)),
                                    Rounded(ReadOperandNumber(kOperandDouble, right)));
             return CompareTyped(op, itemType_, value, rightType_, right);
         }

@@ -224,19 +224,6 @@ std::int16_t Relation(std::int16_t op, int order) {
     }
 }
 
-std::int16_t NumberRelation(std::int16_t op, double a, double b) {
-    switch (op) {
-        case kOpNullTest: return a == 0.0;
-        case kOpNotEqual: return a != b;
-        case kOpLessEqual: return a <= b;
-        case kOpGreaterEqual: return a >= b;
-        case kOpLess: return a < b;
-        case kOpGreater: return a > b;
-        case kOpEqual: return a == b;
-        default: return 0;
-    }
-}
-
 unsigned char FoldCase(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
 
 int CompareIgnoringCase(const char* a, const char* b) {
@@ -281,6 +268,19 @@ double RoundBySnprintf(double value) {
 }
 
 }  // namespace
+
+std::int16_t NumberRelation(std::int16_t op, double a, double b) {
+    switch (op) {
+        case kOpNullTest: return a == 0.0;
+        case kOpNotEqual: return a != b;
+        case kOpLessEqual: return a <= b;
+        case kOpGreaterEqual: return a >= b;
+        case kOpLess: return a < b;
+        case kOpGreater: return a > b;
+        case kOpEqual: return a == b;
+        default: return 0;
+    }
+}
 
 double ReadOperandNumber(std::int16_t type, const void* value) {
     switch (type) {

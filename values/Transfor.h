@@ -66,6 +66,10 @@ std::int16_t ApplyOperator(std::int16_t typeA, std::int32_t sizeA, const void* v
 // for any other type.
 double ReadOperandNumber(std::int16_t type, const void* value);
 
+// A op B for two numbers already rounded: the comparisons, and the null
+// test (A is 0).  0 for any other operator.
+std::int16_t NumberRelation(std::int16_t op, double a, double b);
+
 // 1 when "A op B" holds, else 0.  Numbers compare as "%lf" would write them
 // (six decimals); texts (8, 9, 10) compare ignoring ASCII letter case, with
 // the century of an 8-character date or time skipped against a 6-character
