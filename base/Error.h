@@ -44,14 +44,8 @@ public:
     Status(const Error& error) : failed_(true), error_(error) {}  // NOLINT: an Error is a failed Status
 
     bool ok() const { return !failed_; }
-    explicit operator bool() const { return !failed_; }
     // The failure; only meaningful when !ok().
     const Error& error() const { return error_; }
-
-    // Keeps the first failure: `other` replaces this only while this is ok.
-    void Update(const Status& other) {
-        if (!failed_ && !other.ok()) *this = other;
-    }
 
 private:
     bool failed_ = false;

@@ -46,8 +46,19 @@ public:
 
 private:
     void Word(const std::string& text) {
-        if (!out_.empty() && out_.back() != '(' && text != ")" && text != ",") out_ += ' ';
+        if (!out_.empty() && out_.back() != '(' && text != ")") out_ += ' ';
         out_ += text;
+    }
+    // "(a, b, ...)" of the chain from `first`, right after what is written.
+    void List(const SyntaxNode* first) {
+        out_ += "(";
+        for (const SyntaxNode* c = first; c != nullptr; c = c->next) {
+            if (c != first) out_ += ", ";
+            std::size_t before = out_.size();
+            Node(c);
+            if (out_.size() > before && out_[before] == ' ') out_.erase(before, 1);
+        }
+        out_ += ")";
     }
     // The children in order; "x BETWEEN a b" is written with its AND.
     void Children(const SyntaxNode* node) {
@@ -72,35 +83,17 @@ private:
                 return;
             }
             case FON_SOUS_SELECT: Word("(SUBQUERY " + std::to_string(node->aux) + ")"); return;
-            case FON_ITEM_SIMPLE_VIRGULE_LISTE: {
-                Word("(");
-                bool first = true;
-                for (const SyntaxNode* c = node->child; c != nullptr; c = c->next) {
-                    if (!first) out_ += ",";
-                    first = false;
-                    Node(c);
-                }
-                Word(")");
+            case FON_ITEM_SIMPLE_VIRGULE_LISTE:
+                Word("");
+                List(node->child);
                 return;
-            }
             case FON_FONCTION_SCALAIRE_REF:
             case FON_FONCTION_AGREGEE_REF:
-            case FON_FONCTION_DATE_HEURE_REF: {
-                const SyntaxNode* name = node->child;
-                if (name == nullptr) return;
-                Word(name->text);
-                out_ += "(";
-                bool first = true;
-                for (const SyntaxNode* c = name->next; c != nullptr; c = c->next) {
-                    if (!first) out_ += ", ";
-                    first = false;
-                    std::size_t before = out_.size();
-                    Node(c);
-                    if (out_.size() > before && out_[before] == ' ') out_.erase(before, 1);
-                }
-                out_ += ")";
+            case FON_FONCTION_DATE_HEURE_REF:
+                if (node->child == nullptr) return;
+                Word(node->child->text);
+                List(node->child->next);
                 return;
-            }
             case FON_CONDITION_RECHERCHE:
                 Word("(");
                 Condition(node);
