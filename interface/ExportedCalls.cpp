@@ -3,7 +3,7 @@
 // and the memo reference calls.  Everything else in the library is hidden.
 //
 // QXSQLExecReq runs: memo scan -> Parser -> the dictionary view (AddNames,
-// LoadDescriptions) -> QueryTransformer (compiled = 1) -> Execute.  Each
+// LoadDescriptions) -> QueryTransformer (ExecInfo.compiled = 1) -> Execute.  Each
 // stage returns a Status; the pipeline stops at the first failure and
 // records it on the request, once.  The request's memory budget is the
 // current one for the whole call.
@@ -212,7 +212,6 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
 
     if (status.ok()) {
         if (info != nullptr) info->compiled = 1;
-        request->compiled = 1;
         std::uint32_t failuresBefore = AllocationFailures();
         try {
             status = compiled.plan->Execute();
@@ -221,7 +220,6 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
         }
         request->resultSet = compiled.plan->resultSet;
         compiled.Release();
-        request->compiled = 0;
         FailIfMemoryRanOut(status, failuresBefore);
         FailIfOverBudget(request, status);
     }

@@ -30,7 +30,6 @@ struct SqlRequest {
     QueryDictionary* dictionary;     // tables and items of the statement, owned
     TableRef* resultSet;             // result memory table, owned by the dictionary
     std::uint32_t rowNumber;         // row last asked for by QXSQLFetchNext
-    std::uint16_t compiled;          // 1 between successful planning and the end of execution
     std::uint16_t hostContext;       // caller's context word, first argument of every callback
     std::uintptr_t memoValues;       // caller's memo parameter table (address) or 0
     MemoryBudget budget;             // working memory of the statement, current while QXSQLExecReq runs
