@@ -122,4 +122,20 @@ ItemDescriptor* FindItemInTables(const List& tables, const char* qualifier, cons
     return nullptr;
 }
 
+ItemDescriptor* FindItemInTables(const std::vector<TableRef*>& tables, const char* itemName) {
+    if (itemName == nullptr) return nullptr;
+    if (const char* dot = std::strchr(itemName, '.')) {
+        auto length = static_cast<std::size_t>(dot - itemName);
+        for (TableRef* table : tables)
+            if (table != nullptr && std::strlen(table->name.Get()) == length &&
+                std::strncmp(table->name.Get(), itemName, length) == 0)
+                return table->FindItem(dot + 1);
+        return nullptr;
+    }
+    for (auto table = tables.rbegin(); table != tables.rend(); ++table)
+        if (*table != nullptr)
+            if (ItemDescriptor* item = (*table)->FindItem(itemName)) return item;
+    return nullptr;
+}
+
 }  // namespace qx

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "base/List.h"
 #include "base/ListElement.h"
@@ -115,5 +116,7 @@ TableRef* FindTable(const List& tables, const char* name);
 // qualifier only the table of that name is searched; without one the tables
 // are searched from the last to the first and the first hit wins.
 ItemDescriptor* FindItemInTables(const List& tables, const char* qualifier, const char* itemName);
+// The same among the tables of a SELECT, for a name "ITEM" or "TABLE.ITEM".
+ItemDescriptor* FindItemInTables(const std::vector<TableRef*>& tables, const char* itemName);
 
 }  // namespace qx

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "exec/RecordTupleSet.h"
-#include "planner/Predicate.h"
+#include "analysis/BoundPredicate.h"
 
 namespace qx {
 
-ConditionResult::ConditionResult(const Predicate* predicate_)
+ConditionResult::ConditionResult(const BoundPredicate* predicate_)
     : predicate(predicate_), tuples(new RecordTupleSet()), state(kTuples) {
     std::unique_ptr<RecordTupleSet> set(tuples);
     tuples = nullptr;

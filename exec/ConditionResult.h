@@ -19,7 +19,7 @@
 
 namespace qx {
 
-class Predicate;
+struct BoundPredicate;
 class RecordTupleSet;
 
 class ConditionResult : public ListElement {
@@ -34,14 +34,14 @@ public:
     // The result of `predicate` (null: of a combination), with a tuple set
     // of the predicate's tables as columns.  `tuples` is null when memory
     // ran out; callers test IsComplete().
-    explicit ConditionResult(const Predicate* predicate = nullptr);
+    explicit ConditionResult(const BoundPredicate* predicate = nullptr);
     ~ConditionResult() override;
     // Same state and a copy of the tuples, of no predicate.
     static ConditionResult* Copy(const ConditionResult& other);
 
     bool IsComplete() const { return tuples != nullptr; }
 
-    const Predicate* predicate;  // the predicate this is the result of (not owned), or null
+    const BoundPredicate* predicate;  // the predicate this is the result of (not owned), or null
     RecordTupleSet* tuples;      // owned
     State state;                 // see above
     // The selection of a one-table block may keep the bytes of the records

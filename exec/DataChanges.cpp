@@ -15,9 +15,6 @@
 #include "exec/ConditionResult.h"
 #include "exec/ExpressionEvaluator.h"
 #include "exec/RecordTupleSet.h"
-#include "lexer/TokenKinds.h"
-#include "parser/NodeKinds.h"
-#include "parser/SyntaxNode.h"
 #include "planner/QueryPlan.h"
 #include "planner/SelectBlock.h"
 #include "values/FieldType.h"
@@ -66,11 +63,11 @@ void WriteValue(ItemDescriptor* item, std::int16_t type, const void* bytes) {
     WriteCell(item, text);
 }
 
-TableRef* TableOf(QueryPlan& plan, const SyntaxNode* statement) {
-    if (statement == nullptr || statement->child == nullptr || plan.dictionary == nullptr) return nullptr;
-    TableRef* table = FindTable(plan.dictionary->tables, statement->child->text);
-    if (table == nullptr || table->record == nullptr)
-        plan.SetError(MessageText(kMsgUnknownTable, statement->child->text), nullptr);
+TableRef* TableOf(QueryPlan& plan) {
+    if (plan.statement->table.empty() || plan.dictionary == nullptr) return nullptr;
+    const char* name = plan.statement->table.c_str();
+    TableRef* table = FindTable(plan.dictionary->tables, name);
+    if (table == nullptr || table->record == nullptr) plan.SetError(MessageText(kMsgUnknownTable, name), nullptr);
     return table;
 }
 
@@ -83,10 +80,10 @@ std::int32_t ReadExactly(TableRef& table, std::int64_t n) {
     return read == n ? read : (read < 0 ? read : 0);
 }
 
-// Changes the records selected by block 0: UPDATE with `setList`, DELETE without.
-void ApplyToSelection(SelectBlock& block, QueryPlan& plan, const SyntaxNode* setList, bool update) {
+// Changes the records selected by block 0: UPDATE with its SET entries, or DELETE.
+void ApplyToSelection(SelectBlock& block, QueryPlan& plan, bool update) {
     const ConditionResult* selection = block.conditionResult;
-    auto* table = static_cast<TableRef*>(block.tables.GetAt(0));
+    TableRef* table = block.select->tables.empty() ? nullptr : block.select->tables.front();
     if (selection == nullptr || selection->tuples == nullptr || table == nullptr) return;
     const RecordTupleSet& tuples = *selection->tuples;
     int column = tuples.ColumnIndex(table->name.Get());
@@ -101,7 +98,7 @@ void ApplyToSelection(SelectBlock& block, QueryPlan& plan, const SyntaxNode* set
         }
         if (read == 0) continue;  // no longer a live record
         if (update) {
-            if (!ApplyAssignments(*table, plan, setList)) {
+            if (!ApplyAssignments(*table, plan)) {
                 block.SetError(UpdateSelectionValuesIncorrect());
                 return;
             }
@@ -115,11 +112,9 @@ void ApplyToSelection(SelectBlock& block, QueryPlan& plan, const SyntaxNode* set
 
 // UPDATE or DELETE: with WHERE through the selection, else over every record.
 void ChangeRecords(QueryPlan& plan, bool update) {
-    SyntaxNode* statement = plan.tree != nullptr ? plan.tree->child : nullptr;
-    TableRef* table = TableOf(plan, statement);
+    TableRef* table = TableOf(plan);
     if (table == nullptr) return;
-    SyntaxNode* setList = update ? statement->child->next : nullptr;
-    if (plan.query == nullptr) {
+    if (!plan.statement->HasQuery()) {
         bool ok = true;
         for (std::int64_t n = 0;;) {
             std::int32_t read = table->ReadFrom(n + 1);
@@ -129,7 +124,7 @@ void ChangeRecords(QueryPlan& plan, bool update) {
             }
             if (read == 0) break;
             n = read;
-            if (update && !(ok = ApplyAssignments(*table, plan, setList) != 0)) break;
+            if (update && !(ok = ApplyAssignments(*table, plan) != 0)) break;
             // A failed write does not stop the walk; the last failure is reported.
             if (table->WriteRecord(update ? read : -1) != TableRef::kWriteOk) WriteFailed(plan, *table, nullptr);
         }
@@ -140,12 +135,12 @@ void ChangeRecords(QueryPlan& plan, bool update) {
     // condition": run it, then change what it selected.
     plan.RunSelect();
     if (!plan.status.ok()) return;
-    if (SelectBlock* block = plan.Block(0)) ApplyToSelection(*block, plan, setList, update);
+    if (SelectBlock* block = plan.Block(0)) ApplyToSelection(*block, plan, update);
 }
 
 // INSERT ... SELECT: runs the SELECT, then inserts each of its rows, the
 // result columns going to the listed items (or the table's items in order).
-void InsertSelection(QueryPlan& plan, TableRef& table, const SyntaxNode* columnList) {
+void InsertSelection(QueryPlan& plan, TableRef& table) {
     plan.RunSelect();
     TableRef* rows = plan.resultSet;
     plan.resultSet = nullptr;
@@ -153,9 +148,8 @@ void InsertSelection(QueryPlan& plan, TableRef& table, const SyntaxNode* columnL
 
     std::vector<ItemDescriptor*> targets;
     try {
-        if (columnList != nullptr) {
-            for (const SyntaxNode* c = columnList->child; c != nullptr; c = c->next)
-                targets.push_back(table.FindItem(c->text));
+        if (plan.statement->hasColumnList) {
+            for (const std::string& column : plan.statement->columns) targets.push_back(table.FindItem(column.c_str()));
         } else if (table.items != nullptr) {
             for (std::int16_t i = 0; i <= table.items->Last(); ++i) {
                 auto* item = static_cast<ItemDescriptor*>(table.items->GetAt(i));
@@ -191,70 +185,60 @@ void InsertSelection(QueryPlan& plan, TableRef& table, const SyntaxNode* columnL
 
 }  // namespace
 
-std::int16_t StoreValue(QueryPlan& plan, const SyntaxNode* valueNode, ItemDescriptor* item) {
-    if (valueNode == nullptr || item == nullptr) return 0;
+std::int16_t StoreValue(QueryPlan& plan, const BoundExpr* value, ItemDescriptor* item) {
+    if (value == nullptr || item == nullptr) return 0;
     // DEFAULT and NULL store the item's empty value: 0 or an empty text.
-    if (valueNode->kind == kKwDefault || valueNode->kind == kKwNull) {
+    if (value->kind == ExprKind::kDefault) {
         double zero = 0;
         if (ValueClassOf(item->type) == kClassNumeric) WriteCell(item, &zero);
         else WriteCell(item, "");
         return 1;
     }
-    const SyntaxNode* expression = valueNode->child;
-    if (expression != nullptr && expression->kind == kTokString) {
-        WriteValue(item, kOperandText, expression->text);
+    if (value->kind == ExprKind::kText) {
+        WriteValue(item, kOperandText, value->text.c_str());
         return 1;
     }
     if (plan.evaluator == nullptr) return 0;
-    Value value = plan.evaluator->EvaluatePrimary(valueNode, nullptr, nullptr);
-    if (!value.Has()) return 0;
-    WriteValue(item, value.Type(), value.Data());
+    Value computed = plan.evaluator->Evaluate(*value, {});
+    if (!computed.Has()) return 0;
+    WriteValue(item, computed.Type(), computed.Data());
     return 1;
 }
 
-std::int16_t ApplyAssignments(TableRef& table, QueryPlan& plan, const SyntaxNode* setList) {
-    for (const SyntaxNode* assignment = setList != nullptr ? setList->child : nullptr; assignment != nullptr;
-         assignment = assignment->next) {
-        const SyntaxNode* column = assignment->child;
-        if (column == nullptr) continue;
-        ItemDescriptor* item = table.FindItem(column->text);
+std::int16_t ApplyAssignments(TableRef& table, QueryPlan& plan) {
+    for (const Assignment& assignment : plan.statement->assignments) {
+        ItemDescriptor* item = table.FindItem(assignment.column.c_str());
         if (item == nullptr) continue;  // not an item of the table: skipped
-        if (!StoreValue(plan, column->next, item)) return 0;
+        if (!StoreValue(plan, assignment.value.get(), item)) return 0;
     }
     return 1;
 }
 
 void ExecuteInsert(QueryPlan& plan) {
-    SyntaxNode* statement = plan.tree != nullptr ? plan.tree->child : nullptr;
-    TableRef* table = TableOf(plan, statement);
+    TableRef* table = TableOf(plan);
     if (table == nullptr) return;
-    SyntaxNode* columnList = statement->child->next;
-    SyntaxNode* values = columnList;
-    if (columnList != nullptr && columnList->kind == FON_COLONNE_REF_VIRGULE_LISTE) values = columnList->next;
-    else columnList = nullptr;
+    const BoundStatement& statement = *plan.statement;
     // A new record starts from zeros: nothing of an earlier read leaks into it.
-    if (plan.query != nullptr) {
+    if (statement.HasQuery()) {
         std::memset(table->record, 0, table->recordSize);
-        return InsertSelection(plan, *table, columnList);
+        return InsertSelection(plan, *table);
     }
-    if (values == nullptr) return;
+    if (!statement.hasValues) return;
     std::memset(table->record, 0, table->recordSize);
 
     bool stored = true;
-    const SyntaxNode* value = values->child;
-    if (columnList != nullptr) {
-        for (const SyntaxNode* column = columnList->child; column != nullptr && value != nullptr && stored;
-             column = column->next, value = value->next) {
-            ItemDescriptor* item = table->FindItem(column->text);
-            if (item != nullptr) stored = StoreValue(plan, value, item) != 0;
+    std::size_t next = 0;  // the next value
+    if (statement.hasColumnList) {
+        for (std::size_t c = 0; c < statement.columns.size() && next < statement.values.size() && stored; ++c, ++next) {
+            ItemDescriptor* item = table->FindItem(statement.columns[c].c_str());
+            if (item != nullptr) stored = StoreValue(plan, statement.values[next].get(), item) != 0;
         }
     } else if (table->items != nullptr) {
-        for (std::int16_t i = 0; i <= table->items->Last() && value != nullptr && stored; ++i) {
+        for (std::int16_t i = 0; i <= table->items->Last() && next < statement.values.size() && stored; ++i) {
             auto* item = static_cast<ItemDescriptor*>(table->items->GetAt(i));
             // A composite key has no bytes of its own and takes no value.
             if (item == nullptr || item->keyKind == ItemDescriptor::kCompositeKey) continue;
-            stored = StoreValue(plan, value, item) != 0;
-            value = value->next;
+            stored = StoreValue(plan, statement.values[next++].get(), item) != 0;
         }
     }
     if (!stored) {

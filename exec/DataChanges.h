@@ -18,18 +18,18 @@ namespace qx {
 
 class ItemDescriptor;
 class QueryPlan;
-class SyntaxNode;
+struct BoundExpr;
 class TableRef;
 
 void ExecuteInsert(QueryPlan& plan);
 void ExecuteUpdate(QueryPlan& plan);
 void ExecuteDelete(QueryPlan& plan);
 
-// Stores the value of `valueNode` (a FON_ITEM_SIMPLE, or a DEFAULT / NULL
-// leaf) into `item` of its table's record.  1 when stored, 0 when the value
-// cannot be evaluated.
-std::int16_t StoreValue(QueryPlan& plan, const SyntaxNode* valueNode, ItemDescriptor* item);
-// Every assignment of `setList` whose item exists in `table`; 0 at the first failure.
-std::int16_t ApplyAssignments(TableRef& table, QueryPlan& plan, const SyntaxNode* setList);
+// Stores `value` (a value of VALUES or SET; DEFAULT and NULL store the
+// item's empty value) into `item` of its table's record.  1 when stored, 0
+// when the value cannot be evaluated.
+std::int16_t StoreValue(QueryPlan& plan, const BoundExpr* value, ItemDescriptor* item);
+// Every SET entry of the plan's UPDATE whose item exists in `table`; 0 at the first failure.
+std::int16_t ApplyAssignments(TableRef& table, QueryPlan& plan);
 
 }  // namespace qx

@@ -1,8 +1,8 @@
 // ExecutionDriver: the plan's execution entry points.  Execute dispatches on
-// the statement kind; RunSelect evaluates every SELECT block (nested ones
-// first, the main one last), builds the result of each block and sorts the
-// main result; a set operator combines the results of its two SELECTs.
-// Statements the engine does not run are refused with 4298.
+// the statement kind; RunSelect runs the operators of the statement's
+// SELECTs: each operator after its inputs, the last input first, so nested
+// SELECTs run before the SELECT that reads them.  Statements the engine does
+// not run are refused with 4298.
 //
 // Execution reports only through the plan: its status and, for a SELECT,
 // the result memory table in `resultSet`.
@@ -20,9 +20,6 @@
 #include "exec/RowSelection.h"
 #include "exec/RowSorter.h"
 #include "exec/SchemaStatements.h"
-#include "lexer/TokenKinds.h"
-#include "parser/NodeKinds.h"
-#include "parser/SyntaxNode.h"
 #include "planner/QueryPlan.h"
 #include "planner/SelectBlock.h"
 #include "values/FieldType.h"
@@ -30,15 +27,6 @@
 
 namespace qx {
 namespace {
-
-// The operator leaf after the first SELECT of a set operation, or null.
-const SyntaxNode* SetOperator(const SyntaxNode* root) {
-    const SyntaxNode* first = root != nullptr ? root->child : nullptr;
-    const SyntaxNode* op = first != nullptr ? first->next : nullptr;
-    if (op == nullptr) return nullptr;
-    if (op->kind == kKwUnion || op->kind == kKwIntersect || op->kind == kKwExcept) return op;
-    return nullptr;
-}
 
 // Copies the current row of `from` into the record of `to`, column by
 // column, converting numbers and texts where the two columns differ.
@@ -70,65 +58,90 @@ void ConvertRow(TableRef& from, TableRef& to) {
 }  // namespace
 
 Status QueryPlan::Execute() {
-    if (tree != nullptr && tree->aux == kExplainStatement) return Explain();
-    SyntaxNode* statement = tree != nullptr ? tree->child : nullptr;
-    switch (statement != nullptr ? statement->kind : 0) {
-        case FON_REQUETE_CREATION_INDEX: ExecuteCreateIndex(*this, statement); break;
-        case FON_REQUETE_SUPPRESSION_ENREG: ExecuteDelete(*this); break;
-        case FON_REQUETE_MIS_A_JOUR_ENREG: ExecuteUpdate(*this); break;
-        case FON_REQUETE_INSERT_ENREG: ExecuteInsert(*this); break;
-        case FON_REQUETE_CREATION_TABLE: ExecuteCreateTable(*this, statement); break;
-        case FON_REQUETE_SELECTION: RunSelect(); break;
-        default: SetError(MessageText(kMsgNotSupported), nullptr); break;
+    if (statement == nullptr) return Error::Message(kMsgInternalError, "plan");
+    if (statement->explain) return Explain();
+    switch (statement->kind) {
+        case StatementKind::kCreateIndex: ExecuteCreateIndex(*this); break;
+        case StatementKind::kDelete: ExecuteDelete(*this); break;
+        case StatementKind::kUpdate: ExecuteUpdate(*this); break;
+        case StatementKind::kInsert: ExecuteInsert(*this); break;
+        case StatementKind::kCreateTable: ExecuteCreateTable(*this); break;
+        case StatementKind::kSelect: RunSelect(); break;
+        case StatementKind::kUnsupported: SetError(MessageText(kMsgNotSupported), nullptr); break;
     }
     return status;
 }
 
 void QueryPlan::RunSelect() {
-    if (dictionary == nullptr) return;
+    if (dictionary == nullptr || root == nullptr) return;
     if (evaluator != nullptr) evaluator->ForgetNestedRows();
-    for (std::int16_t i = static_cast<std::int16_t>(selectCount - 1); i >= 0; --i) {
-        SelectBlock* block = Block(i);
-        if (block == nullptr) continue;
-        std::int16_t ok = block->tables.Count() <= 1 ? EvaluateSingleTable(*this, *block, i)
-                                                     : EvaluateMultiTable(*this, *block, i);
-        if (!ok || !status.ok()) return;
-        // Nested blocks need their rows in every mode: the blocks that read
-        // them (an UPDATE's WHERE too) ask for them.
-        bool nested = block->parent >= 0;
-        if (mode != Mode::kRows && !nested) continue;
-        TableRef* result = BuildResult(*block, *dictionary);
-        if (result == nullptr || !status.ok()) return;
-        if (mode == Mode::kRows) resultSet = result;
+    // A change runs the query beneath it.
+    const PlanOperator* top = root.get();
+    if (top->kind == OperatorKind::kInsert || top->kind == OperatorKind::kUpdate || top->kind == OperatorKind::kDelete)
+        top = top->inputs.empty() ? nullptr : top->inputs.front().get();
+    if (top != nullptr) Run(*top);
+}
+
+void QueryPlan::Run(const PlanOperator& op) {
+    // The inputs first, the last one first.
+    auto runInputs = [&]() {
+        for (auto input = op.inputs.rbegin(); input != op.inputs.rend() && status.ok(); ++input)
+            if ((*input)->group == nullptr) Run(**input);
+        return status.ok();
+    };
+    switch (op.kind) {
+        case OperatorKind::kSort:
+            if (!runInputs() || resultSet == nullptr) return;
+            if (!SortRows(*resultSet, statement->orderBy)) SetError(MessageText(kMsgOutOfMemory), nullptr);
+            return;
+        case OperatorKind::kSetOperation:
+            if (runInputs()) CombineSetOperands(op);
+            return;
+        case OperatorKind::kProject: {
+            SelectBlock* block = Block(op.block);
+            if (block == nullptr || !runInputs()) return;
+            // Nested blocks need their rows in every mode: the blocks that read
+            // them (an UPDATE's WHERE too) ask for them.
+            if (mode != Mode::kRows && block->parent < 0) return;
+            TableRef* result = BuildResult(*block, *dictionary);
+            if (result != nullptr && status.ok() && mode == Mode::kRows) resultSet = result;
+            return;
+        }
+        case OperatorKind::kSelection: {
+            SelectBlock* block = Block(op.block);
+            if (block == nullptr || !runInputs()) return;
+            RunSelection(*this, *block, op);
+            return;
+        }
+        case OperatorKind::kSubquery:
+            runInputs();
+            return;
+        default:
+            return;
     }
-    if (mode != Mode::kRows) return;
-    if (const SyntaxNode* op = SetOperator(QueryTree())) CombineSetOperands(op);
-    if (!status.ok() || resultSet == nullptr) return;
-    if (!SortRows(*resultSet, orderBy)) SetError(MessageText(kMsgOutOfMemory), nullptr);
 }
 
 // UNION [ALL], INTERSECT and EXCEPT over the results of the first SELECT
-// (block 0) and of the second (the next main block): UNION ALL keeps every
-// row of both; the others give distinct rows (UNION: of either; INTERSECT:
-// of the first that the second also has; EXCEPT: of the first that the
-// second lacks).  Rows of the second are converted to the first's columns.
-void QueryPlan::CombineSetOperands(const SyntaxNode* op) {
-    SelectBlock* first = Block(0);
-    SelectBlock* second = nullptr;
-    for (std::int16_t i = 1; i < selectCount && second == nullptr; ++i)
-        if (Block(i) != nullptr && Block(i)->parent < 0) second = Block(i);
+// and of the second: UNION ALL keeps every row of both; the others give
+// distinct rows (UNION: of either; INTERSECT: of the first that the second
+// also has; EXCEPT: of the first that the second lacks).  Rows of the second
+// are converted to the first's columns.
+void QueryPlan::CombineSetOperands(const PlanOperator& op) {
+    SelectBlock* first = op.inputs.size() == 2 ? Block(op.inputs[0]->block) : nullptr;
+    SelectBlock* second = op.inputs.size() == 2 ? Block(op.inputs[1]->block) : nullptr;
     if (first == nullptr || second == nullptr || first->resultTable == nullptr || second->resultTable == nullptr)
         return;
     TableRef& a = *first->resultTable;
     TableRef& b = *second->resultTable;
     if ((a.items != nullptr ? a.items->Count() : 0) != (b.items != nullptr ? b.items->Count() : 0)) {
-        SetError(MessageText(kMsgIncorrectType, op->text), nullptr);
+        SetError(MessageText(kMsgIncorrectType, statement->setOperatorText.c_str()), nullptr);
         return;
     }
-    bool all = op->next != nullptr && op->next->kind == kKwAll;
+    SetOperation kind = statement->setOperation;
+    bool all = statement->setAll;
     TableRef* result = CreateResultTable(*first, *dictionary);
-    TableRef* other = op->kind == kKwUnion ? nullptr : CreateResultTable(*first, *dictionary);
-    if (result == nullptr || (op->kind != kKwUnion && other == nullptr)) return;
+    TableRef* other = kind == SetOperation::kUnion ? nullptr : CreateResultTable(*first, *dictionary);
+    if (result == nullptr || (kind != SetOperation::kUnion && other == nullptr)) return;
     auto append = [&](TableRef& table, bool distinct) {
         if (distinct && table.ContainsCurrentRow()) return true;
         if (table.WriteRecord(0) == TableRef::kWriteOk) return true;
@@ -148,11 +161,11 @@ void QueryPlan::CombineSetOperands(const SyntaxNode* op) {
         if (other != nullptr) {
             std::memcpy(other->record, a.record, a.recordSize);
             bool inSecond = other->ContainsCurrentRow() != 0;
-            if (inSecond != (op->kind == kKwIntersect)) continue;
+            if (inSecond != (kind == SetOperation::kIntersect)) continue;
         }
         if (!append(*result, !all)) return;
     }
-    if (op->kind == kKwUnion) {
+    if (kind == SetOperation::kUnion) {
         for (std::int32_t r = 1; r <= b.rowCount; ++r) {
             b.ReadFrom(r);
             ConvertRow(b, *result);

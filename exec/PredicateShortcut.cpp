@@ -10,31 +10,21 @@
 #include "catalog/Cell.h"
 #include "catalog/ItemDescriptor.h"
 #include "exec/ExpressionEvaluator.h"
-#include "lexer/TokenKinds.h"
-#include "parser/NodeKinds.h"
-#include "parser/SyntaxNode.h"
 #include "values/FieldType.h"
 #include "values/Transfor.h"
 
 namespace qx {
 namespace {
 
-bool IsComparison(std::int32_t kind) {
-    return kind == kOpNotEqual || kind == kOpLessEqual || kind == kOpGreaterEqual || kind == kOpLess ||
-           kind == kOpGreater || kind == kOpEqual;
-}
-
-// The value EvaluatePrimary gives a literal operand (a FON_ITEM_SIMPLE whose
-// leaf is a number or string literal); false for any other operand.
-bool LiteralValue(const SyntaxNode* operand, Value& value) {
-    if (operand == nullptr || operand->kind != FON_ITEM_SIMPLE || operand->child == nullptr) return false;
-    const SyntaxNode* leaf = operand->child;
-    if (leaf->kind == kTokInteger || leaf->kind == kTokDecimal || leaf->kind == kTokExponent) {
-        value = Value::Double(ReadNumber(leaf->text));
+// The value the evaluator gives a literal operand; false for any other operand.
+bool LiteralValue(const BoundExpr* operand, Value& value) {
+    if (operand == nullptr) return false;
+    if (operand->kind == ExprKind::kNumber) {
+        value = Value::Double(operand->number);
         return true;
     }
-    if (leaf->kind == kTokString) {
-        value = Value::Borrowed(kOperandText, static_cast<std::int32_t>(std::strlen(leaf->text) + 1), leaf->text);
+    if (operand->kind == ExprKind::kText) {
+        value = Value::Borrowed(kOperandText, static_cast<std::int32_t>(operand->text.size() + 1), operand->text.c_str());
         return true;
     }
     return false;
@@ -64,70 +54,40 @@ int CompareFolded(const char* a, const char* b) {
 
 }  // namespace
 
-const SyntaxNode* SoleIdentifier(const SyntaxNode* expression) {
-    const SyntaxNode* term = expression != nullptr ? expression->child : nullptr;
-    if (term == nullptr || term->next != nullptr || term->kind == kOpPlus || term->kind == kOpMinus) return nullptr;
-    const SyntaxNode* factor = term->child;
-    if (factor == nullptr || factor->next != nullptr) return nullptr;
-    const SyntaxNode* inner = factor->kind == FON_FACTEUR ? factor->child : factor;
-    if (inner == nullptr || inner->kind != FON_ITEM_SIMPLE) return nullptr;
-    const SyntaxNode* leaf = inner->child;
-    return leaf != nullptr && leaf->kind == kTokIdentifier ? leaf : nullptr;
-}
-
-ItemDescriptor* ValueListItem(const SyntaxNode* identifier, const SyntaxNode* valueList,
-                              const std::vector<ItemDescriptor*>& items) {
-    std::size_t k = 0;
-    for (const SyntaxNode* entry = valueList; entry != nullptr && k < items.size(); entry = entry->next, ++k)
-        if (std::strcmp(entry->text, identifier->text) == 0) return items[k];
-    return nullptr;
-}
-
-std::unique_ptr<PredicateShortcut> PredicateShortcut::For(const SyntaxNode* predicate, const SyntaxNode* valueList,
-                                                          const std::vector<ItemDescriptor*>& items) {
-    const SyntaxNode* first = predicate != nullptr ? predicate->child : nullptr;
-    if (first == nullptr || first->kind != FON_ITEM_COMPARE || first->next == nullptr) return nullptr;
-    const SyntaxNode* identifier = SoleIdentifier(first);
-    ItemDescriptor* item = identifier != nullptr ? ValueListItem(identifier, valueList, items) : nullptr;
+std::unique_ptr<PredicateShortcut> PredicateShortcut::For(const BoundPredicate& p) {
+    if (p.kind == PredicateKind::kValue || p.kind == PredicateKind::kExists || p.kind == PredicateKind::kUnique)
+        return nullptr;
+    if (p.left == nullptr || p.leftSigned || p.left->kind != ExprKind::kItem) return nullptr;
+    ItemDescriptor* item = p.left->item;
     if (item == nullptr || item->keyKind == ItemDescriptor::kCompositeKey) return nullptr;
-    const SyntaxNode* comparison = first->next;
-    const SyntaxNode* node = comparison->child;
-    if (node == nullptr) return nullptr;
     std::unique_ptr<PredicateShortcut> s(new (std::nothrow) PredicateShortcut());
     if (s == nullptr) return nullptr;
     s->item_ = item;
     s->itemType_ = EvaluationKind(item);
     s->itemSize_ = ValueBufferSize(item);
-    s->comparison_ = comparison;
+    s->predicate_ = &p;
     s->kind_ = Kind::kSecondMember;
-    if (node->kind == kKwNot && node->next != nullptr) {
-        s->notWritten_ = true;
-        node = node->next;
-    } else if (node->kind == kKwNot) {
-        return s;  // NOT and nothing after it: the general answer (true)
-    }
-    if (IsComparison(node->kind) && node->next != nullptr && node->next->kind == FON_ITEM_SIMPLE) {
-        const SyntaxNode* leaf = node->next->child;
-        if (LiteralValue(node->next, s->low_)) {
+    s->notWritten_ = p.notWritten;
+    if (p.kind == PredicateKind::kCompare && p.right != nullptr) {
+        if (LiteralValue(p.right.get(), s->low_)) {
             s->kind_ = Kind::kCompare;
-            s->op_ = static_cast<std::int16_t>(node->kind);
-        } else if (leaf != nullptr && leaf->kind == kTokIdentifier) {
-            s->right_ = ValueListItem(leaf, valueList, items);
-            if (s->right_ != nullptr && s->right_->keyKind != ItemDescriptor::kCompositeKey) {
-                s->kind_ = Kind::kCompareItems;
-                s->op_ = static_cast<std::int16_t>(node->kind);
-                s->rightType_ = EvaluationKind(s->right_);
-            }
+            s->op_ = p.op;
+        } else if (p.right->kind == ExprKind::kItem && p.right->item != nullptr &&
+                   p.right->item->keyKind != ItemDescriptor::kCompositeKey) {
+            s->right_ = p.right->item;
+            s->kind_ = Kind::kCompareItems;
+            s->op_ = p.op;
+            s->rightType_ = EvaluationKind(s->right_);
         }
-    } else if (node->kind == kKwBetween && node->next != nullptr && node->next->next != nullptr) {
-        if (LiteralValue(node->next, s->low_) && LiteralValue(node->next->next, s->high_)) {
+    } else if (p.kind == PredicateKind::kBetween) {
+        if (LiteralValue(p.lower.get(), s->low_) && LiteralValue(p.upper.get(), s->high_)) {
             s->kind_ = Kind::kBetween;
             if (!CompareTyped(kOpLessEqual, s->low_.Type(), s->low_.Data(), s->high_.Type(), s->high_.Data()))
                 std::swap(s->low_, s->high_);
         }
-    } else if (node->kind == kKwLike && node->next != nullptr) {
+    } else if (p.kind == PredicateKind::kLike) {
         s->kind_ = Kind::kLike;
-        s->pattern_ = node->next->text;
+        s->pattern_ = p.pattern.c_str();
     }
     if (s->kind_ == Kind::kSecondMember) s->notWritten_ = false;  // the evaluator reads the NOT itself
     // A plain text against text literals.
@@ -145,16 +105,10 @@ std::unique_ptr<PredicateShortcut> PredicateShortcut::For(const SyntaxNode* pred
     return s;
 }
 
-int PredicateShortcut::Evaluate(ExpressionEvaluator& evaluator, int blockIndex, const SyntaxNode* valueList,
-                                std::uint16_t negatedFlag) const {
-    return EvaluateOn(ReadCell(item_, nullptr), right_ != nullptr ? ReadCell(right_, nullptr) : nullptr, evaluator,
-                      blockIndex, valueList, negatedFlag);
-}
-
 int PredicateShortcut::EvaluateOn(const void* value, const void* right, ExpressionEvaluator& evaluator,
-                                  int blockIndex, const SyntaxNode* valueList, std::uint16_t negatedFlag) const {
+                                  ItemValues values, bool negatedFlag) const {
     if (value == nullptr) return -1;
-    bool negated = (negatedFlag != 0) != notWritten_;
+    bool negated = negatedFlag != notWritten_;
     if (text_) {
         const auto* text = static_cast<const char*>(value);
         int low = CompareFolded(text, static_cast<const char*>(low_.Data()));
@@ -174,7 +128,7 @@ int PredicateShortcut::EvaluateOn(const void* value, const void* right, Expressi
             return Holds(negated ? InverseComparison(op_) : op_, itemType_, value, low_);
         case Kind::kCompareItems: {
             if (right == nullptr) return -1;
-            std::int16_t op = negated ? InverseComparison(op_) : op_;
+            OperatorCode op = negated ? InverseComparison(op_) : op_;
             if (itemType_ == kOperandDouble && rightType_ == kOperandDouble)
                 return NumberRelation(op, Rounded(ReadOperandNumber(kOperandDouble, value)),
                                    Rounded(ReadOperandNumber(kOperandDouble, right)));
@@ -192,7 +146,7 @@ int PredicateShortcut::EvaluateOn(const void* value, const void* right, Expressi
             break;
     }
     Value left = Value::Borrowed(itemType_, itemSize_, value);
-    return evaluator.EvaluateSecondMember(blockIndex, left, comparison_, valueList, negatedFlag != 0);
+    return evaluator.EvaluateComparison(*predicate_, left, values, negatedFlag);
 }
 
 }  // namespace qx

@@ -15,8 +15,6 @@
 #include "exec/ExpressionEvaluator.h"
 #include "exec/NestedRows.h"
 #include "exec/RecordTupleSet.h"
-#include "lexer/TokenKinds.h"
-#include "parser/SyntaxNode.h"
 #include "planner/QueryPlan.h"
 #include "planner/SelectBlock.h"
 #include "values/FieldType.h"
@@ -81,47 +79,14 @@ ItemDescriptor* ItemAt(const List* list, std::int16_t i) {
 
 }  // namespace
 
-int CollectAllItems(SelectBlock& block) {
-    List* items = new List(0, 4);
-    if (items == nullptr) {
-        block.SetError(MessageText(kMsgOutOfMemory));
-        return 0;
-    }
-    for (std::int16_t t = 0; t <= block.tables.Last(); ++t) {
-        auto* table = static_cast<TableRef*>(block.tables.GetAt(t));
-        if (table == nullptr || table->items == nullptr) continue;
-        for (std::int16_t i = 0; i <= table->items->Last(); ++i) {
-            ItemDescriptor* item = ItemAt(table->items, i);
-            if (item == nullptr) continue;
-            bool seen = false;
-            for (std::int16_t k = 0; k <= items->Last() && !seen; ++k)
-                seen = std::strcmp(ItemAt(items, k)->name.Get(), item->name.Get()) == 0;
-            if (!seen && items->Append(item) < 0) {
-                items->DetachAll(1);
-                delete items;
-                block.SetError(MessageText(kMsgOutOfMemory));
-                return 0;
-            }
-        }
-    }
-    if (block.selectedItems != nullptr) {
-        block.selectedItems->DetachAll(1);
-        delete block.selectedItems;
-    }
-    block.selectedItems = items;
-    return 1;
-}
-
 TableRef* CreateResultTable(SelectBlock& block, QueryDictionary& dictionary) {
     TableRef* table = dictionary.FindOrAddTable(nullptr, nullptr);
     if (table == nullptr) {
         block.SetError(MessageText(kMsgOutOfMemory));
         return nullptr;
     }
-    if (block.selectedItems == nullptr && !CollectAllItems(block)) return nullptr;
     std::uint32_t offset = 1, size = 1;
-    for (std::int16_t i = 0; i <= block.selectedItems->Last(); ++i) {
-        ItemDescriptor* item = ItemAt(block.selectedItems, i);
+    for (ItemDescriptor* item : block.select->selectedItems) {
         if (item == nullptr) continue;
         std::uint32_t bytes = static_cast<std::uint32_t>(item->size) * static_cast<std::uint32_t>(item->dimension);
         if (IsComposite(item)) bytes = 0;
@@ -158,13 +123,14 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
     const ConditionResult* condition = block.conditionResult;
     if (condition == nullptr || condition->tuples == nullptr) return result;
     const RecordTupleSet& tuples = *condition->tuples;
-    std::int16_t tableCount = block.tables.Count();
+    const std::vector<TableRef*>& tables = block.select->tables;
+    auto tableCount = static_cast<std::int16_t>(tables.size());
     std::vector<int> columns;
     std::vector<RecordReader> readers;
     try {
         columns.assign(static_cast<std::size_t>(tableCount), -1);
         for (std::int16_t t = 0; t < tableCount; ++t) {
-            auto* table = static_cast<TableRef*>(block.tables.GetAt(t));
+            auto* table = tables[static_cast<std::size_t>(t)];
             if (table != nullptr) readers.emplace_back(*table);
         }
     } catch (const std::bad_alloc&) {
@@ -173,12 +139,12 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
         return nullptr;
     }
     for (std::int16_t t = 0; t < tableCount; ++t) {
-        auto* table = static_cast<TableRef*>(block.tables.GetAt(t));
+        auto* table = tables[static_cast<std::size_t>(t)];
         columns[t] = table != nullptr ? tuples.ColumnIndex(table->name.Get()) : -1;
     }
-    bool distinct = block.quantifier == kKwDistinct;
+    bool distinct = block.select->quantifier == SelectQuantifier::kDistinct;
     // Records the selection kept: one table, every row's record in order.
-    auto* only = tableCount == 1 ? static_cast<TableRef*>(block.tables.GetAt(0)) : nullptr;
+    auto* only = tableCount == 1 ? tables[0] : nullptr;
     bool kept = only != nullptr && only->record != nullptr && only->recordSize > 0 && columns[0] >= 0 &&
                 condition->keptRecords == static_cast<std::size_t>(tuples.Rows()) && condition->keptRecords > 0;
     for (std::int32_t row = 1; row < tuples.rowEnd; ++row) {
@@ -191,7 +157,7 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
             only->currentRecord = tuples.At(row, columns[0]);
         }
         for (std::int16_t t = 0; !kept && t < tableCount; ++t) {
-            auto* table = static_cast<TableRef*>(block.tables.GetAt(t));
+            auto* table = tables[static_cast<std::size_t>(t)];
             if (table == nullptr) continue;
             if (columns[t] < 0) {
                 block.SetError(kIncompleteQuery);
@@ -203,9 +169,9 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
                 return nullptr;
             }
         }
-        for (std::int16_t j = 0; j <= block.selectedItems->Last(); ++j) {
-            ItemDescriptor* source = ItemAt(block.selectedItems, j);
-            ItemDescriptor* target = ItemAt(result->items, j);
+        for (std::size_t j = 0; j < block.select->selectedItems.size(); ++j) {
+            ItemDescriptor* source = block.select->selectedItems[j];
+            ItemDescriptor* target = ItemAt(result->items, static_cast<std::int16_t>(j));
             if (source != nullptr && target != nullptr && !IsComposite(source)) CopyItemBytes(target, source);
         }
         if (distinct && result->ContainsCurrentRow()) continue;
@@ -217,58 +183,41 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
     return result;
 }
 
-SyntaxNode* NestedRows(SelectBlock& block, const SyntaxNode*) {
+std::unique_ptr<RowList> NestedRows(SelectBlock& block) {
     // Outer references never carry values here: a nested SELECT that reads
     // its parent's tables is refused before it is run, so every row counts.
-    SyntaxNode* head = SyntaxNode::Make("", 0, 0);
-    if (head == nullptr) return nullptr;
+    auto rows = std::make_unique<RowList>();
     TableRef* table = block.resultTable;
-    if (table == nullptr) return head;
+    if (table == nullptr) return rows;
     ItemDescriptor* first = ItemAt(table->items, 0);
-    SyntaxNode* last = head;
+    rows->reserve(static_cast<std::size_t>(table->rowCount));
     for (std::int32_t r = 1; r <= table->rowCount; ++r) {
         if (table->ReadFrom(r) != r) break;
-        std::int16_t type = 0;
-        std::int32_t size = 0;
-        void* copy = nullptr;
-        if (first != nullptr) {
-            const void* value = ReadCell(first, nullptr);
-            if (value != nullptr) {
-                type = EvaluationKind(first);
-                size = ValueBufferSize(first);
-                copy = AllocValueBlock(static_cast<std::uint32_t>(size > 0 ? size : 1));
-                if (copy == nullptr) {
-                    FreeRowList(head);
-                    return nullptr;
-                }
-                std::memcpy(copy, value, static_cast<std::size_t>(size));
-            }
+        const void* value = first != nullptr ? ReadCell(first, nullptr) : nullptr;
+        if (value == nullptr) {
+            rows->emplace_back();
+            continue;
         }
-        SyntaxNode* node = SyntaxNode::Make("", type, size);
-        if (node == nullptr) {
-            if (copy != nullptr) FreeBlock(copy);
-            FreeRowList(head);
-            return nullptr;
-        }
-        node->value = copy;
-        last = last->LinkSibling(node, true);
+        std::int16_t type = EvaluationKind(first);
+        std::int32_t size = ValueBufferSize(first);
+        Value copy = size <= 16 ? Value::Inline(type, size, value) : Value::Borrowed(type, size, value).Copy();
+        if (!copy.Has()) return nullptr;
+        rows->push_back(std::move(copy));
     }
-    return head;
+    return rows;
 }
 
 TableRef* NestedResultTable(QueryPlan* plan, int blockIndex) {
     if (plan == nullptr) return nullptr;
-    SelectBlock* block = plan->Block(static_cast<std::int16_t>(blockIndex));
+    SelectBlock* block = plan->Block(blockIndex);
     return block != nullptr ? block->resultTable : nullptr;
 }
 
-SyntaxNode* NestedBlockRows(QueryPlan* plan, int blockIndex) {
+std::unique_ptr<RowList> NestedBlockRows(QueryPlan* plan, int blockIndex) {
     if (plan == nullptr) return nullptr;
-    SelectBlock* block = plan->Block(static_cast<std::int16_t>(blockIndex));
+    SelectBlock* block = plan->Block(blockIndex);
     if (block == nullptr || block->resultTable == nullptr) return nullptr;
-    SyntaxNode* entry = plan->NestedEntry(static_cast<std::int16_t>(blockIndex));
-    const SyntaxNode* references = entry != nullptr && entry->child != nullptr ? entry->child->next : nullptr;
-    return NestedRows(*block, references);
+    return NestedRows(*block);
 }
 
 }  // namespace qx

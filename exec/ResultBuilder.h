@@ -7,16 +7,16 @@
 // composite key takes no bytes).  Errors are raised through the block.
 #pragma once
 
+#include <memory>
+
+#include "exec/Value.h"
+
 namespace qx {
 
 class QueryDictionary;
 class SelectBlock;
-class SyntaxNode;
 class TableRef;
 
-// The block's item list for SELECT *: every item of every table, the first
-// table with a name winning.  0 after raising 4242, else 1.
-int CollectAllItems(SelectBlock& block);
 // A new empty memory table laid out for the block's selected items; null
 // after raising an error.
 TableRef* CreateResultTable(SelectBlock& block, QueryDictionary& dictionary);
@@ -24,9 +24,8 @@ TableRef* CreateResultTable(SelectBlock& block, QueryDictionary& dictionary);
 // (DISTINCT applied).  A block without a condition result gets an empty
 // table.  Null after raising an error.
 TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary);
-// Row list of the first selected item of each row of the block's result
-// table (see exec/NestedRows.h); `outerReferences` (may be null) are the
-// outer item references of the block's entry.  Null when memory runs out.
-SyntaxNode* NestedRows(SelectBlock& block, const SyntaxNode* outerReferences);
+// The first selected item of each row of the block's result table (see
+// exec/NestedRows.h).  Null when memory runs out.
+std::unique_ptr<RowList> NestedRows(SelectBlock& block);
 
 }  // namespace qx

@@ -16,16 +16,13 @@
 #include "catalog/ItemDescriptor.h"
 #include "catalog/QueryDictionary.h"
 #include "catalog/TableRef.h"
+#include "analysis/BoundCondition.h"
 #include "exec/ConditionResult.h"
 #include "exec/ExpressionEvaluator.h"
-#include "exec/FastPaths.h"
+#include "planner/FastPaths.h"
 #include "exec/KeyHash.h"
 #include "exec/PredicateShortcut.h"
 #include "exec/RecordTupleSet.h"
-#include "lexer/TokenKinds.h"
-#include "parser/NodeKinds.h"
-#include "parser/SyntaxNode.h"
-#include "planner/Predicate.h"
 #include "planner/QueryPlan.h"
 #include "planner/SelectBlock.h"
 #include "values/FieldType.h"
@@ -34,10 +31,6 @@
 namespace qx {
 namespace {
 
-constexpr std::int32_t kLeafKind = kTokIdentifier;  // a predicate leaf of a condition chain
-constexpr std::int32_t kNotKind = kKwNot;
-constexpr std::int32_t kAndKind = kKwAnd;
-constexpr std::int32_t kOrKind = kKwOr;
 // Distribution can multiply operands; past this many the condition is refused.
 constexpr std::size_t kMaxDistributedOperands = 4096;
 
@@ -89,7 +82,7 @@ CondPtr DeepCopy(const Cond& c) {
 // Execution's result of each predicate of a block, made on first use.
 class PredicateResults {
 public:
-    ConditionResult* Of(const Predicate* predicate) {
+    ConditionResult* Of(const BoundPredicate* predicate) {
         std::unique_ptr<ConditionResult>& slot = results_[predicate];
         if (!slot) {
             slot.reset(new ConditionResult(predicate));
@@ -102,7 +95,7 @@ public:
     }
 
 private:
-    std::unordered_map<const Predicate*, std::unique_ptr<ConditionResult>> results_;
+    std::unordered_map<const BoundPredicate*, std::unique_ptr<ConditionResult>> results_;
 };
 
 // What execution keeps of a plan: the result of each block's condition.
@@ -118,33 +111,24 @@ void KeepBlockResult(QueryPlan& plan, SelectBlock& block, std::unique_ptr<Condit
     static_cast<BlockResults&>(*plan.execution).results[&block] = std::move(result);
 }
 
-// Builds the tree of a rewritten condition chain, pushing NOT down to the
-// leaves: a negated leaf toggles its aux mark and its predicate's `negated`,
-// NOT NOT x is x, and a negated AND/OR becomes OR/AND of negated operands.
-CondPtr Build(SyntaxNode* node, bool negate, PredicateResults& results) {
-    if (node == nullptr) throw std::bad_alloc();  // a piece lost to memory exhaustion
-    if (node->kind == kNotKind) return Build(node->child, !negate, results);
-    if (node->kind == kLeafKind) {
-        auto* predicate = static_cast<Predicate*>(node->attached);
-        if (predicate == nullptr) throw std::bad_alloc();
-        if (negate) {
-            node->aux ^= 1;
-            predicate->negated ^= 1;
+// Builds the tree of a condition, pushing NOT down to the predicates: NOT
+// NOT x is x, and a negated AND/OR becomes OR/AND of negated operands (the
+// predicates under an odd number of NOTs are negated when evaluated).
+CondPtr Build(const BoundCondition& node, bool negate, PredicateResults& results) {
+    switch (node.kind) {
+        case BoundCondition::Kind::kNot: return Build(*node.operands.front(), !negate, results);
+        case BoundCondition::Kind::kPredicate: {
+            auto c = std::make_unique<Cond>();
+            c->source = results.Of(node.predicate.get());
+            return c;
         }
-        auto c = std::make_unique<Cond>();
-        c->source = results.Of(predicate);
-        return c;
+        case BoundCondition::Kind::kAnd:
+        case BoundCondition::Kind::kOr: break;
     }
-    // A chain: holders (kind 0) alternating with connectors; its operator is
-    // the one of its second node.
-    SyntaxNode* connector = node->next;
-    if (connector == nullptr) return Build(node->child, negate, results);
-    bool isAnd = connector->kind == kAndKind;
-    if (negate) isAnd = !isAnd;
+    bool isAnd = (node.kind == BoundCondition::Kind::kAnd) != negate;
     auto c = std::make_unique<Cond>();
     c->kind = isAnd ? Cond::Kind::kAnd : Cond::Kind::kOr;
-    for (SyntaxNode* n = node; n != nullptr; n = n->next)
-        if (n->kind != kAndKind && n->kind != kOrKind) c->operands.push_back(Build(n->child, negate, results));
+    for (const auto& operand : node.operands) c->operands.push_back(Build(*operand, negate, results));
     return c;
 }
 
@@ -246,8 +230,8 @@ CondPtr Reduce(const Cond& c, std::size_t& budget) {
 
 class Selection {
 public:
-    Selection(QueryPlan& plan, SelectBlock& block, int blockIndex)
-        : plan_(plan), block_(block), blockIndex_(blockIndex), dictionary_(plan.dictionary),
+    Selection(QueryPlan& plan, SelectBlock& block, const PlanOperator& selection)
+        : plan_(plan), block_(block), selection_(selection), dictionary_(plan.dictionary),
           evaluator_(plan.evaluator) {}
 
     std::int16_t Multi();
@@ -255,17 +239,15 @@ public:
 
 private:
     struct GroupPredicate {
+        const BoundPredicate* predicate;
         ConditionResult* result;
-        SyntaxNode* values = nullptr;  // value list (owned), one node per item
-        std::vector<ItemDescriptor*> items;
+        bool negated = false;             // NOT pushed down onto it
+        std::vector<ItemValue> values;    // one per item the predicate reads
         std::unique_ptr<PredicateShortcut> shortcut;  // the direct evaluation, when the shape allows
     };
     struct Group {
         std::vector<TableRef*> tables;
         std::vector<GroupPredicate> predicates;
-        ~Group() {
-            for (GroupPredicate& p : predicates) delete p.values;
-        }
     };
 
     bool Fail(const char* text) {
@@ -276,11 +258,6 @@ private:
     bool ReadFailed(TableRef* table, std::int32_t status) {
         return Fail(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-status)));
     }
-    // An equality between an item of each table of a two-table group;
-    // items[k] belongs to the group's table k.
-    struct EquiJoin {
-        ItemDescriptor* items[2] = {nullptr, nullptr};
-    };
 
     // One table's records in a walk: every record, or only those a filter
     // let through (in record order), read once and kept when the walk
@@ -311,28 +288,27 @@ private:
         std::int32_t Keep();
     };
 
-    bool Prepare();
-    bool LoadGroup(SyntaxNode* groupNode, Group& group);
-    bool EvaluateGroup(Group& group, std::vector<std::uint32_t>& numbers);
+    void Prepare();
+    // The group's tables and the predicates `tests` of it (all of them when null).
+    bool LoadGroup(const PredicateGroup& source, const std::vector<const BoundPredicate*>* tests, Group& group);
+    bool RunGroupOperator(const PlanOperator& op, std::vector<std::uint32_t>& numbers);
     void NoteFilter(TableRef* table, const RecordTupleSet& tuples);
     std::vector<Cursor> Cursors(const Group& group) const;
-    bool AsEquiJoin(const Group& group, const GroupPredicate& p, EquiJoin& join) const;
-    bool HashJoin(Group& group, GroupPredicate& p, const EquiJoin& join);
-    bool RefreshValues(GroupPredicate& p);
+    bool HashJoin(Group& group, GroupPredicate& p);
+    void RefreshValues(GroupPredicate& p);
     bool CorrelatedCheck();
     // Visits every combination of the group's records (those a filter let
     // through, for a filtered table); `visit` returns false to stop.
     template <typename Visit>
     bool WalkCombinations(Group& group, Visit visit);
-    void* ItemValue(ItemDescriptor* item);
+    void* ReadItem(ItemDescriptor* item);
     static bool KeepRecord(const TableRef& table, ConditionResult& result);
     std::int16_t Evaluate(GroupPredicate& p, bool useNegated);
     void CurrentNumbers(const Group& group, std::vector<std::uint32_t>& numbers) const;
     std::int16_t FullScan();
     std::int16_t TakeReduced(const ConditionResult& result, bool& unconditioned);
     std::int16_t TakeReduced(Cond& reduced, bool& unconditioned);
-    const SyntaxNode* WrittenCondition() const;
-    // The written condition of a one-table block, prepared once per walk.
+    // The WHERE condition of a one-table block as a truth tree, prepared once per walk.
     struct Truth {
         enum class Kind { kAnd, kOr, kNot, kPredicate, kConstant };
         Kind kind = Kind::kConstant;
@@ -340,19 +316,21 @@ private:
         std::size_t predicate = 0;  // index in the group's predicates
         std::vector<Truth> operands;
     };
-    Truth Compile(const SyntaxNode* node, const std::unordered_map<const SyntaxNode*, std::size_t>& predicates,
-                  bool& undecided) const;
+    using PredicateIndex = std::unordered_map<const BoundPredicate*, std::size_t>;
+    Truth Compile(const BoundCondition& node, const PredicateIndex& predicates, bool& undecided) const;
+    Truth Foreign(const BoundPredicate& predicate, const PredicateIndex& predicates, bool& undecided) const;
     bool Holds(const Truth& t, Group& group, std::vector<signed char>& truths);
 
     QueryPlan& plan_;
     SelectBlock& block_;
-    int blockIndex_;
+    const PlanOperator& selection_;
     QueryDictionary* dictionary_;
     ExpressionEvaluator* evaluator_;
     CondPtr prepared_;
+    std::unordered_set<const BoundPredicate*> negated_;  // the WHERE predicates NOT push-down negates
     bool error_ = false;
     bool checkedCorrelation_ = false;
-    std::unordered_map<const SyntaxNode*, bool> constants_;  // predicates on constants
+    std::unordered_map<const BoundPredicate*, bool> constants_;  // predicates that read no table
     // Items read in the current walk: ReadCell's answer for the record then current.
     struct ItemRead {
         ItemDescriptor* item;
@@ -360,65 +338,39 @@ private:
         void* value;
     };
     std::vector<ItemRead> reads_;
-    // When the condition is an AND of predicates: those predicates, and per
-    // table the records that every one-table predicate on it let through.
-    std::unordered_set<const ConditionResult*> conjuncts_;
     PredicateResults results_;  // the result of each predicate of the block
     std::unordered_map<const TableRef*, std::vector<std::uint32_t>> filtered_;
 };
 
-bool Selection::Prepare() {
-    if (block_.condition == nullptr) return true;
-    prepared_ = Build(block_.condition, false, results_);
+void Selection::Prepare() {
+    const BoundCondition* where = block_.select->where.get();
+    if (where == nullptr) return;
+    negated_ = NegatedPredicates(*where);
+    prepared_ = Build(*where, false, results_);
     Flatten(*prepared_);
-    return true;
 }
 
-bool Selection::LoadGroup(SyntaxNode* groupNode, Group& group) {
-    for (int i = 0;; ++i) {
-        const char* start = nullptr;
-        std::size_t length = 0;
-        if (!groupNode->PathComponentView(i, &start, &length)) break;
-        std::string name(start, length);
-        TableRef* table = dictionary_ != nullptr ? FindTable(dictionary_->tables, name.c_str()) : nullptr;
-        if (table == nullptr) return Fail(MessageText(kMsgInternalError, name.c_str()));
-        group.tables.push_back(table);
+bool Selection::LoadGroup(const PredicateGroup& source, const std::vector<const BoundPredicate*>* tests,
+                          Group& group) {
+    for (std::size_t t = 0; t < source.tables.size(); ++t) {
+        if (source.tables[t] == nullptr) return Fail(MessageText(kMsgInternalError, source.names[t].c_str()));
+        group.tables.push_back(source.tables[t]);
     }
-    for (SyntaxNode* holder = groupNode->child; holder != nullptr; holder = holder->next) {
-        auto* predicate = static_cast<Predicate*>(holder->value);
-        if (predicate == nullptr) continue;
-        ConditionResult* result = results_.Of(predicate);
-        // Filed first, so that the group owns the value list even when a
-        // bad_alloc cuts the building short.
-        group.predicates.push_back(GroupPredicate{result, nullptr, {}, nullptr});
-        GroupPredicate& p = group.predicates.back();
-        if (predicate->items != nullptr) {
-            SyntaxNode* last = nullptr;
-            for (std::int16_t k = 0; k <= predicate->items->Last(); ++k) {
-                auto* item = static_cast<ItemDescriptor*>(predicate->items->GetAt(k));
-                if (item == nullptr) continue;
-                std::string text = std::string(item->owner != nullptr ? item->owner->name.Get() : item->tableName) +
-                                   "/" + item->name.Get();
-                SyntaxNode* node = SyntaxNode::Make(text.c_str(), EvaluationKind(item), ValueBufferSize(item));
-                if (node == nullptr) return Fail(MessageText(kMsgOutOfMemory));
-                if (last == nullptr) p.values = node;
-                else last->LinkSibling(node, true);
-                last = node;
-                p.items.push_back(item);
-            }
-        }
-        if (FastPathsEnabled()) p.shortcut = PredicateShortcut::For(predicate->expression, p.values, p.items);
+    const std::vector<const BoundPredicate*>& list = tests != nullptr ? *tests : source.predicates;
+    for (const BoundPredicate* predicate : list) {
+        GroupPredicate& p = group.predicates.emplace_back();
+        p.predicate = predicate;
+        p.result = results_.Of(predicate);
+        p.negated = negated_.count(predicate) != 0;
+        for (ItemDescriptor* item : predicate->items)
+            p.values.push_back(ItemValue{EvaluationKind(item), static_cast<std::int32_t>(ValueBufferSize(item)), nullptr});
+        if (FastPathsEnabled()) p.shortcut = PredicateShortcut::For(*predicate);
     }
     return true;
 }
 
-bool Selection::RefreshValues(GroupPredicate& p) {
-    SyntaxNode* node = p.values;
-    for (ItemDescriptor* item : p.items) {
-        node->value = ItemValue(item);
-        node = node->next;
-    }
-    return true;
+void Selection::RefreshValues(GroupPredicate& p) {
+    for (std::size_t k = 0; k < p.values.size(); ++k) p.values[k].data = ReadItem(p.predicate->items[k]);
 }
 
 // A nested SELECT that reads items of this block's tables cannot be run
@@ -426,42 +378,8 @@ bool Selection::RefreshValues(GroupPredicate& p) {
 bool Selection::CorrelatedCheck() {
     if (checkedCorrelation_) return true;
     checkedCorrelation_ = true;
-    SyntaxNode* entry = block_.children != nullptr ? block_.children->next : nullptr;
-    if (entry != nullptr && entry->child != nullptr && entry->child->next != nullptr)
-        return Fail(MessageText(kMsgCorrelatedSubSelect));
-    return true;
-}
-
-// True when `p` is "A.x = B.y" over the group's two tables, in a form whose
-// truth is exactly the equality of the two items' equality keys: no NOT
-// pushed onto it, both sides plain item references found in its value list,
-// values of a covered kind (numbers and plain texts).
-bool Selection::AsEquiJoin(const Group& group, const GroupPredicate& p, EquiJoin& join) const {
-    if (group.tables.size() != 2 || p.result->predicate->negated != 0) return false;
-    const SyntaxNode* predicate = p.result->predicate->expression;
-    const SyntaxNode* first = predicate != nullptr ? predicate->child : nullptr;
-    if (first == nullptr || first->kind != FON_ITEM_COMPARE || first->next == nullptr) return false;
-    const SyntaxNode* op = first->next->child;
-    if (op == nullptr || op->kind != kOpEqual) return false;
-    const SyntaxNode* operand = op->next;
-    if (operand == nullptr || operand->kind != FON_ITEM_SIMPLE || operand->child == nullptr ||
-        operand->child->kind != kTokIdentifier)
-        return false;
-    const SyntaxNode* sides[2] = {SoleIdentifier(first), operand->child};
-    ItemDescriptor* items[2] = {nullptr, nullptr};
-    for (int s = 0; s < 2; ++s) {
-        if (sides[s] == nullptr) return false;
-        items[s] = ValueListItem(sides[s], p.values, p.items);
-        ItemDescriptor* item = items[s];
-        if (item == nullptr || item->keyKind == ItemDescriptor::kCompositeKey) return false;
-        std::int16_t kind = EvaluationKind(item);
-        if (kind != kOperandDouble && kind != kOperandText) return false;
-    }
-    for (int s = 0; s < 2; ++s) {
-        int table = items[s]->owner == group.tables[0] ? 0 : items[s]->owner == group.tables[1] ? 1 : -1;
-        if (table < 0 || join.items[table] != nullptr) return false;
-        join.items[table] = items[s];
-    }
+    const std::vector<NestedLink>& nested = block_.select->nested;
+    if (!nested.empty() && !nested.front().references.empty()) return Fail(MessageText(kMsgCorrelatedSubSelect));
     return true;
 }
 
@@ -469,7 +387,9 @@ bool Selection::AsEquiJoin(const Group& group, const GroupPredicate& p, EquiJoin
 // and probing with table 1's.  The pairs come out in the order of the
 // odometer walk: table 1's records in order, and for each the matching
 // records of table 0 in order.
-bool Selection::HashJoin(Group& group, GroupPredicate& p, const EquiJoin& join) {
+bool Selection::HashJoin(Group& group, GroupPredicate& p) {
+    ItemDescriptor* items[2] = {p.predicate->left->item, p.predicate->right->item};
+    if (items[0]->owner != group.tables[0]) std::swap(items[0], items[1]);
     std::vector<Cursor> cursors = Cursors(group);
     TableRef* fast = group.tables[0];
     TableRef* slow = group.tables[1];
@@ -485,7 +405,7 @@ bool Selection::HashJoin(Group& group, GroupPredicate& p, const EquiJoin& join) 
     if (r > 0 && cursors[0].only != nullptr) r = cursors[0].First();
     for (; r != 0; r = cursors[0].Next()) {
         if (r < 0) return ReadFailed(fast, r);
-        if (keyOf(join.items[0])) hash.Add(key, static_cast<std::uint32_t>(r));
+        if (keyOf(items[0])) hash.Add(key, static_cast<std::uint32_t>(r));
     }
     hash.Seal();
     r = slow->ReadFirst();
@@ -495,7 +415,7 @@ bool Selection::HashJoin(Group& group, GroupPredicate& p, const EquiJoin& join) 
     std::uint32_t numbers[2];
     for (; r != 0; r = cursors[1].Next()) {
         if (r < 0) return ReadFailed(slow, r);
-        if (!keyOf(join.items[1])) continue;
+        if (!keyOf(items[1])) continue;
         numbers[1] = static_cast<std::uint32_t>(r);
         bool appended = true;
         hash.ForEach(key, [&](std::uint32_t match) {
@@ -572,7 +492,7 @@ bool Selection::WalkCombinations(Group& group, Visit visit) {
 
 // An item is read once per record of its table in a walk: predicates and
 // combinations on the same record share its value.
-void* Selection::ItemValue(ItemDescriptor* item) {
+void* Selection::ReadItem(ItemDescriptor* item) {
     if (item == nullptr) return nullptr;
     std::uint32_t record = item->owner != nullptr ? item->owner->currentRecord : 0;
     for (ItemRead& read : reads_) {
@@ -589,15 +509,15 @@ void* Selection::ItemValue(ItemDescriptor* item) {
 }
 
 std::int16_t Selection::Evaluate(GroupPredicate& p, bool useNegated) {
+    bool negated = useNegated && p.negated;
     if (p.shortcut != nullptr) {
         if (p.shortcut->UsesValueList()) RefreshValues(p);
-        int truth = p.shortcut->EvaluateOn(ItemValue(p.shortcut->Item()), ItemValue(p.shortcut->RightItem()),
-                                           *evaluator_, blockIndex_, p.values, useNegated ? p.result->predicate->negated : 0);
+        int truth = p.shortcut->EvaluateOn(ReadItem(p.shortcut->Item()), ReadItem(p.shortcut->RightItem()),
+                                           *evaluator_, p.values, negated);
         if (truth >= 0) return static_cast<std::int16_t>(truth);
     }
     RefreshValues(p);
-    return evaluator_->EvaluatePredicate(blockIndex_, p.result->predicate->expression, p.values,
-                                         useNegated ? p.result->predicate->negated : 0);
+    return evaluator_->EvaluatePredicate(*p.predicate, p.values, negated);
 }
 
 void Selection::CurrentNumbers(const Group& group, std::vector<std::uint32_t>& numbers) const {
@@ -606,11 +526,12 @@ void Selection::CurrentNumbers(const Group& group, std::vector<std::uint32_t>& n
 }
 
 std::int16_t Selection::FullScan() {
-    if (block_.tables.Count() > 1) {
+    const std::vector<TableRef*>& tables = block_.select->tables;
+    if (tables.size() > 1) {
         block_.SetError(MessageText(kMsgDisjointTables));
         return 0;
     }
-    auto* table = static_cast<TableRef*>(block_.tables.GetAt(0));
+    TableRef* table = tables.empty() ? nullptr : tables.front();
     if (table == nullptr) return 1;
     std::unique_ptr<ConditionResult> made(new ConditionResult());
     if (made == nullptr || !made->IsComplete() || !made->tuples->AddColumn(table->name.Get())) {
@@ -683,40 +604,32 @@ std::vector<Selection::Cursor> Selection::Cursors(const Group& group) const {
     return cursors;
 }
 
-bool Selection::EvaluateGroup(Group& group, std::vector<std::uint32_t>& numbers) {
+bool Selection::RunGroupOperator(const PlanOperator& op, std::vector<std::uint32_t>& numbers) {
+    Group group;
+    bool hash = op.kind == OperatorKind::kHashJoin;
+    std::vector<const BoundPredicate*> joined{op.join};
+    if (!LoadGroup(*op.group, hash ? &joined : op.kind == OperatorKind::kConstant ? nullptr : &op.tests, group))
+        return false;
     if (group.tables.empty()) {
         reads_.clear();
         for (GroupPredicate& p : group.predicates)
             p.result->state = Evaluate(p, true) ? ConditionResult::kTrue : ConditionResult::kFalse;
         return true;
     }
-    // Equality joins are hashed; the other predicates walk every combination.
-    std::vector<GroupPredicate*> walked;
-    for (GroupPredicate& p : group.predicates) {
-        EquiJoin join;
-        if (FastPathsEnabled() && AsEquiJoin(group, p, join)) {
-            if (!HashJoin(group, p, join)) return false;
-        } else {
-            walked.push_back(&p);
+    if (hash) return HashJoin(group, group.predicates.front());
+    WalkCombinations(group, [&]() {
+        if (!CorrelatedCheck()) return false;
+        CurrentNumbers(group, numbers);
+        for (GroupPredicate& p : group.predicates) {
+            if (!Evaluate(p, true)) continue;
+            p.result->state = ConditionResult::kTuples;
+            if (!p.result->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
+                return Fail(MessageText(kMsgOutOfMemory));
         }
-    }
-    if (!walked.empty()) {
-        WalkCombinations(group, [&]() {
-            if (!CorrelatedCheck()) return false;
-            CurrentNumbers(group, numbers);
-            for (GroupPredicate* p : walked) {
-                if (!Evaluate(*p, true)) continue;
-                p->result->state = ConditionResult::kTuples;
-                if (!p->result->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
-                    return Fail(MessageText(kMsgOutOfMemory));
-            }
-            return true;
-        });
-        if (error_) return false;
-    }
-    if (group.tables.size() == 1)
-        for (GroupPredicate& p : group.predicates)
-            if (conjuncts_.count(p.result) != 0) NoteFilter(group.tables[0], *p.result->tuples);
+        return true;
+    });
+    if (error_) return false;
+    for (const BoundPredicate* filter : op.filters) NoteFilter(group.tables[0], *results_.Of(filter)->tuples);
     return true;
 }
 
@@ -735,32 +648,13 @@ std::int16_t Selection::Multi() {
         block_.SetError(MessageText(kMsgInternalError, "evaluator"));
         return 0;
     }
-    bool unconditioned = block_.condition == nullptr;
+    bool unconditioned = block_.select->where == nullptr;
     if (!unconditioned) {
         Prepare();
-        // An AND of predicates: the one-table groups go first, and their
-        // records filter the walks of the others.
-        if (FastPathsEnabled() && prepared_->kind == Cond::Kind::kAnd) {
-            for (const CondPtr& o : prepared_->operands) {
-                if (!o->IsLeaf() || o->source == nullptr) {
-                    conjuncts_.clear();
-                    break;
-                }
-                conjuncts_.insert(o->source);
-            }
-        }
         std::vector<std::uint32_t> numbers;
-        for (int pass = conjuncts_.empty() ? 1 : 0; pass < 2; ++pass) {
-            for (SyntaxNode* groupNode = block_.groups; groupNode != nullptr && !error_; groupNode = groupNode->next) {
-                Group group;
-                if (!LoadGroup(groupNode, group)) return 0;
-                if (group.predicates.empty()) continue;
-                // Pass 0: the groups of at most one table; pass 1: the others
-                // (every group when there is no pass 0).
-                bool small = group.tables.size() <= 1;
-                if (!conjuncts_.empty() && small != (pass == 0)) continue;
-                if (!EvaluateGroup(group, numbers)) return 0;
-            }
+        for (const auto& op : selection_.inputs) {
+            if (op->group == nullptr) continue;  // a sub-select, run before
+            if (!RunGroupOperator(*op, numbers)) return 0;
         }
         if (error_) return 0;
         std::size_t budget = kMaxDistributedOperands;
@@ -781,63 +675,52 @@ std::int16_t Selection::Multi() {
     return 1;
 }
 
-// The WHERE condition as written, under this block's FON_SOUS_SELECT (the
-// blocks are numbered in the order of their SELECT bodies in the tree).
-const SyntaxNode* Selection::WrittenCondition() const {
-    SyntaxNode* root = plan_.QueryTree();
-    SyntaxNode* body = root != nullptr ? root->FindNthOfKind(FON_SOUS_SELECT, blockIndex_ + 1) : nullptr;
-    if (body == nullptr || body->child == nullptr || body->child->next == nullptr) return nullptr;
-    SyntaxNode* where = body->child->next->next;
-    return where != nullptr && where->kind == FON_CONDITION_RECHERCHE ? where : nullptr;
-}
-
-// The written condition as a truth tree over the predicates indexed in
+// The WHERE condition as a truth tree over the predicates indexed in
 // `predicates` and the recorded constants.  `undecided` is set when a part
 // cannot be decided (the condition then holds for no combination).
-Selection::Truth Selection::Compile(const SyntaxNode* node,
-                                    const std::unordered_map<const SyntaxNode*, std::size_t>& predicates,
+Selection::Truth Selection::Compile(const BoundCondition& node, const PredicateIndex& predicates,
                                     bool& undecided) const {
     Truth t;  // true
-    if (node == nullptr) return t;
-    switch (node->kind) {
-        case FON_FACTEUR:
-        case FON_FACTEUR_LOGIQUE:
-        case FON_TERME:
-        case FON_TERME_LOGIQUE: {
-            bool isAnd = node->kind == FON_FACTEUR || node->kind == FON_FACTEUR_LOGIQUE;
-            t.kind = isAnd ? Truth::Kind::kAnd : Truth::Kind::kOr;
-            for (const SyntaxNode* n = node; n != nullptr; n = n->next) {
-                if (n->child == nullptr) undecided = true;
-                t.operands.push_back(n->child == nullptr ? Truth{} : Compile(n->child, predicates, undecided));
-            }
+    switch (node.kind) {
+        case BoundCondition::Kind::kAnd:
+        case BoundCondition::Kind::kOr:
+            t.kind = node.kind == BoundCondition::Kind::kAnd ? Truth::Kind::kAnd : Truth::Kind::kOr;
+            for (const auto& operand : node.operands) t.operands.push_back(Compile(*operand, predicates, undecided));
             return t;
-        }
-        case FON_EXPRESSION: {
-            auto p = predicates.find(node);
-            if (p != predicates.end()) {
-                t.kind = Truth::Kind::kPredicate;
-                t.predicate = p->second;
-                return t;
-            }
-            auto c = constants_.find(node);
-            if (c != constants_.end()) {
-                t.constant = c->second;
-                return t;
-            }
-            return node->child != nullptr ? Compile(node->child, predicates, undecided) : t;
-        }
-        default:
-            if (node->kind == kNotKind) {
-                if (node->next == nullptr) {
-                    undecided = true;
-                    return t;
-                }
-                t.kind = Truth::Kind::kNot;
-                t.operands.push_back(Compile(node->next, predicates, undecided));
-                return t;
-            }
-            return node->child != nullptr ? Compile(node->child, predicates, undecided) : t;
+        case BoundCondition::Kind::kNot:
+            t.kind = Truth::Kind::kNot;
+            t.operands.push_back(Compile(*node.operands.front(), predicates, undecided));
+            return t;
+        case BoundCondition::Kind::kPredicate: break;
     }
+    const BoundPredicate* predicate = node.predicate.get();
+    if (auto p = predicates.find(predicate); p != predicates.end()) {
+        t.kind = Truth::Kind::kPredicate;
+        t.predicate = p->second;
+        return t;
+    }
+    if (auto c = constants_.find(predicate); c != constants_.end()) {
+        t.constant = c->second;
+        return t;
+    }
+    return Foreign(*predicate, predicates, undecided);
+}
+
+// A predicate of another group of the block (one that also reads an outer
+// table) is not evaluated in this walk.  It counts as true, except that an
+// unsigned left operand of several terms or factors leaves the condition
+// undecided, and a condition in parentheses there counts as its own parts do.
+Selection::Truth Selection::Foreign(const BoundPredicate& predicate, const PredicateIndex& predicates,
+                                    bool& undecided) const {
+    const BoundExpr* left = predicate.left.get();
+    if (left == nullptr || predicate.leftSigned) return Truth{};
+    if (left->kind == ExprKind::kArithmetic) {
+        undecided = true;
+        return Truth{};
+    }
+    if (left->kind == ExprKind::kParenthesized && left->condition != nullptr)
+        return Compile(*left->condition, predicates, undecided);
+    return Truth{};
 }
 
 // AND and OR stop at their first deciding operand; a predicate is evaluated
@@ -891,8 +774,8 @@ std::int16_t Selection::Single() {
         block_.SetError(MessageText(kMsgInternalError, "evaluator"));
         return 0;
     }
-    if (block_.condition == nullptr) return FullScan();
-    const SyntaxNode* written = WrittenCondition();
+    const BoundCondition* written = block_.select->where.get();
+    if (written == nullptr) return FullScan();
     Prepare();
     // NOT is applied once, by the written condition: predicates are
     // evaluated plainly here, whatever NOT push-down marked on them.
@@ -901,32 +784,33 @@ std::int16_t Selection::Single() {
     bool sawTables = false;
     std::size_t keptSize = 0;  // bytes of a kept record
     std::vector<std::uint32_t> numbers;
-    for (SyntaxNode* groupNode = block_.groups; groupNode != nullptr && !error_; groupNode = groupNode->next) {
+    for (const auto& op : selection_.inputs) {
+        if (op->group == nullptr || error_) continue;  // a sub-select, run before
         Group group;
-        if (!LoadGroup(groupNode, group)) return 0;
+        if (!LoadGroup(*op->group, nullptr, group)) return 0;
         if (group.predicates.empty()) continue;
         if (group.tables.empty()) {
             reads_.clear();
             for (GroupPredicate& p : group.predicates) {
                 bool t = Evaluate(p, false) != 0;
                 p.result->state = t ? ConditionResult::kTrue : ConditionResult::kFalse;
-                constants_[p.result->predicate->expression] = t;
+                constants_[p.predicate] = t;
             }
             if (constantTarget == nullptr) constantTarget = group.predicates.front().result;
             continue;
         }
         if (target == nullptr) target = group.predicates.front().result;
         sawTables = true;
-        std::unordered_map<const SyntaxNode*, std::size_t> indexes;
-        for (std::size_t i = 0; i < group.predicates.size(); ++i) indexes[group.predicates[i].result->predicate->expression] = i;
-        bool undecided = written == nullptr;
-        Truth condition = written != nullptr ? Compile(written->child, indexes, undecided) : Truth{};
+        PredicateIndex indexes;
+        for (std::size_t i = 0; i < group.predicates.size(); ++i) indexes[group.predicates[i].predicate] = i;
+        bool undecided = false;
+        Truth condition = Compile(*written, indexes, undecided);
         // The predicates the evaluator answers are evaluated for every
         // record, in order; those computed directly only when the condition
         // needs them (and all of them when it is undecided).
         std::vector<signed char> truths(group.predicates.size());
         // The records of the tuples are kept for the result, up to a bound.
-        TableRef* only = group.tables.size() == 1 && block_.tables.Count() == 1 ? group.tables[0] : nullptr;
+        TableRef* only = group.tables.size() == 1 && block_.select->tables.size() == 1 ? group.tables[0] : nullptr;
         bool keep = FastPathsEnabled() && plan_.mode == QueryPlan::Mode::kRows && only != nullptr &&
                     only->record != nullptr && only->recordSize > 0 && target->tuples->Rows() == 0 &&
                     target->keptRecords == 0;
@@ -952,8 +836,8 @@ std::int16_t Selection::Single() {
     if (!sawTables && constantTarget != nullptr) {
         Group none;
         std::vector<signed char> truths;
-        bool undecided = written == nullptr;
-        Truth condition = written != nullptr ? Compile(written->child, {}, undecided) : Truth{};
+        bool undecided = false;
+        Truth condition = Compile(*written, {}, undecided);
         bool value = !undecided && Holds(condition, none, truths);
         constantTarget->state = value ? ConditionResult::kTrue : ConditionResult::kFalse;
         target = constantTarget;
@@ -975,18 +859,10 @@ std::int16_t Selection::Single() {
 
 }  // namespace
 
-std::int16_t EvaluateMultiTable(QueryPlan& plan, SelectBlock& block, int blockIndex) {
+std::int16_t RunSelection(QueryPlan& plan, SelectBlock& block, const PlanOperator& selection) {
     try {
-        return Selection(plan, block, blockIndex).Multi();
-    } catch (const std::bad_alloc&) {
-        block.SetError(MessageText(kMsgOutOfMemory));
-        return 0;
-    }
-}
-
-std::int16_t EvaluateSingleTable(QueryPlan& plan, SelectBlock& block, int blockIndex) {
-    try {
-        return Selection(plan, block, blockIndex).Single();
+        Selection run(plan, block, selection);
+        return block.select->tables.size() <= 1 ? run.Single() : run.Multi();
     } catch (const std::bad_alloc&) {
         block.SetError(MessageText(kMsgOutOfMemory));
         return 0;

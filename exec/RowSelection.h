@@ -26,11 +26,12 @@ namespace qx {
 class ConditionResult;
 class QueryPlan;
 class SelectBlock;
+struct PlanOperator;
 
-// 1 on success (the block's conditionResult set, or null when it offers no
-// rows), 0 after an error was raised.
-std::int16_t EvaluateMultiTable(QueryPlan& plan, SelectBlock& block, int blockIndex);
-std::int16_t EvaluateSingleTable(QueryPlan& plan, SelectBlock& block, int blockIndex);
+// Runs the kSelection operator `selection` of `block`: 1 on success (the
+// block's conditionResult set, or null when it offers no rows), 0 after an
+// error was raised.
+std::int16_t RunSelection(QueryPlan& plan, SelectBlock& block, const PlanOperator& selection);
 
 // AND / OR of two results; null when the combination is impossible (two
 // explicit sets over tables that share nothing, or an OR of explicit sets

@@ -11,7 +11,7 @@
 #include "catalog/Cell.h"
 #include "catalog/ItemDescriptor.h"
 #include "catalog/TableRef.h"
-#include "parser/SyntaxNode.h"
+#include "analysis/BoundStatement.h"
 #include "values/FieldType.h"
 
 namespace qx {
@@ -27,20 +27,20 @@ struct KeyColumn {
 
 }  // namespace
 
-std::int16_t SortRows(TableRef& table, const SyntaxNode* orderBy) {
+std::int16_t SortRows(TableRef& table, const std::vector<OrderKey>& orderBy) {
     if (!table.IsMemoryTable()) return 0;
-    if (orderBy == nullptr || table.rowCount < 2) return 1;
+    if (orderBy.empty() || table.rowCount < 2) return 1;
     auto rowCount = static_cast<std::uint64_t>(table.rowCount);
     MemoryCharge charge;  // the keys, the order and its merge buffer, the sorted copy
     const std::size_t inlineText = std::string().capacity();
     try {
         std::vector<KeyColumn> keys;
-        for (const SyntaxNode* node = orderBy; node != nullptr; node = node->next) {
-            ItemDescriptor* item = table.FindItemQualified(node->text);
+        for (const OrderKey& order : orderBy) {
+            ItemDescriptor* item = table.FindItemQualified(order.name.c_str());
             if (item == nullptr) break;  // compares equal from here on
             std::int16_t valueClass = ValueClassOf(item->type);
             KeyColumn key;
-            key.descending = node->aux != 0;
+            key.descending = order.descending;
             key.numeric = valueClass == kClassNumeric;
             bool comparable = (key.numeric || valueClass == kClassText || valueClass == kClassDate ||
                                valueClass == kClassTime) &&

@@ -1,7 +1,7 @@
 // RowSorter: ORDER BY over a memory table.
 //
 // Rows are ordered by the listed items (found in the table by name, also as
-// "TABLE.ITEM"), each ascending or descending (the node's aux is 1), values
+// "TABLE.ITEM"), each ascending or descending, values
 // compared by their class: numbers numerically, texts, dates and times byte
 // by byte.  An item the table does not hold compares equal from there on.
 // The sort is stable: rows with equal keys keep their order.  Each row is
@@ -9,14 +9,15 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace qx {
 
-class SyntaxNode;
+struct OrderKey;
 class TableRef;
 
 // 0 for a file table or when memory runs out (rows then unchanged); 1 when
 // there was nothing to do or the rows are sorted.
-std::int16_t SortRows(TableRef& table, const SyntaxNode* orderBy);
+std::int16_t SortRows(TableRef& table, const std::vector<OrderKey>& orderBy);
 
 }  // namespace qx

@@ -7,7 +7,6 @@
 #include "catalog/HostLink.h"
 #include "catalog/QueryDictionary.h"
 #include "lexer/TokenKinds.h"
-#include "parser/SyntaxNode.h"
 #include "planner/QueryPlan.h"
 #include "platform/Utf8.h"
 
@@ -72,56 +71,51 @@ char ItemKindLetter(int typeKeyword) {
     }
 }
 
-void ExecuteCreateTable(QueryPlan& plan, const SyntaxNode* statement) {
-    const SyntaxNode* tableName = statement->child;
-    const SyntaxNode* columns = tableName != nullptr ? tableName->next : nullptr;
-    if (tableName == nullptr || columns == nullptr) return;
-    if (!NameFits(plan, tableName->text, kFileNameLength, true)) return;
-    for (const SyntaxNode* column = columns->child; column != nullptr; column = column->next)
-        if (column->child != nullptr && !NameFits(plan, column->child->text, kItemNameLength, false)) return;
+void ExecuteCreateTable(QueryPlan& plan) {
+    const BoundStatement& statement = *plan.statement;
+    if (statement.table.empty() || !statement.hasColumnList) return;
+    if (!NameFits(plan, statement.table.c_str(), kFileNameLength, true)) return;
+    for (const ColumnDefinition& column : statement.definitions)
+        if (!NameFits(plan, column.name.c_str(), kItemNameLength, false)) return;
 
     FileDescription area;
     std::memset(&area, 0, sizeof area);
-    CopyName(area.fileName, sizeof area.fileName, tableName->text);
+    CopyName(area.fileName, sizeof area.fileName, statement.table.c_str());
     std::memcpy(area.fileSuffix, "__", 3);
     if (!Describe(plan, 0, &area)) return;
-    for (const SyntaxNode* column = columns->child; column != nullptr; column = column->next) {
-        const SyntaxNode* name = column->child;
-        const SyntaxNode* type = name != nullptr ? name->next : nullptr;
-        if (type == nullptr) continue;
-        CopyName(area.itemName, sizeof area.itemName, name->text);
-        area.u.item.itemKind = static_cast<std::uint8_t>(ItemKindLetter(type->kind));
-        area.u.item.itemSize = static_cast<std::uint16_t>(type->aux & 0xFFFF);
+    for (const ColumnDefinition& column : statement.definitions) {
+        if (column.typeKeyword == 0) continue;
+        CopyName(area.itemName, sizeof area.itemName, column.name.c_str());
+        area.u.item.itemKind = static_cast<std::uint8_t>(ItemKindLetter(column.typeKeyword));
+        area.u.item.itemSize = static_cast<std::uint16_t>(column.size & 0xFFFF);
         if (!Describe(plan, 1, &area)) return;
     }
     Describe(plan, 3, &area);
 }
 
-void ExecuteCreateIndex(QueryPlan& plan, const SyntaxNode* statement) {
-    const SyntaxNode* indexName = statement->child;
-    const SyntaxNode* tableName = indexName != nullptr ? indexName->next : nullptr;
-    const SyntaxNode* keyItems = tableName != nullptr ? tableName->next : nullptr;
-    if (keyItems == nullptr) return;
-    if (!NameFits(plan, indexName->text, kItemNameLength, false) ||
-        !NameFits(plan, tableName->text, kFileNameLength, true))
+void ExecuteCreateIndex(QueryPlan& plan) {
+    const BoundStatement& statement = *plan.statement;
+    if (!statement.hasColumnList) return;
+    if (!NameFits(plan, statement.indexName.c_str(), kItemNameLength, false) ||
+        !NameFits(plan, statement.table.c_str(), kFileNameLength, true))
         return;
 
     FileDescription area;
     std::memset(&area, 0, sizeof area);
     std::size_t length = 0;
-    for (const SyntaxNode* item = keyItems->child; item != nullptr; item = item->next) {
-        std::size_t add = std::strlen(item->text) + (length != 0 ? 1 : 0);
+    for (const std::string& item : statement.columns) {
+        std::size_t add = item.size() + (length != 0 ? 1 : 0);
         if (length + add > kKeyItemsLength) {
             plan.SetError(MessageText(kMsgIncorrectItemList), nullptr);
             return;
         }
         if (length != 0) area.u.keyItems[length] = ',';
-        std::memcpy(area.u.keyItems + length + (length != 0 ? 1 : 0), item->text, std::strlen(item->text));
+        std::memcpy(area.u.keyItems + length + (length != 0 ? 1 : 0), item.data(), item.size());
         length += add;
     }
-    CopyName(area.itemName, sizeof area.itemName, indexName->text);
-    area.keyMode = indexName->aux == 1 ? 1 : 2;
-    CopyName(area.fileName, sizeof area.fileName, tableName->text);
+    CopyName(area.itemName, sizeof area.itemName, statement.indexName.c_str());
+    area.keyMode = statement.uniqueIndex ? 1 : 2;
+    CopyName(area.fileName, sizeof area.fileName, statement.table.c_str());
     if (!Describe(plan, 2, &area)) return;
     Describe(plan, 3, &area);
 }

@@ -8,12 +8,10 @@
 namespace qx {
 
 class QueryPlan;
-class SyntaxNode;
 
-// `statement`: the FON_REQUETE_CREATION_TABLE node.
-void ExecuteCreateTable(QueryPlan& plan, const SyntaxNode* statement);
-// `statement`: the FON_REQUETE_CREATION_INDEX node.
-void ExecuteCreateIndex(QueryPlan& plan, const SyntaxNode* statement);
+// The plan's CREATE TABLE or CREATE INDEX statement.
+void ExecuteCreateTable(QueryPlan& plan);
+void ExecuteCreateIndex(QueryPlan& plan);
 
 // Host item kind letter of a column type keyword ("X" for any other kind).
 char ItemKindLetter(int typeKeyword);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace qx {
 
@@ -58,5 +59,8 @@ private:
     void* owned_ = nullptr;
     alignas(8) unsigned char local_[16] = {};
 };
+
+// The values of a row source, one per row (a row may hold no value).
+using RowList = std::vector<Value>;
 
 }  // namespace qx

@@ -3,7 +3,7 @@
 // and the memo reference calls.  Everything else in the library is hidden.
 //
 // QXSQLExecReq runs: memo scan -> Parser -> the dictionary view (AddNames,
-// LoadDescriptions) -> QueryTransformer (ExecInfo.compiled = 1) -> Execute.  Each
+// LoadDescriptions) -> Bind -> PlanStatement (ExecInfo.compiled = 1) -> Execute.  Each
 // stage returns a Status; the pipeline stops at the first failure and
 // records it on the request, once.  The request's memory budget is the
 // current one for the whole call.
@@ -26,8 +26,8 @@
 #include "obsqleng.h"
 #include "parser/Parser.h"
 #include "parser/SyntaxNode.h"
+#include "analysis/Binder.h"
 #include "planner/QueryPlan.h"
-#include "planner/QueryTransformer.h"
 #include "platform/Cursor.h"
 
 #define QX_EXPORT extern "C" __attribute__((visibility("default")))
@@ -56,8 +56,8 @@ private:
     bool active_ = false;
 };
 
-// A statement ready to run: its plan (holding the syntax tree) and the
-// evaluator over it.  The evaluator goes first.
+// A statement ready to run: its plan and the evaluator over it.  The
+// evaluator goes first.
 struct Compiled {
     std::unique_ptr<QueryPlan> plan;
     std::unique_ptr<ExpressionEvaluator> evaluator;  // destroyed before `plan`
@@ -68,33 +68,24 @@ struct Compiled {
     }
 };
 
-// Parse, build and load the dictionary view, plan.  On failure the result
-// holds no plan and the error is in `status`.
+// Parse, build and load the dictionary view, bind, plan.  The syntax tree
+// ends with binding.  On failure the result holds no plan and the error is
+// in `status`.
 Compiled Compile(SqlRequest* request, Status& status) {
     Compiled compiled;
-    Parser parser;
-    SyntaxNode* parsed = nullptr;
-    status = parser.Parse(request->statement, &parsed);
-    std::unique_ptr<SyntaxNode> tree(parsed);
-    if (status.ok()) status = request->dictionary->AddNames(parser.names);
-    if (status.ok()) status = request->dictionary->LoadDescriptions();
+    auto bound = std::make_unique<BoundStatement>();
+    {
+        Parser parser;
+        SyntaxNode* parsed = nullptr;
+        status = parser.Parse(request->statement, &parsed);
+        std::unique_ptr<SyntaxNode> tree(parsed);
+        if (status.ok()) status = request->dictionary->AddNames(parser.names);
+        if (status.ok()) status = request->dictionary->LoadDescriptions();
+        if (status.ok()) status = Bind(tree.get(), *request->dictionary, *bound);
+    }
     if (!status.ok()) return compiled;
-    compiled.plan.reset(new QueryPlan(request->dictionary));
-    if (compiled.plan != nullptr) compiled.evaluator.reset(new ExpressionEvaluator(compiled.plan.get()));
-    if (compiled.plan == nullptr || compiled.evaluator == nullptr) {
-        status = Error::Message(kMsgOutOfMemory);
-        compiled.Release();
-        return compiled;
-    }
-    QueryTransformer transformer;
-    bool planned = transformer.Transform(compiled.plan.get(), tree.get()) != 0;
-    status = compiled.plan->status;
-    if (!planned && status.ok()) status = Error::Message(kMsgInternalError, "compilation");
-    if (!status.ok()) {
-        compiled.Release();
-        return compiled;
-    }
-    compiled.plan->tree = std::move(tree);
+    compiled.plan = PlanStatement(request->dictionary, std::move(bound));
+    compiled.evaluator = std::make_unique<ExpressionEvaluator>(compiled.plan.get());
     compiled.plan->evaluator = compiled.evaluator.get();
     return compiled;
 }

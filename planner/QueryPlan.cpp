@@ -1,256 +1,206 @@
-// QueryPlan: creating blocks, filing predicates by table set, item lookup
-// through enclosing blocks and the correlation pass that tells each nested
-// SELECT which tables and items of enclosing SELECTs it reads.
+// Planning: the blocks of a bound statement and the tree of operators that
+// runs them.
 //
-// Interface routines:
-//   NewSelectBlock, Set*, AddTable  - the records of one block
-//   AddPredicate                    - a predicate into its group
-//   FindItemForBlock                - name lookup, innermost block first
-//   NestedEntry                     - the entry of a nested block in its parent
-//   LinkNested, CollectOuterReferences - the correlation pass
-// Typing and rewriting the conditions is QueryTransformer's; running the
-// plan is execution's (Execute, RunSelect, SetError live in exec/).
-//
-// Walks over the tree of blocks use explicit stacks, and the walks up the
-// ancestors follow `parent`, which always names a lower index, so no input
-// can make them recurse deeply or loop.
+// Choices made here:
+//   - A SELECT's selection runs its predicate groups in the order they were
+//     filed, except when its WHERE is an AND of predicates: then the groups
+//     of at most one table go first, and the records their predicates let
+//     through are the only ones the groups of several tables walk.
+//   - In a group of two tables, an equality between a plain item of each
+//     (numbers or plain texts, not negated) is a hash join; the group's
+//     other predicates test every combination.
+//   - Both choices are shortcuts with exactly the rows and order of the
+//     general walk; FastPaths turns them off for tests.
 #include "planner/QueryPlan.h"
 
-#include <cstring>
-#include <new>
-#include <string>
-#include <string_view>
 #include <unordered_set>
-#include <vector>
 
-#include "base/MemoryBlock.h"
-#include "base/Messages.h"
+#include "analysis/BoundStatement.h"
 #include "catalog/ItemDescriptor.h"
 #include "catalog/TableRef.h"
-#include "parser/SyntaxNode.h"
-#include "planner/Predicate.h"
-#include "planner/SelectBlock.h"
+#include "planner/FastPaths.h"
+#include "values/FieldType.h"
+#include "values/Transfor.h"
 
 namespace qx {
+
+QueryPlan::QueryPlan(QueryDictionary* statementDictionary, std::unique_ptr<BoundStatement> bound)
+    : dictionary(statementDictionary), statement(std::move(bound)) {}
+
+QueryPlan::~QueryPlan() = default;
+
+SelectBlock* QueryPlan::Block(int index) const {
+    if (index < 0 || index >= BlockCount()) return nullptr;
+    return blocks[static_cast<std::size_t>(index)].get();
+}
+
 namespace {
 
-// Calls `visit(name)` for each non-empty "/"-separated name of `set`; stops
-// early when `visit` returns false.  Gives false when stopped.
-template <typename Visit>
-bool ForEachName(const char* set, Visit visit) {
-    std::string_view rest(set == nullptr ? "" : set);
-    while (!rest.empty()) {
-        std::size_t slash = rest.find('/');
-        std::string_view name = rest.substr(0, slash);
-        if (!name.empty() && !visit(name)) return false;
-        if (slash == std::string_view::npos) break;
-        rest.remove_prefix(slash + 1);
+using OperatorPtr = std::unique_ptr<PlanOperator>;
+
+// True when `p` can be computed by hashing: "A.x = B.y" between a plain item
+// of each of the group's two tables, not negated, of values an equality key
+// covers (numbers and plain texts).
+bool IsHashableEquality(const PredicateGroup& group, const BoundPredicate& p,
+                        const std::unordered_set<const BoundPredicate*>& negated) {
+    if (group.tables.size() != 2 || negated.count(&p) != 0) return false;
+    if (p.kind != PredicateKind::kCompare || p.op != kOpEqual || p.leftSigned) return false;
+    if (p.left == nullptr || p.right == nullptr || p.left->kind != ExprKind::kItem || p.right->kind != ExprKind::kItem)
+        return false;
+    const ItemDescriptor* sides[2] = {p.left->item, p.right->item};
+    bool found[2] = {false, false};
+    for (const ItemDescriptor* item : sides) {
+        if (item == nullptr || item->keyKind == ItemDescriptor::kCompositeKey) return false;
+        std::int16_t kind = EvaluationKind(item);
+        if (kind != kOperandDouble && kind != kOperandText) return false;
+        int table = item->owner == group.tables[0] ? 0 : item->owner == group.tables[1] ? 1 : -1;
+        if (table < 0 || found[table]) return false;
+        found[table] = true;
     }
     return true;
 }
 
-bool SetHasName(const char* set, std::string_view name) {
-    return !ForEachName(set, [&](std::string_view n) { return n != name; });
-}
+class Planner {
+public:
+    explicit Planner(QueryPlan& plan) : plan_(plan), statement_(*plan.statement) {}
 
-bool SetsShareName(const char* a, const char* b) {
-    return !ForEachName(a, [&](std::string_view n) { return !SetHasName(b, n); });
-}
+    OperatorPtr Root();
 
-// The table part of a "TABLE/ITEM" reference.
-std::string_view TablePart(const char* reference) {
-    std::string_view text(reference);
-    return text.substr(0, text.find('/'));
-}
+private:
+    OperatorPtr Project(int block);
+    OperatorPtr Selection(int block);
+    void AddGroups(PlanOperator& selection, const BoundSelect& select);
 
-}  // namespace
+    QueryPlan& plan_;
+    const BoundStatement& statement_;
+};
 
-QueryPlan::QueryPlan(QueryDictionary* statementDictionary)
-    : dictionary(statementDictionary), orderBy(nullptr), selectCount(0), mode(Mode::kRows) {}
-
-QueryPlan::~QueryPlan() { selectBlocks.DeleteAll(); }
-
-SelectBlock* QueryPlan::Block(std::int16_t index) const {
-    if (index < 0 || index >= selectCount) return nullptr;
-    return static_cast<SelectBlock*>(selectBlocks.GetAt(index));
-}
-
-std::int16_t QueryPlan::NewSelectBlock(std::int16_t parent) {
-    SelectBlock* parentBlock = parent >= 0 ? Block(parent) : nullptr;
-    auto* block = new SelectBlock(this, parentBlock != nullptr ? parent : -1);
-    std::int16_t index = -1;
-    if (block != nullptr && block->IsComplete()) index = selectBlocks.Append(block);
-    if (index < 0) {
-        delete block;
-        status = Error::Message(kMsgOutOfMemory);
-        return -1;
-    }
-    selectCount = selectBlocks.Count();
-    if (parentBlock != nullptr && parentBlock->AppendNestedEntry(index) == nullptr) {
-        // The block stays in the list (and is destroyed with the plan), but
-        // the SELECT cannot be planned: the statement fails.
-        status = Error::Message(kMsgOutOfMemory);
-        return -1;
-    }
-    return index;
-}
-
-void QueryPlan::SetParent(std::int16_t index, std::int16_t parent) {
-    if (SelectBlock* block = Block(index)) block->parent = parent;
-}
-
-void QueryPlan::SetQuantifier(std::int16_t index, std::uint16_t quantifier) {
-    if (SelectBlock* block = Block(index)) block->quantifier = quantifier;
-}
-
-void QueryPlan::SetSelectedItems(std::int16_t index, List* items) {
-    SelectBlock* block = Block(index);
-    if (block == nullptr || block->selectedItems == items) return;
-    if (block->selectedItems != nullptr) {
-        block->selectedItems->DetachAll(1);
-        delete block->selectedItems;
-    }
-    block->selectedItems = items;
-}
-
-void QueryPlan::SetCondition(std::int16_t index, SyntaxNode* chain) {
-    SelectBlock* block = Block(index);
-    if (block == nullptr || block->condition == chain) return;
-    delete block->condition;
-    block->condition = chain;
-}
-
-void QueryPlan::SetHaving(std::int16_t index, SyntaxNode* chain) {
-    SelectBlock* block = Block(index);
-    if (block == nullptr || block->having == chain) return;
-    delete block->having;
-    block->having = chain;
-}
-
-std::int16_t QueryPlan::AddTable(std::int16_t index, TableRef* table) {
-    SelectBlock* block = Block(index);
-    if (block == nullptr || table == nullptr) return 0;
-    if (block->tables.Append(table) < 0) return 0;
-    return block->tableNames->AddPathName(table->name.Get()) ? 1 : 0;
-}
-
-std::int16_t QueryPlan::AddPredicate(std::int16_t index, const char* setText, Predicate* predicate) {
-    SelectBlock* block = Block(index);
-    if (block == nullptr || predicate == nullptr) return 0;
-    SyntaxNode* group = block->FindOrAddGroup(setText);
-    if (group == nullptr) return 0;
-    try {
-        predicate->tables.clear();
-        ForEachName(group->text, [&](std::string_view name) {
-            predicate->tables.emplace_back(name);
-            return true;
-        });
-    } catch (const std::bad_alloc&) {
-        NoteAllocationFailure();
-        return 0;
-    }
-    return block->AddGroupHolder(group, predicate);
-}
-
-ItemDescriptor* QueryPlan::FindItemForBlock(std::int16_t index, const char* name) const {
-    // `parent` always names a lower index, so the walk ends; the count only
-    // guards against a parent set by hand.
-    for (int hops = 0; hops <= selectCount; ++hops) {
-        SelectBlock* block = Block(index);
-        if (block == nullptr) return nullptr;
-        if (ItemDescriptor* item = FindItemInTables(block->tables, nullptr, name)) return item;
-        index = block->parent;
+OperatorPtr Planner::Root() {
+    switch (statement_.kind) {
+        case StatementKind::kSelect: {
+            OperatorPtr result = Project(0);
+            if (statement_.setOperation != SetOperation::kNone) {
+                auto combined = std::make_unique<PlanOperator>(OperatorKind::kSetOperation);
+                combined->Add(std::move(result));
+                // The second SELECT is the next main one.
+                for (const auto& select : statement_.selects)
+                    if (select->index > 0 && select->parent < 0) {
+                        combined->Add(Project(select->index));
+                        break;
+                    }
+                result = std::move(combined);
+            }
+            if (!statement_.orderBy.empty()) {
+                auto sort = std::make_unique<PlanOperator>(OperatorKind::kSort);
+                sort->Add(std::move(result));
+                result = std::move(sort);
+            }
+            return result;
+        }
+        case StatementKind::kInsert: {
+            auto insert = std::make_unique<PlanOperator>(OperatorKind::kInsert);
+            if (statement_.HasQuery()) insert->Add(Project(0));
+            return insert;
+        }
+        case StatementKind::kUpdate:
+        case StatementKind::kDelete: {
+            auto change = std::make_unique<PlanOperator>(statement_.kind == StatementKind::kUpdate ? OperatorKind::kUpdate
+                                                                                                : OperatorKind::kDelete);
+            if (statement_.HasQuery()) change->Add(Selection(0));
+            return change;
+        }
+        case StatementKind::kCreateTable: return std::make_unique<PlanOperator>(OperatorKind::kCreateTable);
+        case StatementKind::kCreateIndex: return std::make_unique<PlanOperator>(OperatorKind::kCreateIndex);
+        case StatementKind::kUnsupported: break;
     }
     return nullptr;
 }
 
-SyntaxNode* QueryPlan::NestedEntry(std::int16_t index) const {
-    SelectBlock* block = Block(index);
-    if (block == nullptr) return nullptr;
-    SelectBlock* parent = Block(block->parent);
-    return parent != nullptr ? parent->FindNestedEntry(index) : nullptr;
+OperatorPtr Planner::Project(int block) {
+    auto project = std::make_unique<PlanOperator>(OperatorKind::kProject, block);
+    project->Add(Selection(block));
+    return project;
 }
 
-std::int16_t QueryPlan::CollectOuterReferences(std::int16_t nested, std::int16_t outer, SyntaxNode* target) const {
-    try {
-        return CollectReferences(nested, outer, target);
-    } catch (const std::bad_alloc&) {
-        NoteAllocationFailure();
-        return 0;  // what was linked stays, owned by the target
+OperatorPtr Planner::Selection(int block) {
+    auto selection = std::make_unique<PlanOperator>(OperatorKind::kSelection, block);
+    const BoundSelect* select = statement_.Select(block);
+    if (select == nullptr) return selection;
+    for (const NestedLink& link : select->nested) {
+        auto sub = std::make_unique<PlanOperator>(OperatorKind::kSubquery, link.block);
+        sub->Add(Project(link.block));
+        selection->Add(std::move(sub));
     }
+    if (select->where != nullptr) AddGroups(*selection, *select);
+    return selection;
 }
 
-std::int16_t QueryPlan::CollectReferences(std::int16_t nested, std::int16_t outer, SyntaxNode* target) const {
-    SelectBlock* outerBlock = Block(outer);
-    if (outerBlock == nullptr || target == nullptr) return 1;
-    if (target->child == nullptr) {
-        target->child = SyntaxNode::Make("", 0, 0);
-        if (target->child == nullptr) return 0;
+void Planner::AddGroups(PlanOperator& selection, const BoundSelect& select) {
+    int block = select.index;
+    bool fast = FastPathsEnabled();
+    std::unordered_set<const BoundPredicate*> negated = NegatedPredicates(*select.where);
+    bool oneTable = select.tables.size() <= 1;
+    // The WHERE predicates of an AND filter the tables they read before any join.
+    std::unordered_set<const BoundPredicate*> conjuncts;
+    if (fast && !oneTable && IsConjunction(*select.where)) {
+        std::vector<const BoundCondition*> pending{select.where.get()};
+        while (!pending.empty()) {
+            const BoundCondition* c = pending.back();
+            pending.pop_back();
+            if (c->kind == BoundCondition::Kind::kPredicate) conjuncts.insert(c->predicate.get());
+            for (const auto& o : c->operands) pending.push_back(o.get());
+        }
     }
-    const char* outerTables = outerBlock->tableNames->text;
-
-    // The references the target already lists, and the end of its chain.
-    std::unordered_set<std::string_view> listed;
-    SyntaxNode* last = target->child;
-    for (SyntaxNode* node = target->child->next; node != nullptr; node = node->next) {
-        listed.insert(node->text);
-        last = node;
-    }
-
-    // Block `nested` and every block nested in it, through their entries.
-    std::vector<std::int16_t> pending{nested};
-    std::vector<bool> visited(static_cast<std::size_t>(selectCount), false);
-    while (!pending.empty()) {
-        std::int16_t current = pending.back();
-        pending.pop_back();
-        SelectBlock* block = Block(current);
-        if (block == nullptr || visited[static_cast<std::size_t>(current)]) continue;
-        visited[static_cast<std::size_t>(current)] = true;
-        for (SyntaxNode* entry = block->children->next; entry != nullptr; entry = entry->next)
-            if (entry->kind > current && entry->kind < selectCount) pending.push_back(static_cast<std::int16_t>(entry->kind));
-        if (block->groups == nullptr) continue;
-        // The first group (no table) cannot name an outer table.
-        for (SyntaxNode* group = block->groups->next; group != nullptr; group = group->next) {
-            if (!SetsShareName(group->text, outerTables)) continue;
-            for (SyntaxNode* holder = group->child; holder != nullptr; holder = holder->next) {
-                auto* predicate = static_cast<Predicate*>(holder->value);
-                if (predicate == nullptr) continue;
-                for (SyntaxNode* ref = predicate->itemRefs; ref != nullptr; ref = ref->next) {
-                    std::string_view table = TablePart(ref->text);
-                    if (table.empty() || !SetHasName(outerTables, table)) continue;
-                    if (listed.count(ref->text) != 0) continue;
-                    std::string name(table);
-                    SyntaxNode* copy = SyntaxNode::Make(ref->text, 0, 0);
-                    if (copy == nullptr) return 0;
-                    if (!target->AddPathName(name.c_str())) {
-                        delete copy;
-                        return 0;
-                    }
-                    last = last->LinkSibling(copy, true);
-                    listed.insert(copy->text);
+    for (int pass = conjuncts.empty() ? 1 : 0; pass < 2; ++pass) {
+        for (const PredicateGroup& group : select.groups) {
+            if (group.predicates.empty()) continue;
+            // Pass 0: the groups of at most one table; pass 1: the others
+            // (every group when there is no pass 0).
+            bool small = group.tables.size() <= 1;
+            if (!conjuncts.empty() && small != (pass == 0)) continue;
+            if (group.tables.empty()) {
+                auto constant = std::make_unique<PlanOperator>(OperatorKind::kConstant, block);
+                constant->group = &group;
+                selection.Add(std::move(constant));
+                continue;
+            }
+            if (oneTable || group.tables.size() == 1) {
+                auto scan = std::make_unique<PlanOperator>(
+                    group.tables.size() == 1 ? OperatorKind::kScan : OperatorKind::kNestedLoop, block);
+                scan->group = &group;
+                scan->tests.assign(group.predicates.begin(), group.predicates.end());
+                for (const BoundPredicate* p : group.predicates)
+                    if (conjuncts.count(p) != 0) scan->filters.push_back(p);
+                selection.Add(std::move(scan));
+                continue;
+            }
+            auto walk = std::make_unique<PlanOperator>(OperatorKind::kNestedLoop, block);
+            walk->group = &group;
+            for (const BoundPredicate* p : group.predicates) {
+                if (fast && IsHashableEquality(group, *p, negated)) {
+                    auto join = std::make_unique<PlanOperator>(OperatorKind::kHashJoin, block);
+                    join->group = &group;
+                    join->join = p;
+                    selection.Add(std::move(join));
+                } else {
+                    walk->tests.push_back(p);
                 }
             }
+            if (!walk->tests.empty()) selection.Add(std::move(walk));
         }
     }
-    return 1;
 }
 
-std::int16_t QueryPlan::LinkNested(std::int16_t index) {
-    SelectBlock* block = Block(index);
-    if (block == nullptr) return 1;
-    for (SyntaxNode* entry = block->children->next; entry != nullptr; entry = entry->next) {
-        if (entry->kind <= index || entry->kind >= selectCount) continue;
-        auto nested = static_cast<std::int16_t>(entry->kind);
-        // This block, then its ancestors, following `parent` (which also
-        // leads up inside the tree of a set operator's second SELECT).
-        std::int16_t outer = index;
-        for (int hops = 0; outer >= 0 && hops <= selectCount; ++hops) {
-            if (!CollectOuterReferences(nested, outer, entry)) return 0;
-            SelectBlock* outerBlock = Block(outer);
-            outer = outerBlock != nullptr && outerBlock->parent < outer ? outerBlock->parent : -1;
-        }
-    }
-    return 1;
+}  // namespace
+
+std::unique_ptr<QueryPlan> PlanStatement(QueryDictionary* dictionary, std::unique_ptr<BoundStatement> statement) {
+    auto plan = std::make_unique<QueryPlan>(dictionary, std::move(statement));
+    const BoundStatement& bound = *plan->statement;
+    if (bound.kind == StatementKind::kUpdate) plan->mode = QueryPlan::Mode::kUpdate;
+    if (bound.kind == StatementKind::kDelete) plan->mode = QueryPlan::Mode::kDelete;
+    for (const auto& select : bound.selects) plan->blocks.push_back(std::make_unique<SelectBlock>(plan.get(), select.get()));
+    plan->root = Planner(*plan).Root();
+    return plan;
 }
 
 }  // namespace qx

@@ -1,37 +1,29 @@
-// QueryPlan: the per-request plan of a statement - one SelectBlock per
-// SELECT, the ORDER BY list of the main SELECT and the execution mode - with
-// the operations the planner uses to fill it and execution to walk it.
+// QueryPlan: a bound statement made ready to run - one SelectBlock per
+// SELECT, the tree of operators that runs them, and what execution keeps
+// while it runs them.
 //
-// The request pipeline creates the plan once the dictionary is loaded;
-// QueryTransformer fills it (blocks, predicates, correlation links); the
-// plan then takes over the syntax tree, Execute runs it once and the
-// pipeline destroys both.  Errors of planning and execution are kept in
-// `status` (a later one replaces an earlier one) for the pipeline to record.  Block indexes
-// are creation order: a main block, then its nested blocks depth first, so a
-// nested block always has a higher index than the block containing it; the
-// second SELECT of a set operator follows all blocks of the first.
+// The request pipeline binds the statement, then PlanStatement builds the
+// plan from it; Execute runs it once and the pipeline destroys it.  Errors of
+// execution are kept in `status` (a later one replaces an earlier one) for
+// the pipeline to record.  Block indexes are the bound SELECTs' numbers.
 //
-// Execute and RunSelect are execution's operations: they are defined in
-// exec/, not here.
+// Execute, RunSelect and Explain are execution's operations: they are
+// defined in exec/, not here.
 #pragma once
 
 #include <cstdint>
-
 #include <memory>
+#include <vector>
 
+#include "analysis/BoundStatement.h"
 #include "base/Error.h"
-#include "base/List.h"
-#include "base/ListElement.h"
-#include "parser/SyntaxNode.h"
+#include "planner/PlanOperator.h"
+#include "planner/SelectBlock.h"
 
 namespace qx {
 
 class ExpressionEvaluator;
-class Predicate;
-class ItemDescriptor;
 class QueryDictionary;
-class SelectBlock;
-class SyntaxNode;
 class TableRef;
 
 // What execution keeps for as long as the plan lives (its results of each
@@ -41,7 +33,7 @@ public:
     virtual ~ExecutionState() = default;
 };
 
-class QueryPlan : public ListElement {
+class QueryPlan {
 public:
     // Execution modes (`mode`).
     enum class Mode : std::uint8_t {
@@ -50,85 +42,28 @@ public:
         kUpdate,  // the selection behind UPDATE ... WHERE
     };
 
-    QueryDictionary* dictionary;   // the statement's dictionary (not owned)
-    std::unique_ptr<SyntaxNode> tree;  // the statement's tree, owned from the end of planning
-    // The SELECT the blocks were planned from when it is not the statement
-    // itself: the selection of an UPDATE or DELETE with WHERE, the SELECT
-    // of an INSERT ... SELECT.  Planning moves those parts of the statement
-    // into it.
-    std::unique_ptr<SyntaxNode> query;
-    ExpressionEvaluator* evaluator = nullptr;  // execution's evaluator over this plan (not owned)
-    TableRef* resultSet = nullptr;  // execution: the statement's result table, owned by the dictionary
-    Status status;                  // the last error of planning or execution
-    std::unique_ptr<ExecutionState> execution;  // what execution keeps while the plan lives
-    List selectBlocks{0, 4};       // owned SelectBlocks, indexed by block index
-    SyntaxNode* orderBy;           // first item of the main SELECT's ORDER BY list (tree-owned), or null
-    std::int16_t selectCount;      // number of blocks
-    Mode mode;                     // what the blocks are run for
+    QueryDictionary* dictionary;                  // the statement's dictionary (not owned)
+    std::unique_ptr<BoundStatement> statement;    // what the plan runs
+    std::vector<std::unique_ptr<SelectBlock>> blocks;  // one per bound SELECT, by number
+    std::unique_ptr<PlanOperator> root;           // the operators, from the statement's result down
+    Mode mode = Mode::kRows;
+    ExpressionEvaluator* evaluator = nullptr;     // execution's evaluator over this plan (not owned)
+    TableRef* resultSet = nullptr;                // execution: the statement's result table, owned by the dictionary
+    Status status;                                // the last error of execution
+    std::unique_ptr<ExecutionState> execution;    // what execution keeps while the plan lives
 
-    explicit QueryPlan(QueryDictionary* statementDictionary);
-    // Destroys the blocks.
-    ~QueryPlan() override;
+    QueryPlan(QueryDictionary* statementDictionary, std::unique_ptr<BoundStatement> bound);
+    ~QueryPlan();
 
-    // The tree the blocks come from: `query`, else the statement's.
-    SyntaxNode* QueryTree() const { return query != nullptr ? query.get() : tree.get(); }
-
-    // Block `index`, or null outside 0..selectCount-1.
-    SelectBlock* Block(std::int16_t index) const;
-
-    // A new block with parent `parent` (-1: a main block), appended to
-    // `selectBlocks`; with a parent, an entry for it is appended to the
-    // parent's nested entries.  The new index, or -1 with message 4242 in
-    // `status` when memory runs out.
-    std::int16_t NewSelectBlock(std::int16_t parent);
-
-    // Plain stores into block `index` (ignored for an unknown index).  The
-    // block takes over a selected-items list (its items stay owned by their
-    // TableRefs) and a condition chain, destroying what it held before.
-    void SetParent(std::int16_t index, std::int16_t parent);
-    void SetQuantifier(std::int16_t index, std::uint16_t quantifier);
-    void SetSelectedItems(std::int16_t index, List* items);
-    void SetCondition(std::int16_t index, SyntaxNode* chain);  // the WHERE chain
-    void SetHaving(std::int16_t index, SyntaxNode* chain);     // the HAVING chain
-
-    // Appends `table` (owned by the dictionary) to the block's tables and its
-    // name to the block's table-name set.  1, or 0 when memory runs out.
-    std::int16_t AddTable(std::int16_t index, TableRef* table);
-
-    // Files `predicate` under the group whose text is `setText` (the first
-    // group, created on first use, holds the empty set; a missing group is
-    // appended after the others), gives it the names of the set as its
-    // tables and appends a holder pointing at it (not owning it).  1, or 0
-    // when memory runs out.
-    std::int16_t AddPredicate(std::int16_t index, const char* setText, Predicate* predicate);
-
-    // The descriptor of item `name` ("ITEM" or "TABLE.ITEM") as block
-    // `index` sees it: its own tables (an unqualified name from the last
-    // table to the first), then those of each enclosing block.  Null when no
-    // block has it.
-    ItemDescriptor* FindItemForBlock(std::int16_t index, const char* name) const;
-
-    // The correlation pass for block `index`: every entry of a SELECT nested
-    // directly in it is given the outer tables and "TABLE/ITEM" references
-    // that the nested SELECT, or any SELECT nested in it, reads from this
-    // block or its ancestors.  1, or 0 when memory runs out.
-    std::int16_t LinkNested(std::int16_t index);
-
-    // Adds to `target` (a node shaped like a nested entry: name set in its
-    // text, references after its empty first child) every outer reference
-    // that block `nested` or a block nested in it reads from the tables of
-    // block `outer`, each text once.  1, or 0 when memory runs out.
-    std::int16_t CollectOuterReferences(std::int16_t nested, std::int16_t outer, SyntaxNode* target) const;
-
-    // The entry describing nested block `index` in its parent block (its
-    // outer references), or null for a main block.
-    SyntaxNode* NestedEntry(std::int16_t index) const;
+    // Block `index`, or null outside 0..BlockCount()-1.
+    SelectBlock* Block(int index) const;
+    int BlockCount() const { return static_cast<int>(blocks.size()); }
 
     // Stores an error and its SQLSTATE (null: "00123") in `status`.
     void SetError(const char* text, const char* state) { status = Error::Text(text, state); }
 
-    // Execution (defined in exec/): runs the statement of `tree`; runs every
-    // block of a SELECT and, in mode 0, builds and sorts the result into
+    // Execution (defined in exec/): runs the statement; RunSelect runs the
+    // operators of its SELECTs and, in mode kRows, leaves the result in
     // `resultSet`.  Execute gives `status`.
     Status Execute();
     void RunSelect();
@@ -136,12 +71,15 @@ public:
     Status Explain();
 
 private:
-    // The body of CollectOuterReferences; it may throw std::bad_alloc, which
-    // the public call turns into failure.
-    std::int16_t CollectReferences(std::int16_t nested, std::int16_t outer, SyntaxNode* target) const;
-
+    // Runs `op` after its inputs (exec/).
+    void Run(const PlanOperator& op);
     // Combines the results of the two SELECTs of a set operation (exec/).
-    void CombineSetOperands(const SyntaxNode* op);
+    void CombineSetOperands(const PlanOperator& op);
 };
+
+// The plan of a bound statement: its blocks and its operators, in the order
+// that keeps intermediate results small (filters of one table before the
+// joins they feed, equalities hashed).
+std::unique_ptr<QueryPlan> PlanStatement(QueryDictionary* dictionary, std::unique_ptr<BoundStatement> statement);
 
 }  // namespace qx

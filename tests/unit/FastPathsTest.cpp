@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "exec/FastPaths.h"
+#include "planner/FastPaths.h"
 #include "exec/KeyHash.h"
 #include "tests/unit/TestSupport.h"
 #include "values/Transfor.h"

@@ -1,5 +1,6 @@
-// FastPaths: the switch of execution's hashed shortcuts - the equality join
-// of a two-table predicate group and the hashed lookup of IN and other
+// FastPaths: the switch of the plan's and execution's shortcuts - hash joins
+// on equalities, the filters of an AND applied before the joins, the direct
+// evaluation of simple predicates and the hashed lookup of IN and other
 // equality comparisons against the rows of a nested SELECT or a literal list.
 // Each shortcut gives exactly the rows, in exactly the order, of the general
 // evaluation it replaces; the switch exists so that tests can run a statement

@@ -1,4 +1,4 @@
-#include "exec/FastPaths.h"
+#include "planner/FastPaths.h"
 
 namespace qx {
 namespace {

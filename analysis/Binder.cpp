@@ -1,0 +1,1042 @@
+// The binding of a statement.  Choices made here:
+//   - WHERE and HAVING are kept apart (`where`, `having`); the predicates of
+//     both are filed in the SELECT's groups.
+//   - A correlation name followed by a column list (FROM T AS X (A, B)) is
+//     refused with 4298 rather than the table being left out silently.
+//   - Date and time items, and the date and time functions, type as
+//     characters; "any" (COUNT(*)) matches every class, so COUNT(*) > 1 types.
+//   - A predicate that is nothing but a condition in parentheses takes that
+//     condition's tree.  A condition in parentheses that is only part of a
+//     predicate (an operand of + - * / or of a comparison) is typed as a
+//     value: its items are the enclosing predicate's, nothing inside it is
+//     filed on its own, and its value is the one of its first predicate's
+//     left operand.
+//   - The ORDER BY list kept is the first SELECT's, whose rows are the result.
+#include "analysis/Binder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "base/List.h"
+#include "base/Messages.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/QueryDictionary.h"
+#include "catalog/TableRef.h"
+#include "lexer/TokenKinds.h"
+#include "parser/NodeKinds.h"
+#include "parser/SyntaxNode.h"
+#include "values/FieldType.h"
+#include "values/Transfor.h"
+
+namespace qx {
+
+TypeClass ItemClass(const ItemDescriptor* item) {
+    switch (ValueClassOf(item->type)) {
+        case kClassNumeric:
+            return TypeClass::kNumeric;
+        case kClassText:
+        case kClassDate:
+        case kClassTime:
+            return TypeClass::kCharacter;
+        default:
+            return TypeClass::kNone;
+    }
+}
+
+namespace {
+
+constexpr TypeClass kFailure = TypeClass::kNone;
+
+bool IsLeaf(const SyntaxNode* node, std::int32_t kind) {
+    return node != nullptr && node->kind == kind && node->child == nullptr;
+}
+
+bool IsComparisonOperator(std::int32_t kind) {
+    return kind == kOpEqual || kind == kOpNotEqual || kind == kOpLess || kind == kOpGreater || kind == kOpLessEqual ||
+           kind == kOpGreaterEqual;
+}
+
+int CountKind(const SyntaxNode* first, std::int32_t kind) {
+    int count = 0;
+    for (const SyntaxNode* node = first; node != nullptr; node = node->next)
+        if (node->kind == kind) ++count;
+    return count;
+}
+
+const char* TextOf(const SyntaxNode* node) { return node != nullptr && node->text != nullptr ? node->text : ""; }
+
+// The condition of a predicate written as nothing but "( condition )".
+const SyntaxNode* WholeParenthesizedCondition(const SyntaxNode* expression) {
+    const SyntaxNode* operand = expression->child;
+    if (operand == nullptr || operand->kind != FON_ITEM_COMPARE || operand->next != nullptr) return nullptr;
+    const SyntaxNode* term = operand->child;
+    if (term == nullptr || term->kind != FON_TERME || term->next != nullptr) return nullptr;
+    const SyntaxNode* factor = term->child;
+    if (factor == nullptr || factor->kind != FON_FACTEUR || factor->next != nullptr) return nullptr;
+    const SyntaxNode* condition = factor->child;
+    return condition != nullptr && condition->kind == FON_CONDITION_RECHERCHE ? condition : nullptr;
+}
+
+// The digits of a date literal as YYYYMMDD (a six-digit YYMMDD gets "19").
+std::string DateDigits(const char* text) {
+    std::string digits;
+    for (const char* c = text; *c != '\0' && digits.size() < 8; ++c)
+        if (*c >= '0' && *c <= '9') digits += *c;
+    if (digits.size() == 6) return "19" + digits;
+    digits.resize(8, '0');
+    return digits;
+}
+
+// The first four digits of a time literal as HHMM.
+std::string TimeDigits(const char* text) {
+    std::string digits;
+    for (const char* c = text; *c != '\0' && digits.size() < 4; ++c)
+        if (*c >= '0' && *c <= '9') digits += *c;
+    digits.resize(4, '0');
+    return digits;
+}
+
+// The "TABLE" of a "TABLE/ITEM" reference.
+std::string TablePart(const std::string& reference) { return reference.substr(0, reference.find('/')); }
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+void AddName(std::vector<std::string>& names, const std::string& name) {
+    if (!name.empty() && !Contains(names, name)) names.push_back(name);
+}
+
+// What binding one predicate (or the select list) gathers.  A predicate
+// gathers each item, reference and table once; its items are the slots its
+// item references read.  The select list gathers items only, in order and
+// with repeats.
+struct Collector {
+    std::vector<ItemDescriptor*>* items = nullptr;
+    std::vector<std::string>* references = nullptr;  // null: items only
+    std::vector<std::string>* tables = nullptr;
+    std::unordered_map<const ItemDescriptor*, std::size_t> slots;
+    std::unordered_set<std::string> seen;
+
+    std::size_t AddItem(ItemDescriptor* item) {
+        if (references != nullptr) {
+            auto [at, added] = slots.emplace(item, items->size());
+            if (!added) return at->second;
+        }
+        items->push_back(item);
+        return items->size() - 1;
+    }
+
+    void AddReference(const std::string& table, const std::string& text) {
+        if (references == nullptr) return;
+        AddName(*tables, table);
+        if (seen.insert(text).second) references->push_back(text);
+    }
+};
+
+// Counts one level of nesting for as long as it lives.
+class NestingLevel {
+public:
+    explicit NestingLevel(int& depth) : depth_(depth) { ++depth_; }
+    ~NestingLevel() { --depth_; }
+    NestingLevel(const NestingLevel&) = delete;
+    NestingLevel& operator=(const NestingLevel&) = delete;
+    bool TooDeep() const { return depth_ > kMaxNesting; }
+
+private:
+    int& depth_;
+};
+
+using ExprPtr = std::unique_ptr<BoundExpr>;
+using CondPtr = std::unique_ptr<BoundCondition>;
+
+class Binder {
+public:
+    Binder(QueryDictionary& dictionary, BoundStatement& out) : dictionary_(dictionary), out_(out) {}
+
+    Status Run(const SyntaxNode* tree);
+
+private:
+    TypeClass Raise(int number, const char* argument = "") {
+        if (status_.ok()) status_ = Error::Message(number, argument);
+        return kFailure;
+    }
+    TypeClass TooDeep() {
+        return Raise(kMsgInternalError, EnglishMessages() ? "statement nested too deeply" : "instruction trop imbriquée");
+    }
+
+    bool BindMain(const SyntaxNode* query);
+    bool BindChange(const SyntaxNode* statement);
+    bool BindInsert(const SyntaxNode* statement);
+    void BindCreateTable(const SyntaxNode* statement);
+    void BindCreateIndex(const SyntaxNode* statement);
+
+    TypeClass BindSelect(const SyntaxNode* body, bool singleColumn, int parent, int* index);
+    bool AddFromTables(const SyntaxNode* tableList, BoundSelect& select);
+    TypeClass BindSelectList(const SyntaxNode* selectList, bool singleColumn, BoundSelect& select);
+    bool ResolveNames(const SyntaxNode* nameList, int block);
+    ItemDescriptor* ResolveItem(const char* name, int block) const;
+    TypeClass BindNested(const SyntaxNode* subSelect, bool singleColumn, int block, Collector* into, int* nested);
+
+    // `into` null: the condition's predicates are filed in the SELECT's
+    // groups; otherwise it is a value and its items go to `into`.
+    TypeClass BindCondition(const SyntaxNode* condition, bool insideArithmetic, int block, Collector* into,
+                             CondPtr* out, bool* logicMet);
+    TypeClass BindLogicalTerm(const SyntaxNode* term, bool insideArithmetic, int block, Collector* into,
+                               CondPtr* out, bool* logicMet);
+    TypeClass BindLogicalFactor(const SyntaxNode* factor, bool insideArithmetic, int block, Collector* into,
+                                 CondPtr* out, bool* logicMet);
+    TypeClass BindPredicate(const SyntaxNode* expression, bool insideArithmetic, int block, Collector* into,
+                             CondPtr* out, bool* logicMet);
+    TypeClass BindSecondMember(const SyntaxNode* comparison, int block, Collector* into, BoundPredicate& p);
+    TypeClass BindRowSource(const SyntaxNode* source, int block, Collector* into, RowSource& rows);
+    TypeClass BindExpression(const SyntaxNode* expression, bool insideArithmetic, int block, Collector* into,
+                              bool* logicMet, ExprPtr* out);
+    TypeClass BindTerm(const SyntaxNode* term, bool insideArithmetic, int block, Collector* into, bool* logicMet,
+                        ExprPtr* out);
+    TypeClass BindPrimary(const SyntaxNode* simpleItem, bool itemRequired, int block, Collector* into, ExprPtr* out);
+    TypeClass BindFunction(const SyntaxNode* function, bool itemRequired, int block, Collector* into, ExprPtr* out);
+    // A value of a VALUES list or a SET entry: literals and functions of
+    // literals; a name gives no value there.
+    ExprPtr BindValue(const SyntaxNode* valueNode);
+
+    void File(BoundSelect& select, BoundPredicate* predicate);
+    void LinkNested(int index);
+    void CollectOuterReferences(int nested, int outer, NestedLink& target) const;
+
+    QueryDictionary& dictionary_;
+    BoundStatement& out_;
+    Status status_;
+    int depth_ = 0;
+    bool lenient_ = false;  // binding a VALUES or SET value: function arguments are not typed
+};
+
+Status Binder::Run(const SyntaxNode* tree) {
+    const SyntaxNode* statement = tree != nullptr ? tree->child : nullptr;
+    if (statement == nullptr) return Error::Message(kMsgInternalError, "compilation");
+    out_.explain = tree->aux == kExplainStatement;
+    bool bound = true;
+    switch (statement->kind) {
+        case FON_REQUETE_SUPPRESSION_ENREG:
+        case FON_REQUETE_MIS_A_JOUR_ENREG: bound = BindChange(statement); break;
+        case FON_REQUETE_INSERT_ENREG: bound = BindInsert(statement); break;
+        case FON_REQUETE_CREATION_TABLE: BindCreateTable(statement); break;
+        case FON_REQUETE_CREATION_INDEX: BindCreateIndex(statement); break;
+        case FON_REQUETE_SELECTION: {
+            out_.kind = StatementKind::kSelect;
+            bound = BindMain(statement);
+            // A set operator: its leaf (and an ALL leaf) come before the second query.
+            for (const SyntaxNode* node = statement->next; bound && node != nullptr; node = node->next) {
+                if (node->kind == kKwUnion) out_.setOperation = SetOperation::kUnion;
+                else if (node->kind == kKwIntersect) out_.setOperation = SetOperation::kIntersect;
+                else if (node->kind == kKwExcept) out_.setOperation = SetOperation::kExcept;
+                else if (node->kind == kKwAll) out_.setAll = true;
+                if (node->kind == kKwUnion || node->kind == kKwIntersect || node->kind == kKwExcept)
+                    out_.setOperatorText = TextOf(node);
+                if (node->kind == FON_REQUETE_SELECTION) {
+                    bound = BindMain(node);
+                    break;
+                }
+            }
+            break;
+        }
+        default:
+            // The other statements of the grammar are refused when they run.
+            if (statement->kind < FON_REQUETE_CREATION_INDEX || statement->kind > FON_REQUETE_CREATION_TABLE)
+                bound = false;
+            break;
+    }
+    if (!status_.ok()) return status_;
+    if (!bound) return Error::Message(kMsgInternalError, "compilation");
+    return Status();
+}
+
+bool Binder::BindChange(const SyntaxNode* statement) {
+    bool update = statement->kind == FON_REQUETE_MIS_A_JOUR_ENREG;
+    out_.kind = update ? StatementKind::kUpdate : StatementKind::kDelete;
+    const SyntaxNode* table = statement->child;
+    if (table == nullptr) return true;
+    out_.table = TextOf(table);
+    const SyntaxNode* before = table;  // the node the WHERE condition follows
+    if (update) {
+        before = table->next;
+        if (before == nullptr) return true;
+        for (const SyntaxNode* assignment = before->child; assignment != nullptr; assignment = assignment->next) {
+            const SyntaxNode* column = assignment->child;
+            if (column == nullptr) continue;
+            out_.assignments.push_back(Assignment{TextOf(column), BindValue(column->next)});
+        }
+    }
+    const SyntaxNode* where = before->next;
+    if (where == nullptr) return true;
+    // The rows to change are those of "SELECT * FROM table WHERE condition".
+    // Its rows are changed, never listed: it selects no column.
+    auto select = std::make_unique<BoundSelect>();
+    select->allColumns = true;
+    TableRef* found = FindTable(dictionary_.tables, out_.table.c_str());
+    if (found == nullptr) return Raise(kMsgUnknownTable, out_.table.c_str()) != kFailure;
+    select->tables.push_back(found);
+    out_.selects.push_back(std::move(select));
+    bool logicMet = false;
+    CondPtr condition;
+    if (BindCondition(where, false, 0, nullptr, &condition, &logicMet) == kFailure) return false;
+    out_.selects[0]->where = std::move(condition);
+    LinkNested(0);
+    return true;
+}
+
+bool Binder::BindInsert(const SyntaxNode* statement) {
+    out_.kind = StatementKind::kInsert;
+    const SyntaxNode* table = statement->child;
+    if (table == nullptr) return true;
+    out_.table = TextOf(table);
+    const SyntaxNode* body = table->next;
+    if (body != nullptr && body->kind == FON_COLONNE_REF_VIRGULE_LISTE) {
+        out_.hasColumnList = true;
+        for (const SyntaxNode* c = body->child; c != nullptr; c = c->next) out_.columns.emplace_back(TextOf(c));
+        body = body->next;
+    }
+    if (body == nullptr) return true;
+    if (body->kind == FON_SOUS_SELECT) {
+        int index = -1;
+        if (BindSelect(body, false, -1, &index) == kFailure) return false;
+        LinkNested(index);
+        return true;
+    }
+    out_.hasValues = true;
+    for (const SyntaxNode* value = body->child; value != nullptr; value = value->next)
+        out_.values.push_back(BindValue(value));
+    return true;
+}
+
+void Binder::BindCreateTable(const SyntaxNode* statement) {
+    out_.kind = StatementKind::kCreateTable;
+    const SyntaxNode* table = statement->child;
+    const SyntaxNode* columns = table != nullptr ? table->next : nullptr;
+    if (columns == nullptr) return;
+    out_.table = TextOf(table);
+    out_.hasColumnList = true;
+    for (const SyntaxNode* column = columns->child; column != nullptr; column = column->next) {
+        const SyntaxNode* name = column->child;
+        if (name == nullptr) continue;
+        const SyntaxNode* type = name->next;
+        out_.definitions.push_back(ColumnDefinition{TextOf(name), type != nullptr ? type->kind : 0,
+                                                    type != nullptr ? static_cast<std::uint32_t>(type->aux) : 0});
+    }
+}
+
+void Binder::BindCreateIndex(const SyntaxNode* statement) {
+    out_.kind = StatementKind::kCreateIndex;
+    const SyntaxNode* index = statement->child;
+    const SyntaxNode* table = index != nullptr ? index->next : nullptr;
+    const SyntaxNode* keyItems = table != nullptr ? table->next : nullptr;
+    if (index != nullptr) {
+        out_.indexName = TextOf(index);
+        out_.uniqueIndex = index->aux == 1;
+    }
+    if (table != nullptr) out_.table = TextOf(table);
+    if (keyItems == nullptr) return;
+    out_.hasColumnList = true;
+    for (const SyntaxNode* item = keyItems->child; item != nullptr; item = item->next)
+        out_.columns.emplace_back(TextOf(item));
+}
+
+ExprPtr Binder::BindValue(const SyntaxNode* valueNode) {
+    if (valueNode == nullptr) return nullptr;
+    if (valueNode->kind == kKwDefault || valueNode->kind == kKwNull) return std::make_unique<BoundExpr>(ExprKind::kDefault);
+    ExprPtr value;
+    Collector none;
+    std::vector<ItemDescriptor*> items;
+    none.items = &items;
+    // Names are not looked up here: a VALUES list has no table to read.
+    const SyntaxNode* leaf = valueNode->child;
+    if (leaf != nullptr && leaf->kind == kTokIdentifier) {
+        auto nothing = std::make_unique<BoundExpr>(ExprKind::kNoValue);
+        nothing->text = TextOf(leaf);
+        return nothing;
+    }
+    int depth = depth_;
+    lenient_ = true;
+    TypeClass bound = BindPrimary(valueNode, false, -1, &none, &value);
+    lenient_ = false;
+    if (bound == kFailure || value == nullptr) {
+        status_ = Status();  // a value that does not bind stores nothing: the statement says so when it runs
+        depth_ = depth;
+        auto nothing = std::make_unique<BoundExpr>(ExprKind::kNoValue);
+        nothing->text = TextOf(valueNode);
+        return nothing;
+    }
+    return value;
+}
+
+bool Binder::BindMain(const SyntaxNode* query) {
+    const SyntaxNode* body = query->child;
+    if (body == nullptr || body->kind != FON_SOUS_SELECT) return false;
+    int index = -1;
+    if (BindSelect(body, false, -1, &index) == kFailure) return false;
+    const SyntaxNode* order = body->next;
+    if (order != nullptr && order->kind == FON_COLONNE_REF_VIRGULE_LISTE) {
+        if (!ResolveNames(order, index)) return false;
+        if (index == 0)
+            for (const SyntaxNode* key = order->child; key != nullptr; key = key->next)
+                out_.orderBy.push_back(OrderKey{TextOf(key), key->aux != 0});
+    }
+    LinkNested(index);
+    return true;
+}
+
+TypeClass Binder::BindSelect(const SyntaxNode* body, bool singleColumn, int parent, int* index) {
+    NestingLevel level(depth_);
+    if (level.TooDeep()) return TooDeep();
+    int number = static_cast<int>(out_.selects.size());
+    if (number >= INT16_MAX) return Raise(kMsgOutOfMemory);
+    out_.selects.push_back(std::make_unique<BoundSelect>());
+    BoundSelect& select = *out_.selects.back();
+    select.index = number;
+    select.parent = parent;
+    if (BoundSelect* enclosing = out_.Select(parent)) enclosing->nested.push_back(NestedLink{number, {}, {}});
+    *index = number;
+
+    const SyntaxNode* selectList = body->child;
+    if (selectList == nullptr || selectList->kind != FON_ITEM_SELECTIONNE) return kFailure;
+    const SyntaxNode* tableList = selectList->next;
+    if (tableList == nullptr || tableList->kind != FON_TABLE_REF_VIRGULE_LISTE) return kFailure;
+    if (!AddFromTables(tableList, select)) return kFailure;
+
+    TypeClass selected = BindSelectList(selectList, singleColumn, select);
+    if (selected == kFailure) return kFailure;
+
+    bool afterHaving = false;
+    for (const SyntaxNode* clause = tableList->next; clause != nullptr; clause = clause->next) {
+        if (clause->kind == FON_CONDITION_RECHERCHE) {
+            CondPtr condition;
+            bool logicMet = false;
+            if (BindCondition(clause, false, number, nullptr, &condition, &logicMet) == kFailure) return kFailure;
+            (afterHaving ? select.having : select.where) = std::move(condition);
+        } else if (clause->kind == FON_COLONNE_REF_VIRGULE_LISTE) {
+            if (!ResolveNames(clause, number)) return kFailure;  // GROUP BY
+        } else if (clause->kind == kKwHaving) {
+            afterHaving = true;
+        }
+    }
+    return selected;
+}
+
+bool Binder::AddFromTables(const SyntaxNode* tableList, BoundSelect& select) {
+    for (const SyntaxNode* reference = tableList->child; reference != nullptr; reference = reference->next) {
+        if (reference->kind != FON_TABLE_REF || reference->child == nullptr) return false;
+        const SyntaxNode* tableName = reference->child;
+        const SyntaxNode* alias = tableName->next;
+        if (alias != nullptr && alias->next != nullptr) return Raise(kMsgNotSupported) != kFailure;
+        const char* name = alias != nullptr ? alias->text : tableName->text;
+        TableRef* table = FindTable(dictionary_.tables, name);
+        if (table == nullptr) return Raise(kMsgUnknownTable, name) != kFailure;
+        select.tables.push_back(table);
+    }
+    return true;
+}
+
+TypeClass Binder::BindSelectList(const SyntaxNode* selectList, bool singleColumn, BoundSelect& select) {
+    const SyntaxNode* first = selectList->child;
+    if (first == nullptr) return kFailure;
+    if (IsLeaf(first, kOpStar)) {
+        if (singleColumn) return Raise(kMsgIncorrectType, first->text);
+        // Every item of every table, the first table with a name winning.
+        select.allColumns = true;
+        for (TableRef* table : select.tables) {
+            if (table == nullptr || table->items == nullptr) continue;
+            for (std::int16_t i = 0; i <= table->items->Last(); ++i) {
+                auto* item = static_cast<ItemDescriptor*>(table->items->GetAt(i));
+                if (item == nullptr) continue;
+                bool seen = std::any_of(select.selectedItems.begin(), select.selectedItems.end(),
+                                        [&](const ItemDescriptor* s) { return std::strcmp(s->name.Get(), item->name.Get()) == 0; });
+                if (!seen) select.selectedItems.push_back(item);
+            }
+        }
+        return TypeClass::kAny;
+    }
+    if (IsLeaf(first, kKwDistinct)) select.quantifier = SelectQuantifier::kDistinct;
+    if (IsLeaf(first, kKwAll)) select.quantifier = SelectQuantifier::kAll;
+    if (select.quantifier != SelectQuantifier::kNone) first = first->next;
+    if (first == nullptr || first->kind != FON_SELECTION_ITEM_VIRGULE_LISTE) return kFailure;
+
+    // The select list names items; what else it holds is typed but gives no column.
+    std::vector<ItemDescriptor*> items;
+    Collector collector;
+    collector.items = &items;
+    int block = select.index;
+    TypeClass result = kFailure;
+    int count = 0;
+    for (const SyntaxNode* item = first->child; item != nullptr; item = item->next) {
+        ExprPtr ignored;
+        TypeClass itemClass = BindPrimary(item->child, false, block, &collector, &ignored);
+        if (itemClass == kFailure) return kFailure;
+        if (++count == 1) result = itemClass;
+    }
+    if (count == 0) return kFailure;
+    select.selectedItems = std::move(items);
+    if (singleColumn && count > 1) return Raise(kMsgIncorrectType, first->child->text);
+    return count > 1 ? TypeClass::kAny : result;
+}
+
+bool Binder::ResolveNames(const SyntaxNode* nameList, int block) {
+    for (const SyntaxNode* name = nameList->child; name != nullptr; name = name->next) {
+        ItemDescriptor* item = ResolveItem(name->text, block);
+        if (item == nullptr) return Raise(kMsgItemNotFound, name->text) != kFailure;
+        if (ItemClass(item) == kFailure) return false;
+    }
+    return true;
+}
+
+ItemDescriptor* Binder::ResolveItem(const char* name, int block) const {
+    // `parent` always names a lower number, so the walk ends.
+    for (const BoundSelect* select = out_.Select(block); select != nullptr; select = out_.Select(select->parent)) {
+        if (ItemDescriptor* item = FindItemInTables(select->tables, name)) return item;
+        if (select->parent >= select->index) break;
+    }
+    return nullptr;
+}
+
+TypeClass Binder::BindNested(const SyntaxNode* subSelect, bool singleColumn, int block, Collector* into,
+                              int* nested) {
+    TypeClass selected = BindSelect(subSelect, singleColumn, block, nested);
+    if (selected == kFailure) return kFailure;
+    LinkNested(*nested);
+    if (into == nullptr || into->references == nullptr) return selected;
+
+    // The outer tables and items the sub-select reads make the enclosing
+    // predicate depend on them too.
+    NestedLink reads;
+    for (const BoundSelect* outer = out_.Select(block); outer != nullptr; outer = out_.Select(outer->parent)) {
+        CollectOuterReferences(*nested, outer->index, reads);
+        if (outer->parent >= outer->index) break;
+    }
+    for (const std::string& reference : reads.references) into->AddReference(TablePart(reference), reference);
+    return selected;
+}
+
+void Binder::LinkNested(int index) {
+    BoundSelect* select = out_.Select(index);
+    if (select == nullptr) return;
+    int count = static_cast<int>(out_.selects.size());
+    for (NestedLink& link : select->nested) {
+        if (link.block <= index || link.block >= count) continue;
+        // This SELECT, then the ones around it.
+        for (const BoundSelect* outer = select; outer != nullptr; outer = out_.Select(outer->parent)) {
+            CollectOuterReferences(link.block, outer->index, link);
+            if (outer->parent >= outer->index) break;
+        }
+    }
+}
+
+void Binder::CollectOuterReferences(int nested, int outer, NestedLink& target) const {
+    const BoundSelect* outerSelect = out_.Select(outer);
+    if (outerSelect == nullptr) return;
+    std::vector<std::string> outerTables;
+    for (const TableRef* table : outerSelect->tables) AddName(outerTables, table->name.Get());
+    std::unordered_set<std::string> listed(target.references.begin(), target.references.end());
+
+    // Block `nested` and every block nested in it.
+    std::vector<int> pending{nested};
+    std::vector<bool> visited(out_.selects.size(), false);
+    while (!pending.empty()) {
+        int current = pending.back();
+        pending.pop_back();
+        const BoundSelect* select = out_.Select(current);
+        if (select == nullptr || visited[static_cast<std::size_t>(current)]) continue;
+        visited[static_cast<std::size_t>(current)] = true;
+        for (const NestedLink& link : select->nested)
+            if (link.block > current && link.block < static_cast<int>(out_.selects.size())) pending.push_back(link.block);
+        // The first group (no table) cannot name an outer table.
+        for (std::size_t g = 1; g < select->groups.size(); ++g) {
+            const PredicateGroup& group = select->groups[g];
+            bool shares = std::any_of(group.names.begin(), group.names.end(),
+                                      [&](const std::string& name) { return Contains(outerTables, name); });
+            if (!shares) continue;
+            for (const BoundPredicate* predicate : group.predicates) {
+                for (const std::string& reference : predicate->references) {
+                    std::string table = TablePart(reference);
+                    if (table.empty() || !Contains(outerTables, table) || !listed.insert(reference).second) continue;
+                    AddName(target.outerTables, table);
+                    target.references.push_back(reference);
+                }
+            }
+        }
+    }
+}
+
+void Binder::File(BoundSelect& select, BoundPredicate* predicate) {
+    // The first group, made on first use, is the one of no table.
+    if (select.groups.empty()) select.groups.emplace_back();
+    PredicateGroup* group = nullptr;
+    for (PredicateGroup& g : select.groups)
+        if (g.names == predicate->tables) group = &g;
+    if (group == nullptr) {
+        group = &select.groups.emplace_back();
+        group->names = predicate->tables;
+        for (const std::string& name : group->names) group->tables.push_back(FindTable(dictionary_.tables, name.c_str()));
+    }
+    group->predicates.push_back(predicate);
+}
+
+TypeClass Binder::BindCondition(const SyntaxNode* condition, bool insideArithmetic, int block, Collector* into,
+                                 CondPtr* out, bool* logicMet) {
+    NestingLevel level(depth_);
+    if (level.TooDeep()) return TooDeep();
+    const SyntaxNode* first = condition->child;
+    if (first == nullptr) return kFailure;
+    int terms = CountKind(first, FON_TERME_LOGIQUE);
+    if (terms > 1 && insideArithmetic) return Raise(kMsgLogicInArithmetic, first->text);
+    if (terms > 1) *logicMet = true;
+
+    auto result = std::make_unique<BoundCondition>();
+    result->kind = BoundCondition::Kind::kOr;
+    TypeClass conditionClass = kFailure;
+    for (const SyntaxNode* term = first; term != nullptr; term = term->next) {
+        if (term->kind != FON_TERME_LOGIQUE) continue;
+        CondPtr operand;
+        TypeClass termClass = BindLogicalTerm(term, insideArithmetic, block, into, &operand, logicMet);
+        if (termClass == kFailure) return kFailure;
+        if (conditionClass == kFailure) conditionClass = termClass;
+        result->operands.push_back(std::move(operand));
+    }
+    *out = result->operands.size() == 1 ? std::move(result->operands.front()) : std::move(result);
+    return conditionClass;
+}
+
+TypeClass Binder::BindLogicalTerm(const SyntaxNode* term, bool insideArithmetic, int block, Collector* into,
+                                   CondPtr* out, bool* logicMet) {
+    const SyntaxNode* first = term->child;
+    if (first == nullptr) return kFailure;
+    int factors = CountKind(first, FON_FACTEUR_LOGIQUE);
+    if (factors > 1 && insideArithmetic) return Raise(kMsgLogicInArithmetic, first->text);
+    if (factors > 1) *logicMet = true;
+
+    auto result = std::make_unique<BoundCondition>();
+    result->kind = BoundCondition::Kind::kAnd;
+    TypeClass termClass = kFailure;
+    for (const SyntaxNode* factor = first; factor != nullptr; factor = factor->next) {
+        if (factor->kind != FON_FACTEUR_LOGIQUE) continue;
+        CondPtr operand;
+        TypeClass factorClass = BindLogicalFactor(factor, insideArithmetic, block, into, &operand, logicMet);
+        if (factorClass == kFailure) return kFailure;
+        if (termClass == kFailure) termClass = factorClass;
+        result->operands.push_back(std::move(operand));
+    }
+    *out = result->operands.size() == 1 ? std::move(result->operands.front()) : std::move(result);
+    return termClass;
+}
+
+TypeClass Binder::BindLogicalFactor(const SyntaxNode* factor, bool insideArithmetic, int block, Collector* into,
+                                     CondPtr* out, bool* logicMet) {
+    // NOT NOT ... predicate: the NOTs are counted in a loop and wrapped afterwards.
+    int nots = 0;
+    const SyntaxNode* node = factor;
+    while (node != nullptr && node->kind == FON_FACTEUR_LOGIQUE && IsLeaf(node->child, kKwNot)) {
+        if (insideArithmetic) return Raise(kMsgLogicInArithmetic, node->child->text);
+        *logicMet = true;
+        ++nots;
+        node = node->child->next;
+    }
+    if (node == nullptr || node->kind != FON_FACTEUR_LOGIQUE || node->child == nullptr ||
+        node->child->kind != FON_EXPRESSION)
+        return kFailure;
+    CondPtr form;
+    TypeClass predicateClass = BindPredicate(node->child, insideArithmetic, block, into, &form, logicMet);
+    if (predicateClass == kFailure) return kFailure;
+    for (int i = 0; i < nots; ++i) {
+        auto negation = std::make_unique<BoundCondition>();
+        negation->kind = BoundCondition::Kind::kNot;
+        negation->operands.push_back(std::move(form));
+        form = std::move(negation);
+    }
+    *out = std::move(form);
+    return predicateClass;
+}
+
+TypeClass Binder::BindPredicate(const SyntaxNode* expression, bool insideArithmetic, int block, Collector* into,
+                                 CondPtr* out, bool* logicMet) {
+    const SyntaxNode* first = expression->child;
+    if (first == nullptr) return kFailure;
+    bool filed = into == nullptr;
+    if (filed) {
+        // A condition in parentheses standing alone: its own tree is the form.
+        if (const SyntaxNode* inner = WholeParenthesizedCondition(expression))
+            return BindCondition(inner, insideArithmetic, block, nullptr, out, logicMet);
+    }
+
+    auto predicate = std::make_unique<BoundPredicate>();
+    Collector own;
+    Collector* collector = into;
+    if (filed) {
+        own.items = &predicate->items;
+        own.references = &predicate->references;
+        own.tables = &predicate->tables;
+        collector = &own;
+    }
+
+    TypeClass result = kFailure;
+    if (IsLeaf(first, kKwExists) || IsLeaf(first, kKwUnique)) {
+        const SyntaxNode* negation = IsLeaf(first->next, kKwNot) ? first->next : nullptr;
+        const SyntaxNode* subSelect = negation != nullptr ? negation->next : first->next;
+        if (subSelect != nullptr && subSelect->kind == FON_SOUS_SELECT) {
+            predicate->kind = first->kind == kKwExists ? PredicateKind::kExists : PredicateKind::kUnique;
+            predicate->notWritten = negation != nullptr;
+            result = BindNested(subSelect, false, block, collector, &predicate->rows.block);
+        }
+    } else if (first->kind == FON_ITEM_COMPARE) {
+        bool leftLogic = false;
+        result = BindExpression(first, insideArithmetic, block, collector, &leftLogic, &predicate->left);
+        if (leftLogic) *logicMet = true;
+        const SyntaxNode* comparison = first->next;
+        predicate->kind = PredicateKind::kValue;
+        if (result != kFailure && comparison != nullptr) {
+            if (insideArithmetic || leftLogic) {
+                result = Raise(kMsgLogicInArithmetic, first->text);
+            } else {
+                TypeClass second = BindSecondMember(comparison, block, collector, *predicate);
+                if (second == kFailure) result = kFailure;
+                else if (!ClassesMatch(result, second)) result = Raise(kMsgIncorrectType, comparison->text);
+                else result = CombineClasses(result, second);
+            }
+        }
+    }
+    if (result == kFailure) return kFailure;
+    auto leaf = std::make_unique<BoundCondition>();
+    leaf->kind = BoundCondition::Kind::kPredicate;
+    leaf->predicate = std::move(predicate);
+    if (filed) File(*out_.selects[static_cast<std::size_t>(block)], leaf->predicate.get());
+    *out = std::move(leaf);
+    return result;
+}
+
+TypeClass Binder::BindSecondMember(const SyntaxNode* comparison, int block, Collector* into, BoundPredicate& p) {
+    const SyntaxNode* node = comparison->child;
+    if (IsLeaf(node, kKwNot)) {
+        p.notWritten = true;
+        node = node->next;
+    }
+    if (node == nullptr) return kFailure;
+    switch (node->kind) {
+        case kKwIs:
+            p.kind = PredicateKind::kIsNull;
+            p.notWritten = IsLeaf(node->next, kKwNot);
+            return TypeClass::kAny;
+        case kKwMatch: {
+            const SyntaxNode* source = node->next;
+            p.kind = PredicateKind::kMatch;
+            p.quantifier = Quantifier::kSome;
+            if (IsLeaf(source, kKwUnique)) {
+                p.quantifier = Quantifier::kUnique;
+                source = source->next;
+            }
+            return BindRowSource(source, block, into, p.rows);
+        }
+        case kKwBetween: {
+            const SyntaxNode* lower = node->next;
+            const SyntaxNode* upper = lower != nullptr ? lower->next : nullptr;
+            if (upper == nullptr) return kFailure;
+            p.kind = PredicateKind::kBetween;
+            TypeClass lowerClass = BindPrimary(lower, false, block, into, &p.lower);
+            if (lowerClass == kFailure) return kFailure;
+            TypeClass upperClass = BindPrimary(upper, false, block, into, &p.upper);
+            if (upperClass == kFailure) return kFailure;
+            if (!ClassesMatch(lowerClass, upperClass)) return Raise(kMsgIncorrectType, upper->text);
+            return CombineClasses(lowerClass, upperClass);
+        }
+        case kKwLike:
+            if (node->next == nullptr) return kFailure;
+            p.kind = PredicateKind::kLike;
+            p.pattern = TextOf(node->next);
+            return TypeClass::kCharacter;
+        case kKwIn:
+            p.kind = PredicateKind::kIn;
+            p.quantifier = Quantifier::kSome;
+            return BindRowSource(node->next, block, into, p.rows);
+        default:
+            break;
+    }
+    if (!IsComparisonOperator(node->kind)) return kFailure;
+    p.op = static_cast<OperatorCode>(node->kind);
+    const SyntaxNode* operand = node->next;
+    if (operand == nullptr) return kFailure;
+    if (operand->kind == FON_SOUS_SELECT) {
+        p.kind = PredicateKind::kCompareRows;
+        p.quantifier = Quantifier::kSingle;
+        return BindNested(operand, true, block, into, &p.rows.block);
+    }
+    if (IsLeaf(operand, kKwAll) || IsLeaf(operand, kKwAny) || IsLeaf(operand, kKwSome)) {
+        p.kind = PredicateKind::kCompareRows;
+        p.quantifier = operand->kind == kKwAll ? Quantifier::kAll : Quantifier::kAny;
+        return BindRowSource(operand->next, block, into, p.rows);
+    }
+    if (operand->kind == FON_ITEM_SIMPLE) {
+        p.kind = PredicateKind::kCompare;
+        return BindPrimary(operand, false, block, into, &p.right);
+    }
+    return kFailure;
+}
+
+TypeClass Binder::BindRowSource(const SyntaxNode* source, int block, Collector* into, RowSource& rows) {
+    if (source != nullptr && source->kind == FON_COMPOSANT_SECOND_MEMBRE) source = source->child;
+    if (source == nullptr) return kFailure;
+    if (source->kind == FON_SOUS_SELECT) return BindNested(source, true, block, into, &rows.block);
+    if (source->kind != FON_ITEM_SIMPLE_VIRGULE_LISTE) return kFailure;
+    TypeClass result = kFailure;
+    rows.constant = true;
+    for (const SyntaxNode* element = source->child; element != nullptr; element = element->next) {
+        ExprPtr value;
+        TypeClass elementClass = BindPrimary(element, false, block, into, &value);
+        if (elementClass == kFailure) return kFailure;
+        if (!value->IsLiteral()) rows.constant = false;
+        rows.list.push_back(std::move(value));
+        if (result == kFailure) result = elementClass;
+        else if (!ClassesMatch(result, elementClass)) return Raise(kMsgIncorrectType, element->text);
+        else result = CombineClasses(result, elementClass);
+    }
+    return result;
+}
+
+TypeClass Binder::BindExpression(const SyntaxNode* expression, bool insideArithmetic, int block, Collector* into,
+                                  bool* logicMet, ExprPtr* out) {
+    const SyntaxNode* node = expression->child;
+    bool minus = IsLeaf(node, kOpMinus);
+    bool signed_ = minus || IsLeaf(node, kOpPlus);
+    if (signed_) {
+        insideArithmetic = true;
+        node = node->next;
+    }
+    int terms = CountKind(node, FON_TERME);
+    TypeClass result = kFailure;
+    ExprPtr value;
+    OperatorCode op = kOpPlus;
+    for (; node != nullptr; node = node->next) {
+        if (node->kind != FON_TERME) {
+            op = node->kind == kOpMinus ? kOpMinus : kOpPlus;
+            continue;
+        }
+        if (result != kFailure) insideArithmetic = true;
+        bool termLogic = false;
+        ExprPtr term;
+        TypeClass termClass = BindTerm(node, insideArithmetic, block, into, &termLogic, &term);
+        if (termClass == kFailure) return kFailure;
+        if (termLogic) {
+            if (signed_ || terms > 1) return Raise(kMsgLogicInArithmetic, node->text);
+            *logicMet = true;
+        }
+        if (result == kFailure) result = termClass;
+        else if (!ClassesMatch(result, termClass)) return Raise(kMsgIncorrectType, node->text);
+        else result = CombineClasses(result, termClass);
+        if (value == nullptr) {
+            value = std::move(term);
+            if (minus) {
+                auto negation = std::make_unique<BoundExpr>(ExprKind::kNegate, value->typeClass);
+                negation->operands.push_back(std::move(value));
+                value = std::move(negation);
+            }
+        } else {
+            auto combined = std::make_unique<BoundExpr>(ExprKind::kArithmetic, result);
+            combined->op = op;
+            combined->operands.push_back(std::move(value));
+            combined->operands.push_back(std::move(term));
+            value = std::move(combined);
+        }
+    }
+    if (value == nullptr) return kFailure;
+    *out = std::move(value);
+    return result;
+}
+
+TypeClass Binder::BindTerm(const SyntaxNode* term, bool insideArithmetic, int block, Collector* into,
+                            bool* logicMet, ExprPtr* out) {
+    int factors = CountKind(term->child, FON_FACTEUR);
+    TypeClass result = kFailure;
+    ExprPtr value;
+    OperatorCode op = kOpTimes;
+    for (const SyntaxNode* factor = term->child; factor != nullptr; factor = factor->next) {
+        if (factor->kind != FON_FACTEUR) {
+            op = factor->kind == kOpSlash ? kOpDivide : kOpTimes;
+            continue;
+        }
+        if (result != kFailure) insideArithmetic = true;
+        const SyntaxNode* content = factor->child;
+        if (content == nullptr) return kFailure;
+        bool factorLogic = false;
+        TypeClass factorClass = kFailure;
+        ExprPtr operand;
+        if (content->kind == FON_CONDITION_RECHERCHE) {
+            // Typed as a value: never filed, its items count for `into`.
+            if (into == nullptr) return kFailure;
+            operand = std::make_unique<BoundExpr>(ExprKind::kParenthesized);
+            factorClass = BindCondition(content, insideArithmetic, block, into, &operand->condition, &factorLogic);
+            operand->typeClass = factorClass;
+        } else {
+            factorClass = BindPrimary(content, false, block, into, &operand);
+        }
+        if (factorClass == kFailure) return kFailure;
+        if (factorLogic) {
+            if (factors > 1) return Raise(kMsgLogicInArithmetic, factor->text);
+            *logicMet = true;
+        }
+        if (result == kFailure) result = factorClass;
+        else if (!ClassesMatch(result, factorClass)) return Raise(kMsgIncorrectType, factor->text);
+        else result = CombineClasses(result, factorClass);
+        if (value == nullptr) {
+            value = std::move(operand);
+        } else {
+            auto combined = std::make_unique<BoundExpr>(ExprKind::kArithmetic, result);
+            combined->op = op;
+            combined->operands.push_back(std::move(value));
+            combined->operands.push_back(std::move(operand));
+            value = std::move(combined);
+        }
+    }
+    if (value == nullptr) return kFailure;
+    *out = std::move(value);
+    return result;
+}
+
+TypeClass Binder::BindPrimary(const SyntaxNode* simpleItem, bool itemRequired, int block, Collector* into,
+                               ExprPtr* out) {
+    const SyntaxNode* node = simpleItem != nullptr ? simpleItem->child : nullptr;
+    if (node == nullptr) return kFailure;
+    switch (node->kind) {
+        case kTokInteger:
+        case kTokSignedInteger:
+        case kTokDecimal:
+        case kTokExponent: {
+            if (itemRequired) return Raise(kMsgItemExpected, node->text);
+            auto literal = std::make_unique<BoundExpr>(ExprKind::kNumber, TypeClass::kNumeric);
+            literal->text = TextOf(node);
+            literal->number = ReadNumber(literal->text.c_str());
+            *out = std::move(literal);
+            return TypeClass::kNumeric;
+        }
+        case kTokString: {
+            if (itemRequired) return Raise(kMsgItemExpected, node->text);
+            auto literal = std::make_unique<BoundExpr>(ExprKind::kText, TypeClass::kCharacter);
+            literal->text = TextOf(node);
+            *out = std::move(literal);
+            return TypeClass::kCharacter;
+        }
+        case kTokIdentifier:
+            break;
+        default:
+            return BindFunction(node, itemRequired, block, into, out);
+    }
+
+    ItemDescriptor* item = ResolveItem(node->text, block);
+    if (item == nullptr) return Raise(kMsgItemNotFound, node->text);
+    if (item->keyKind == ItemDescriptor::kCompositeKey) return Raise(kMsgCompositeKey, item->name.Get());
+    TypeClass itemClass = ItemClass(item);
+    if (itemClass == kFailure) return kFailure;
+    auto reference = std::make_unique<BoundExpr>(ExprKind::kItem, itemClass);
+    reference->item = item;
+    reference->text = std::string(item->tableName) + "." + item->name.Get();
+    if (into != nullptr) {
+        reference->slot = into->AddItem(item);
+        into->AddReference(item->tableName, std::string(item->tableName) + "/" + item->name.Get());
+    }
+    *out = std::move(reference);
+    return itemClass;
+}
+
+TypeClass Binder::BindFunction(const SyntaxNode* function, bool itemRequired, int block, Collector* into,
+                                ExprPtr* out) {
+    const SyntaxNode* keyword = function->child;
+    if (function->kind == FON_FONCTION_AGREGEE_REF && keyword != nullptr) {
+        switch (keyword->kind) {
+            case kKwCountStar:
+            case kKwCountDistinct: {
+                auto count = std::make_unique<BoundExpr>(
+                    keyword->kind == kKwCountStar ? ExprKind::kCountStar : ExprKind::kNoValue, TypeClass::kAny);
+                count->text = keyword->kind == kKwCountStar ? "COUNT(*)" : TextOf(keyword);
+                *out = std::move(count);
+                return TypeClass::kAny;
+            }
+            case kKwAvg:
+            case kKwMax:
+            case kKwMin:
+            case kKwSum: {
+                const SyntaxNode* argument = keyword->next;
+                if (IsLeaf(argument, kKwDistinct) || IsLeaf(argument, kKwAll)) argument = argument->next;
+                if (argument == nullptr) return kFailure;
+                // Computed nowhere yet: the aggregate gives no value.
+                auto aggregate = std::make_unique<BoundExpr>(ExprKind::kNoValue, TypeClass::kNumeric);
+                aggregate->text = TextOf(keyword);
+                aggregate->operands.emplace_back();
+                TypeClass argumentClass = BindPrimary(argument, true, block, into, &aggregate->operands.back());
+                if (argumentClass == kFailure) return kFailure;
+                if (!ClassesMatch(argumentClass, TypeClass::kNumeric)) return Raise(kMsgIncorrectType, argument->text);
+                *out = std::move(aggregate);
+                return TypeClass::kNumeric;
+            }
+            default:
+                return kFailure;
+        }
+    }
+    if (function->kind == FON_FONCTION_SCALAIRE_REF && keyword != nullptr) {
+        auto call = std::make_unique<BoundExpr>(ExprKind::kFunction);
+        call->text = TextOf(keyword);
+        call->operands.emplace_back();
+        const SyntaxNode* argument = keyword->next;
+        TypeClass argumentClass = BindPrimary(argument, itemRequired, block, into, &call->operands.back());
+        if (argumentClass == kFailure) return kFailure;
+        TypeClass wanted = TypeClass::kAny;
+        TypeClass result = TypeClass::kNumeric;
+        switch (keyword->kind) {
+            case kKwDigits: call->function = Function::kDigits; wanted = TypeClass::kNumeric; result = TypeClass::kCharacter; break;
+            case kKwFloat: call->function = Function::kFloat; wanted = TypeClass::kNumeric; break;
+            case kKwInteger: call->function = Function::kInteger; wanted = TypeClass::kNumeric; break;
+            case kKwHex: call->function = Function::kHex; wanted = TypeClass::kCharacter; result = TypeClass::kCharacter; break;
+            default: call->function = Function::kLength; break;  // LENGTH: any argument
+        }
+        if (!lenient_ && !ClassesMatch(argumentClass, wanted)) return Raise(kMsgIncorrectType, argument->text);
+        call->typeClass = result;
+        *out = std::move(call);
+        return result;
+    }
+    // Date and time functions, and anything else.
+    bool dateTime = function->kind == FON_FONCTION_DATE_HEURE_REF && keyword != nullptr;
+    if (itemRequired) return Raise(kMsgIncorrectType, dateTime ? keyword->text : function->text);
+    if (!dateTime) return kFailure;
+    const SyntaxNode* argument = keyword->next;
+    auto value = std::make_unique<BoundExpr>(ExprKind::kNoValue, TypeClass::kCharacter);
+    value->text = TextOf(keyword);
+    switch (keyword->kind) {
+        case kKwDate:
+            if (argument != nullptr) {
+                value->kind = ExprKind::kDate;
+                value->text = DateDigits(TextOf(argument));
+            }
+            break;
+        case kKwTime:
+            if (argument != nullptr) {
+                value->kind = ExprKind::kTime;
+                value->text = TimeDigits(TextOf(argument));
+            }
+            break;
+        case kKwDay:
+        case kKwHour:
+        case kKwMinute:
+        case kKwSecond:
+        case kKwYear:
+            break;
+        default:
+            return kFailure;
+    }
+    *out = std::move(value);
+    return TypeClass::kCharacter;
+}
+
+}  // namespace
+
+Status Bind(const SyntaxNode* tree, QueryDictionary& dictionary, BoundStatement& out) {
+    return Binder(dictionary, out).Run(tree);
+}
+
+}  // namespace qx

@@ -1,0 +1,70 @@
+// BoundExpr: a value expression after binding - every name resolved to the
+// item it stands for, every literal converted once, every operator and
+// function named - with the class typing gave it.
+//
+// An item reference reads its value through `slot`: the position of the item
+// among the items the enclosing predicate reads (BoundPredicate::items), so
+// evaluation finds it by index in the values it is handed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/TypeClass.h"
+#include "values/Operator.h"
+
+namespace qx {
+
+class ItemDescriptor;
+struct BoundCondition;
+
+enum class ExprKind : std::uint8_t {
+    kItem,           // an item of a table: `item`, read through `slot`
+    kNumber,         // a numeric literal: `number` (`text` as written)
+    kText,           // a string literal: `text`
+    kDate,           // DATE 'x': `text` holds its YYYYMMDD digits
+    kTime,           // TIME 'x': `text` holds its HHMM digits
+    kNegate,         // - operands[0]
+    kArithmetic,     // operands[0] `op` operands[1]
+    kFunction,       // `function` (operands[0])
+    kCountStar,      // COUNT(*): the number of rows of the result it is computed for
+    kParenthesized,  // "( condition )" written where a value stands: `condition`
+    kDefault,        // DEFAULT or NULL in a list of values: the item's empty value
+    kNoValue,        // an expression that gives no value (a name in VALUES, other aggregates, date parts)
+};
+
+enum class Function : std::uint8_t {
+    kNone,
+    kDigits,
+    kFloat,
+    kInteger,
+    kLength,
+    kHex,
+};
+
+struct BoundExpr {
+    ExprKind kind = ExprKind::kNoValue;
+    TypeClass typeClass = TypeClass::kNone;
+    OperatorCode op = 0;              // kArithmetic: kOpPlus, kOpMinus, kOpTimes or kOpDivide
+    Function function = Function::kNone;
+    ItemDescriptor* item = nullptr;   // kItem (owned by its table)
+    std::size_t slot = 0;             // kItem: index in the enclosing predicate's items
+    double number = 0;                // kNumber
+    std::string text;                 // literal text, or the words as written (EXPLAIN)
+    std::vector<std::unique_ptr<BoundExpr>> operands;
+    std::unique_ptr<BoundCondition> condition;  // kParenthesized
+
+    BoundExpr();
+    ~BoundExpr();
+    explicit BoundExpr(ExprKind k, TypeClass c = TypeClass::kNone);
+    BoundExpr(const BoundExpr&) = delete;
+    BoundExpr& operator=(const BoundExpr&) = delete;
+
+    // True for a number or string literal.
+    bool IsLiteral() const { return kind == ExprKind::kNumber || kind == ExprKind::kText; }
+};
+
+}  // namespace qx

@@ -1,0 +1,58 @@
+// BoundSelect: one SELECT of a statement after binding - the main one, the
+// operand after a set operator, or a nested one - with its tables, its
+// selected items, its conditions, its predicates grouped by the tables they
+// read, and the SELECTs nested directly in it.
+//
+// SELECTs are numbered in the order binding meets them: a main SELECT, then
+// the ones nested in it depth first (a nested SELECT always has a higher
+// number than the one containing it); the second SELECT of a set operator
+// follows every SELECT of the first.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/BoundCondition.h"
+
+namespace qx {
+
+class ItemDescriptor;
+class TableRef;
+
+// The predicates of a SELECT that read the same tables (in the same first-read
+// order); the first group of a SELECT is the one of predicates that read no table.
+struct PredicateGroup {
+    std::vector<std::string> names;            // the tables' names
+    std::vector<TableRef*> tables;             // the same tables (owned by the dictionary)
+    std::vector<const BoundPredicate*> predicates;  // owned by the conditions
+};
+
+// A SELECT nested directly in another, and what it (or a SELECT nested in it)
+// reads of the tables of the SELECTs around it.
+struct NestedLink {
+    int block = -1;
+    std::vector<std::string> outerTables;  // names of those tables, each once
+    std::vector<std::string> references;   // "TABLE/ITEM" read from them, each once
+};
+
+enum class SelectQuantifier : std::uint8_t { kNone, kAll, kDistinct };
+
+struct BoundSelect {
+    int index = 0;        // its number (above)
+    int parent = -1;      // the SELECT it is nested in; -1 for a main SELECT
+    SelectQuantifier quantifier = SelectQuantifier::kNone;
+    std::vector<TableRef*> tables;              // FROM, in order (owned by the dictionary)
+    bool allColumns = false;                    // SELECT *
+    std::vector<ItemDescriptor*> selectedItems;  // otherwise the select list (owned by their tables)
+    std::unique_ptr<BoundCondition> where;
+    std::unique_ptr<BoundCondition> having;
+    std::vector<PredicateGroup> groups;         // of the predicates of `where` and `having`
+    std::vector<NestedLink> nested;             // in the order they are written
+
+    // The names of `tables`, in order.
+    std::vector<std::string> TableNames() const;
+};
+
+}  // namespace qx
