@@ -28,7 +28,7 @@
 namespace qx {
 
 class QueryDictionary;
-class SyntaxNode;
+struct SyntaxNode;
 
 // Deepest nesting of conditions and SELECTs the binding walks into.
 constexpr int kMaxNesting = 512;

@@ -37,7 +37,7 @@ bool IsMemo(const ItemDescriptor* item) { return item->type == 12 || item->type 
 // their dictionary order.
 int MemoPosition(const TableRef& table, const ItemDescriptor* item) {
     int before = 0;
-    const List* own = table.items;
+    const List* own = table.items.get();
     for (std::int16_t i = 0; own != nullptr && i <= own->Last(); ++i) {
         auto* other = static_cast<const ItemDescriptor*>(own->GetAt(i));
         if (other != nullptr && IsMemo(other) && other->offset < item->offset) ++before;

@@ -28,8 +28,6 @@ TableRef::TableRef(QueryDictionary* owner, const char* tableName, TableRef* alia
 }
 
 TableRef::~TableRef() {
-    delete items;
-    items = nullptr;
     if (record != nullptr) FreeBlock(record);
     record = nullptr;
     if (rows != nullptr) FreeBlock(rows);
@@ -56,7 +54,7 @@ std::int16_t TableRef::SetRecordSize(std::uint16_t size, std::uint16_t allocate)
 std::int16_t TableRef::AddItem(ItemDescriptor* descriptor) {
     if (descriptor == nullptr) return 0;
     if (items == nullptr) {
-        items = new List(0, 4);
+        items.reset(new List(0, 4));
         if (items == nullptr) return 0;
     }
     return items->Append(descriptor) < 0 ? 0 : 1;

@@ -40,7 +40,7 @@ public:
     std::uint16_t usedName = 0;     // 1: the statement uses the table under this reference's name
     std::uint16_t allItems = 0;     // 1: every item of the table counts as referenced
     std::uint16_t found = 0;        // 1 once the dictionary has described the table
-    List* items = nullptr;          // owned list of owned ItemDescriptors; created by the first AddItem
+    std::unique_ptr<List> items;    // the ItemDescriptors it owns; created by the first AddItem
     std::uint16_t recordSize = 0;   // bytes of one record
     std::uint32_t currentRecord = 0;       // record (or row) now in `record`; 0 after the end
     unsigned char* record = nullptr;       // owned zero-filled memory block of recordSize bytes, or null

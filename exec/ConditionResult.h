@@ -14,15 +14,14 @@
 #include <memory>
 #include <vector>
 
-#include "base/ListElement.h"
 #include "base/MemoryBudget.h"
+#include "exec/RecordTupleSet.h"
 
 namespace qx {
 
 struct BoundPredicate;
-class RecordTupleSet;
 
-class ConditionResult : public ListElement {
+class ConditionResult {
 public:
     enum State : std::int16_t {
         kFalse = -1,
@@ -35,14 +34,16 @@ public:
     // of the predicate's tables as columns.  `tuples` is null when memory
     // ran out; callers test IsComplete().
     explicit ConditionResult(const BoundPredicate* predicate = nullptr);
-    ~ConditionResult() override;
+    ~ConditionResult();
+    ConditionResult(const ConditionResult&) = delete;
+    ConditionResult& operator=(const ConditionResult&) = delete;
     // Same state and a copy of the tuples, of no predicate.
-    static ConditionResult* Copy(const ConditionResult& other);
+    static std::unique_ptr<ConditionResult> Copy(const ConditionResult& other);
 
     bool IsComplete() const { return tuples != nullptr; }
 
     const BoundPredicate* predicate;  // the predicate this is the result of (not owned), or null
-    RecordTupleSet* tuples;      // owned
+    std::unique_ptr<RecordTupleSet> tuples;
     State state;                 // see above
     // The selection of a one-table block may keep the bytes of the records
     // of its tuples, row after row in chunks of kChunkRecords records, so

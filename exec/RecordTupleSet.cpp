@@ -4,7 +4,6 @@
 #include <new>
 
 #include "base/MemoryBlock.h"
-#include "parser/SyntaxNode.h"
 
 namespace qx {
 namespace {
@@ -15,32 +14,16 @@ constexpr std::uint64_t kIndexEntryBytes = 48;
 
 }  // namespace
 
-RecordTupleSet::RecordTupleSet() : columns(SyntaxNode::Make("", 0, 0)), rowEnd(0), capacity(0) {}
-
 RecordTupleSet::~RecordTupleSet() {
     for (std::uint32_t* block : blocks_) FreeBlock(block);
-    delete columns;
 }
 
-RecordTupleSet* RecordTupleSet::Copy(const RecordTupleSet& other) {
-    auto* copy = new RecordTupleSet();
-    if (copy == nullptr) return nullptr;
-    if (copy->columns == nullptr) {
-        delete copy;
-        return nullptr;
-    }
-    for (int c = 0; c < other.ColumnCount(); ++c) {
-        if (!copy->AddColumn(other.ColumnName(c))) {
-            delete copy;
-            return nullptr;
-        }
-    }
-    while (copy->capacity < other.rowEnd) {
-        if (!copy->Grow(other.rowEnd)) {
-            delete copy;
-            return nullptr;
-        }
-    }
+std::unique_ptr<RecordTupleSet> RecordTupleSet::Copy(const RecordTupleSet& other) {
+    auto copy = std::make_unique<RecordTupleSet>();
+    for (int c = 0; c < other.ColumnCount(); ++c)
+        if (!copy->AddColumn(other.ColumnName(c))) return nullptr;
+    while (copy->capacity < other.rowEnd)
+        if (!copy->Grow(other.rowEnd)) return nullptr;
     for (int c = 0; c < other.ColumnCount(); ++c)
         std::memcpy(copy->blocks_[c], other.blocks_[c], sizeof(std::uint32_t) * other.rowEnd);
     if (other.ColumnCount() > 0) copy->rowEnd = other.rowEnd;
@@ -48,7 +31,6 @@ RecordTupleSet* RecordTupleSet::Copy(const RecordTupleSet& other) {
 }
 
 std::int16_t RecordTupleSet::AddColumn(const char* tableName) {
-    if (columns == nullptr) return 0;
     std::int32_t rows = capacity > 0 ? capacity : kGrowRows;
     // The index is dropped below: only the blocks stay charged.
     if (!Account(rows, 0, ColumnCount() + 1)) return 0;
@@ -57,22 +39,17 @@ std::int16_t RecordTupleSet::AddColumn(const char* tableName) {
         Account(capacity, index_.size(), ColumnCount());
         return 0;
     }
-    SyntaxNode* node = SyntaxNode::Make(tableName, 0, 1);
-    if (node == nullptr) {
-        FreeBlock(block);
-        return 0;
-    }
     try {
+        names_.reserve(names_.size() + 1);
+        blocks_.reserve(blocks_.size() + 1);
+        names_.emplace_back(tableName);
         blocks_.push_back(block);
     } catch (const std::bad_alloc&) {
         NoteAllocationFailure();
         FreeBlock(block);
-        delete node;
+        if (names_.size() > blocks_.size()) names_.pop_back();
         return 0;
     }
-    node->value = block;
-    (lastColumn_ != nullptr ? lastColumn_ : columns)->LinkSibling(node, true);
-    lastColumn_ = node;
     if (rowEnd == 0) rowEnd = 1;
     capacity = rows;
     // A column added to a set that already has rows holds zeros there; the
@@ -96,9 +73,6 @@ std::int16_t RecordTupleSet::Grow(std::int32_t atLeast) {
         if (block == nullptr) return 0;  // blocks grown so far keep their (larger) size: harmless
         blocks_[c] = static_cast<std::uint32_t*>(block);
     }
-    // Keep the column nodes pointing at their (possibly moved) blocks.
-    std::size_t c = 0;
-    for (SyntaxNode* n = columns->next; n != nullptr; n = n->next) n->value = blocks_[c++];
     capacity = wanted;
     return 1;
 }
@@ -112,96 +86,6 @@ std::int16_t RecordTupleSet::AppendTuple(const std::uint32_t* numbers, int count
     ++rowEnd;
     if (indexed_) IndexRow(row);
     return 1;
-}
-
-SyntaxNode* RecordTupleSet::GetTuple(std::int32_t row) const {
-    if (row < 1 || row >= rowEnd) return nullptr;
-    SyntaxNode* first = nullptr;
-    SyntaxNode* last = nullptr;
-    int c = 0;
-    for (SyntaxNode* column = columns->next; column != nullptr; column = column->next, ++c) {
-        SyntaxNode* node = SyntaxNode::Make(column->text, static_cast<std::int32_t>(blocks_[c][row]), 0);
-        if (node == nullptr) {
-            delete first;
-            return nullptr;
-        }
-        if (first == nullptr) first = node;
-        else last->LinkSibling(node, true);
-        last = node;
-    }
-    return first;
-}
-
-SyntaxNode* RecordTupleSet::ReorderTuple(const SyntaxNode* tuple) const {
-    SyntaxNode* first = nullptr;
-    SyntaxNode* last = nullptr;
-    for (SyntaxNode* column = columns->next; column != nullptr; column = column->next) {
-        std::int32_t number = 0;
-        for (const SyntaxNode* n = tuple; n != nullptr; n = n->next) {
-            if (std::strcmp(n->text, column->text) == 0) {
-                number = n->kind;
-                break;
-            }
-        }
-        SyntaxNode* node = SyntaxNode::Make(column->text, number, 0);
-        if (node == nullptr) {
-            delete first;
-            return nullptr;
-        }
-        if (first == nullptr) first = node;
-        else last->LinkSibling(node, true);
-        last = node;
-    }
-    return first;
-}
-
-namespace {
-
-// Numbers of a tuple chain in chain order, at most `limit` of them.
-int TupleNumbers(const SyntaxNode* tuple, std::vector<std::uint32_t>& out, int limit) {
-    out.clear();
-    for (const SyntaxNode* n = tuple; n != nullptr && static_cast<int>(out.size()) < limit; n = n->next)
-        out.push_back(static_cast<std::uint32_t>(n->kind));
-    return static_cast<int>(out.size());
-}
-
-}  // namespace
-
-std::int16_t RecordTupleSet::AppendTupleNodes(const SyntaxNode* tuple, int inOrder) {
-    SyntaxNode* ordered = nullptr;
-    if (inOrder == 0) {
-        ordered = ReorderTuple(tuple);
-        if (ordered == nullptr && ColumnCount() > 0) return 0;
-        tuple = ordered;
-    }
-    std::vector<std::uint32_t> numbers;
-    int count = TupleNumbers(tuple, numbers, ColumnCount());
-    std::int16_t ok = AppendTuple(numbers.data(), count);
-    delete ordered;
-    return ok;
-}
-
-std::int16_t RecordTupleSet::ContainsTuple(const SyntaxNode* tuple, int inOrder) {
-    SyntaxNode* ordered = nullptr;
-    if (inOrder == 0) {
-        ordered = ReorderTuple(tuple);
-        tuple = ordered;
-    }
-    std::vector<std::uint32_t> numbers(static_cast<std::size_t>(ColumnCount()), 0);
-    std::vector<std::uint32_t> given;
-    int count = TupleNumbers(tuple, given, ColumnCount());
-    for (int i = 0; i < count; ++i) numbers[i] = given[i];
-    delete ordered;
-    // A tuple shorter than the set compares only its own columns.
-    if (count < ColumnCount()) {
-        for (std::int32_t row = 1; row < rowEnd; ++row) {
-            bool equal = true;
-            for (int c = 0; c < count && equal; ++c) equal = blocks_[c][row] == numbers[c];
-            if (equal) return 1;
-        }
-        return 0;
-    }
-    return ContainsNumbers(numbers.data());
 }
 
 std::int16_t RecordTupleSet::ContainsNumbers(const std::uint32_t* numbers) {
@@ -237,19 +121,15 @@ std::int64_t RecordTupleSet::RecordNumber(std::int32_t row, const char* tableNam
 }
 
 int RecordTupleSet::ColumnIndex(const char* tableName) const {
-    if (columns == nullptr || tableName == nullptr) return -1;
-    int c = 0;
-    for (const SyntaxNode* column = columns->next; column != nullptr; column = column->next, ++c)
-        if (std::strcmp(column->text, tableName) == 0) return c;
+    if (tableName == nullptr) return -1;
+    for (std::size_t c = 0; c < names_.size(); ++c)
+        if (names_[c] == tableName) return static_cast<int>(c);
     return -1;
 }
 
 const char* RecordTupleSet::ColumnName(int index) const {
-    int c = 0;
-    for (const SyntaxNode* column = columns != nullptr ? columns->next : nullptr; column != nullptr;
-         column = column->next, ++c)
-        if (c == index) return column->text;
-    return nullptr;
+    return index >= 0 && static_cast<std::size_t>(index) < names_.size() ? names_[static_cast<std::size_t>(index)].c_str()
+                                                                           : nullptr;
 }
 
 std::uint64_t RecordTupleSet::HashRow(const std::uint32_t* numbers) const {

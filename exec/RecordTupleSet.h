@@ -1,14 +1,11 @@
 // RecordTupleSet: a set of record-number tuples, one column per table and
 // one row per qualifying combination of records.
 //
-// `columns` heads the chain of column nodes: each column node has the table
-// name as text, aux 1, and in `value` a memory block of 32-bit record numbers
-// indexed by row.  The head owns the column nodes; the set owns the blocks.
-// Rows in use are 1 .. rowEnd - 1 (row 0 is never used).  Tuples handed in
-// and out as node chains have one node per column: table name as text,
-// record number as kind.
+// Each column has a table name and a memory block of 32-bit record numbers
+// indexed by row, owned by the set.  Rows in use are 1 .. rowEnd - 1 (row 0
+// is never used).
 //
-// ContainsTuple answers exactly what a scan of every row would, through a
+// ContainsNumbers answers exactly what a scan of every row would, through a
 // hash index built on first use and kept up to date by later appends, so
 // duplicate elimination over large sets stays linear.
 //
@@ -17,24 +14,25 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "base/ListElement.h"
 #include "base/MemoryBudget.h"
 
 namespace qx {
 
-class SyntaxNode;
-
-class RecordTupleSet : public ListElement {
+class RecordTupleSet {
 public:
     static constexpr std::int32_t kGrowRows = 1024;
 
-    RecordTupleSet();
-    ~RecordTupleSet() override;
+    RecordTupleSet() = default;
+    ~RecordTupleSet();
+    RecordTupleSet(const RecordTupleSet&) = delete;
+    RecordTupleSet& operator=(const RecordTupleSet&) = delete;
     // A copy with the same columns (names in order) and rows; null when memory runs out.
-    static RecordTupleSet* Copy(const RecordTupleSet& other);
+    static std::unique_ptr<RecordTupleSet> Copy(const RecordTupleSet& other);
 
     // Appends a column; 1 on success, 0 when memory runs out.
     std::int16_t AddColumn(const char* tableName);
@@ -42,14 +40,6 @@ public:
     std::int16_t Reserve(std::int32_t rowEnd) { return capacity >= rowEnd ? 1 : Grow(rowEnd); }
     // Appends a row whose first `count` columns take `numbers[i]`; 1 / 0 (memory).
     std::int16_t AppendTuple(const std::uint32_t* numbers, int count);
-    // A new chain of nodes for `row` (null when out of range or out of memory).
-    SyntaxNode* GetTuple(std::int32_t row) const;
-    // A new tuple in this set's column order, from the nodes of `tuple` with the same table names.
-    SyntaxNode* ReorderTuple(const SyntaxNode* tuple) const;
-    // Appends a tuple given as nodes; with `inOrder` 0 it is reordered first.
-    std::int16_t AppendTupleNodes(const SyntaxNode* tuple, int inOrder);
-    // 1 when some row equals the tuple (reordered first when `inOrder` is 0).
-    std::int16_t ContainsTuple(const SyntaxNode* tuple, int inOrder);
     // 1 when some row equals `numbers` (one per column, in column order).
     std::int16_t ContainsNumbers(const std::uint32_t* numbers);
     // Record number of `row` in the column named `tableName`; -1 without such a column.
@@ -63,9 +53,8 @@ public:
     std::uint32_t At(std::int32_t row, int column) const { return blocks_[column][row]; }
     std::int32_t Rows() const { return rowEnd > 0 ? rowEnd - 1 : 0; }
 
-    SyntaxNode* columns;    // head of the column node chain, owned
-    std::int32_t rowEnd;    // 0 without columns, then 1 + the number of rows
-    std::int32_t capacity;  // rows every column block has room for
+    std::int32_t rowEnd = 0;    // 0 without columns, then 1 + the number of rows
+    std::int32_t capacity = 0;  // rows every column block has room for
 
 private:
     std::uint64_t HashRow(const std::uint32_t* numbers) const;
@@ -76,8 +65,8 @@ private:
     // Charges the budget for blocks of `rows` rows and an index of `indexed` entries.
     bool Account(std::int64_t rows, std::size_t indexed, int columns);
 
-    std::vector<std::uint32_t*> blocks_;  // the column nodes' blocks, in column order
-    SyntaxNode* lastColumn_ = nullptr;    // last node of the column chain
+    std::vector<std::string> names_;      // the columns' table names
+    std::vector<std::uint32_t*> blocks_;  // the columns' memory blocks, in column order
     bool indexed_ = false;                // hash index built
     std::unordered_multimap<std::uint64_t, std::int32_t> index_;  // row hash -> row
     MemoryCharge charge_;                 // the blocks and the index

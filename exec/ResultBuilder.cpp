@@ -1,6 +1,7 @@
 #include "exec/ResultBuilder.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -96,15 +97,15 @@ TableRef* CreateResultTable(SelectBlock& block, QueryDictionary& dictionary) {
                                                                             : "ligne de résultat de plus de 65535 octets"));
             return nullptr;
         }
-        auto* column = new ItemDescriptor(item->name.Get(), item->type, item->size,
-                                          IsComposite(item) ? ItemDescriptor::kCompositeKey : 0,
-                                          static_cast<std::uint16_t>(offset), item->dimension, table, item->tableName);
+        std::unique_ptr<ItemDescriptor> column(new ItemDescriptor(
+            item->name.Get(), item->type, item->size, IsComposite(item) ? ItemDescriptor::kCompositeKey : 0,
+            static_cast<std::uint16_t>(offset), item->dimension, table, item->tableName));
         // A column without its name would show as an unnamed one: fail instead.
-        if (column == nullptr || column->name.text == nullptr || !table->AddItem(column)) {
-            delete column;
+        if (column == nullptr || column->name.text == nullptr || !table->AddItem(column.get())) {
             block.SetError(MessageText(kMsgOutOfMemory));
             return nullptr;
         }
+        column.release();  // now the table's
         offset += bytes;
         size += bytes;
     }
@@ -171,7 +172,7 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
         }
         for (std::size_t j = 0; j < block.select->selectedItems.size(); ++j) {
             ItemDescriptor* source = block.select->selectedItems[j];
-            ItemDescriptor* target = ItemAt(result->items, static_cast<std::int16_t>(j));
+            ItemDescriptor* target = ItemAt(result->items.get(), static_cast<std::int16_t>(j));
             if (source != nullptr && target != nullptr && !IsComposite(source)) CopyItemBytes(target, source);
         }
         if (distinct && result->ContainsCurrentRow()) continue;
@@ -189,7 +190,7 @@ std::unique_ptr<RowList> NestedRows(SelectBlock& block) {
     auto rows = std::make_unique<RowList>();
     TableRef* table = block.resultTable;
     if (table == nullptr) return rows;
-    ItemDescriptor* first = ItemAt(table->items, 0);
+    ItemDescriptor* first = ItemAt(table->items.get(), 0);
     rows->reserve(static_cast<std::size_t>(table->rowCount));
     for (std::int32_t r = 1; r <= table->rowCount; ++r) {
         if (table->ReadFrom(r) != r) break;

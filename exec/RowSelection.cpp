@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "analysis/BoundCondition.h"
 #include "base/List.h"
 #include "base/MemoryBlock.h"
 #include "base/MemoryBudget.h"
@@ -16,13 +17,12 @@
 #include "catalog/ItemDescriptor.h"
 #include "catalog/QueryDictionary.h"
 #include "catalog/TableRef.h"
-#include "analysis/BoundCondition.h"
 #include "exec/ConditionResult.h"
 #include "exec/ExpressionEvaluator.h"
-#include "planner/FastPaths.h"
 #include "exec/KeyHash.h"
 #include "exec/PredicateShortcut.h"
 #include "exec/RecordTupleSet.h"
+#include "planner/FastPaths.h"
 #include "planner/QueryPlan.h"
 #include "planner/SelectBlock.h"
 #include "values/FieldType.h"
@@ -60,7 +60,7 @@ CondPtr Leaf(std::unique_ptr<ConditionResult> result) {
 }
 
 std::unique_ptr<ConditionResult> CopyResult(const ConditionResult& r) {
-    std::unique_ptr<ConditionResult> copy(ConditionResult::Copy(r));
+    std::unique_ptr<ConditionResult> copy = ConditionResult::Copy(r);
     if (!copy) throw std::bad_alloc();
     return copy;
 }
@@ -85,7 +85,7 @@ public:
     ConditionResult* Of(const BoundPredicate* predicate) {
         std::unique_ptr<ConditionResult>& slot = results_[predicate];
         if (!slot) {
-            slot.reset(new ConditionResult(predicate));
+            slot = std::make_unique<ConditionResult>(predicate);
             if (!slot || !slot->IsComplete()) {
                 slot.reset();
                 throw std::bad_alloc();
@@ -200,10 +200,10 @@ CondPtr Reduce(const Cond& c, std::size_t& budget) {
                     Cond& x = *work->operands[a];
                     Cond& y = *work->operands[b];
                     if (!x.IsLeaf() || !y.IsLeaf() || x.Result() == nullptr || y.Result() == nullptr) continue;
-                    ConditionResult* r = work->kind == Cond::Kind::kAnd ? CombineAnd(*x.Result(), *y.Result())
-                                                                        : CombineOr(*x.Result(), *y.Result());
+                    std::unique_ptr<ConditionResult> r = work->kind == Cond::Kind::kAnd ? CombineAnd(*x.Result(), *y.Result())
+                                                                                        : CombineOr(*x.Result(), *y.Result());
                     if (r == nullptr) continue;
-                    work->operands[a] = Leaf(std::unique_ptr<ConditionResult>(r));
+                    work->operands[a] = Leaf(std::move(r));
                     work->operands.erase(work->operands.begin() + static_cast<std::ptrdiff_t>(b));
                     combined = true;
                 }
@@ -533,7 +533,7 @@ std::int16_t Selection::FullScan() {
     }
     TableRef* table = tables.empty() ? nullptr : tables.front();
     if (table == nullptr) return 1;
-    std::unique_ptr<ConditionResult> made(new ConditionResult());
+    auto made = std::make_unique<ConditionResult>();
     if (made == nullptr || !made->IsComplete() || !made->tuples->AddColumn(table->name.Get())) {
         block_.SetError(MessageText(kMsgOutOfMemory));
         return 0;
@@ -559,7 +559,7 @@ std::int16_t Selection::FullScan() {
 std::int16_t Selection::TakeReduced(const ConditionResult& result, bool& unconditioned) {
     unconditioned = result.state == ConditionResult::kTrue;
     if (unconditioned) return 1;
-    std::unique_ptr<ConditionResult> copy(ConditionResult::Copy(result));
+    std::unique_ptr<ConditionResult> copy = ConditionResult::Copy(result);
     if (copy == nullptr) {
         block_.SetError(MessageText(kMsgOutOfMemory));
         return 0;
@@ -887,7 +887,7 @@ ConditionResult::State OrState(ConditionResult::State a, ConditionResult::State 
 }
 
 std::unique_ptr<ConditionResult> NewResult() {
-    std::unique_ptr<ConditionResult> r(new ConditionResult());
+    auto r = std::make_unique<ConditionResult>();
     if (!r || !r->IsComplete()) throw std::bad_alloc();
     return r;
 }
@@ -915,11 +915,11 @@ std::vector<int> ColumnMap(const RecordTupleSet& to, const RecordTupleSet& from)
 
 }  // namespace
 
-ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b) {
+std::unique_ptr<ConditionResult> CombineAnd(const ConditionResult& a, const ConditionResult& b) {
     try {
         std::unique_ptr<ConditionResult> r = NewResult();
         r->state = AndState(a.state, b.state);
-        if (r->state != ConditionResult::kUndecided) return r.release();
+        if (r->state != ConditionResult::kUndecided) return r;
         r->state = ConditionResult::kTuples;
         const RecordTupleSet& ta = *a.tuples;
         const RecordTupleSet& tb = *b.tuples;
@@ -1025,18 +1025,18 @@ ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b) 
             std::vector<int> map = ColumnMap(*r->tuples, rest);
             for (std::int32_t row = 1; row < rest.rowEnd; ++row) AppendMissing(*r, rest, row, map, numbers);
         }
-        return r.release();
+        return r;
     } catch (const std::bad_alloc&) {
         NoteAllocationFailure();  // tells the pipeline that null here is not a disjoint condition
         return nullptr;
     }
 }
 
-ConditionResult* CombineOr(const ConditionResult& a, const ConditionResult& b) {
+std::unique_ptr<ConditionResult> CombineOr(const ConditionResult& a, const ConditionResult& b) {
     try {
         std::unique_ptr<ConditionResult> r = NewResult();
         r->state = OrState(a.state, b.state);
-        if (r->state != ConditionResult::kUndecided) return r.release();
+        if (r->state != ConditionResult::kUndecided) return r;
         r->state = ConditionResult::kTuples;
         const RecordTupleSet& ta = *a.tuples;
         const RecordTupleSet& tb = *b.tuples;
@@ -1058,7 +1058,7 @@ ConditionResult* CombineOr(const ConditionResult& a, const ConditionResult& b) {
             if (!r->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size()))) throw std::bad_alloc();
         }
         for (std::int32_t row = 1; row < tb.rowEnd; ++row) AppendMissing(*r, tb, row, mapB, numbers);
-        return r.release();
+        return r;
     } catch (const std::bad_alloc&) {
         NoteAllocationFailure();  // tells the pipeline that null here is not a disjoint condition
         return nullptr;

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace qx {
 
@@ -36,7 +37,7 @@ std::int16_t RunSelection(QueryPlan& plan, SelectBlock& block, const PlanOperato
 // AND / OR of two results; null when the combination is impossible (two
 // explicit sets over tables that share nothing, or an OR of explicit sets
 // over different tables) or memory runs out.
-ConditionResult* CombineAnd(const ConditionResult& a, const ConditionResult& b);
-ConditionResult* CombineOr(const ConditionResult& a, const ConditionResult& b);
+std::unique_ptr<ConditionResult> CombineAnd(const ConditionResult& a, const ConditionResult& b);
+std::unique_ptr<ConditionResult> CombineOr(const ConditionResult& a, const ConditionResult& b);
 
 }  // namespace qx

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "analysis/BoundStatement.h"
 #include "base/MemoryBlock.h"
 #include "base/MemoryBudget.h"
 #include "catalog/Cell.h"
 #include "catalog/ItemDescriptor.h"
 #include "catalog/TableRef.h"
-#include "analysis/BoundStatement.h"
 #include "values/FieldType.h"
 
 namespace qx {

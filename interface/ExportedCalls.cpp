@@ -12,6 +12,7 @@
 #include <memory>
 #include <new>
 
+#include "analysis/Binder.h"
 #include "base/List.h"
 #include "base/MemoryBlock.h"
 #include "base/MemoryBudget.h"
@@ -26,7 +27,6 @@
 #include "obsqleng.h"
 #include "parser/Parser.h"
 #include "parser/SyntaxNode.h"
-#include "analysis/Binder.h"
 #include "planner/QueryPlan.h"
 #include "platform/Cursor.h"
 
@@ -76,15 +76,14 @@ Compiled Compile(SqlRequest* request, Status& status) {
     auto bound = std::make_unique<BoundStatement>();
     {
         Parser parser;
-        SyntaxNode* parsed = nullptr;
-        status = parser.Parse(request->statement, &parsed);
-        std::unique_ptr<SyntaxNode> tree(parsed);
+        SyntaxNode* tree = nullptr;
+        status = parser.Parse(request->statement, &tree);
         if (status.ok()) status = request->dictionary->AddNames(parser.names);
         if (status.ok()) status = request->dictionary->LoadDescriptions();
-        if (status.ok()) status = Bind(tree.get(), *request->dictionary, *bound);
+        if (status.ok()) status = Bind(tree, *request->dictionary, *bound);
     }
     if (!status.ok()) return compiled;
-    compiled.plan = PlanStatement(request->dictionary, std::move(bound));
+    compiled.plan = PlanStatement(request->dictionary.get(), std::move(bound));
     compiled.evaluator = std::make_unique<ExpressionEvaluator>(compiled.plan.get());
     compiled.plan->evaluator = compiled.evaluator.get();
     return compiled;
@@ -151,17 +150,19 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
     }
 
     *handleOut = 0;
-    auto* request = static_cast<SqlRequest*>(AllocBlock(sizeof(SqlRequest)));
-    if (request == nullptr) {
+    void* block = AllocBlock(sizeof(SqlRequest));
+    if (block == nullptr) {
         FreeBlock(buffer);
         return -1;
     }
+    auto* request = new (block) SqlRequest();
     request->statement = buffer;
     request->hostContext = hostContext;
     request->memoValues = memoValues;
     std::memcpy(request->sqlState, "-----", 6);
-    request->dictionary = new QueryDictionary(hostContext, memoValues);
+    request->dictionary.reset(new QueryDictionary(hostContext, memoValues));
     if (request->dictionary == nullptr) {
+        request->~SqlRequest();
         FreeBlock(request);
         FreeBlock(buffer);
         return -1;
@@ -271,8 +272,7 @@ std::int16_t Erreur(std::uintptr_t handle, char* textOut, char* stateOut) {
 std::int32_t FinRequete(std::uintptr_t handle) {
     SqlRequest* request = FromHandle(handle);
     if (request == nullptr) return -1;
-    delete request->dictionary;
-    request->dictionary = nullptr;
+    request->~SqlRequest();  // the dictionary and the result table go with it
     return FreeBlock(request) ? 0 : -1;
 }
 

@@ -2,21 +2,23 @@
 // exported calls.  It carries the statement through every stage and keeps
 // the result and the error between calls.
 //
-// The record is a zero-filled memory block (AllocBlock), so every field not
-// set at creation starts at 0.  It owns `dictionary` (and through it the
-// result table `resultSet`) until QXSQLFinRequete; `statement` is the
+// The record lives in a memory block (AllocBlock) and is value-initialized
+// there, so every field not set at creation starts at 0.  It owns
+// `dictionary` (and through it the result table `resultSet`) until
+// QXSQLFinRequete; `statement` is the
 // working copy of the text, valid only while QXSQLExecReq runs.  The syntax
 // tree, the plan and the evaluator live only inside QXSQLExecReq.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/Error.h"
 #include "base/MemoryBudget.h"
+#include "catalog/QueryDictionary.h"
 
 namespace qx {
 
-class QueryDictionary;
 class TableRef;
 
 // Bytes of the working copy of a statement: the text, ";" and a NUL.
@@ -27,7 +29,7 @@ struct SqlRequest {
     char* statement;                 // working copy of the text (owned by QXSQLExecReq)
     char errorText[255];             // last error, at most 254 bytes; empty: no error
     char sqlState[6];                // SQLSTATE of the last error; "-----" at creation
-    QueryDictionary* dictionary;     // tables and items of the statement, owned
+    std::unique_ptr<QueryDictionary> dictionary;  // tables and items of the statement
     TableRef* resultSet;             // result memory table, owned by the dictionary
     std::uint32_t rowNumber;         // row last asked for by QXSQLFetchNext
     std::uint16_t hostContext;       // caller's context word, first argument of every callback

@@ -77,18 +77,17 @@ std::int16_t Parser::Missing(std::int16_t readResult, int message, std::int16_t 
 }
 
 std::int16_t Parser::Abandon(SyntaxNode** out, std::int16_t result) {
-    delete *out;
-    *out = nullptr;
+    *out = nullptr;  // its nodes stay in the tree's arena, unreachable
     return result;
 }
 
 SyntaxNode* Parser::Begin(std::int32_t kind, SyntaxNode** out) {
-    *out = SyntaxNode::Make("", kind, 0);
+    *out = tree_.Make("", kind, 0);
     return *out;
 }
 
 SyntaxNode* Parser::AddLeaf(ChildChain* chain, const Token& token, std::int32_t kind, std::int32_t aux) {
-    SyntaxNode* leaf = SyntaxNode::Make(token.text, kind, aux);
+    SyntaxNode* leaf = tree_.Make(token.text, kind, aux);
     if (leaf != nullptr) chain->Add(leaf);
     return leaf;
 }
@@ -130,12 +129,12 @@ Status Parser::Parse(const char* text, SyntaxNode** tree) {
     depth_ = 0;
     names = StatementNames();
     lostName_ = false;
+    tree_.Clear();
     *tree = nullptr;
     if (text == nullptr) text = "";
 
     std::int16_t result = Statement(text, 0, tree);
     if (result >= 0 && lostName_) {
-        delete *tree;
         *tree = nullptr;
         return Error::Message(kMsgOutOfMemory);
     }

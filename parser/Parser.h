@@ -33,10 +33,11 @@
 #include "base/Messages.h"
 #include "lexer/Lexer.h"
 #include "parser/StatementNames.h"
+#include "parser/SyntaxTree.h"
 
 namespace qx {
 
-class SyntaxNode;
+struct SyntaxNode;
 
 class Parser : public ListElement {
 public:
@@ -57,8 +58,8 @@ public:
     ~Parser() override;
 
     // Parses `text` up to its first ";".  On success `*tree` is the
-    // statement's tree (the caller's to destroy) and `names` what it
-    // mentions; on failure `*tree` is null.
+    // statement's tree, which lives until the parser's next Parse or its end,
+    // and `names` what it mentions; on failure `*tree` is null.
     Status Parse(const char* text, SyntaxNode** tree);
 
 private:
@@ -101,12 +102,12 @@ private:
     // A required token could not be read (`readResult` < 0) or is not the
     // one wanted: -4242 stays itself, anything else becomes `message`.
     std::int16_t Missing(std::int16_t readResult, int message, std::int16_t at);
-    // Destroys the node handed out through `out` and gives `result`.
+    // Drops the node handed out through `out` and gives `result`.
     static std::int16_t Abandon(SyntaxNode** out, std::int16_t result);
     // Makes the rule's node of `kind` and hands it out; null when memory ran out.
-    static SyntaxNode* Begin(std::int32_t kind, SyntaxNode** out);
+    SyntaxNode* Begin(std::int32_t kind, SyntaxNode** out);
     // Makes a leaf of the token and appends it; null when memory ran out.
-    static SyntaxNode* AddLeaf(ChildChain* chain, const Token& token, std::int32_t kind, std::int32_t aux = 0);
+    SyntaxNode* AddLeaf(ChildChain* chain, const Token& token, std::int32_t kind, std::int32_t aux = 0);
     // Turns the failure `result` of a part into `message`: -4252 (the part
     // does not start) with `errorPosition` at `at`; any other message keeps
     // the position its rule set; out of memory and nesting stay as they are.
@@ -173,6 +174,7 @@ private:
     // keyword (and the optional quantifier read by `quantified`).
     std::int16_t FunctionArgument(const char* text, std::int16_t position, ChildChain* chain, bool quantified);
 
+    SyntaxTree tree_;        // the nodes of the last parse
     bool lostName_ = false;  // a name could not be noted
     int depth_ = 0;  // nesting levels open now (see kMaxNesting)
 };
