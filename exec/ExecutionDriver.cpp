@@ -114,6 +114,8 @@ void QueryPlan::Run(const PlanOperator& op) {
             return;
         }
         case OperatorKind::kSubquery:
+        case OperatorKind::kSemiJoin:
+        case OperatorKind::kAntiJoin:
             runInputs();
             return;
         default:

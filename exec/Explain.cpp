@@ -179,14 +179,20 @@ public:
                 Add(depth, word + tables + where);
                 break;
             }
-            case OperatorKind::kSubquery: {
+            case OperatorKind::kSubquery:
+            case OperatorKind::kSemiJoin:
+            case OperatorKind::kAntiJoin: {
                 const BoundSelect* parent = select != nullptr ? statement_.Select(select->parent) : nullptr;
                 std::string reads;
                 if (parent != nullptr)
                     for (const NestedLink& link : parent->nested)
                         if (link.block == op.block && !link.outerTables.empty())
                             reads = " (reads " + Joined(link.outerTables) + ")";
-                Add(depth, "SUBQUERY " + std::to_string(op.block) + reads);
+                const char* word = op.kind == OperatorKind::kSemiJoin   ? "SEMI JOIN "
+                                   : op.kind == OperatorKind::kAntiJoin ? "ANTI JOIN "
+                                                                        : "";
+                std::string use = op.join != nullptr ? ": " + SqlWriter::Predicate(*op.join) : std::string();
+                Add(depth, word + ("SUBQUERY " + std::to_string(op.block)) + reads + use);
                 break;
             }
             case OperatorKind::kScan:

@@ -19,6 +19,10 @@
 //   kNestedLoop    every combination of a group's tables, each predicate tested
 //   kConstant      predicates that read no table, decided once
 //   kSubquery      a nested SELECT, run before the SELECT that reads its rows
+//   kSemiJoin      the same, read by IN, = ANY, MATCH or EXISTS: a record is
+//                  kept when the rows hold a match (looked up by hash when
+//                  the test is an equality)
+//   kAntiJoin      the same, read by NOT IN or NOT EXISTS: kept when they hold none
 //   kInsert, kUpdate, kDelete, kCreateTable, kCreateIndex: the statement's change
 //
 // Operators refer to the bound statement (SELECTs, groups, predicates) and
@@ -44,6 +48,8 @@ enum class OperatorKind : std::uint8_t {
     kNestedLoop,
     kConstant,
     kSubquery,
+    kSemiJoin,
+    kAntiJoin,
     kInsert,
     kUpdate,
     kDelete,
@@ -55,7 +61,7 @@ struct PlanOperator {
     OperatorKind kind;
     int block = -1;                              // the SELECT it works for, or -1
     const PredicateGroup* group = nullptr;       // kScan, kHashJoin, kNestedLoop, kConstant
-    const BoundPredicate* join = nullptr;        // kHashJoin: the equality it hashes
+    const BoundPredicate* join = nullptr;        // kHashJoin: the equality it hashes; kSemiJoin, kAntiJoin: the predicate reading the rows
     std::vector<const BoundPredicate*> tests;    // kScan, kNestedLoop: the predicates tested on each record or combination
     std::vector<const BoundPredicate*> filters;  // kScan: those whose records filter the groups that follow
     std::vector<std::unique_ptr<PlanOperator>> inputs;

@@ -126,8 +126,23 @@ OperatorPtr Planner::Selection(int block) {
     auto selection = std::make_unique<PlanOperator>(OperatorKind::kSelection, block);
     const BoundSelect* select = statement_.Select(block);
     if (select == nullptr) return selection;
+    std::unordered_set<const BoundPredicate*> negated;
+    if (select->where != nullptr) negated = NegatedPredicates(*select->where);
     for (const NestedLink& link : select->nested) {
         auto sub = std::make_unique<PlanOperator>(OperatorKind::kSubquery, link.block);
+        // How the SELECT reads the rows: a test of a match is a semi-join, of none an anti-join.
+        for (const PredicateGroup& group : select->groups)
+            for (const BoundPredicate* p : group.predicates) {
+                if (p->rows.block != link.block) continue;
+                bool matching = p->kind == PredicateKind::kIn || p->kind == PredicateKind::kMatch ||
+                                p->kind == PredicateKind::kExists ||
+                                (p->kind == PredicateKind::kCompareRows && p->quantifier == Quantifier::kAny &&
+                                 p->op == kOpEqual);
+                if (!matching) continue;
+                bool inverted = p->notWritten != (negated.count(p) != 0);
+                sub->kind = inverted ? OperatorKind::kAntiJoin : OperatorKind::kSemiJoin;
+                sub->join = p;
+            }
         sub->Add(Project(link.block));
         selection->Add(std::move(sub));
     }
