@@ -186,8 +186,9 @@ private:
     // groups; otherwise it is a value and its items go to `into`.
     TypeClass BindCondition(const SyntaxNode* condition, bool insideArithmetic, int block, Collector* into,
                              CondPtr* out, bool* logicMet);
-    TypeClass BindLogicalTerm(const SyntaxNode* term, bool insideArithmetic, int block, Collector* into,
-                               CondPtr* out, bool* logicMet);
+    // The terms of a condition joined by OR (`terms`), or the factors of a term joined by AND.
+    TypeClass BindConnected(const SyntaxNode* node, bool terms, bool insideArithmetic, int block, Collector* into,
+                            CondPtr* out, bool* logicMet);
     TypeClass BindLogicalFactor(const SyntaxNode* factor, bool insideArithmetic, int block, Collector* into,
                                  CondPtr* out, bool* logicMet);
     TypeClass BindPredicate(const SyntaxNode* expression, bool insideArithmetic, int block, Collector* into,
@@ -196,6 +197,11 @@ private:
     TypeClass BindRowSource(const SyntaxNode* source, int block, Collector* into, RowSource& rows);
     TypeClass BindExpression(const SyntaxNode* expression, bool insideArithmetic, int block, Collector* into,
                               bool* logicMet, ExprPtr* out);
+    // Adds `operand` (of class `operandClass`, written at `written`) to the
+    // left-to-right arithmetic `value` of class `result`; the new class, or
+    // kFailure after raising 4277 when the classes do not match.
+    TypeClass Fold(TypeClass result, ExprPtr& value, OperatorCode op, ExprPtr operand, TypeClass operandClass,
+                   const SyntaxNode* written);
     TypeClass BindTerm(const SyntaxNode* term, bool insideArithmetic, int block, Collector* into, bool* logicMet,
                         ExprPtr* out);
     TypeClass BindPrimary(const SyntaxNode* simpleItem, bool itemRequired, int block, Collector* into, ExprPtr* out);
@@ -587,48 +593,33 @@ TypeClass Binder::BindCondition(const SyntaxNode* condition, bool insideArithmet
                                  CondPtr* out, bool* logicMet) {
     NestingLevel level(depth_);
     if (level.TooDeep()) return TooDeep();
-    const SyntaxNode* first = condition->child;
-    if (first == nullptr) return kFailure;
-    int terms = CountKind(first, FON_TERME_LOGIQUE);
-    if (terms > 1 && insideArithmetic) return Raise(kMsgLogicInArithmetic, first->text);
-    if (terms > 1) *logicMet = true;
-
-    auto result = std::make_unique<BoundCondition>();
-    result->kind = BoundCondition::Kind::kOr;
-    TypeClass conditionClass = kFailure;
-    for (const SyntaxNode* term = first; term != nullptr; term = term->next) {
-        if (term->kind != FON_TERME_LOGIQUE) continue;
-        CondPtr operand;
-        TypeClass termClass = BindLogicalTerm(term, insideArithmetic, block, into, &operand, logicMet);
-        if (termClass == kFailure) return kFailure;
-        if (conditionClass == kFailure) conditionClass = termClass;
-        result->operands.push_back(std::move(operand));
-    }
-    *out = result->operands.size() == 1 ? std::move(result->operands.front()) : std::move(result);
-    return conditionClass;
+    return BindConnected(condition, true, insideArithmetic, block, into, out, logicMet);
 }
 
-TypeClass Binder::BindLogicalTerm(const SyntaxNode* term, bool insideArithmetic, int block, Collector* into,
-                                   CondPtr* out, bool* logicMet) {
-    const SyntaxNode* first = term->child;
+TypeClass Binder::BindConnected(const SyntaxNode* node, bool terms, bool insideArithmetic, int block,
+                                 Collector* into, CondPtr* out, bool* logicMet) {
+    const SyntaxNode* first = node->child;
     if (first == nullptr) return kFailure;
-    int factors = CountKind(first, FON_FACTEUR_LOGIQUE);
-    if (factors > 1 && insideArithmetic) return Raise(kMsgLogicInArithmetic, first->text);
-    if (factors > 1) *logicMet = true;
+    std::int32_t operandKind = terms ? FON_TERME_LOGIQUE : FON_FACTEUR_LOGIQUE;
+    int count = CountKind(first, operandKind);
+    if (count > 1 && insideArithmetic) return Raise(kMsgLogicInArithmetic, first->text);
+    if (count > 1) *logicMet = true;
 
     auto result = std::make_unique<BoundCondition>();
-    result->kind = BoundCondition::Kind::kAnd;
-    TypeClass termClass = kFailure;
-    for (const SyntaxNode* factor = first; factor != nullptr; factor = factor->next) {
-        if (factor->kind != FON_FACTEUR_LOGIQUE) continue;
+    result->kind = terms ? BoundCondition::Kind::kOr : BoundCondition::Kind::kAnd;
+    TypeClass resultClass = kFailure;
+    for (const SyntaxNode* operandNode = first; operandNode != nullptr; operandNode = operandNode->next) {
+        if (operandNode->kind != operandKind) continue;
         CondPtr operand;
-        TypeClass factorClass = BindLogicalFactor(factor, insideArithmetic, block, into, &operand, logicMet);
-        if (factorClass == kFailure) return kFailure;
-        if (termClass == kFailure) termClass = factorClass;
+        TypeClass operandClass =
+            terms ? BindConnected(operandNode, false, insideArithmetic, block, into, &operand, logicMet)
+                  : BindLogicalFactor(operandNode, insideArithmetic, block, into, &operand, logicMet);
+        if (operandClass == kFailure) return kFailure;
+        if (resultClass == kFailure) resultClass = operandClass;
         result->operands.push_back(std::move(operand));
     }
     *out = result->operands.size() == 1 ? std::move(result->operands.front()) : std::move(result);
-    return termClass;
+    return resultClass;
 }
 
 TypeClass Binder::BindLogicalFactor(const SyntaxNode* factor, bool insideArithmetic, int block, Collector* into,
@@ -828,26 +819,33 @@ TypeClass Binder::BindExpression(const SyntaxNode* expression, bool insideArithm
             if (signed_ || terms > 1) return Raise(kMsgLogicInArithmetic, node->text);
             *logicMet = true;
         }
-        if (result == kFailure) result = termClass;
-        else if (!ClassesMatch(result, termClass)) return Raise(kMsgIncorrectType, node->text);
-        else result = CombineClasses(result, termClass);
-        if (value == nullptr) {
-            value = std::move(term);
-            if (minus) {
-                auto negation = std::make_unique<BoundExpr>(ExprKind::kNegate, value->typeClass);
-                negation->operands.push_back(std::move(value));
-                value = std::move(negation);
-            }
-        } else {
-            auto combined = std::make_unique<BoundExpr>(ExprKind::kArithmetic, result);
-            combined->op = op;
-            combined->operands.push_back(std::move(value));
-            combined->operands.push_back(std::move(term));
-            value = std::move(combined);
+        if (value == nullptr && minus) {
+            auto negation = std::make_unique<BoundExpr>(ExprKind::kNegate, termClass);
+            negation->operands.push_back(std::move(term));
+            term = std::move(negation);
         }
+        result = Fold(result, value, op, std::move(term), termClass, node);
+        if (result == kFailure) return kFailure;
     }
     if (value == nullptr) return kFailure;
     *out = std::move(value);
+    return result;
+}
+
+TypeClass Binder::Fold(TypeClass result, ExprPtr& value, OperatorCode op, ExprPtr operand, TypeClass operandClass,
+                       const SyntaxNode* written) {
+    if (result == kFailure) result = operandClass;
+    else if (!ClassesMatch(result, operandClass)) return Raise(kMsgIncorrectType, written->text);
+    else result = CombineClasses(result, operandClass);
+    if (value == nullptr) {
+        value = std::move(operand);
+        return result;
+    }
+    auto combined = std::make_unique<BoundExpr>(ExprKind::kArithmetic, result);
+    combined->op = op;
+    combined->operands.push_back(std::move(value));
+    combined->operands.push_back(std::move(operand));
+    value = std::move(combined);
     return result;
 }
 
@@ -882,18 +880,8 @@ TypeClass Binder::BindTerm(const SyntaxNode* term, bool insideArithmetic, int bl
             if (factors > 1) return Raise(kMsgLogicInArithmetic, factor->text);
             *logicMet = true;
         }
-        if (result == kFailure) result = factorClass;
-        else if (!ClassesMatch(result, factorClass)) return Raise(kMsgIncorrectType, factor->text);
-        else result = CombineClasses(result, factorClass);
-        if (value == nullptr) {
-            value = std::move(operand);
-        } else {
-            auto combined = std::make_unique<BoundExpr>(ExprKind::kArithmetic, result);
-            combined->op = op;
-            combined->operands.push_back(std::move(value));
-            combined->operands.push_back(std::move(operand));
-            value = std::move(combined);
-        }
+        result = Fold(result, value, op, std::move(operand), factorClass, factor);
+        if (result == kFailure) return kFailure;
     }
     if (value == nullptr) return kFailure;
     *out = std::move(value);
