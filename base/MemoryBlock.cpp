@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "base/MemoryBudget.h"
 #include "base/Messages.h"
 #include "platform/BlockHeap.h"
 #include "platform/MessageSink.h"
@@ -16,15 +17,13 @@ constexpr int kMsgNoMemory = 1067;
 constexpr int kMsgTooLarge = 1081;
 constexpr int kMsgNotABlock = 1417;
 
-std::uint32_t failures = 0;
-
 int High16(const void* p) { return static_cast<int>((reinterpret_cast<std::uintptr_t>(p) >> 16) & 0xFFFF); }
 int Low16(const void* p) { return static_cast<int>(reinterpret_cast<std::uintptr_t>(p) & 0xFFFF); }
 
 void* Reallocate(void* block, std::uint32_t newSize) {
     void* moved = platform::HeapReallocate(block, static_cast<std::size_t>(newSize) + 4);
     if (moved == nullptr) {
-        ++failures;
+        NoteAllocationFailure();
         ReportError(kMsgNoMemory);
     }
     return moved;
@@ -35,13 +34,13 @@ void* Reallocate(void* block, std::uint32_t newSize) {
 void* AllocBlock(std::uint32_t size) {
     if (size < 16) size = 16;
     if (size > kMaxBlockSize) {
-        ++failures;
+        NoteAllocationFailure();
         ReportError(kMsgTooLarge);
         return nullptr;
     }
     void* block = platform::HeapAllocate(size);
     if (block == nullptr) {
-        ++failures;
+        NoteAllocationFailure();
         ReportError(kMsgNoMemory);
     }
     return block;
@@ -50,7 +49,7 @@ void* AllocBlock(std::uint32_t size) {
 void* AllocLargeBlock(std::uint32_t size) {
     void* block = platform::HeapAllocate(size);
     if (block == nullptr) {
-        ++failures;
+        NoteAllocationFailure();
         ReportError(kMsgNoMemory);
     }
     return block;
@@ -58,7 +57,7 @@ void* AllocLargeBlock(std::uint32_t size) {
 
 void* ReallocBlock(void* block, std::uint32_t newSize) {
     if (newSize > kMaxBlockSize) {
-        ++failures;
+        NoteAllocationFailure();
         ReportError(kMsgTooLarge);
         return nullptr;
     }
@@ -97,8 +96,8 @@ void* LockBlockHandle(std::uintptr_t handle) {
 
 std::int16_t UnlockBlockHandle(std::uintptr_t) { return 1; }
 
-std::uint32_t AllocationFailures() { return failures; }
-
-void NoteAllocationFailure() { ++failures; }
+void NoteAllocationFailure() {
+    if (MemoryBudget* budget = MemoryBudget::Current()) budget->NoteRefusedAllocation();
+}
 
 }  // namespace qx

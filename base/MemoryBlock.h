@@ -30,12 +30,9 @@ std::int16_t FreeBlock(void* block);
 void* LockBlockHandle(std::uintptr_t handle);
 std::int16_t UnlockBlockHandle(std::uintptr_t handle);
 
-// Allocations refused since start-up, blocks and engine objects alike (a
-// running count).  The pipeline compares it before and after a stage: a
-// stage that carried on without the memory it asked for must not report
-// success.
-std::uint32_t AllocationFailures();
-// Counts one refused allocation made outside this module (engine objects).
+// Notes one refused allocation (the block functions note their own) on the
+// budget of the statement being compiled or run: a stage that carried on
+// without the memory it asked for must not report success.
 void NoteAllocationFailure();
 
 }  // namespace qx

@@ -18,6 +18,7 @@ void MemoryBudget::Start(std::uint64_t limitBytes) {
     limit_ = limitBytes;
     used_ = 0;
     exceeded_ = false;
+    allocationRefused_ = false;
 }
 
 bool MemoryBudget::Charge(std::uint64_t bytes, bool optional) {

@@ -36,6 +36,9 @@ public:
     void Release(std::uint64_t bytes);
 
     bool Exceeded() const { return exceeded_; }
+    // An allocation was refused while the budget was current (whatever its limit).
+    void NoteRefusedAllocation() { allocationRefused_ = true; }
+    bool AllocationRefused() const { return allocationRefused_; }
     std::uint64_t Limit() const { return limit_; }
     std::uint64_t Used() const { return used_; }
 
@@ -58,6 +61,7 @@ private:
     std::uint64_t limit_;  // bytes; 0: no limit
     std::uint64_t used_;   // bytes charged and not released
     bool exceeded_;        // a charge was refused
+    bool allocationRefused_;  // the heap refused an allocation
 };
 
 // One structure's share of the budget current when it was made (none

@@ -89,15 +89,6 @@ Compiled Compile(SqlRequest* request, Status& status) {
     return compiled;
 }
 
-// Some stages carry on when an allocation is refused (a value that cannot
-// be read compares as absent, a list that cannot grow stays short, a name
-// that cannot be copied names nothing).  A statement during which memory
-// ran out must neither report success on such a result nor blame the
-// statement: it fails with the memory message, whatever error came after.
-void FailIfMemoryRanOut(Status& status, std::uint32_t failuresBefore) {
-    if (AllocationFailures() != failuresBefore) status = Error::Message(kMsgOutOfMemory);
-}
-
 // "512 MB", "1 GB", "1536 KB", "1000 bytes" (French units in French).
 void FormatByteSize(std::uint64_t bytes, char* out, std::size_t capacity) {
     bool english = EnglishMessages() != 0;
@@ -115,11 +106,17 @@ void FormatByteSize(std::uint64_t bytes, char* out, std::size_t capacity) {
     }
 }
 
-// A statement that went past its memory bound fails with the message of
-// the bound, whatever its structures reported when their charge was
-// refused; its memory tables give their rows back at once.
-void FailIfOverBudget(SqlRequest* request, Status& status) {
-    if (!request->budget.Exceeded()) return;
+// The statement's memory decides its outcome last.  Past its bound it fails
+// with 4300 and its memory tables go.  Some stages carry on when an
+// allocation is refused (a value that cannot be read compares as absent, a
+// list that cannot grow stays short): a statement during which memory ran
+// out must neither report success on such a result nor blame the statement,
+// so it fails with 4242, whatever error came after.
+void FailOnMemory(SqlRequest* request, Status& status) {
+    if (!request->budget.Exceeded()) {
+        if (request->budget.AllocationRefused()) status = Error::Message(kMsgOutOfMemory);
+        return;
+    }
     char limit[48];
     FormatByteSize(request->budget.Limit(), limit, sizeof limit);
     status = Error::Text(MessageText(kMsgStatementMemory, limit), kSqlStateOutOfMemory);
@@ -181,7 +178,6 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
                       static_cast<unsigned>(kMaxStatementLength));
         status = Error::Message(kMsgInternalError, reason);
     } else {
-        std::uint32_t failuresBefore = AllocationFailures();
         if (ReplaceMemoReferences(buffer, kStatementBufferSize)) {
             try {
                 compiled = Compile(request, status);
@@ -196,15 +192,13 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
                           static_cast<int>(kMaxMemoEntries));
             status = Error::Message(kMsgInternalError, reason);
         }
-        FailIfMemoryRanOut(status, failuresBefore);
-        FailIfOverBudget(request, status);
+        FailOnMemory(request, status);
         // A stage that failed without saying why still must not leave an empty error.
         if (!status.ok() && status.error().empty()) status = Error::Message(kMsgInternalError, "compilation");
     }
 
     if (status.ok()) {
         if (info != nullptr) info->compiled = 1;
-        std::uint32_t failuresBefore = AllocationFailures();
         try {
             status = compiled.plan->Execute();
         } catch (const std::bad_alloc&) {
@@ -212,8 +206,7 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
         }
         request->resultSet = compiled.plan->resultSet;
         compiled.Release();
-        FailIfMemoryRanOut(status, failuresBefore);
-        FailIfOverBudget(request, status);
+        FailOnMemory(request, status);
     }
     compiled.Release();
     RecordError(request, status);
