@@ -13,7 +13,6 @@
 #include <new>
 
 #include "analysis/Binder.h"
-#include "base/List.h"
 #include "base/MemoryBlock.h"
 #include "base/MemoryBudget.h"
 #include "base/Messages.h"
@@ -124,11 +123,8 @@ void FailIfOverBudget(SqlRequest* request, Status& status) {
     FormatByteSize(request->budget.Limit(), limit, sizeof limit);
     status = Error::Text(MessageText(kMsgStatementMemory, limit), kSqlStateOutOfMemory);
     request->resultSet = nullptr;
-    List& tables = request->dictionary->tables;
-    for (std::int16_t i = 0; i <= tables.Last(); ++i) {
-        auto* table = static_cast<TableRef*>(tables.GetAt(i));
-        if (table != nullptr && table->IsMemoryTable()) table->ReleaseRows();
-    }
+    for (const std::unique_ptr<TableRef>& table : request->dictionary->tables)
+        if (table->IsMemoryTable()) table->ReleaseRows();
 }
 
 }  // namespace
@@ -160,7 +156,10 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
     request->hostContext = hostContext;
     request->memoValues = memoValues;
     std::memcpy(request->sqlState, "-----", 6);
-    request->dictionary.reset(new QueryDictionary(hostContext, memoValues));
+    try {
+        request->dictionary = std::make_unique<QueryDictionary>(hostContext, memoValues);
+    } catch (const std::bad_alloc&) {
+    }
     if (request->dictionary == nullptr) {
         request->~SqlRequest();
         FreeBlock(request);

@@ -75,7 +75,7 @@ TEST(OwnedStringTest, NullTextAndAppend) {
 
 // ---- Lookups without the host ---------------------------------------------
 
-TEST(ItemDescriptorTest, CompareWithOwnerAndQualifiedNames) {
+TEST(ItemDescriptorTest, MatchesOwnerAndQualifiedNames) {
     TableRef owner(nullptr, "X", nullptr), other(nullptr, "Y", nullptr);
     ItemDescriptor item("A", 1, 2, 0, 1, 0, &owner, "X");
     EXPECT_EQ(item.dimension, 1);
@@ -84,16 +84,15 @@ TEST(ItemDescriptorTest, CompareWithOwnerAndQualifiedNames) {
         const char* name;
         const TableRef* owner;
         std::int32_t qualified;
-        std::int16_t expected;
+        bool expected;
     } cases[] = {
-        {"A", nullptr, 0, 0},  {"A", &owner, 0, 0},   {"A", &other, 0, 1},   {"a", nullptr, 0, 1},
-        {"X.A", nullptr, 0, 1}, {"X.A", nullptr, 1, 0}, {"Y.A", nullptr, 1, 1}, {".A", nullptr, 1, 1},
-        {"X.", nullptr, 1, 1},  {"XX.A", nullptr, 1, 1}, {"X.AB", nullptr, 1, 1},
-        {longQualifier.c_str(), nullptr, 1, 1},
+        {"A", nullptr, 0, true},    {"A", &owner, 0, true},     {"A", &other, 0, false},  {"a", nullptr, 0, false},
+        {"X.A", nullptr, 0, false}, {"X.A", nullptr, 1, true},  {"Y.A", nullptr, 1, false}, {".A", nullptr, 1, false},
+        {"X.", nullptr, 1, false},  {"XX.A", nullptr, 1, false}, {"X.AB", nullptr, 1, false},
+        {longQualifier.c_str(), nullptr, 1, false},
     };
     for (const Case& c : cases) {
-        ItemKey key{c.name, c.owner, c.qualified};
-        EXPECT_EQ(item.Compare(&key), c.expected) << c.name << " " << c.qualified;
+        EXPECT_EQ(item.Matches(ItemKey{c.name, c.owner, c.qualified}), c.expected) << c.name << " " << c.qualified;
     }
     ItemDescriptor longTable("B", 1, 2, 0, 1, 2, nullptr, std::string(300, 'T').c_str());
     EXPECT_EQ(std::strlen(longTable.tableName), 256u);
@@ -172,7 +171,7 @@ TEST_F(QueryDictionaryTest, ItemsBeyondTheRecordStopTheTable) {
     struct Case {
         std::vector<testhost::Item> items;
         std::uint16_t recordSize;  // 0: the host answers fileInfo 0
-        int described;             // items described before the stop
+        std::size_t described;     // items described before the stop
         const char* culprit;
     } cases[] = {
         {{{"A", 1, 2}, {"B", 1, 4}}, 5, 1, "B"},                  // record one byte short
@@ -189,9 +188,8 @@ TEST_F(QueryDictionaryTest, ItemsBeyondTheRecordStopTheTable) {
         EXPECT_EQ(Load(), 0);
         EXPECT_EQ(Error().rfind("Erreur interne : ", 0), 0u) << Error();
         EXPECT_NE(Error().find(c.culprit), std::string::npos) << Error();
-        EXPECT_EQ(dict_->items.Count(), c.described);
-        for (int i = 0; i < dict_->items.Count(); ++i) {
-            auto* item = static_cast<ItemDescriptor*>(dict_->items.GetAt(i));
+        EXPECT_EQ(dict_->items.size(), c.described);
+        for (const ItemDescriptor* item : dict_->items) {
             EXPECT_LE(item->offset + item->size * item->dimension, c.recordSize);
         }
     }
