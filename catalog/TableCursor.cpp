@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "base/MemoryBlock.h"
 #include "base/Messages.h"
@@ -230,7 +231,10 @@ unsigned char* TableRef::RowAddress(std::int32_t n) const {
 std::int16_t TableRef::ContainsCurrentRow() {
     if (!IsMemoryTable() || record == nullptr || rowCount == 0) return 0;
     if (rowIndex == nullptr) {
-        rowIndex.reset(new RowIndex(recordSize));
+        try {
+            rowIndex = std::make_unique<RowIndex>(recordSize);
+        } catch (const std::bad_alloc&) {
+        }
         bool built = rowIndex != nullptr;
         for (std::int32_t row = 1; built && row <= rowCount; ++row) built = rowIndex->Add(RowAddress(row), row);
         if (!built) RowsReordered();
