@@ -28,7 +28,7 @@ public:
     static constexpr std::uint16_t kNameWidth = 20;    // item names that fit a fixed slot
     static constexpr std::size_t kMaxFileName = 8;     // table names the host can be asked about
     // Most references `tables` holds, and most descriptors `items` and
-    // `otherItems` each hold (16-bit indexes).
+    // `otherItems` each hold.
     static constexpr std::size_t kMaxTables = 16383;
     static constexpr std::size_t kMaxItems = TableRef::kMaxItems;
 

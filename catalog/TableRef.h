@@ -24,8 +24,8 @@ class RowIndex;
 
 class TableRef {
 public:
-    // Most descriptors a reference holds (and the dictionary lists): the
-    // item indexes of a table are 16-bit values.
+    // Most descriptors a reference holds; a statement whose tables describe
+    // more fails while its descriptions load.
     static constexpr std::size_t kMaxItems = 16383;
 
     QueryDictionary* dictionary = nullptr;  // dictionary that owns the reference (not owned)
