@@ -21,7 +21,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "base/List.h"
 #include "base/Messages.h"
 #include "catalog/ItemDescriptor.h"
 #include "catalog/QueryDictionary.h"
@@ -454,10 +453,9 @@ TypeClass Binder::BindSelectList(const SyntaxNode* selectList, bool singleColumn
         // Every item of every table, the first table with a name winning.
         select.allColumns = true;
         for (TableRef* table : select.tables) {
-            if (table == nullptr || table->items == nullptr) continue;
-            for (std::int16_t i = 0; i <= table->items->Last(); ++i) {
-                auto* item = static_cast<ItemDescriptor*>(table->items->GetAt(i));
-                if (item == nullptr) continue;
+            if (table == nullptr) continue;
+            for (const std::unique_ptr<ItemDescriptor>& owned : table->items) {
+                ItemDescriptor* item = owned.get();
                 bool seen = std::any_of(select.selectedItems.begin(), select.selectedItems.end(),
                                         [&](const ItemDescriptor* s) { return std::strcmp(s->name.Get(), item->name.Get()) == 0; });
                 if (!seen) select.selectedItems.push_back(item);

@@ -1,8 +1,9 @@
 // ItemDescriptor: construction, release of the execution-state blocks, and
-// the key comparison used by item lookups (plain and qualified names).
+// the key match used by item lookups (plain and qualified names).
 #include "catalog/ItemDescriptor.h"
 
 #include <cstring>
+#include <new>
 
 #include "base/MemoryBlock.h"
 #include "values/FieldType.h"
@@ -37,20 +38,33 @@ ItemDescriptor::~ItemDescriptor() {
     valueBuffer = nullptr;
 }
 
-std::int16_t ItemDescriptor::Compare(const void* keyArgs) const {
-    const auto* key = static_cast<const ItemKey*>(keyArgs);
-    if (key == nullptr || key->name == nullptr) return 1;
+std::unique_ptr<ItemDescriptor> ItemDescriptor::Create(const char* itemName, std::uint16_t itemType,
+                                                       std::uint16_t itemSize, std::uint8_t itemKeyKind,
+                                                       std::uint16_t itemOffset, std::int32_t itemDimension,
+                                                       TableRef* itemOwner, const char* ownerTableName) noexcept {
+    try {
+        auto made = std::make_unique<ItemDescriptor>(itemName, itemType, itemSize, itemKeyKind, itemOffset,
+                                                     itemDimension, itemOwner, ownerTableName);
+        if (made->name.text == nullptr) return nullptr;  // no copy of its name
+        return made;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+bool ItemDescriptor::Matches(const ItemKey& key) const {
+    if (key.name == nullptr) return false;
     const char* own = name.Get();
-    if (std::strcmp(key->name, own) == 0 && (key->owner == nullptr || key->owner == owner)) return 0;
-    if (key->qualifiedAllowed == 0) return 1;
+    if (std::strcmp(key.name, own) == 0 && (key.owner == nullptr || key.owner == owner)) return true;
+    if (key.qualifiedAllowed == 0) return false;
     // "Q.N": both parts compared whole, so a long qualifier or item name can
     // never match by a shared prefix.
-    const char* dot = std::strchr(key->name, '.');
-    if (dot == nullptr || dot == key->name || dot[1] == '\0') return 1;
-    auto qualifierLength = static_cast<std::size_t>(dot - key->name);
-    if (qualifierLength > kTableNameLength) return 1;
-    if (std::strncmp(key->name, tableName, qualifierLength) != 0 || tableName[qualifierLength] != '\0') return 1;
-    return std::strcmp(dot + 1, own) == 0 ? 0 : 1;
+    const char* dot = std::strchr(key.name, '.');
+    if (dot == nullptr || dot == key.name || dot[1] == '\0') return false;
+    auto qualifierLength = static_cast<std::size_t>(dot - key.name);
+    if (qualifierLength > kTableNameLength) return false;
+    if (std::strncmp(key.name, tableName, qualifierLength) != 0 || tableName[qualifierLength] != '\0') return false;
+    return std::strcmp(dot + 1, own) == 0;
 }
 
 std::uint16_t DisplaySize(const ItemDescriptor* item) {

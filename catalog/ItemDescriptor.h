@@ -3,28 +3,28 @@
 // table's record), plus the item's execution state.
 //
 // Descriptors are built by QueryDictionary::LoadDescriptions.  A descriptor
-// of a table reference is owned by that TableRef's `items` list (the
-// dictionary's `items` list only refers to it); a descriptor of the
-// dictionary's `otherItems` list is owned by that list and has no owner.
+// of a table reference is owned by that TableRef's `items` (the
+// dictionary's `items` only refers to it); a descriptor of the dictionary's
+// `otherItems` is owned by the dictionary and has no owner.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
-#include "base/ListElement.h"
 #include "base/OwnedString.h"
 
 namespace qx {
 
 class TableRef;
 
-// Key record of ItemDescriptor::Compare (List::Find passes its address).
+// What TableRef's item lookups search for (ItemDescriptor::Matches).
 struct ItemKey {
     const char* name;                // item name, or qualifier "." item name
     const TableRef* owner;           // null: any owner
     std::int32_t qualifiedAllowed;   // not 0: "T.ITEM" also matches tableName T, name ITEM
 };
 
-class ItemDescriptor : public ListElement {
+class ItemDescriptor {
 public:
     static constexpr std::uint8_t kCompositeKey = 255;  // keyKind of a composite key
     static constexpr std::size_t kTableNameLength = 256; // characters kept in tableName
@@ -47,14 +47,23 @@ public:
     ItemDescriptor(const char* itemName, std::uint16_t itemType, std::uint16_t itemSize, std::uint8_t itemKeyKind,
                    std::uint16_t itemOffset, std::int32_t itemDimension, TableRef* itemOwner,
                    const char* ownerTableName);
+    ItemDescriptor(const ItemDescriptor&) = delete;
+    ItemDescriptor& operator=(const ItemDescriptor&) = delete;
     // Frees memoText and valueBuffer (memory blocks).
-    ~ItemDescriptor() override;
+    ~ItemDescriptor();
 
-    // keyArgs: address of an ItemKey.  0 when the key name equals `name` and
-    // the key owner is null or `owner`; with qualifiedAllowed, also when the
-    // key name is "Q.N" with Q equal to `tableName` and N equal to `name`
-    // (neither part empty).  Comparisons are byte for byte.  Else 1.
-    std::int16_t Compare(const void* keyArgs) const override;
+    // The same construction, null instead of an exception or a nameless
+    // descriptor when memory runs out.
+    static std::unique_ptr<ItemDescriptor> Create(const char* itemName, std::uint16_t itemType,
+                                                  std::uint16_t itemSize, std::uint8_t itemKeyKind,
+                                                  std::uint16_t itemOffset, std::int32_t itemDimension,
+                                                  TableRef* itemOwner, const char* ownerTableName) noexcept;
+
+    // True when the key name equals `name` and the key owner is null or
+    // `owner`; with qualifiedAllowed, also when the key name is "Q.N" with Q
+    // equal to `tableName` and N equal to `name` (neither part empty).
+    // Comparisons are byte for byte.
+    bool Matches(const ItemKey& key) const;
 };
 
 // The field type tables (values/FieldType.h) for an item's type and

@@ -21,7 +21,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Error.h"
@@ -37,25 +39,38 @@ constexpr std::int32_t kTableQuestion = 0;  // OGETINFOSOBD operation: describe 
 constexpr std::int32_t kItemQuestion = 1;   // OGETINFOSOBD operation: describe one item
 constexpr std::uint16_t kBinaryMemoType = 22;
 
+// Appends `entry` to one of the dictionary's descriptor lists: false (and
+// the entry dropped) when the list holds kMaxItems already or cannot grow.
+template <typename Entry>
+bool FileItem(std::vector<Entry>& list, Entry entry) noexcept {
+    if (list.size() >= QueryDictionary::kMaxItems) return false;
+    try {
+        list.push_back(std::move(entry));
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
 
 }  // namespace
 
 QueryDictionary::QueryDictionary(std::uint16_t context, std::uintptr_t memoTable)
     : hostContext(context), memoValues(memoTable) {}
 
-QueryDictionary::~QueryDictionary() {
-    // The descriptors of `items` belong to the TableRefs.
-    items.DetachAll(1);
-}
+QueryDictionary::~QueryDictionary() = default;
 
 TableRef* QueryDictionary::FindOrAddTable(const char* name, TableRef* aliasOf) {
     bool named = name != nullptr && name[0] != '\0';
     if (named) {
         if (TableRef* existing = FindTable(tables, name)) return existing;
     }
-    std::unique_ptr<TableRef> made(new TableRef(this, named ? name : nullptr, nullptr));
-    if (made == nullptr || tables.Append(made.get()) < 0) return nullptr;
-    TableRef* table = made.release();  // now the list's
+    if (tables.size() >= kMaxTables) return nullptr;
+    try {
+        tables.push_back(std::make_unique<TableRef>(this, named ? name : nullptr, nullptr));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    TableRef* table = tables.back().get();
     table->aliasOf = aliasOf;
     if (!named) table->unnamed = 1;
     return table;
@@ -85,21 +100,18 @@ std::int16_t QueryDictionary::NoteItemName(const char* name) {
 
 std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName, Status& status) {
     // The references that receive descriptors: the table and its correlation names.
-    std::int16_t tableCount = tables.Count();
-    auto** receivers = static_cast<TableRef**>(AllocLargeBlock(sizeof(TableRef*) * (tableCount + 1u)));
+    auto** receivers = static_cast<TableRef**>(AllocLargeBlock(sizeof(TableRef*) * (tables.size() + 1u)));
     if (receivers == nullptr) {
         status = Error::Message(kMsgOutOfMemory);
         return 0;
     }
     int receiverCount = 0;
-    for (std::int16_t i = 0; i < tableCount; ++i) {
-        auto* r = static_cast<TableRef*>(tables.GetAt(i));
-        if (r != nullptr && (r == table || r->aliasOf == table)) receivers[receiverCount++] = r;
-    }
+    for (const std::unique_ptr<TableRef>& r : tables)
+        if (r.get() == table || r->aliasOf == table) receivers[receiverCount++] = r.get();
 
     std::int16_t result = 1;
     bool lost = false;  // a descriptor could not be made or filed
-    bool full = false;  // ... because a list reached its 16-bit limit
+    bool full = false;  // ... because `items`, `otherItems` or a table's items reached kMaxItems
     std::int16_t itemCount = info.itemCount;
     std::uint32_t offset = 1;  // byte 0 of a record holds no item
     for (std::int16_t index = 0; index < itemCount; ++index) {
@@ -137,38 +149,24 @@ std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName, S
         if (table->allItems != 0 || referencedNames.Contains(itemName)) {
             for (int k = 0; k < receiverCount; ++k) {
                 TableRef* r = receivers[k];
-                std::unique_ptr<ItemDescriptor> made(new ItemDescriptor(
-                    itemName, type, size, keyKind, static_cast<std::uint16_t>(offset), arrayCount, r, r->name.Get()));
                 // Out of memory: loading goes on, but the statement fails below
                 // (a table without one of its items would give SELECT * a
                 // column less and INSERT a shifted value list).
-                if (made == nullptr || made->name.text == nullptr) {  // no object, or no copy of its name
+                ItemDescriptor* item = r->AddItem(ItemDescriptor::Create(
+                    itemName, type, size, keyKind, static_cast<std::uint16_t>(offset), arrayCount, r, r->name.Get()));
+                if (item == nullptr || !FileItem(items, item)) {
                     lost = true;
-                    continue;
-                }
-                if (!r->AddItem(made.get())) {
-                    lost = true;
-                    full = full || (r->items != nullptr && r->items->Count() >= List::kMaxEntries);
-                    continue;
-                }
-                ItemDescriptor* item = made.release();  // now the table's
-                if (items.Append(item) < 0) {
-                    lost = true;
-                    full = full || items.Count() >= List::kMaxEntries;
+                    full = full || r->items.size() >= kMaxItems || items.size() >= kMaxItems;
                 }
             }
         } else {
             char qualified[QueryDictionary::kMaxFileName + 1 + sizeof itemName];
             std::snprintf(qualified, sizeof qualified, "%s.%s", fileName, itemName);
-            std::unique_ptr<ItemDescriptor> item(new ItemDescriptor(
-                qualified, type, size, keyKind, static_cast<std::uint16_t>(offset), arrayCount, nullptr, fileName));
-            if (item == nullptr || item->name.text == nullptr) {
+            std::unique_ptr<ItemDescriptor> item = ItemDescriptor::Create(
+                qualified, type, size, keyKind, static_cast<std::uint16_t>(offset), arrayCount, nullptr, fileName);
+            if (item == nullptr || !FileItem(otherItems, std::move(item))) {
                 lost = true;
-            } else if (otherItems.Append(item.get()) < 0) {
-                lost = true;
-                full = full || otherItems.Count() >= List::kMaxEntries;
-            } else {
-                item.release();  // now the dictionary's
+                full = full || otherItems.size() >= kMaxItems;
             }
         }
         offset += bytes;
@@ -178,7 +176,7 @@ std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName, S
         char reason[96];
         std::snprintf(reason, sizeof reason,
                       EnglishMessages() ? "more than %d item descriptions" : "plus de %d descriptions de rubriques",
-                      static_cast<int>(List::kMaxEntries));
+                      static_cast<int>(kMaxItems));
         status = Error::Message(kMsgInternalError, reason);
         result = 0;
     } else if (lost) {
@@ -191,9 +189,8 @@ std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName, S
 Status QueryDictionary::LoadDescriptions() {
     Status status;
     bool hostReady = Host().getInfo != nullptr;
-    for (std::int16_t i = 0; i < tables.Count(); ++i) {
-        auto* table = static_cast<TableRef*>(tables.GetAt(i));
-        if (table == nullptr || table->aliasOf != nullptr) continue;
+    for (const std::unique_ptr<TableRef>& table : tables) {
+        if (table->aliasOf != nullptr) continue;
         const char* name = table->name.Get();
         std::size_t length = std::strlen(name);
         if (length > kMaxFileName || !hostReady) continue;  // stays unknown: 4243 below
@@ -214,24 +211,22 @@ Status QueryDictionary::LoadDescriptions() {
         char fileName[kMaxFileName + 1];
         std::memcpy(fileName, info.fileName, sizeof fileName - 1);
         fileName[kMaxFileName] = '\0';
-        LoadItems(table, fileName, status);
+        LoadItems(table.get(), fileName, status);
     }
 
     // The names were only needed to choose the items to describe.
     referencedNames.Clear();
 
     // Each correlation name reads records into a buffer of its own.
-    for (std::int16_t i = 0; i < tables.Count(); ++i) {
-        auto* alias = static_cast<TableRef*>(tables.GetAt(i));
-        if (alias == nullptr || alias->aliasOf == nullptr) continue;
+    for (const std::unique_ptr<TableRef>& alias : tables) {
+        if (alias->aliasOf == nullptr) continue;
         if (!alias->SetRecordSize(alias->aliasOf->recordSize, 1)) {
             status = Error::Message(kMsgOutOfMemory);
         }
     }
 
-    for (std::int16_t i = 0; i < tables.Count(); ++i) {
-        auto* table = static_cast<TableRef*>(tables.GetAt(i));
-        if (table == nullptr || table->aliasOf != nullptr || table->found != 0) continue;
+    for (const std::unique_ptr<TableRef>& table : tables) {
+        if (table->aliasOf != nullptr || table->found != 0) continue;
         return Error::Message(kMsgUnknownTable, table->name.Get());
     }
     return status;

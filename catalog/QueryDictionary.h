@@ -10,11 +10,12 @@
 // only refers to descriptors owned by the TableRefs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "base/Error.h"
-#include "base/List.h"
-#include "base/ListElement.h"
 #include "catalog/NameSlotSet.h"
 #include "catalog/TableRef.h"
 #include "obhost.h"
@@ -22,26 +23,31 @@
 
 namespace qx {
 
-class QueryDictionary : public ListElement {
+class QueryDictionary {
 public:
     static constexpr std::uint16_t kNameWidth = 20;    // item names that fit a fixed slot
     static constexpr std::size_t kMaxFileName = 8;     // table names the host can be asked about
+    // Most references `tables` holds, and most descriptors `items` and
+    // `otherItems` each hold.
+    static constexpr std::size_t kMaxTables = 16383;
+    static constexpr std::size_t kMaxItems = TableRef::kMaxItems;
 
     std::uint16_t hostContext = 0;  // the caller's context word, first argument of every callback
     std::uintptr_t memoValues = 0;  // the caller's memo parameter table (address), or 0
-    List tables{0, 4};              // owned TableRefs, in the order the parser met them
-    List items{0, 4};               // descriptors of referenced items, owned by their TableRefs (detached at destruction)
+    std::vector<std::unique_ptr<TableRef>> tables;  // in the order the parser met them
+    std::vector<ItemDescriptor*> items;              // descriptors of referenced items, owned by their TableRefs
     DictionaryExchange info{};      // area through which OGETINFOSOBD answers
     NameSlotSet referencedNames{kNameWidth};  // item names the statement mentions (until loading)
-    List otherItems{0, 4};          // owned descriptors "FILE.ITEM" of unmentioned items, no owner
+    std::vector<std::unique_ptr<ItemDescriptor>> otherItems;  // "FILE.ITEM" of unmentioned items, no owner
 
     QueryDictionary(std::uint16_t hostContext, std::uintptr_t memoValues);
-    // Detaches `items`, then destroys the tables (and their descriptors) and `otherItems`.
-    ~QueryDictionary() override;
+    QueryDictionary(const QueryDictionary&) = delete;
+    QueryDictionary& operator=(const QueryDictionary&) = delete;
+    ~QueryDictionary();
 
     // The reference named `name` when one exists; else a new one appended to
     // `tables` with `aliasOf` set (and `unnamed` 1 when `name` is null or
-    // empty).  Null when memory runs out.
+    // empty).  Null when memory runs out or `tables` holds kMaxTables.
     TableRef* FindOrAddTable(const char* name, TableRef* aliasOf);
     // One reference per table and correlation name of `names`, in order,
     // and every item name noted.  Fails only when memory runs out.

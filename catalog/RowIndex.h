@@ -10,12 +10,11 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "base/ListElement.h"
 #include "base/MemoryBudget.h"
 
 namespace qx {
 
-class RowIndex : public ListElement {
+class RowIndex {
 public:
     explicit RowIndex(std::uint16_t rowSize) : rowSize_(rowSize) {}
 

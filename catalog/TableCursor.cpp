@@ -9,6 +9,8 @@
 // here; items are located in it by the dictionary's offsets.
 #include <climits>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "base/MemoryBlock.h"
 #include "base/Messages.h"
@@ -37,19 +39,14 @@ bool IsMemo(const ItemDescriptor* item) { return item->type == 12 || item->type 
 // their dictionary order.
 int MemoPosition(const TableRef& table, const ItemDescriptor* item) {
     int before = 0;
-    const List* own = table.items.get();
-    for (std::int16_t i = 0; own != nullptr && i <= own->Last(); ++i) {
-        auto* other = static_cast<const ItemDescriptor*>(own->GetAt(i));
-        if (other != nullptr && IsMemo(other) && other->offset < item->offset) ++before;
-    }
+    for (const std::unique_ptr<ItemDescriptor>& other : table.items)
+        if (IsMemo(other.get()) && other->offset < item->offset) ++before;
     const QueryDictionary* dictionary = table.dictionary;
     if (dictionary == nullptr) return before;
     const char* file = table.name.Get();
     std::size_t fileLength = std::strlen(file);
-    const List& others = dictionary->otherItems;
-    for (std::int16_t i = 0; i <= others.Last(); ++i) {
-        auto* other = static_cast<const ItemDescriptor*>(others.GetAt(i));
-        if (other == nullptr || !IsMemo(other) || other->offset >= item->offset) continue;
+    for (const std::unique_ptr<ItemDescriptor>& other : dictionary->otherItems) {
+        if (!IsMemo(other.get()) || other->offset >= item->offset) continue;
         const char* name = other->name.Get();
         if (std::strncmp(name, file, fileLength) == 0 && name[fileLength] == '.') ++before;
     }
@@ -187,15 +184,15 @@ std::int16_t TableRef::WriteFileRecord(std::int32_t n) {
 }
 
 void TableRef::WriteMemos() {
-    if (items == nullptr || dictionary == nullptr) return;
+    if (items.empty() || dictionary == nullptr) return;
     HostRecordBlock* block = RecordBlock();
     const HostCallbacks& host = Host();
     if (host.writeMemo == nullptr) return;
-    for (std::int16_t i = 0; i <= items->Last(); ++i) {
-        auto* item = static_cast<ItemDescriptor*>(items->GetAt(i));
+    for (const std::unique_ptr<ItemDescriptor>& owned : items) {
+        ItemDescriptor* item = owned.get();
         // Only memos this statement gave a value: an untouched memo item of a
         // record read back holds the host's own memo reference, not a parameter.
-        if (item == nullptr || !IsMemo(item) || item->written == 0) continue;
+        if (!IsMemo(item) || item->written == 0) continue;
         if (static_cast<std::uint32_t>(item->offset) + 4 > recordSize) continue;
         std::uint32_t parameter = 0;
         std::memcpy(&parameter, record + item->offset, 4);
@@ -234,7 +231,10 @@ unsigned char* TableRef::RowAddress(std::int32_t n) const {
 std::int16_t TableRef::ContainsCurrentRow() {
     if (!IsMemoryTable() || record == nullptr || rowCount == 0) return 0;
     if (rowIndex == nullptr) {
-        rowIndex.reset(new RowIndex(recordSize));
+        try {
+            rowIndex = std::make_unique<RowIndex>(recordSize);
+        } catch (const std::bad_alloc&) {
+        }
         bool built = rowIndex != nullptr;
         for (std::int32_t row = 1; built && row <= rowCount; ++row) built = rowIndex->Add(RowAddress(row), row);
         if (!built) RowsReordered();

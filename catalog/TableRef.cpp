@@ -1,5 +1,5 @@
 // TableRef: construction and release of a table reference, its record
-// buffer, its item list and the lookups of tables and items by name.
+// buffer, its items and the lookups of tables and items by name.
 //
 // The cursor and writer that read and write records through the host live
 // with execution; this module only owns the storage they use.
@@ -8,6 +8,7 @@
 #include "catalog/RowIndex.h"
 
 #include <cstring>
+#include <new>
 
 #include "base/MemoryBlock.h"
 #include "catalog/ItemDescriptor.h"
@@ -51,13 +52,14 @@ std::int16_t TableRef::SetRecordSize(std::uint16_t size, std::uint16_t allocate)
     return 1;
 }
 
-std::int16_t TableRef::AddItem(ItemDescriptor* descriptor) {
-    if (descriptor == nullptr) return 0;
-    if (items == nullptr) {
-        items.reset(new List(0, 4));
-        if (items == nullptr) return 0;
+ItemDescriptor* TableRef::AddItem(std::unique_ptr<ItemDescriptor> descriptor) noexcept {
+    if (descriptor == nullptr || items.size() >= kMaxItems) return nullptr;
+    try {
+        items.push_back(std::move(descriptor));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
     }
-    return items->Append(descriptor) < 0 ? 0 : 1;
+    return items.back().get();
 }
 
 ItemDescriptor* TableRef::Search(const char* itemName, std::int32_t qualified) const {
@@ -65,9 +67,10 @@ ItemDescriptor* TableRef::Search(const char* itemName, std::int32_t qualified) c
     ItemKey key{itemName, nullptr, qualified};
     const TableRef* table = this;
     for (int hop = 0; table != nullptr && hop <= kMaxAliasHops; ++hop) {
-        if (table->items != nullptr) {
-            std::int16_t index = table->items->Find(0, &key);
-            return index < 0 ? nullptr : static_cast<ItemDescriptor*>(table->items->GetAt(index));
+        if (!table->items.empty()) {
+            for (const std::unique_ptr<ItemDescriptor>& item : table->items)
+                if (item->Matches(key)) return item.get();
+            return nullptr;
         }
         table = table->aliasOf;
     }
@@ -78,45 +81,10 @@ ItemDescriptor* TableRef::FindItem(const char* itemName) const { return Search(i
 
 ItemDescriptor* TableRef::FindItemQualified(const char* itemName) const { return Search(itemName, 1); }
 
-std::int16_t TableRef::Compare(const void* keyArgs) const {
-    const auto* key = static_cast<const TableKey*>(keyArgs);
-    if (key == nullptr) return 1;
-    if (key->aliasOnly != 0 && usedName == 0) return 1;
-    const char* own = name.Get();
-    int order = std::strcmp(own, key->name == nullptr ? "" : key->name);  // compares bytes as unsigned
-    return static_cast<std::int16_t>(order < 0 ? -1 : (order > 0 ? 1 : 0));
-}
-
-TableRef* FindTable(const List& tables, const char* name) {
-    TableKey key{name, 0};
-    std::int16_t index = tables.Find(0, &key);
-    return index < 0 ? nullptr : static_cast<TableRef*>(tables.GetAt(index));
-}
-
-ItemDescriptor* FindItemInTables(const List& tables, const char* qualifier, const char* itemName) {
-    if (itemName == nullptr) return nullptr;
-    if (qualifier == nullptr) {
-        const char* dot = std::strchr(itemName, '.');
-        if (dot != nullptr) {
-            // The qualifier needs its own NUL: copy it (any length).
-            OwnedString split;
-            auto length = static_cast<std::size_t>(dot - itemName);
-            if (!split.Reserve(static_cast<std::uint32_t>(length))) return nullptr;
-            std::memcpy(split.text, itemName, length);
-            split.text[length] = '\0';
-            TableRef* table = FindTable(tables, split.text);
-            return table == nullptr ? nullptr : table->FindItem(dot + 1);
-        }
-    }
-    if (qualifier != nullptr) {
-        TableRef* table = FindTable(tables, qualifier);
-        return table == nullptr ? nullptr : table->FindItem(itemName);
-    }
-    for (std::int16_t i = tables.Last(); i >= 0; --i) {
-        auto* table = static_cast<TableRef*>(tables.GetAt(i));
-        if (table == nullptr) continue;
-        if (ItemDescriptor* item = table->FindItem(itemName)) return item;
-    }
+TableRef* FindTable(const std::vector<std::unique_ptr<TableRef>>& tables, const char* name) {
+    if (name == nullptr) name = "";
+    for (const std::unique_ptr<TableRef>& table : tables)
+        if (std::strcmp(table->name.Get(), name) == 0) return table.get();
     return nullptr;
 }
 

@@ -3,18 +3,16 @@
 // execution - with its item descriptors, its record buffer and the state of
 // its cursor.
 //
-// The QueryDictionary's `tables` list owns every TableRef.  A TableRef owns
-// its `items` list and the descriptors in it, its `record` buffer and its
-// `rows` block; the cursor and writer of execution use the fields from
-// `currentRecord` on.
+// The QueryDictionary's `tables` owns every TableRef.  A TableRef owns the
+// descriptors of its `items`, its `record` buffer and its `rows` block; the
+// cursor and writer of execution use the fields from `currentRecord` on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "base/List.h"
-#include "base/ListElement.h"
 #include "base/MemoryBudget.h"
 #include "base/OwnedString.h"
 
@@ -24,14 +22,12 @@ class QueryDictionary;
 class ItemDescriptor;
 class RowIndex;
 
-// Key record of TableRef::Compare (List::Find passes its address).
-struct TableKey {
-    const char* name;          // table or correlation name
-    std::uint16_t aliasOnly;   // not 0: only references whose `usedName` is set match
-};
-
-class TableRef : public ListElement {
+class TableRef {
 public:
+    // Most descriptors a reference holds; a statement whose tables describe
+    // more fails while its descriptions load.
+    static constexpr std::size_t kMaxItems = 16383;
+
     QueryDictionary* dictionary = nullptr;  // dictionary that owns the reference (not owned)
     OwnedString name{OwnedString::kNullReadsEmpty};    // table or correlation name as written
     OwnedString status{OwnedString::kNullReadsEmpty};  // "" once the dictionary knows the table
@@ -40,7 +36,7 @@ public:
     std::uint16_t usedName = 0;     // 1: the statement uses the table under this reference's name
     std::uint16_t allItems = 0;     // 1: every item of the table counts as referenced
     std::uint16_t found = 0;        // 1 once the dictionary has described the table
-    std::unique_ptr<List> items;    // the ItemDescriptors it owns; created by the first AddItem
+    std::vector<std::unique_ptr<ItemDescriptor>> items;  // its descriptors, in the order added
     std::uint16_t recordSize = 0;   // bytes of one record
     std::uint32_t currentRecord = 0;       // record (or row) now in `record`; 0 after the end
     unsigned char* record = nullptr;       // owned zero-filled memory block of recordSize bytes, or null
@@ -54,27 +50,26 @@ public:
 
     // `name` null: an unnamed reference (the caller sets `unnamed`).
     TableRef(QueryDictionary* owner, const char* tableName, TableRef* aliasTarget);
-    // Destroys `items` and its descriptors, frees `record` and `rows`.
-    ~TableRef() override;
+    TableRef(const TableRef&) = delete;
+    TableRef& operator=(const TableRef&) = delete;
+    // Destroys the descriptors of `items`, frees `record` and `rows`.
+    ~TableRef();
 
     // Stores `size`; with `allocate` not 0 also replaces `record` by a
     // zero-filled buffer of `size` bytes (none for 0).  0 when that
     // allocation fails (recordSize is then 0 and record null), else 1.
     std::int16_t SetRecordSize(std::uint16_t size, std::uint16_t allocate);
-    // Appends `descriptor` to `items` (created on first use); on success the
-    // reference owns it.  0 for a null descriptor or when the list cannot
-    // grow (the caller keeps the descriptor), else 1.
-    std::int16_t AddItem(ItemDescriptor* descriptor);
+    // Appends `descriptor` to `items` and returns it, now the reference's.
+    // Null (and the descriptor destroyed) for a null descriptor, when
+    // `items` holds kMaxItems already or when memory runs out.
+    ItemDescriptor* AddItem(std::unique_ptr<ItemDescriptor> descriptor) noexcept;
+    // Descriptor `index` of `items`, or null beyond the last.
+    ItemDescriptor* ItemAt(std::size_t index) const { return index < items.size() ? items[index].get() : nullptr; }
     // The descriptor named `itemName` in this reference's items or, while a
-    // reference has no items list, in the table it stands for; null when none.
+    // reference has no items, in the table it stands for; null when none.
     ItemDescriptor* FindItem(const char* itemName) const;
     // Same, also accepting "T.ITEM" with T the descriptor's table name.
     ItemDescriptor* FindItemQualified(const char* itemName) const;
-
-    // keyArgs: address of a TableKey.  1 when aliasOnly is set and usedName
-    // is 0; else -1, 0 or +1 by the byte-wise (unsigned) comparison of `name`
-    // with the key name (null names read as "").
-    std::int16_t Compare(const void* keyArgs) const override;
 
     // ---- Record cursor and writer (defined with execution, exec/TableCursor.cpp) ----
     // Error codes of WriteRecord.
@@ -109,14 +104,12 @@ private:
     ItemDescriptor* Search(const char* itemName, std::int32_t qualified) const;
 };
 
-// The reference named `name` in a list of TableRefs (first match), or null.
-TableRef* FindTable(const List& tables, const char* name);
-// The descriptor of `itemName` among the tables of `tables`.  Without a
-// qualifier an item name "Q.N" is taken as qualifier Q and item N.  With a
-// qualifier only the table of that name is searched; without one the tables
-// are searched from the last to the first and the first hit wins.
-ItemDescriptor* FindItemInTables(const List& tables, const char* qualifier, const char* itemName);
-// The same among the tables of a SELECT, for a name "ITEM" or "TABLE.ITEM".
+// The first reference of `tables` whose name equals `name` byte for byte
+// (a null name reads as ""), or null.
+TableRef* FindTable(const std::vector<std::unique_ptr<TableRef>>& tables, const char* name);
+// The descriptor of `itemName` among the tables of a SELECT.  "Q.N" is item
+// N of the first table named Q; a plain name is searched from the last table
+// to the first and the first hit wins.
 ItemDescriptor* FindItemInTables(const std::vector<TableRef*>& tables, const char* itemName);
 
 }  // namespace qx

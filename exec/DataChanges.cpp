@@ -144,17 +144,15 @@ void InsertSelection(QueryPlan& plan, TableRef& table) {
     plan.RunSelect();
     TableRef* rows = plan.resultSet;
     plan.resultSet = nullptr;
-    if (!plan.status.ok() || rows == nullptr || rows->items == nullptr) return;
+    if (!plan.status.ok() || rows == nullptr || rows->items.empty()) return;
 
     std::vector<ItemDescriptor*> targets;
     try {
         if (plan.statement->hasColumnList) {
             for (const std::string& column : plan.statement->columns) targets.push_back(table.FindItem(column.c_str()));
-        } else if (table.items != nullptr) {
-            for (std::int16_t i = 0; i <= table.items->Last(); ++i) {
-                auto* item = static_cast<ItemDescriptor*>(table.items->GetAt(i));
-                if (item != nullptr && item->keyKind != ItemDescriptor::kCompositeKey) targets.push_back(item);
-            }
+        } else {
+            for (const std::unique_ptr<ItemDescriptor>& item : table.items)
+                if (item->keyKind != ItemDescriptor::kCompositeKey) targets.push_back(item.get());
         }
     } catch (const std::bad_alloc&) {
         NoteAllocationFailure();
@@ -165,7 +163,7 @@ void InsertSelection(QueryPlan& plan, TableRef& table) {
         rows->ReadFrom(r);
         std::memset(table.record, 0, table.recordSize);
         for (std::size_t j = 0; j < targets.size(); ++j) {
-            auto* source = static_cast<ItemDescriptor*>(rows->items->GetAt(static_cast<std::int16_t>(j)));
+            ItemDescriptor* source = rows->ItemAt(j);
             if (source == nullptr || targets[j] == nullptr) continue;
             const void* value = ReadCell(source, nullptr);
             if (value == nullptr && source->keyKind != ItemDescriptor::kCompositeKey) {
@@ -233,11 +231,11 @@ void ExecuteInsert(QueryPlan& plan) {
             ItemDescriptor* item = table->FindItem(statement.columns[c].c_str());
             if (item != nullptr) stored = StoreValue(plan, statement.values[next].get(), item) != 0;
         }
-    } else if (table->items != nullptr) {
-        for (std::int16_t i = 0; i <= table->items->Last() && next < statement.values.size() && stored; ++i) {
-            auto* item = static_cast<ItemDescriptor*>(table->items->GetAt(i));
+    } else {
+        for (std::size_t i = 0; i < table->items.size() && next < statement.values.size() && stored; ++i) {
+            ItemDescriptor* item = table->items[i].get();
             // A composite key has no bytes of its own and takes no value.
-            if (item == nullptr || item->keyKind == ItemDescriptor::kCompositeKey) continue;
+            if (item->keyKind == ItemDescriptor::kCompositeKey) continue;
             stored = StoreValue(plan, statement.values[next++].get(), item) != 0;
         }
     }

@@ -32,10 +32,10 @@ namespace {
 // column, converting numbers and texts where the two columns differ.
 void ConvertRow(TableRef& from, TableRef& to) {
     std::memset(to.record, 0, to.recordSize);
-    for (std::int16_t j = 0; j <= to.items->Last(); ++j) {
-        auto* target = static_cast<ItemDescriptor*>(to.items->GetAt(j));
-        auto* source = static_cast<ItemDescriptor*>(from.items->GetAt(j));
-        if (target == nullptr || source == nullptr) continue;
+    for (std::size_t j = 0; j < to.items.size(); ++j) {
+        ItemDescriptor* target = to.items[j].get();
+        ItemDescriptor* source = from.ItemAt(j);
+        if (source == nullptr) continue;
         const void* value = ReadCell(source, nullptr);
         if (value == nullptr) continue;
         bool sourceNumeric = ValueClassOf(source->type) == kClassNumeric;
@@ -135,7 +135,7 @@ void QueryPlan::CombineSetOperands(const PlanOperator& op) {
         return;
     TableRef& a = *first->resultTable;
     TableRef& b = *second->resultTable;
-    if ((a.items != nullptr ? a.items->Count() : 0) != (b.items != nullptr ? b.items->Count() : 0)) {
+    if (a.items.size() != b.items.size()) {
         SetError(MessageText(kMsgIncorrectType, statement->setOperatorText.c_str()), nullptr);
         return;
     }

@@ -257,11 +257,8 @@ Status QueryPlan::Explain() {
 
     TableRef* table = dictionary->FindOrAddTable(nullptr, nullptr);
     if (table == nullptr) return Error::Message(kMsgOutOfMemory);
-    std::unique_ptr<ItemDescriptor> column(
-        new ItemDescriptor("PLAN", kFieldTerminatedText, kPlanWidth + 1, 0, 1, 1, table, ""));
-    if (column == nullptr || column->name.text == nullptr || !table->AddItem(column.get()))
+    if (table->AddItem(ItemDescriptor::Create("PLAN", kFieldTerminatedText, kPlanWidth + 1, 0, 1, 1, table, "")) == nullptr)
         return Error::Message(kMsgOutOfMemory);
-    column.release();  // now the table's
     if (!table->SetRecordSize(kPlanWidth + 2, 1)) return Error::Message(kMsgOutOfMemory);
     for (const std::string& line : plan.lines) {
         std::memset(table->record, 0, table->recordSize);

@@ -255,8 +255,7 @@ const ExpressionEvaluator::RowLookup* ExpressionEvaluator::NestedLookup(int bloc
             // every row of the block's result table.
             auto lookup = std::make_unique<RowLookup>();
             TableRef* table = NestedResultTable(plan, blockIndex);
-            ItemDescriptor* first =
-                table != nullptr && table->items != nullptr ? static_cast<ItemDescriptor*>(table->items->GetAt(0)) : nullptr;
+            ItemDescriptor* first = table != nullptr ? table->ItemAt(0) : nullptr;
             bool covered = first != nullptr;
             std::string key;
             for (std::int32_t r = 1; covered && r <= table->rowCount; ++r) {

@@ -5,7 +5,6 @@
 #include <new>
 #include <vector>
 
-#include "base/List.h"
 #include "base/MemoryBlock.h"
 #include "base/Messages.h"
 #include "catalog/Cell.h"
@@ -74,10 +73,6 @@ private:
     std::vector<unsigned char> bytes_;    // the kept records' bytes, slot by slot
 };
 
-ItemDescriptor* ItemAt(const List* list, std::int16_t i) {
-    return list != nullptr ? static_cast<ItemDescriptor*>(list->GetAt(i)) : nullptr;
-}
-
 }  // namespace
 
 TableRef* CreateResultTable(SelectBlock& block, QueryDictionary& dictionary) {
@@ -97,15 +92,14 @@ TableRef* CreateResultTable(SelectBlock& block, QueryDictionary& dictionary) {
                                                                             : "ligne de résultat de plus de 65535 octets"));
             return nullptr;
         }
-        std::unique_ptr<ItemDescriptor> column(new ItemDescriptor(
-            item->name.Get(), item->type, item->size, IsComposite(item) ? ItemDescriptor::kCompositeKey : 0,
-            static_cast<std::uint16_t>(offset), item->dimension, table, item->tableName));
         // A column without its name would show as an unnamed one: fail instead.
-        if (column == nullptr || column->name.text == nullptr || !table->AddItem(column.get())) {
+        if (table->AddItem(ItemDescriptor::Create(item->name.Get(), item->type, item->size,
+                                                  IsComposite(item) ? ItemDescriptor::kCompositeKey : 0,
+                                                  static_cast<std::uint16_t>(offset), item->dimension, table,
+                                                  item->tableName)) == nullptr) {
             block.SetError(MessageText(kMsgOutOfMemory));
             return nullptr;
         }
-        column.release();  // now the table's
         offset += bytes;
         size += bytes;
     }
@@ -172,7 +166,7 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
         }
         for (std::size_t j = 0; j < block.select->selectedItems.size(); ++j) {
             ItemDescriptor* source = block.select->selectedItems[j];
-            ItemDescriptor* target = ItemAt(result->items.get(), static_cast<std::int16_t>(j));
+            ItemDescriptor* target = result->ItemAt(j);
             if (source != nullptr && target != nullptr && !IsComposite(source)) CopyItemBytes(target, source);
         }
         if (distinct && result->ContainsCurrentRow()) continue;
@@ -190,7 +184,7 @@ std::unique_ptr<RowList> NestedRows(SelectBlock& block) {
     auto rows = std::make_unique<RowList>();
     TableRef* table = block.resultTable;
     if (table == nullptr) return rows;
-    ItemDescriptor* first = ItemAt(table->items.get(), 0);
+    ItemDescriptor* first = table->ItemAt(0);
     rows->reserve(static_cast<std::size_t>(table->rowCount));
     for (std::int32_t r = 1; r <= table->rowCount; ++r) {
         if (table->ReadFrom(r) != r) break;

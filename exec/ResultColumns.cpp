@@ -3,7 +3,7 @@
 // row into the table's record, the row as one line of text (QXSQLValLine)
 // and the memo handle of a column (QXSQLGetLongData).
 //
-// The columns are the items of the result TableRef's `items` list, in
+// The columns are the descriptors of the result TableRef's `items`, in
 // order.  Values are read with ReadCell from the table's current record;
 // building, sorting and owning the result table belong to the result set
 // of execution and to the request's dictionary.
@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/List.h"
 #include "catalog/Cell.h"
 #include "catalog/HostLink.h"
 #include "catalog/ItemDescriptor.h"
@@ -25,8 +24,8 @@ namespace qx {
 namespace {
 
 ItemDescriptor* Column(const TableRef* result, std::int16_t index) {
-    if (result == nullptr || result->items == nullptr) return nullptr;
-    return static_cast<ItemDescriptor*>(result->items->GetAt(index));
+    if (result == nullptr || index < 0) return nullptr;
+    return result->ItemAt(static_cast<std::size_t>(index));
 }
 
 // Appends `text` at `end` and returns the new end (the text stays terminated).

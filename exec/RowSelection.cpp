@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "analysis/BoundCondition.h"
-#include "base/List.h"
 #include "base/MemoryBlock.h"
 #include "base/MemoryBudget.h"
 #include "base/Messages.h"

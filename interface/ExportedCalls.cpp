@@ -13,7 +13,6 @@
 #include <new>
 
 #include "analysis/Binder.h"
-#include "base/List.h"
 #include "base/MemoryBlock.h"
 #include "base/MemoryBudget.h"
 #include "base/Messages.h"
@@ -121,11 +120,8 @@ void FailOnMemory(SqlRequest* request, Status& status) {
     FormatByteSize(request->budget.Limit(), limit, sizeof limit);
     status = Error::Text(MessageText(kMsgStatementMemory, limit), kSqlStateOutOfMemory);
     request->resultSet = nullptr;
-    List& tables = request->dictionary->tables;
-    for (std::int16_t i = 0; i <= tables.Last(); ++i) {
-        auto* table = static_cast<TableRef*>(tables.GetAt(i));
-        if (table != nullptr && table->IsMemoryTable()) table->ReleaseRows();
-    }
+    for (const std::unique_ptr<TableRef>& table : request->dictionary->tables)
+        if (table->IsMemoryTable()) table->ReleaseRows();
 }
 
 }  // namespace
@@ -157,7 +153,10 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
     request->hostContext = hostContext;
     request->memoValues = memoValues;
     std::memcpy(request->sqlState, "-----", 6);
-    request->dictionary.reset(new QueryDictionary(hostContext, memoValues));
+    try {
+        request->dictionary = std::make_unique<QueryDictionary>(hostContext, memoValues);
+    } catch (const std::bad_alloc&) {
+    }
     if (request->dictionary == nullptr) {
         request->~SqlRequest();
         FreeBlock(request);

@@ -15,12 +15,11 @@
 
 #include <cstdint>
 
-#include "base/ListElement.h"
 #include "lexer/TokenKinds.h"
 
 namespace qx {
 
-class Lexer : public ListElement {
+class Lexer {
 public:
     static constexpr int kKeywordCount = 74;
     static constexpr int kKeywordFieldSize = 15;  // up to 14 characters and NUL
@@ -29,7 +28,9 @@ public:
 
     // Fills the tables; the token text is absent (reads as "") until a token is stored.
     Lexer();
-    ~Lexer() override;
+    Lexer(const Lexer&) = delete;
+    Lexer& operator=(const Lexer&) = delete;
+    ~Lexer();
 
     // Copies `text` (NUL-terminated) into the token text.  A text shorter than
     // the capacity reuses the buffer; otherwise the buffer is replaced by one

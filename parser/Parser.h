@@ -29,7 +29,6 @@
 #include <cstdint>
 
 #include "base/Error.h"
-#include "base/ListElement.h"
 #include "base/Messages.h"
 #include "lexer/Lexer.h"
 #include "parser/StatementNames.h"
@@ -39,7 +38,7 @@ namespace qx {
 
 struct SyntaxNode;
 
-class Parser : public ListElement {
+class Parser {
 public:
     // Deepest nesting of parenthesised conditions, sub-selects, function
     // arguments and NOT chains, counted together.  Statements of up to
@@ -54,8 +53,10 @@ public:
     std::int16_t errorPosition;    // where the failing element begins; -1 while unknown
 
     Parser();
+    Parser(const Parser&) = delete;
+    Parser& operator=(const Parser&) = delete;
     // Frees `errorItem`; the lexer goes with the object.
-    ~Parser() override;
+    ~Parser();
 
     // Parses `text` up to its first ";".  On success `*tree` is the
     // statement's tree, which lives until the parser's next Parse or its end,

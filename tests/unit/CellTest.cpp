@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,13 +24,13 @@ using namespace qx;
 class Table {
 public:
     explicit Table(std::uint16_t recordSize, const char* name = "T") {
-        ref = new TableRef(&dictionary_, name, nullptr);
+        owned_ = std::make_unique<TableRef>(&dictionary_, name, nullptr);
+        ref = owned_.get();
         ref->SetRecordSize(recordSize, 1);
     }
-    ~Table() { delete ref; }
     ItemDescriptor* Add(std::uint16_t type, std::uint16_t size, std::uint16_t offset, std::uint8_t keyKind = 0) {
-        auto* item = new ItemDescriptor("I", type, size, keyKind, offset, 1, ref, ref->name.Get());
-        EXPECT_EQ(ref->AddItem(item), 1);
+        ItemDescriptor* item = ref->AddItem(ItemDescriptor::Create("I", type, size, keyKind, offset, 1, ref, ref->name.Get()));
+        EXPECT_NE(item, nullptr);
         return item;
     }
     void Put(std::uint16_t offset, const std::string& bytes) { std::memcpy(ref->record + offset, bytes.data(), bytes.size()); }
@@ -41,6 +42,7 @@ public:
 
 private:
     QueryDictionary dictionary_{7, 0};
+    std::unique_ptr<TableRef> owned_;
 };
 
 template <typename T>
