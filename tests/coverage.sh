@@ -36,7 +36,7 @@ llvm-cov-14 export -summary-only -instr-profile "$build/coverage.profdata" "${ob
 python3 - "$src" "$build/coverage.json" <<'EOF'
 import json, os, sys, collections
 src, path = sys.argv[1].rstrip('/') + '/', sys.argv[2]
-engine = ['platform', 'base', 'values', 'lexer', 'parser', 'catalog', 'planner', 'exec', 'interface']
+engine = ['platform', 'base', 'values', 'lexer', 'parser', 'catalog', 'analysis', 'planner', 'exec', 'interface']
 per = collections.defaultdict(lambda: [0, 0])
 for f in json.load(open(path))['data'][0]['files']:
     name = os.path.normpath(f['filename'])
