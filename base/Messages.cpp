@@ -75,7 +75,6 @@ int LoadMessageText(int number) {
     return LoadInto(number) ? 1 : 0;
 }
 
-const char* RawMessageText() { return g_rawText; }
 
 int FormatMessageText(int number, va_list args, char* out, std::size_t capacity) {
     if (out == nullptr || capacity == 0) return -1;

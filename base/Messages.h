@@ -82,7 +82,6 @@ int EnglishMessages();
 // Loads the text of `number` (English first in English mode) into the raw
 // buffer, cut to 251 bytes.  1 when found, 0 when not.
 int LoadMessageText(int number);
-const char* RawMessageText();
 
 // Formats message `number` into `out` (capacity bytes).  Returns the
 // severity, or -1 when the number has no text ("Error %d" is written).

@@ -353,21 +353,4 @@ void CopyItemBytes(ItemDescriptor* target, const ItemDescriptor* source) {
                      static_cast<const unsigned char*>(from) + source->offset, count);
 }
 
-std::int16_t CompareValues(std::int16_t valueClass, const void* a, const void* b) {
-    if (a == nullptr || b == nullptr) return 0;
-    switch (valueClass) {
-        case kClassNumeric: {
-            double x, y;
-            std::memcpy(&x, a, sizeof x);
-            std::memcpy(&y, b, sizeof y);
-            return x < y ? -1 : x > y ? 1 : 0;
-        }
-        case kClassText: case kClassDate: case kClassTime: {
-            int order = std::strcmp(static_cast<const char*>(a), static_cast<const char*>(b));
-            return order < 0 ? -1 : order > 0 ? 1 : 0;
-        }
-        default: return 0;
-    }
-}
-
 }  // namespace qx

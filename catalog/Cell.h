@@ -57,9 +57,4 @@ void WriteCell(ItemDescriptor* item, const void* value);
 // Nothing for a composite key source or a missing record.
 void CopyItemBytes(ItemDescriptor* target, const ItemDescriptor* source);
 
-// -1, 0 or 1.  Numeric class: a and b address doubles.  Text, date and
-// time classes: byte-wise unsigned comparison up to the first NUL.  Any
-// other class: 0.
-std::int16_t CompareValues(std::int16_t valueClass, const void* a, const void* b);
-
 }  // namespace qx

@@ -114,12 +114,6 @@ std::int16_t RecordTupleSet::ContainsNumbers(const std::uint32_t* numbers) {
     return 0;
 }
 
-std::int64_t RecordTupleSet::RecordNumber(std::int32_t row, const char* tableName) const {
-    int c = ColumnIndex(tableName);
-    if (c < 0 || row < 0 || row >= capacity) return -1;
-    return blocks_[c][row];
-}
-
 int RecordTupleSet::ColumnIndex(const char* tableName) const {
     if (tableName == nullptr) return -1;
     for (std::size_t c = 0; c < names_.size(); ++c)

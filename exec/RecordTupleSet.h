@@ -42,8 +42,6 @@ public:
     std::int16_t AppendTuple(const std::uint32_t* numbers, int count);
     // 1 when some row equals `numbers` (one per column, in column order).
     std::int16_t ContainsNumbers(const std::uint32_t* numbers);
-    // Record number of `row` in the column named `tableName`; -1 without such a column.
-    std::int64_t RecordNumber(std::int32_t row, const char* tableName) const;
 
     int ColumnCount() const { return static_cast<int>(blocks_.size()); }
     // Index of the column named `tableName`, or -1.

@@ -125,9 +125,5 @@ static_assert(kOpNullTest == kKwNull, "the null test is numbered as the NULL key
 constexpr TokenKind kTokString = 301;      // text between the quotes, doubled quotes reduced
 constexpr TokenKind kTokIdentifier = 302;  // as written; upper-cased when fetched
 
-constexpr bool IsKeywordKind(TokenKind kind) { return kind >= kKwFirst && kind <= kKwLast; }
-constexpr bool IsNumberKind(TokenKind kind) { return kind >= kTokInteger && kind <= kTokExponent; }
-constexpr bool IsPunctuationKind(TokenKind kind) { return kind >= kPunFirst && kind <= kPunLast; }
-constexpr bool IsOperatorKind(TokenKind kind) { return kind >= kOpFirst && kind <= kOpLast; }
 
 }  // namespace qx

@@ -211,7 +211,6 @@ void* g_qxLibrary = nullptr;
 std::string g_qxDirectory;
 }  // namespace
 
-void SetHostContext(std::uint16_t context) { g_hostContext = context; }
 
 bool OpenQxDatabase(std::string& error) {
     g_qxLibrary = dlopen(QX_HOST_LIBRARY, RTLD_NOW | RTLD_LOCAL);

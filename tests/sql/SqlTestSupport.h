@@ -20,8 +20,6 @@ struct StatementResult {
     std::vector<std::string> rows;  // QXSQLValLine with a tab, one per fetched row
 };
 
-// Host context passed to QXSQLExecReq (1, the test host's, until changed).
-void SetHostContext(std::uint16_t context);
 
 // Loads the QX file engine, creates a scratch database and makes it the
 // engine's host; false with a message when that fails.  CloseQxDatabase

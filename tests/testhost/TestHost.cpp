@@ -9,9 +9,6 @@ struct State {
     std::map<std::string, Table> tables;
     Faults faults;
     std::vector<std::string> log;
-    std::vector<FileDescription> described;
-    std::vector<MemoWrite> memoWrites;
-    std::vector<std::uint32_t> contexts;
     std::uint32_t nextMemo = 1;
     std::string lastWrittenTable;
     std::int32_t lastWrittenRecord = 0;
@@ -106,9 +103,6 @@ std::uint16_t ItemOffset(const std::string& table, const std::string& item) {
 Faults& GetFaults() { return S().faults; }
 bool InCallback() { return callDepth > 0; }
 std::vector<std::string>& Log() { return S().log; }
-std::vector<FileDescription>& DescribedFiles() { return S().described; }
-std::vector<MemoWrite>& MemoWrites() { return S().memoWrites; }
-std::vector<std::uint32_t>& HostContexts() { return S().contexts; }
 
 const ModuleNameTable* ModuleTable() {
     static ModuleNameEntry entries[8];
@@ -125,10 +119,9 @@ const ModuleNameTable* ModuleTable() {
 
 using namespace testhost;
 
-extern "C" TESTHOST_API int32_t OGETINFOSOBD(uint32_t hostContext, int32_t operation, void* area) {
+extern "C" TESTHOST_API int32_t OGETINFOSOBD(uint32_t /*hostContext*/, int32_t operation, void* area) {
     CallScope scope;
     auto* info = static_cast<DictionaryExchange*>(area);
-    S().contexts.push_back(hostContext);
     char name[10] = {};
     std::memcpy(name, info->fileName, 9);
     Table* t = FindTable(name);
@@ -154,11 +147,10 @@ extern "C" TESTHOST_API int32_t OGETINFOSOBD(uint32_t hostContext, int32_t opera
     return 0;
 }
 
-extern "C" TESTHOST_API int32_t OLIREENREG(uint32_t hostContext, const char* fileName, int32_t recordNumber,
+extern "C" TESTHOST_API int32_t OLIREENREG(uint32_t /*hostContext*/, const char* fileName, int32_t recordNumber,
                                            void* exchange) {
     CallScope scope;
     HostRecordBlock* b = Block(exchange);
-    S().contexts.push_back(hostContext);
     S().log.push_back(std::string("OLIREENREG ") + fileName + " " + std::to_string(recordNumber) + " " +
                       b->command);
     b->outOfFile = 0;
@@ -185,11 +177,10 @@ extern "C" TESTHOST_API int32_t OLIREENREG(uint32_t hostContext, const char* fil
     return 0;
 }
 
-extern "C" TESTHOST_API int32_t OECRIREENREG(uint32_t hostContext, const char* fileName, int32_t recordNumber,
+extern "C" TESTHOST_API int32_t OECRIREENREG(uint32_t /*hostContext*/, const char* fileName, int32_t recordNumber,
                                              void* exchange) {
     CallScope scope;
     HostRecordBlock* b = Block(exchange);
-    S().contexts.push_back(hostContext);
     S().log.push_back(std::string("OECRIREENREG ") + fileName + " " + std::to_string(recordNumber));
     b->status = 0;
     b->duplicate = 0;
@@ -231,12 +222,10 @@ extern "C" TESTHOST_API int32_t OECRIREENREG(uint32_t hostContext, const char* f
     return 0;
 }
 
-extern "C" TESTHOST_API int32_t OBECRITFICHIER(uint32_t hostContext, int32_t operation, void* description) {
+extern "C" TESTHOST_API int32_t OBECRITFICHIER(uint32_t /*hostContext*/, int32_t operation, void* description) {
     CallScope scope;
     auto* d = static_cast<FileDescription*>(description);
-    S().contexts.push_back(hostContext);
     S().log.push_back("OBECRITFICHIER " + std::to_string(operation));
-    S().described.push_back(*d);
     d->result = 0;
     if (S().faults.describeRefuseAt == operation) {
         d->result = 1;
@@ -245,10 +234,9 @@ extern "C" TESTHOST_API int32_t OBECRITFICHIER(uint32_t hostContext, int32_t ope
     return 0;
 }
 
-extern "C" TESTHOST_API int16_t OGETMEMO(uint32_t hostContext, const char* fileName, uint32_t memoReference,
+extern "C" TESTHOST_API int16_t OGETMEMO(uint32_t /*hostContext*/, const char* fileName, uint32_t memoReference,
                                          int32_t kind, uintptr_t* valueOut) {
     CallScope scope;
-    S().contexts.push_back(hostContext);
     S().log.push_back(std::string("OGETMEMO ") + fileName + " " + std::to_string(memoReference) + " " +
                       std::to_string(kind));
     Table* t = FindTable(fileName);
@@ -275,17 +263,15 @@ extern "C" TESTHOST_API int16_t OGETMEMO(uint32_t hostContext, const char* fileN
     return 0;
 }
 
-extern "C" TESTHOST_API int32_t OECRIREMEMO(uint32_t hostContext, uint32_t length, void* exchange) {
+extern "C" TESTHOST_API int32_t OECRIREMEMO(uint32_t /*hostContext*/, uint32_t length, void* exchange) {
     CallScope scope;
     HostRecordBlock* b = Block(exchange);
-    S().contexts.push_back(hostContext);
     S().log.push_back("OECRIREMEMO " + std::to_string(length) + " " + std::to_string(b->memoNumber));
     MemoWrite write{b->memoNumber, length, {}, b->memoAddress == 0};
     if (b->memoAddress != 0) {
         const auto* data = reinterpret_cast<const std::uint8_t*>(b->memoAddress);
         write.data.assign(data, data + length);
     }
-    S().memoWrites.push_back(write);
     b->status = S().faults.memoWriteStatus;
     // Store the memo and point the record's memo slot at it.
     Table* t = FindTable(S().lastWrittenTable);

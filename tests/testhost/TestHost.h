@@ -77,9 +77,6 @@ TESTHOST_API Faults& GetFaults();
 TESTHOST_API bool InCallback();
 // Every call as one line ("OLIREENREG T 3 L", ...), in order.
 TESTHOST_API std::vector<std::string>& Log();
-TESTHOST_API std::vector<FileDescription>& DescribedFiles();  // area as seen by each OBECRITFICHIER call
-TESTHOST_API std::vector<MemoWrite>& MemoWrites();
-TESTHOST_API std::vector<std::uint32_t>& HostContexts();  // first argument of each call
 
 // Module table naming this library as the host module (index 0 and 7).
 TESTHOST_API const ModuleNameTable* ModuleTable();

@@ -23,17 +23,6 @@ ModuleNameTable MakeTable(ModuleNameEntry* entries, int16_t last) {
     return table;
 }
 
-TEST(HostLinkTest, ModuleNames) {
-    ASSERT_EQ(InitInstance(nullptr), 0);  // no OBHOST32 loaded: fails, but the table is kept (none)
-    EXPECT_STREQ(ModuleName(8), "OBOLEAUT.DLL");
-    EXPECT_STREQ(ModuleName(9), "");
-    ModuleNameEntry entries[3] = {"ZERO.DLL", "ONE.DLL", "TWO.DLL"};
-    ModuleNameTable table = MakeTable(entries, 2);
-    EXPECT_EQ(InitInstance(&table), 0);  // ZERO.DLL is not loaded
-    EXPECT_STREQ(ModuleName(2), "TWO.DLL");
-    EXPECT_STREQ(ModuleName(3), "OBSQLENG.DLL");
-}
-
 TEST(HostLinkTest, StartUpNeedsTheHostAndAllSixCallbacks) {
     std::string partial = std::string(QX_TEST_BINARY_DIR) + "/libqxpartialhost.so";
     void* handle = dlopen(partial.c_str(), RTLD_NOW);

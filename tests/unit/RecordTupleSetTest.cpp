@@ -17,10 +17,9 @@ TEST(RecordTupleSetTest, ColumnsRowsAndLookups) {
     std::uint32_t row[] = {7, 9};
     ASSERT_EQ(set.AppendTuple(row, 2), 1);
     EXPECT_EQ(set.rowEnd, 2);
-    EXPECT_EQ(set.RecordNumber(1, "A"), 7);
-    EXPECT_EQ(set.RecordNumber(1, "B"), 9);
-    EXPECT_EQ(set.RecordNumber(1, "C"), -1);
-    EXPECT_EQ(set.ColumnIndex("B"), 1);
+    EXPECT_EQ(set.At(1, set.ColumnIndex("A")), 7u);
+    EXPECT_EQ(set.At(1, set.ColumnIndex("B")), 9u);
+    EXPECT_EQ(set.ColumnIndex("C"), -1);
     EXPECT_STREQ(set.ColumnName(0), "A");
     EXPECT_EQ(set.ColumnName(2), nullptr);
 }
@@ -45,7 +44,7 @@ TEST(RecordTupleSetTest, GrowsAndFindsDuplicatesAcrossManyRows) {
     std::unique_ptr<RecordTupleSet> copy = RecordTupleSet::Copy(set);
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->rowEnd, set.rowEnd);
-    EXPECT_EQ(copy->RecordNumber(4999, "U"), 4999 * 3);
+    EXPECT_EQ(copy->At(4999, 1), 4999u * 3);
     EXPECT_EQ(copy->ContainsNumbers(present), 1);
 }
 
