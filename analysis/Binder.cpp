@@ -160,10 +160,12 @@ public:
     Status Run(const SyntaxNode* tree);
 
 private:
-    TypeClass Raise(int number, const char* argument = "") {
-        if (status_.ok()) status_ = Error::Message(number, argument);
+    template <typename... Arguments>
+    TypeClass Raise(int number, Arguments... arguments) {
+        if (status_.ok()) status_ = Error::Message(number, arguments...);
         return kFailure;
     }
+    TypeClass Raise(int number) { return Raise(number, ""); }
     TypeClass TooDeep() {
         return Raise(kMsgInternalError, EnglishMessages() ? "statement nested too deeply" : "instruction trop imbriquée");
     }
@@ -177,7 +179,12 @@ private:
     TypeClass BindSelect(const SyntaxNode* body, bool singleColumn, int parent, int* index);
     bool AddFromTables(const SyntaxNode* tableList, BoundSelect& select);
     TypeClass BindSelectList(const SyntaxNode* selectList, bool singleColumn, BoundSelect& select);
+    // Appends a column for every item of `table` (with `firstNameWins`, not
+    // for a name a column already has).
+    static void AddTableColumns(BoundSelect& select, TableRef* table, bool firstNameWins);
     bool ResolveNames(const SyntaxNode* nameList, int block);
+    // ORDER BY: items, column names and positions of the select list.
+    bool BindOrderBy(const SyntaxNode* keys, int block);
     ItemDescriptor* ResolveItem(const char* name, int block) const;
     TypeClass BindNested(const SyntaxNode* subSelect, bool singleColumn, int block, Collector* into, int* nested);
 
@@ -281,7 +288,6 @@ bool Binder::BindChange(const SyntaxNode* statement) {
     // The rows to change are those of "SELECT * FROM table WHERE condition".
     // Its rows are changed, never listed: it selects no column.
     auto select = std::make_unique<BoundSelect>();
-    select->allColumns = true;
     TableRef* found = FindTable(dictionary_.tables, out_.table.c_str());
     if (found == nullptr) return Raise(kMsgUnknownTable, out_.table.c_str()) != kFailure;
     select->tables.push_back(found);
@@ -383,12 +389,13 @@ bool Binder::BindMain(const SyntaxNode* query) {
     if (body == nullptr || body->kind != FON_SOUS_SELECT) return false;
     int index = -1;
     if (BindSelect(body, false, -1, &index) == kFailure) return false;
-    const SyntaxNode* order = body->next;
-    if (order != nullptr && order->kind == FON_COLONNE_REF_VIRGULE_LISTE) {
-        if (!ResolveNames(order, index)) return false;
-        if (index == 0)
-            for (const SyntaxNode* key = order->child; key != nullptr; key = key->next)
-                out_.orderBy.push_back(OrderKey{TextOf(key), key->aux != 0});
+    for (const SyntaxNode* clause = body->next; clause != nullptr; clause = clause->next) {
+        if (clause->kind == FON_COLONNE_REF_VIRGULE_LISTE) {
+            if (!BindOrderBy(clause, index)) return false;
+        } else if (clause->kind == kNodeLimit && index == 0) {
+            out_.limit = clause->aux;
+            if (clause->child != nullptr) out_.offset = clause->child->aux;
+        }
     }
     LinkNested(index);
     return true;
@@ -445,6 +452,19 @@ bool Binder::AddFromTables(const SyntaxNode* tableList, BoundSelect& select) {
     return true;
 }
 
+void Binder::AddTableColumns(BoundSelect& select, TableRef* table, bool firstNameWins) {
+    if (table == nullptr) return;
+    for (std::size_t i = 0; i < table->items.size(); ++i) {
+        ItemDescriptor* item = table->ItemAt(i);
+        if (item == nullptr) continue;
+        if (firstNameWins && std::any_of(select.columns.begin(), select.columns.end(), [&](const SelectColumn& c) {
+                return c.item != nullptr && std::strcmp(c.item->name.Get(), item->name.Get()) == 0;
+            }))
+            continue;
+        select.columns.push_back(SelectColumn{item->name.Get(), item, nullptr});
+    }
+}
+
 TypeClass Binder::BindSelectList(const SyntaxNode* selectList, bool singleColumn, BoundSelect& select) {
     const SyntaxNode* first = selectList->child;
     if (first == nullptr) return kFailure;
@@ -452,15 +472,7 @@ TypeClass Binder::BindSelectList(const SyntaxNode* selectList, bool singleColumn
         if (singleColumn) return Raise(kMsgIncorrectType, first->text);
         // Every item of every table, the first table with a name winning.
         select.allColumns = true;
-        for (TableRef* table : select.tables) {
-            if (table == nullptr) continue;
-            for (const std::unique_ptr<ItemDescriptor>& owned : table->items) {
-                ItemDescriptor* item = owned.get();
-                bool seen = std::any_of(select.selectedItems.begin(), select.selectedItems.end(),
-                                        [&](const ItemDescriptor* s) { return std::strcmp(s->name.Get(), item->name.Get()) == 0; });
-                if (!seen) select.selectedItems.push_back(item);
-            }
-        }
+        for (TableRef* table : select.tables) AddTableColumns(select, table, true);
         return TypeClass::kAny;
     }
     if (IsLeaf(first, kKwDistinct)) select.quantifier = SelectQuantifier::kDistinct;
@@ -468,23 +480,70 @@ TypeClass Binder::BindSelectList(const SyntaxNode* selectList, bool singleColumn
     if (select.quantifier != SelectQuantifier::kNone) first = first->next;
     if (first == nullptr || first->kind != FON_SELECTION_ITEM_VIRGULE_LISTE) return kFailure;
 
-    // The select list names items; what else it holds is typed but gives no column.
-    std::vector<ItemDescriptor*> items;
+    // The items the computed columns read, each once.
+    std::vector<std::string> references, tables;
     Collector collector;
-    collector.items = &items;
+    collector.items = &select.columnItems;
+    collector.references = &references;
+    collector.tables = &tables;
     int block = select.index;
     TypeClass result = kFailure;
     int count = 0;
-    for (const SyntaxNode* item = first->child; item != nullptr; item = item->next) {
-        ExprPtr ignored;
-        TypeClass itemClass = BindPrimary(item->child, false, block, &collector, &ignored);
-        if (itemClass == kFailure) return kFailure;
-        if (++count == 1) result = itemClass;
+    for (const SyntaxNode* entry = first->child; entry != nullptr; entry = entry->next) {
+        const SyntaxNode* value = entry->child;
+        if (value == nullptr) return kFailure;
+        ++count;
+        if (IsLeaf(value, kOpStar)) {
+            if (singleColumn) return Raise(kMsgIncorrectType, "*");
+            result = TypeClass::kAny;
+            if (std::strcmp(value->text, "*") == 0) {
+                for (TableRef* table : select.tables) AddTableColumns(select, table, false);
+                continue;
+            }
+            auto table = std::find_if(select.tables.begin(), select.tables.end(),
+                                      [&](const TableRef* t) { return std::strcmp(t->name.Get(), value->text) == 0; });
+            if (table == select.tables.end()) return Raise(kMsgUnknownTable, value->text);
+            AddTableColumns(select, *table, false);
+            continue;
+        }
+        SelectColumn column;
+        bool logicMet = false;
+        TypeClass columnClass = BindExpression(value, false, block, &collector, &logicMet, &column.expr);
+        if (columnClass == kFailure) return kFailure;
+        if (count == 1) result = columnClass;
+        const SyntaxNode* alias = value->next;
+        if (column.expr->kind == ExprKind::kItem) {
+            column.item = column.expr->item;
+            column.expr.reset();
+        }
+        column.name = alias != nullptr ? TextOf(alias) : column.item != nullptr ? column.item->name.Get() : TextOf(entry);
+        select.columns.push_back(std::move(column));
     }
     if (count == 0) return kFailure;
-    select.selectedItems = std::move(items);
-    if (singleColumn && count > 1) return Raise(kMsgIncorrectType, first->child->text);
+    if (singleColumn && count > 1) return Raise(kMsgIncorrectType, "");
     return count > 1 ? TypeClass::kAny : result;
+}
+
+bool Binder::BindOrderBy(const SyntaxNode* keys, int block) {
+    const BoundSelect& select = *out_.selects[static_cast<std::size_t>(block)];
+    for (const SyntaxNode* key = keys->child; key != nullptr; key = key->next) {
+        std::string name = TextOf(key);
+        if (key->kind == kTokInteger) {
+            // A position in the select list.
+            long position = std::strtol(key->text, nullptr, 10);
+            if (position < 1 || static_cast<std::size_t>(position) > select.columns.size())
+                return Raise(kMsgOrderPosition, static_cast<int>(position), static_cast<int>(select.columns.size())) !=
+                       kFailure;
+            name = select.columns[static_cast<std::size_t>(position - 1)].name;
+        } else if (std::none_of(select.columns.begin(), select.columns.end(),
+                                [&](const SelectColumn& c) { return c.name == name; })) {
+            ItemDescriptor* item = ResolveItem(key->text, block);
+            if (item == nullptr) return Raise(kMsgItemNotFound, key->text) != kFailure;
+            if (ItemClass(item) == kFailure) return false;
+        }
+        if (block == 0) out_.orderBy.push_back(OrderKey{name, key->aux != 0});
+    }
+    return true;
 }
 
 bool Binder::ResolveNames(const SyntaxNode* nameList, int block) {

@@ -39,13 +39,22 @@ struct NestedLink {
 
 enum class SelectQuantifier : std::uint8_t { kNone, kAll, kDistinct };
 
+// A column of a SELECT's result: an item whose bytes are copied, or a value
+// computed for each row.
+struct SelectColumn {
+    std::string name;                 // its alias, else the item's name, else the expression as written
+    ItemDescriptor* item = nullptr;   // a plain item (owned by its table)
+    std::unique_ptr<BoundExpr> expr;  // otherwise the value, its items read through `columnItems`
+};
+
 struct BoundSelect {
     int index = 0;        // its number (above)
     int parent = -1;      // the SELECT it is nested in; -1 for a main SELECT
     SelectQuantifier quantifier = SelectQuantifier::kNone;
     std::vector<TableRef*> tables;              // FROM, in order (owned by the dictionary)
-    bool allColumns = false;                    // SELECT *
-    std::vector<ItemDescriptor*> selectedItems;  // otherwise the select list (owned by their tables)
+    bool allColumns = false;                    // SELECT * alone
+    std::vector<SelectColumn> columns;          // the result's columns, "*" written out
+    std::vector<ItemDescriptor*> columnItems;   // the items computed columns read, slot by slot
     std::unique_ptr<BoundCondition> where;
     std::unique_ptr<BoundCondition> having;
     std::vector<PredicateGroup> groups;         // of the predicates of `where` and `having`

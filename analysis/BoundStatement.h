@@ -54,6 +54,8 @@ struct BoundStatement {
     bool setAll = false;           // UNION ALL
     std::string setOperatorText;   // the operator as written (messages)
     std::vector<OrderKey> orderBy;  // of the first SELECT
+    std::int32_t limit = -1;        // LIMIT: rows kept at most; -1 without
+    std::int32_t offset = 0;        // OFFSET: rows skipped first
 
     // INSERT, UPDATE, DELETE, CREATE TABLE, CREATE INDEX
     std::string table;

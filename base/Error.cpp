@@ -14,7 +14,7 @@ Error Error::Message(int number, ...) {
     va_start(args, number);
     FormatMessageText(number, args, text, sizeof text);
     va_end(args);
-    return Text(text);
+    return Text(text, MessageState(number));
 }
 
 Error Error::Text(const char* text, const char* sqlState) {

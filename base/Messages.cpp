@@ -111,4 +111,11 @@ int ReportError(int number, ...) {
     return 0;
 }
 
+const char* MessageState(int number) {
+    switch (number) {
+        case kMsgOrderPosition: return "42000";  // a reference that names no column
+        default: return nullptr;
+    }
+}
+
 }  // namespace qx

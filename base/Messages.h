@@ -68,6 +68,7 @@ enum MessageNumber : int {
     kMsgNotSupported = 4298,
     kMsgCorrelatedSubSelect = 4299,
     kMsgStatementMemory = 4300,  // the statement's working memory passed its bound (%s: the bound)
+    kMsgOrderPosition = 4301,    // ORDER BY position %d not in the select list (1 to %d)
 };
 
 // SQLSTATE of a statement that ran out of working memory.
@@ -82,6 +83,9 @@ int EnglishMessages();
 // Loads the text of `number` (English first in English mode) into the raw
 // buffer, cut to 251 bytes.  1 when found, 0 when not.
 int LoadMessageText(int number);
+
+// The SQLSTATE of message `number` when it has one of its own, else null.
+const char* MessageState(int number);
 
 // Formats message `number` into `out` (capacity bytes).  Returns the
 // severity, or -1 when the number has no text ("Error %d" is written).

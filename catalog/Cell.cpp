@@ -8,6 +8,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -351,6 +352,36 @@ void CopyItemBytes(ItemDescriptor* target, const ItemDescriptor* source) {
     if (count > 0)
         std::memmove(static_cast<unsigned char*>(to) + target->offset,
                      static_cast<const unsigned char*>(from) + source->offset, count);
+}
+
+namespace {
+
+bool IsNumberType(std::int16_t type) {
+    return (type >= kOperandInt16 && type <= kOperandDouble) || type == kOperandFloatAlt;
+}
+
+double NumberOf(std::int16_t type, const void* p) {
+    return IsNumberType(type) ? ReadOperandNumber(type, p) : ReadNumber(static_cast<const char*>(p));
+}
+
+}  // namespace
+
+void WriteValue(ItemDescriptor* item, std::int16_t type, const void* bytes) {
+    bool numericItem = ValueClassOf(item->type) == kClassNumeric;
+    if (numericItem) {
+        double number = NumberOf(type, bytes);
+        WriteCell(item, &number);
+        return;
+    }
+    if (!IsNumberType(type)) {
+        WriteCell(item, bytes);
+        return;
+    }
+    double number = NumberOf(type, bytes);
+    char text[kNumberTextCapacity];
+    if (type == kOperandDouble && item->type == kFieldTerminatedText) std::snprintf(text, sizeof text, "%lf", number);
+    else WriteNumber(text, number, 9);
+    WriteCell(item, text);
 }
 
 }  // namespace qx

@@ -57,4 +57,8 @@ void WriteCell(ItemDescriptor* item, const void* value);
 // Nothing for a composite key source or a missing record.
 void CopyItemBytes(ItemDescriptor* target, const ItemDescriptor* source);
 
+// Writes a value of operand type `type` into `item` of its table's record,
+// converting between numbers and texts to what the item holds.
+void WriteValue(ItemDescriptor* item, std::int16_t type, const void* bytes);
+
 }  // namespace qx

@@ -223,6 +223,17 @@ void TableRef::WriteMemos() {
     }
 }
 
+void TableRef::KeepRows(std::int32_t skip, std::int32_t count) {
+    if (!IsMemoryTable() || rows == nullptr) return;
+    if (skip < 0) skip = 0;
+    if (skip > rowCount) skip = rowCount;
+    if (count < 0 || count > rowCount - skip) count = rowCount - skip;
+    if (skip > 0 && count > 0)
+        std::memmove(RowAddress(1), RowAddress(skip + 1), static_cast<std::size_t>(count) * recordSize);
+    rowCount = count;
+    RowsReordered();
+}
+
 unsigned char* TableRef::RowAddress(std::int32_t n) const {
     if (!IsMemoryTable() || rows == nullptr || n < 1 || n > rowCapacity) return nullptr;
     return rows + static_cast<std::size_t>(n - 1) * recordSize;

@@ -94,6 +94,8 @@ public:
     std::int16_t ContainsCurrentRow();
     // The stored rows changed order or content: forget the row hash.
     void RowsReordered();
+    // A memory table keeps `count` of its rows from row `skip` + 1 on (LIMIT, OFFSET).
+    void KeepRows(std::int32_t skip, std::int32_t count);
     // Frees the rows of a memory table and their hash: the table is empty.
     void ReleaseRows();
 

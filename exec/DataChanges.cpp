@@ -35,34 +35,6 @@ const char* UpdateSelectionValuesIncorrect() {
     return EnglishMessages() ? "Incorrect values in UPDATE" : "Valeurs pour UPDATE incorrectes";
 }
 
-bool IsNumberType(std::int16_t type) {
-    return (type >= kOperandInt16 && type <= kOperandDouble) || type == kOperandFloatAlt;
-}
-
-double NumberOf(std::int16_t type, const void* p) {
-    return IsNumberType(type) ? ReadOperandNumber(type, p) : ReadNumber(static_cast<const char*>(p));
-}
-
-// Writes a value of any operand type into `item`, converting between
-// numbers and texts to what the item holds.
-void WriteValue(ItemDescriptor* item, std::int16_t type, const void* bytes) {
-    bool numericItem = ValueClassOf(item->type) == kClassNumeric;
-    if (numericItem) {
-        double number = NumberOf(type, bytes);
-        WriteCell(item, &number);
-        return;
-    }
-    if (!IsNumberType(type)) {
-        WriteCell(item, bytes);
-        return;
-    }
-    double number = NumberOf(type, bytes);
-    char text[kNumberTextCapacity];
-    if (type == kOperandDouble && item->type == kFieldTerminatedText) std::snprintf(text, sizeof text, "%lf", number);
-    else WriteNumber(text, number, 9);
-    WriteCell(item, text);
-}
-
 TableRef* TableOf(QueryPlan& plan) {
     if (plan.statement->table.empty() || plan.dictionary == nullptr) return nullptr;
     const char* name = plan.statement->table.c_str();

@@ -80,6 +80,10 @@ void QueryPlan::RunSelect() {
     if (top->kind == OperatorKind::kInsert || top->kind == OperatorKind::kUpdate || top->kind == OperatorKind::kDelete)
         top = top->inputs.empty() ? nullptr : top->inputs.front().get();
     if (top != nullptr) Run(*top);
+    // LIMIT and OFFSET keep part of a SELECT's rows.
+    const BoundStatement& bound = *statement;
+    if (status.ok() && resultSet != nullptr && top == root.get() && (bound.limit >= 0 || bound.offset > 0))
+        resultSet->KeepRows(bound.offset, bound.limit);
 }
 
 void QueryPlan::Run(const PlanOperator& op) {
@@ -92,7 +96,9 @@ void QueryPlan::Run(const PlanOperator& op) {
     switch (op.kind) {
         case OperatorKind::kSort:
             if (!runInputs() || resultSet == nullptr) return;
-            if (!SortRows(*resultSet, statement->orderBy)) SetError(MessageText(kMsgOutOfMemory), nullptr);
+            if (!SortRows(*resultSet, statement->orderBy,
+                          statement->limit >= 0 ? static_cast<std::int64_t>(statement->offset) + statement->limit : -1))
+                SetError(MessageText(kMsgOutOfMemory), nullptr);
             return;
         case OperatorKind::kSetOperation:
             if (runInputs()) CombineSetOperands(op);

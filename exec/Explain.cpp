@@ -164,8 +164,8 @@ public:
                 std::string columns;
                 if (select != nullptr && select->allColumns) columns = "*";
                 else if (select != nullptr)
-                    for (const ItemDescriptor* item : select->selectedItems)
-                        columns += (columns.empty() ? "" : ", ") + std::string(item->name.Get());
+                    for (const SelectColumn& column : select->columns)
+                        columns += (columns.empty() ? "" : ", ") + column.name;
                 bool distinct = select != nullptr && select->quantifier == SelectQuantifier::kDistinct;
                 Add(depth, std::string("RESULT ") + (distinct ? "DISTINCT " : "") + columns);
                 break;

@@ -1,5 +1,6 @@
 #include "exec/ResultBuilder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -75,6 +76,47 @@ private:
 
 }  // namespace
 
+namespace {
+
+// Longest text a computed character value may have: texts written in the
+// statement and items keep their sizes, other texts take this many bytes.
+constexpr std::uint32_t kComputedTextSize = 255;
+
+std::uint32_t TextSize(const BoundExpr& e) {
+    switch (e.kind) {
+        case ExprKind::kText:
+        case ExprKind::kDate:
+        case ExprKind::kTime: return static_cast<std::uint32_t>(e.text.size());
+        case ExprKind::kItem: return DisplaySize(e.item);
+        case ExprKind::kFunction:
+            if (e.function == Function::kDigits) return 11;
+            break;
+        default: break;
+    }
+    return kComputedTextSize;
+}
+
+// The descriptor of a result column at `offset` (its bytes in `bytes`).
+std::unique_ptr<ItemDescriptor> ColumnFor(const SelectColumn& column, TableRef* table, std::uint32_t offset,
+                                          std::uint32_t& bytes) {
+    if (const ItemDescriptor* item = column.item) {
+        bytes = IsComposite(item) ? 0 : static_cast<std::uint32_t>(item->size) * item->dimension;
+        return ItemDescriptor::Create(column.name.c_str(), item->type, item->size,
+                                      IsComposite(item) ? ItemDescriptor::kCompositeKey : 0,
+                                      static_cast<std::uint16_t>(offset), item->dimension, table, item->tableName);
+    }
+    if (column.expr->typeClass == TypeClass::kCharacter) {
+        bytes = std::min<std::uint32_t>(TextSize(*column.expr), 0xFFF0) + 1;
+        return ItemDescriptor::Create(column.name.c_str(), kFieldTerminatedText, static_cast<std::uint16_t>(bytes), 0,
+                                      static_cast<std::uint16_t>(offset), 1, table, "");
+    }
+    bytes = sizeof(double);
+    return ItemDescriptor::Create(column.name.c_str(), kFieldDouble, sizeof(double), 0,
+                                  static_cast<std::uint16_t>(offset), 1, table, "");
+}
+
+}  // namespace
+
 TableRef* CreateResultTable(SelectBlock& block, QueryDictionary& dictionary) {
     TableRef* table = dictionary.FindOrAddTable(nullptr, nullptr);
     if (table == nullptr) {
@@ -82,10 +124,9 @@ TableRef* CreateResultTable(SelectBlock& block, QueryDictionary& dictionary) {
         return nullptr;
     }
     std::uint32_t offset = 1, size = 1;
-    for (ItemDescriptor* item : block.select->selectedItems) {
-        if (item == nullptr) continue;
-        std::uint32_t bytes = static_cast<std::uint32_t>(item->size) * static_cast<std::uint32_t>(item->dimension);
-        if (IsComposite(item)) bytes = 0;
+    for (const SelectColumn& column : block.select->columns) {
+        std::uint32_t bytes = 0;
+        std::unique_ptr<ItemDescriptor> made = ColumnFor(column, table, offset, bytes);
         if (offset + bytes > 0xFFFF) {
             // A row is addressed with 16-bit offsets and sizes.
             block.SetError(MessageText(kMsgInternalError, EnglishMessages() ? "result row longer than 65535 bytes"
@@ -93,10 +134,7 @@ TableRef* CreateResultTable(SelectBlock& block, QueryDictionary& dictionary) {
             return nullptr;
         }
         // A column without its name would show as an unnamed one: fail instead.
-        if (table->AddItem(ItemDescriptor::Create(item->name.Get(), item->type, item->size,
-                                                  IsComposite(item) ? ItemDescriptor::kCompositeKey : 0,
-                                                  static_cast<std::uint16_t>(offset), item->dimension, table,
-                                                  item->tableName)) == nullptr) {
+        if (table->AddItem(std::move(made)) == nullptr) {
             block.SetError(MessageText(kMsgOutOfMemory));
             return nullptr;
         }
@@ -111,14 +149,63 @@ TableRef* CreateResultTable(SelectBlock& block, QueryDictionary& dictionary) {
     return table;
 }
 
+namespace {
+
+// Fills the result's record from the current records of the block's tables.
+class RowMaker {
+public:
+    RowMaker(SelectBlock& block, TableRef& result) : block_(block), select_(*block.select), result_(result) {
+        for (ItemDescriptor* item : select_.columnItems)
+            values_.push_back(ItemValue{EvaluationKind(item), static_cast<std::int32_t>(ValueBufferSize(item)), nullptr});
+        for (const SelectColumn& column : select_.columns) computed_ = computed_ || column.expr != nullptr;
+    }
+
+    void Make(const ConditionResult* rows) {
+        if (computed_) {
+            std::memset(result_.record, 0, result_.recordSize);
+            for (std::size_t k = 0; k < values_.size(); ++k) values_[k].data = ReadCell(select_.columnItems[k], nullptr);
+        }
+        for (std::size_t j = 0; j < select_.columns.size(); ++j) {
+            const SelectColumn& column = select_.columns[j];
+            ItemDescriptor* target = result_.ItemAt(j);
+            if (target == nullptr) continue;
+            if (column.item != nullptr) {
+                if (!IsComposite(column.item)) CopyItemBytes(target, column.item);
+                continue;
+            }
+            ExpressionEvaluator* evaluator = block_.plan->evaluator;
+            if (evaluator == nullptr) continue;
+            Value value = evaluator->Evaluate(*column.expr, values_, rows);
+            if (value.Has()) WriteValue(target, value.Type(), value.Data());
+        }
+    }
+
+private:
+    SelectBlock& block_;
+    const BoundSelect& select_;
+    TableRef& result_;
+    std::vector<ItemValue> values_;  // the current values of the items the columns read
+    bool computed_ = false;
+};
+
+}  // namespace
+
 TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
     TableRef* result = CreateResultTable(block, dictionary);
     if (result == nullptr) return nullptr;
     block.resultTable = result;
+    RowMaker maker(block, *result);
+    const std::vector<TableRef*>& tables = block.select->tables;
+    bool distinct = block.select->quantifier == SelectQuantifier::kDistinct;
     const ConditionResult* condition = block.conditionResult;
+    if (tables.empty()) {
+        // No table: the select list is computed once.
+        maker.Make(condition);
+        if (result->WriteRecord(0) != TableRef::kWriteOk) block.SetError(MessageText(kMsgOutOfMemory));
+        return result;
+    }
     if (condition == nullptr || condition->tuples == nullptr) return result;
     const RecordTupleSet& tuples = *condition->tuples;
-    const std::vector<TableRef*>& tables = block.select->tables;
     auto tableCount = static_cast<std::int16_t>(tables.size());
     std::vector<int> columns;
     std::vector<RecordReader> readers;
@@ -137,7 +224,6 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
         auto* table = tables[static_cast<std::size_t>(t)];
         columns[t] = table != nullptr ? tuples.ColumnIndex(table->name.Get()) : -1;
     }
-    bool distinct = block.select->quantifier == SelectQuantifier::kDistinct;
     // Records the selection kept: one table, every row's record in order.
     auto* only = tableCount == 1 ? tables[0] : nullptr;
     bool kept = only != nullptr && only->record != nullptr && only->recordSize > 0 && columns[0] >= 0 &&
@@ -164,11 +250,7 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
                 return nullptr;
             }
         }
-        for (std::size_t j = 0; j < block.select->selectedItems.size(); ++j) {
-            ItemDescriptor* source = block.select->selectedItems[j];
-            ItemDescriptor* target = result->ItemAt(j);
-            if (source != nullptr && target != nullptr && !IsComposite(source)) CopyItemBytes(target, source);
-        }
+        maker.Make(condition);
         if (distinct && result->ContainsCurrentRow()) continue;
         if (result->WriteRecord(0) != TableRef::kWriteOk) {
             block.SetError(MessageText(kMsgOutOfMemory));

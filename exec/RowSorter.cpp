@@ -27,7 +27,7 @@ struct KeyColumn {
 
 }  // namespace
 
-std::int16_t SortRows(TableRef& table, const std::vector<OrderKey>& orderBy) {
+std::int16_t SortRows(TableRef& table, const std::vector<OrderKey>& orderBy, std::int64_t keep) {
     if (!table.IsMemoryTable()) return 0;
     if (orderBy.empty() || table.rowCount < 2) return 1;
     auto rowCount = static_cast<std::uint64_t>(table.rowCount);
@@ -69,7 +69,7 @@ std::int16_t SortRows(TableRef& table, const std::vector<OrderKey>& orderBy) {
         if (!charge.Add(2 * rowCount * sizeof(std::int32_t) + bytes)) return 0;
         std::vector<std::int32_t> order(static_cast<std::size_t>(table.rowCount));
         for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::int32_t>(i);
-        std::stable_sort(order.begin(), order.end(), [&keys](std::int32_t a, std::int32_t b) {
+        auto before = [&keys](std::int32_t a, std::int32_t b) {
             for (const KeyColumn& key : keys) {
                 int c;
                 if (key.numeric) {
@@ -83,12 +83,22 @@ std::int16_t SortRows(TableRef& table, const std::vector<OrderKey>& orderBy) {
                 if (c != 0) return key.descending ? c > 0 : c < 0;
             }
             return false;
-        });
+        };
+        std::size_t placed = order.size();
+        if (keep >= 0 && static_cast<std::size_t>(keep) < order.size()) {
+            // Only the first rows are wanted: they are found without sorting
+            // the others, equal keys still in their order.
+            placed = static_cast<std::size_t>(keep);
+            std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(placed), order.end(),
+                              [&before](std::int32_t a, std::int32_t b) { return before(a, b) || (!before(b, a) && a < b); });
+        } else {
+            std::stable_sort(order.begin(), order.end(), before);
+        }
         auto* sorted = static_cast<unsigned char*>(AllocLargeBlock(static_cast<std::uint32_t>(bytes)));
         if (sorted == nullptr) return 0;
-        for (std::size_t k = 0; k < order.size(); ++k)
+        for (std::size_t k = 0; k < placed; ++k)
             std::memcpy(sorted + k * table.recordSize, table.RowAddress(order[k] + 1), table.recordSize);
-        std::memcpy(table.rows, sorted, bytes);
+        std::memcpy(table.rows, sorted, placed * table.recordSize);
         FreeBlock(sorted);
         table.RowsReordered();
         return 1;

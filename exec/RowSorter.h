@@ -18,6 +18,8 @@ class TableRef;
 
 // 0 for a file table or when memory runs out (rows then unchanged); 1 when
 // there was nothing to do or the rows are sorted.
-std::int16_t SortRows(TableRef& table, const std::vector<OrderKey>& orderBy);
+// With `keep` (>= 0) only the first `keep` rows are put in order; the rows
+// after them are left as they were (LIMIT drops them).
+std::int16_t SortRows(TableRef& table, const std::vector<OrderKey>& orderBy, std::int64_t keep = -1);
 
 }  // namespace qx

@@ -43,6 +43,27 @@ bool IsDatePart(std::uint16_t kind) {
 
 }  // namespace
 
+bool Parser::StartsValue(std::uint16_t kind) {
+    switch (kind) {
+        case kTokInteger:
+        case kTokSignedInteger:
+        case kTokDecimal:
+        case kTokExponent:
+        case kTokString:
+        case kTokIdentifier:
+        case kOpPlus:
+        case kOpMinus:
+        case kPunLeftParen:
+        case kKwCountStar:
+        case kKwCountDistinct:
+        case kKwDate:
+        case kKwTime:
+            return true;
+        default:
+            return IsScalarFunction(kind) || IsQuantifiedAggregate(kind) || IsDatePart(kind);
+    }
+}
+
 // cond: logical term {"OR" logical term}
 std::int16_t Parser::Condition(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_CONDITION_RECHERCHE, out);

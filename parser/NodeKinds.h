@@ -45,10 +45,11 @@ enum NodeKind : std::int32_t {
     FON_REQUETE_MIS_A_JOUR_ENREG = -32,
     FON_REQUETE_SUPPRESSION_ENREG = -33,
     FON_REQUETE_CREATION_INDEX = -34,
+    kNodeLimit = -35,  // LIMIT n [OFFSET m] after a query: `aux` n, a child with `aux` m for OFFSET
 };
 
 // The most negative node kind in use (kinds run from -1 down to this one).
-constexpr std::int32_t kLastNodeKind = FON_REQUETE_CREATION_INDEX;
+constexpr std::int32_t kLastNodeKind = kNodeLimit;
 
 // `aux` of the FON_REQUETE root of "EXPLAIN statement": the statement's plan
 // is wanted, not its rows or changes.

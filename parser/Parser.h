@@ -119,6 +119,17 @@ private:
     // Runs `rule` one nesting level deeper; fails with 4241 at `at` beyond kMaxNesting.
     std::int16_t Nested(Rule rule, const char* text, std::int16_t position, SyntaxNode** out, std::int16_t at);
 
+    // True when a value expression can start with a token of `kind`.
+    static bool StartsValue(std::uint16_t kind);
+    // True when "LIMIT" and a whole number start at `position`: LIMIT is
+    // then the clause, not a name.
+    bool StartsLimit(const char* text, std::int16_t position);
+    // True for an identifier token that reads `word` (a word known by its place).
+    static bool IsWord(const Token& token, const char* word);
+    // Reads a whole number at `position` into `value` (INT32_MAX at most);
+    // the position after it, or -4254.
+    std::int16_t WholeNumber(const char* text, std::int16_t position, std::int32_t* value);
+
     // Notes an item name the statement mentions (a name lost to memory
     // exhaustion fails the parse at its end).
     void NoteItem(const char* name);

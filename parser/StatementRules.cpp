@@ -132,7 +132,8 @@ std::int16_t Parser::Statement(const char* text, std::int16_t position, SyntaxNo
     return next;
 }
 
-// query: select body ["ORDER BY" order list]
+// query: select body ["ORDER BY" order list] ["LIMIT" n ["OFFSET" m]]; LIMIT
+// and OFFSET are words known by their place, not keywords.
 std::int16_t Parser::Query(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_REQUETE_SELECTION, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
@@ -144,15 +145,53 @@ std::int16_t Parser::Query(const char* text, std::int16_t position, SyntaxNode**
     Token token;
     std::int16_t next = ReadOptional(text, end, &token);
     if (next < 0) return Abandon(out, next);
-    if (token.kind != kKwOrderBy) return end;
-    end = OrderList(text, next, &part);
+    if (token.kind == kKwOrderBy) {
+        end = OrderList(text, next, &part);
+        if (end < 0) return Abandon(out, end);
+        chain.Add(part);
+        next = ReadOptional(text, end, &token);
+        if (next < 0) return Abandon(out, next);
+    }
+    if (!IsWord(token, "LIMIT")) return end;
+    std::int32_t count = 0;
+    end = WholeNumber(text, next, &count);
     if (end < 0) return Abandon(out, end);
-    chain.Add(part);
+    SyntaxNode* limit = AddLeaf(&chain, token, kNodeLimit, count);
+    if (limit == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, next));
+    next = ReadOptional(text, end, &token);
+    if (next < 0) return Abandon(out, next);
+    if (!IsWord(token, "OFFSET")) return end;
+    end = WholeNumber(text, next, &count);
+    if (end < 0) return Abandon(out, end);
+    ChildChain offset(limit);
+    if (AddLeaf(&offset, token, kNodeLimit, count) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, next));
     return end;
 }
 
-// select body: "SELECT" select list "FROM" table list ["WHERE" cond]
-//              ["GROUP BY" column list ["HAVING" cond]]
+bool Parser::StartsLimit(const char* text, std::int16_t position) {
+    Token word, number;
+    std::int16_t next = ReadToken(text, position, false, &word);
+    if (next < 0 || !IsWord(word, "LIMIT")) return false;
+    return ReadToken(text, next, false, &number) >= 0 && number.kind == kTokInteger;
+}
+
+bool Parser::IsWord(const Token& token, const char* word) {
+    return token.kind == kTokIdentifier && token.text != nullptr && std::strcmp(token.text, word) == 0;
+}
+
+std::int16_t Parser::WholeNumber(const char* text, std::int16_t position, std::int32_t* value) {
+    Token token;
+    std::int16_t next = ReadToken(text, position, false, &token);
+    if (next < 0 || token.kind != kTokInteger) return Missing(next, kMsgNumberExpected, position);
+    long long n = 0;
+    for (const char* c = token.text; *c >= '0' && *c <= '9'; ++c) n = n < INT32_MAX ? n * 10 + (*c - '0') : n;
+    *value = n > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(n);
+    return next;
+}
+
+// select body: "SELECT" select list ["FROM" table list ["WHERE" cond]
+//              ["GROUP BY" column list ["HAVING" cond]]]; without FROM the
+//              select list is computed once.
 std::int16_t Parser::SelectBody(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_SOUS_SELECT, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
@@ -166,8 +205,13 @@ std::int16_t Parser::SelectBody(const char* text, std::int16_t position, SyntaxN
     if (end < 0) return Abandon(out, end);
     chain.Add(part);
 
-    next = ReadToken(text, end, false, &token);
-    if (next < 0 || token.kind != kKwFrom) return Abandon(out, Missing(next, kMsgFromExpected, end));
+    next = ReadOptional(text, end, &token);
+    if (next < 0) return Abandon(out, next);
+    if (token.kind != kKwFrom) {
+        if (Begin(FON_TABLE_REF_VIRGULE_LISTE, &part) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, end));
+        chain.Add(part);
+        return end;
+    }
     end = TableList(text, next, &part);
     if (end < 0) return Abandon(out, end);
     chain.Add(part);
@@ -196,7 +240,8 @@ std::int16_t Parser::SelectBody(const char* text, std::int16_t position, SyntaxN
     return end;
 }
 
-// select list: "*" as the first token, or ["ALL" | "DISTINCT"] selection list
+// select list: "*" alone (every item of every table), or ["ALL" | "DISTINCT"]
+// select entry {"," select entry}
 std::int16_t Parser::SelectedItems(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_ITEM_SELECTIONNE, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
@@ -205,9 +250,14 @@ std::int16_t Parser::SelectedItems(const char* text, std::int16_t position, Synt
     std::int16_t next = ReadToken(text, position, false, &token);
     if (next < 0) return Abandon(out, Missing(next, kMsgIncorrectSelectedItem, position));
     if (token.kind == kOpStar) {
-        if (AddLeaf(&chain, token, kOpStar) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, position));
-        allColumns = 1;
-        return next;
+        Token after;
+        std::int16_t afterStar = ReadOptional(text, next, &after);
+        if (afterStar < 0) return Abandon(out, afterStar);
+        if (after.kind != kPunComma) {
+            if (AddLeaf(&chain, token, kOpStar) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, position));
+            allColumns = 1;
+            return next;
+        }
     }
     std::int16_t listStart = position;
     if (token.kind == kKwAll || token.kind == kKwDistinct) {
@@ -222,7 +272,7 @@ std::int16_t Parser::SelectedItems(const char* text, std::int16_t position, Synt
     return end;
 }
 
-// selection list: selection item {"," selection item}
+// selection list: select entry {"," select entry}
 std::int16_t Parser::SelectionItemList(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_SELECTION_ITEM_VIRGULE_LISTE, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
@@ -243,20 +293,49 @@ std::int16_t Parser::SelectionItemList(const char* text, std::int16_t position, 
     }
 }
 
-// selection item: si ["AS" ident]
+// select entry: "*" | table ".*" | value expression [["AS"] name].  The
+// entry's text is the expression as written: it names a computed column
+// that has no name of its own.  Every "*" asks for all items of the tables.
 std::int16_t Parser::SelectionItem(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_SELECTION_ITEM, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
     ChildChain chain(node);
+    Token token;
+    std::int16_t next = ReadToken(text, position, false, &token);
+    if (next == -kMsgOutOfMemory) return Abandon(out, Fail(kMsgOutOfMemory, position));
+    if (next < 0) return Abandon(out, -kMsgTypeMismatch);
+    if (token.kind == kOpStar) {
+        if (AddLeaf(&chain, token, kOpStar) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, position));
+        allColumns = 1;
+        return next;
+    }
+    if (token.kind == kTokIdentifier) {
+        // TABLE.* reads as the identifier "TABLE." and then "*".
+        std::size_t length = std::strlen(token.text);
+        Token star;
+        std::int16_t afterStar = ReadOptional(text, next, &star);
+        if (afterStar < 0) return Abandon(out, afterStar);
+        if (length > 1 && token.text[length - 1] == '.' && star.kind == kOpStar) {
+            token.text[length - 1] = '\0';
+            if (AddLeaf(&chain, token, kOpStar) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, position));
+            allColumns = 1;
+            return afterStar;
+        }
+    }
+    if (!StartsValue(token.kind)) return Abandon(out, -kMsgTypeMismatch);
     SyntaxNode* part = nullptr;
-    std::int16_t end = SimpleItem(text, position, &part);
+    std::int16_t end = ItemCompare(text, position, &part);
     if (end < 0) return Abandon(out, end);
     chain.Add(part);
-    Token token;
-    std::int16_t next = ReadOptional(text, end, &token);
+    node->text = tree_.Text(text + position, static_cast<std::size_t>(end - position));
+    if (node->text == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, position));
+    next = ReadOptional(text, end, &token);
     if (next < 0) return Abandon(out, next);
-    if (token.kind != kKwAs) return end;
-    end = NameLeaf(text, next, &chain);
+    if (token.kind == kKwAs) {
+        end = NameLeaf(text, next, &chain);
+    } else if (token.kind == kTokIdentifier && !StartsLimit(text, end)) {
+        end = NameLeaf(text, end, &chain);  // a name without AS
+    }
     if (end < 0) return Abandon(out, end);
     return end;
 }
@@ -299,7 +378,7 @@ std::int16_t Parser::TableReference(const char* text, std::int16_t position, Syn
     if (next < 0) return Abandon(out, next);
     std::int16_t aliasStart = -1;
     if (token.kind == kKwAs) aliasStart = next;
-    else if (token.kind == kTokIdentifier) aliasStart = end;
+    else if (token.kind == kTokIdentifier && !StartsLimit(text, end)) aliasStart = end;
     if (aliasStart < 0) {
         names.tables[table].usedName = true;
         return end;
@@ -346,8 +425,9 @@ std::int16_t Parser::ColumnList(const char* text, std::int16_t position, SyntaxN
     }
 }
 
-// order list: ident ["ASC" | "DESC"] {"," ident ["ASC" | "DESC"]};
-// `aux` 1 marks a descending column.  Nothing is noted.
+// order list: key ["ASC" | "DESC"] {"," key ["ASC" | "DESC"]}, a key being
+// a name or the position of a column of the result; `aux` 1 marks a
+// descending key.  Nothing is noted.
 std::int16_t Parser::OrderList(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_COLONNE_REF_VIRGULE_LISTE, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
@@ -357,7 +437,13 @@ std::int16_t Parser::OrderList(const char* text, std::int16_t position, SyntaxNo
     int message = kMsgIdentifierExpected;
     for (;;) {
         SyntaxNode* name = nullptr;
-        std::int16_t end = NameLeaf(text, start, &chain, &name, message);
+        std::int16_t end = ReadToken(text, start, false, &token);
+        if (end >= 0 && token.kind == kTokInteger) {
+            name = AddLeaf(&chain, token, kTokInteger);
+            if (name == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, start));
+        } else {
+            end = NameLeaf(text, start, &chain, &name, message);
+        }
         if (end < 0) return Abandon(out, end);
         std::int16_t next = ReadOptional(text, end, &token);
         if (next < 0) return Abandon(out, next);

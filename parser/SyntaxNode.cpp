@@ -39,6 +39,21 @@ SyntaxNode* SyntaxTree::Make(const char* text, std::int32_t kind, std::int32_t a
     }
 }
 
+const char* SyntaxTree::Text(const char* text, std::size_t length) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (length > 0 && blank(*text)) {
+        ++text;
+        --length;
+    }
+    while (length > 0 && blank(text[length - 1])) --length;
+    try {
+        return texts_.emplace_back(text, length).c_str();
+    } catch (const std::bad_alloc&) {
+        NoteAllocationFailure();
+        return nullptr;
+    }
+}
+
 void SyntaxTree::Clear() {
     nodes_.clear();
     texts_.clear();

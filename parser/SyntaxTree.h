@@ -4,6 +4,7 @@
 // whatever the shape of the tree.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -17,6 +18,9 @@ public:
     // A new node with a copy of `text` (null reads as ""); null when memory
     // runs out.
     SyntaxNode* Make(const char* text, std::int32_t kind, std::int32_t aux);
+    // A copy of `text[0..length)` without its outer blanks, kept with the
+    // nodes; null when memory runs out.
+    const char* Text(const char* text, std::size_t length);
     // Drops every node.
     void Clear();
 
