@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -137,6 +138,19 @@ struct Collector {
     }
 };
 
+// The collector of what a SELECT's columns, GROUP BY and HAVING read: the
+// select's column items, each once.
+struct ColumnReads {
+    std::vector<std::string> references, tables;
+    Collector collector;
+    explicit ColumnReads(BoundSelect& select) {
+        collector.items = &select.columnItems;
+        collector.references = &references;
+        collector.tables = &tables;
+        for (std::size_t k = 0; k < select.columnItems.size(); ++k) collector.slots.emplace(select.columnItems[k], k);
+    }
+};
+
 // Counts one level of nesting for as long as it lives.
 class NestingLevel {
 public:
@@ -185,6 +199,9 @@ private:
     bool ResolveNames(const SyntaxNode* nameList, int block);
     // ORDER BY: items, column names and positions of the select list.
     bool BindOrderBy(const SyntaxNode* keys, int block);
+    // Every item a grouped SELECT reads outside its aggregates is a GROUP BY
+    // key; 4302 otherwise.
+    bool CheckGrouping(BoundSelect& select);
     ItemDescriptor* ResolveItem(const char* name, int block) const;
     TypeClass BindNested(const SyntaxNode* subSelect, bool singleColumn, int block, Collector* into, int* nested);
 
@@ -211,6 +228,8 @@ private:
     TypeClass BindTerm(const SyntaxNode* term, bool insideArithmetic, int block, Collector* into, bool* logicMet,
                         ExprPtr* out);
     TypeClass BindPrimary(const SyntaxNode* simpleItem, bool itemRequired, int block, Collector* into, ExprPtr* out);
+    // An aggregate of the select list or HAVING, noted in the SELECT's aggregates.
+    TypeClass BindAggregate(const SyntaxNode* function, int block, Collector* into, ExprPtr* out);
     TypeClass BindFunction(const SyntaxNode* function, bool itemRequired, int block, Collector* into, ExprPtr* out);
     // A value of a VALUES list or a SET entry: literals and functions of
     // literals; a name gives no value there.
@@ -225,6 +244,7 @@ private:
     Status status_;
     int depth_ = 0;
     bool lenient_ = false;  // binding a VALUES or SET value: function arguments are not typed
+    BoundSelect* aggregateTarget_ = nullptr;  // binding a select list or HAVING: where aggregates go
 };
 
 Status Binder::Run(const SyntaxNode* tree) {
@@ -424,18 +444,77 @@ TypeClass Binder::BindSelect(const SyntaxNode* body, bool singleColumn, int pare
 
     bool afterHaving = false;
     for (const SyntaxNode* clause = tableList->next; clause != nullptr; clause = clause->next) {
-        if (clause->kind == FON_CONDITION_RECHERCHE) {
-            CondPtr condition;
-            bool logicMet = false;
+        CondPtr condition;
+        bool logicMet = false;
+        if (clause->kind == FON_CONDITION_RECHERCHE && !afterHaving) {
             if (BindCondition(clause, false, number, nullptr, &condition, &logicMet) == kFailure) return kFailure;
-            (afterHaving ? select.having : select.where) = std::move(condition);
+            select.where = std::move(condition);
+        } else if (clause->kind == FON_CONDITION_RECHERCHE) {
+            // HAVING reads the groups: its items and aggregates are the select list's.
+            ColumnReads reads(select);
+            aggregateTarget_ = &select;
+            TypeClass bound = BindCondition(clause, false, number, &reads.collector, &condition, &logicMet);
+            aggregateTarget_ = nullptr;
+            if (bound == kFailure) return kFailure;
+            select.having = std::move(condition);
         } else if (clause->kind == FON_COLONNE_REF_VIRGULE_LISTE) {
-            if (!ResolveNames(clause, number)) return kFailure;  // GROUP BY
+            if (!ResolveNames(clause, number)) return kFailure;
+            ColumnReads reads(select);
+            for (const SyntaxNode* name = clause->child; name != nullptr; name = name->next) {
+                ItemDescriptor* item = ResolveItem(name->text, number);
+                auto key = std::make_unique<BoundExpr>(ExprKind::kItem, ItemClass(item));
+                key->item = item;
+                key->text = std::string(item->tableName) + "." + item->name.Get();
+                key->slot = reads.collector.AddItem(item);
+                select.groupBy.push_back(std::move(key));
+            }
         } else if (clause->kind == kKwHaving) {
             afterHaving = true;
         }
     }
+    select.grouped = !select.groupBy.empty() || !select.aggregates.empty() || select.having != nullptr;
+    if (select.grouped && !CheckGrouping(select)) return kFailure;
+    // Outside groups an item column copies the item's bytes.
+    for (SelectColumn& column : select.columns)
+        if (!select.grouped && column.expr != nullptr && column.expr->kind == ExprKind::kItem) {
+            column.item = column.expr->item;
+            column.expr.reset();
+        }
     return selected;
+}
+
+bool Binder::CheckGrouping(BoundSelect& select) {
+    auto grouped = [&](const ItemDescriptor* item) {
+        return std::any_of(select.groupBy.begin(), select.groupBy.end(),
+                           [&](const std::unique_ptr<BoundExpr>& key) { return key->item == item; });
+    };
+    // The first item read outside an aggregate that is no GROUP BY key, or null.
+    std::function<const ItemDescriptor*(const BoundExpr*)> stray = [&](const BoundExpr* e) -> const ItemDescriptor* {
+        if (e == nullptr || e->kind == ExprKind::kAggregate) return nullptr;
+        if (e->kind == ExprKind::kItem) return grouped(e->item) ? nullptr : e->item;
+        for (const auto& operand : e->operands)
+            if (const ItemDescriptor* item = stray(operand.get())) return item;
+        return nullptr;
+    };
+    std::function<const ItemDescriptor*(const BoundCondition*)> strayIn =
+        [&](const BoundCondition* c) -> const ItemDescriptor* {
+        if (c == nullptr) return nullptr;
+        for (const auto& operand : c->operands)
+            if (const ItemDescriptor* item = strayIn(operand.get())) return item;
+        const BoundPredicate* p = c->predicate.get();
+        if (p == nullptr) return nullptr;
+        for (const BoundExpr* e : {p->left.get(), p->right.get(), p->lower.get(), p->upper.get()})
+            if (const ItemDescriptor* item = stray(e)) return item;
+        for (const auto& value : p->rows.list)
+            if (const ItemDescriptor* item = stray(value.get())) return item;
+        return nullptr;
+    };
+    for (SelectColumn& column : select.columns) {
+        const ItemDescriptor* item = column.item != nullptr && !grouped(column.item) ? column.item : stray(column.expr.get());
+        if (item != nullptr) return Raise(kMsgNotGrouped, item->name.Get()) != kFailure;
+    }
+    if (const ItemDescriptor* item = strayIn(select.having.get())) return Raise(kMsgNotGrouped, item->name.Get()) != kFailure;
+    return true;
 }
 
 bool Binder::AddFromTables(const SyntaxNode* tableList, BoundSelect& select) {
@@ -480,12 +559,8 @@ TypeClass Binder::BindSelectList(const SyntaxNode* selectList, bool singleColumn
     if (select.quantifier != SelectQuantifier::kNone) first = first->next;
     if (first == nullptr || first->kind != FON_SELECTION_ITEM_VIRGULE_LISTE) return kFailure;
 
-    // The items the computed columns read, each once.
-    std::vector<std::string> references, tables;
-    Collector collector;
-    collector.items = &select.columnItems;
-    collector.references = &references;
-    collector.tables = &tables;
+    ColumnReads reads(select);
+    Collector& collector = reads.collector;
     int block = select.index;
     TypeClass result = kFailure;
     int count = 0;
@@ -508,15 +583,14 @@ TypeClass Binder::BindSelectList(const SyntaxNode* selectList, bool singleColumn
         }
         SelectColumn column;
         bool logicMet = false;
+        aggregateTarget_ = &select;
         TypeClass columnClass = BindExpression(value, false, block, &collector, &logicMet, &column.expr);
+        aggregateTarget_ = nullptr;
         if (columnClass == kFailure) return kFailure;
         if (count == 1) result = columnClass;
         const SyntaxNode* alias = value->next;
-        if (column.expr->kind == ExprKind::kItem) {
-            column.item = column.expr->item;
-            column.expr.reset();
-        }
-        column.name = alias != nullptr ? TextOf(alias) : column.item != nullptr ? column.item->name.Get() : TextOf(entry);
+        bool item = column.expr->kind == ExprKind::kItem;
+        column.name = alias != nullptr ? TextOf(alias) : item ? column.expr->item->name.Get() : TextOf(entry);
         select.columns.push_back(std::move(column));
     }
     if (count == 0) return kFailure;
@@ -990,9 +1064,75 @@ TypeClass Binder::BindPrimary(const SyntaxNode* simpleItem, bool itemRequired, i
     return itemClass;
 }
 
+TypeClass Binder::BindAggregate(const SyntaxNode* function, int block, Collector* into, ExprPtr* out) {
+    const SyntaxNode* keyword = function->child;
+    auto aggregate = std::make_unique<BoundExpr>(ExprKind::kAggregate, TypeClass::kNumeric);
+    aggregate->text = keyword->kind == kKwCountStar ? "COUNT" : TextOf(keyword);
+    const SyntaxNode* argument = keyword->next;
+    if (IsLeaf(argument, kKwDistinct) || IsLeaf(argument, kKwAll)) {
+        aggregate->distinct = argument->kind == kKwDistinct;
+        argument = argument->next;
+    }
+    bool itemRequired = true;
+    switch (keyword->kind) {
+        case kKwCountStar: aggregate->aggregate = Aggregate::kCountRows; break;
+        case kKwCountDistinct:
+            aggregate->aggregate = Aggregate::kCount;
+            aggregate->distinct = true;
+            if (argument == nullptr) {
+                // COUNT DISTINCT alone counts nothing.
+                aggregate->kind = ExprKind::kNoValue;
+                *out = std::move(aggregate);
+                return TypeClass::kNumeric;
+            }
+            break;
+        case kKwAvg: aggregate->aggregate = Aggregate::kAvg; break;
+        case kKwSum: aggregate->aggregate = Aggregate::kSum; break;
+        case kKwMin: aggregate->aggregate = Aggregate::kMin; break;
+        case kKwMax: aggregate->aggregate = Aggregate::kMax; break;
+        default:
+            aggregate->aggregate = Aggregate::kCount;  // COUNT(x)
+            aggregate->text = "COUNT";
+            itemRequired = false;
+            break;
+    }
+    if (aggregate->aggregate != Aggregate::kCountRows) {
+        if (argument == nullptr) return kFailure;
+        // An aggregate of aggregates computes nothing: the inner one is no value.
+        BoundSelect* target = aggregateTarget_;
+        aggregateTarget_ = nullptr;
+        aggregate->operands.emplace_back();
+        TypeClass argumentClass = BindPrimary(argument, itemRequired, block, into, &aggregate->operands.back());
+        aggregateTarget_ = target;
+        if (argumentClass == kFailure) return kFailure;
+        bool numeric = aggregate->aggregate == Aggregate::kSum || aggregate->aggregate == Aggregate::kAvg;
+        if (numeric && !ClassesMatch(argumentClass, TypeClass::kNumeric)) return Raise(kMsgIncorrectType, argument->text);
+        if (aggregate->aggregate == Aggregate::kMin || aggregate->aggregate == Aggregate::kMax)
+            aggregate->typeClass = argumentClass == TypeClass::kAny ? TypeClass::kNumeric : argumentClass;
+    }
+    aggregate->slot = aggregateTarget_->aggregates.size();
+    aggregateTarget_->aggregates.push_back(aggregate.get());
+    TypeClass result = aggregate->typeClass;
+    *out = std::move(aggregate);
+    return result;
+}
+
 TypeClass Binder::BindFunction(const SyntaxNode* function, bool itemRequired, int block, Collector* into,
                                 ExprPtr* out) {
     const SyntaxNode* keyword = function->child;
+    if (function->kind == FON_FONCTION_AGREGEE_REF && keyword != nullptr && aggregateTarget_ != nullptr)
+        return BindAggregate(function, block, into, out);
+    if (function->kind == FON_FONCTION_AGREGEE_REF && keyword != nullptr && keyword->kind == kTokIdentifier) {
+        // COUNT(x) where no group is computed (a condition): no value, as the other aggregates there.
+        const SyntaxNode* argument = keyword->next;
+        if (IsLeaf(argument, kKwDistinct) || IsLeaf(argument, kKwAll)) argument = argument->next;
+        auto count = std::make_unique<BoundExpr>(ExprKind::kNoValue, TypeClass::kNumeric);
+        count->text = "COUNT";
+        count->operands.emplace_back();
+        if (BindPrimary(argument, false, block, into, &count->operands.back()) == kFailure) return kFailure;
+        *out = std::move(count);
+        return TypeClass::kNumeric;
+    }
     if (function->kind == FON_FONCTION_AGREGEE_REF && keyword != nullptr) {
         switch (keyword->kind) {
             case kKwCountStar:

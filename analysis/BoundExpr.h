@@ -30,10 +30,20 @@ enum class ExprKind : std::uint8_t {
     kNegate,         // - operands[0]
     kArithmetic,     // operands[0] `op` operands[1]
     kFunction,       // `function` (operands[0])
-    kCountStar,      // COUNT(*): the number of rows of the result it is computed for
+    kCountStar,      // COUNT(*) in a condition: the number of rows of the result it is computed for
+    kAggregate,      // an aggregate of a grouped SELECT: `aggregate` over operands[0] (none for COUNT(*)), `slot` its index
     kParenthesized,  // "( condition )" written where a value stands: `condition`
     kDefault,        // DEFAULT or NULL in a list of values: the item's empty value
     kNoValue,        // an expression that gives no value (a name in VALUES, other aggregates, date parts)
+};
+
+enum class Aggregate : std::uint8_t {
+    kCountRows,  // COUNT(*)
+    kCount,      // COUNT(x)
+    kSum,
+    kAvg,
+    kMin,
+    kMax,
 };
 
 enum class Function : std::uint8_t {
@@ -50,8 +60,10 @@ struct BoundExpr {
     TypeClass typeClass = TypeClass::kNone;
     OperatorCode op = 0;              // kArithmetic: kOpPlus, kOpMinus, kOpTimes or kOpDivide
     Function function = Function::kNone;
+    Aggregate aggregate = Aggregate::kCountRows;  // kAggregate
+    bool distinct = false;            // kAggregate: over distinct values
     ItemDescriptor* item = nullptr;   // kItem (owned by its table)
-    std::size_t slot = 0;             // kItem: index in the enclosing predicate's items
+    std::size_t slot = 0;             // kItem: index in the enclosing predicate's items; kAggregate: in the SELECT's aggregates
     double number = 0;                // kNumber
     std::string text;                 // literal text, or the words as written (EXPLAIN)
     std::vector<std::unique_ptr<BoundExpr>> operands;

@@ -54,10 +54,13 @@ struct BoundSelect {
     std::vector<TableRef*> tables;              // FROM, in order (owned by the dictionary)
     bool allColumns = false;                    // SELECT * alone
     std::vector<SelectColumn> columns;          // the result's columns, "*" written out
-    std::vector<ItemDescriptor*> columnItems;   // the items computed columns read, slot by slot
+    std::vector<ItemDescriptor*> columnItems;   // the items computed columns, GROUP BY and HAVING read, slot by slot
+    std::vector<std::unique_ptr<BoundExpr>> groupBy;  // GROUP BY keys
+    std::vector<const BoundExpr*> aggregates;   // the aggregates of the select list and HAVING (owned there)
+    bool grouped = false;                       // GROUP BY, or an aggregate: one row per group
     std::unique_ptr<BoundCondition> where;
-    std::unique_ptr<BoundCondition> having;
-    std::vector<PredicateGroup> groups;         // of the predicates of `where` and `having`
+    std::unique_ptr<BoundCondition> having;     // of a grouped SELECT: over its groups
+    std::vector<PredicateGroup> groups;         // of the predicates of `where`
     std::vector<NestedLink> nested;             // in the order they are written
 
     // The names of `tables`, in order.

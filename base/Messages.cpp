@@ -114,6 +114,7 @@ int ReportError(int number, ...) {
 const char* MessageState(int number) {
     switch (number) {
         case kMsgOrderPosition: return "42000";  // a reference that names no column
+        case kMsgNotGrouped: return "42803";     // a grouping error
         default: return nullptr;
     }
 }

@@ -69,6 +69,7 @@ enum MessageNumber : int {
     kMsgCorrelatedSubSelect = 4299,
     kMsgStatementMemory = 4300,  // the statement's working memory passed its bound (%s: the bound)
     kMsgOrderPosition = 4301,    // ORDER BY position %d not in the select list (1 to %d)
+    kMsgNotGrouped = 4302,       // item %s read outside an aggregate is not a GROUP BY key
 };
 
 // SQLSTATE of a statement that ran out of working memory.

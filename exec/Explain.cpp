@@ -77,6 +77,9 @@ public:
                 return Expression(*e.operands[0]) + " " + OperatorText(e.op) + " " + Expression(*e.operands[1]);
             case ExprKind::kParenthesized: return "(" + (e.condition ? Condition(*e.condition) : "") + ")";
             case ExprKind::kDefault: return "DEFAULT";
+            case ExprKind::kAggregate:
+                if (e.operands.empty()) return "COUNT(*)";
+                return e.text + "(" + (e.distinct ? "DISTINCT " : "") + Expression(*e.operands[0]) + ")";
             case ExprKind::kCountStar:
             case ExprKind::kFunction:
             case ExprKind::kNoValue: break;

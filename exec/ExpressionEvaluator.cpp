@@ -358,12 +358,32 @@ Value ExpressionEvaluator::Evaluate(const BoundExpr& e, ItemValues values, const
             auto count = static_cast<std::uint32_t>(rowSet->tuples->Rows());
             return Value::Inline(kOperandUInt32, 4, &count);
         }
+        case ExprKind::kAggregate:
+            if (aggregates_ == nullptr || e.slot >= aggregates_->size() || !(*aggregates_)[e.slot].Has()) return Value();
+            return Value::Borrowed((*aggregates_)[e.slot].Type(), (*aggregates_)[e.slot].Size(),
+                                   (*aggregates_)[e.slot].Data());
         case ExprKind::kParenthesized:
             return e.condition != nullptr ? ParenthesizedValue(*e.condition, values, rowSet) : Value();
         case ExprKind::kDefault:
         case ExprKind::kNoValue: break;
     }
     return Value();
+}
+
+bool ExpressionEvaluator::ConditionHolds(const BoundCondition& condition, ItemValues values) {
+    switch (condition.kind) {
+        case BoundCondition::Kind::kPredicate: return EvaluatePredicate(*condition.predicate, values, false) != 0;
+        case BoundCondition::Kind::kNot: return !ConditionHolds(*condition.operands.front(), values);
+        case BoundCondition::Kind::kAnd:
+            for (const auto& operand : condition.operands)
+                if (!ConditionHolds(*operand, values)) return false;
+            return true;
+        case BoundCondition::Kind::kOr:
+            for (const auto& operand : condition.operands)
+                if (ConditionHolds(*operand, values)) return true;
+            return false;
+    }
+    return false;
 }
 
 Value ExpressionEvaluator::ParenthesizedValue(const BoundCondition& condition, ItemValues values,

@@ -22,6 +22,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "analysis/BoundCondition.h"
 #include "analysis/BoundPredicate.h"
 #include "base/MemoryBudget.h"
 #include "exec/Value.h"
@@ -54,6 +55,10 @@ public:
     // Truth (1/0) of the comparison part of `predicate` for the left operand's value `left`.
     std::int16_t EvaluateComparison(const BoundPredicate& predicate, const Value& left, ItemValues values,
                                     bool negated);
+    // Truth of a condition over one row (a group's, for HAVING).
+    bool ConditionHolds(const BoundCondition& condition, ItemValues values);
+    // The values aggregates read while a group's row is computed (null: none).
+    void SetAggregates(const std::vector<Value>* values) { aggregates_ = values; }
     // Drops the kept rows of nested SELECTs (a new run of the plan's blocks).
     void ForgetNestedRows();
 
@@ -100,6 +105,7 @@ private:
     std::unordered_map<const RowList*, std::unique_ptr<RowLookup>> lookups_;
     std::vector<std::unique_ptr<RowLookup>> nestedLookups_;  // by nested block index, dropped with the rows
     std::string probeKey_;  // the left value's equality key, reused
+    const std::vector<Value>* aggregates_ = nullptr;  // the current group's aggregate values
 };
 
 // The comparison operator that holds exactly when `op` does not (= and <>,

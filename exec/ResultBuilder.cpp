@@ -4,9 +4,13 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <unordered_map>
+#include <unordered_set>
+#include <string>
 #include <vector>
 
 #include "base/MemoryBlock.h"
+#include "base/MemoryBudget.h"
 #include "base/Messages.h"
 #include "catalog/Cell.h"
 #include "catalog/ItemDescriptor.h"
@@ -160,10 +164,16 @@ public:
         for (const SelectColumn& column : select_.columns) computed_ = computed_ || column.expr != nullptr;
     }
 
+    // The current values of the items the columns read.
+    ItemValues Read() {
+        for (std::size_t k = 0; k < values_.size(); ++k) values_[k].data = ReadCell(select_.columnItems[k], nullptr);
+        return values_;
+    }
+
     void Make(const ConditionResult* rows) {
         if (computed_) {
             std::memset(result_.record, 0, result_.recordSize);
-            for (std::size_t k = 0; k < values_.size(); ++k) values_[k].data = ReadCell(select_.columnItems[k], nullptr);
+            Read();
         }
         for (std::size_t j = 0; j < select_.columns.size(); ++j) {
             const SelectColumn& column = select_.columns[j];
@@ -188,6 +198,153 @@ private:
     bool computed_ = false;
 };
 
+// The groups of a grouped SELECT, found by hashing their GROUP BY values,
+// and the aggregates of each.  A group keeps the values its first row gave
+// the items the columns read (the GROUP BY keys among them), so its row is
+// computed from those and from its aggregates.
+class Aggregator {
+public:
+    Aggregator(SelectBlock& block, ExpressionEvaluator& evaluator) : select_(*block.select), evaluator_(evaluator) {}
+
+    // One more row: the current values of the select's column items.
+    bool Add(ItemValues values) {
+        key_.clear();
+        for (const auto& groupKey : select_.groupBy) {
+            Value v = evaluator_.Evaluate(*groupKey, values);
+            AppendKey(v, key_);
+        }
+        auto [at, added] = index_.try_emplace(key_, groups_.size());
+        if (added) {
+            if (!charge_.Add(kGroupBytes + key_.size() + 16 * values.size())) return false;
+            Group& group = groups_.emplace_back();
+            for (const ItemValue& v : values)
+                group.values.push_back(v.data != nullptr ? Value::Borrowed(v.type, v.size, v.data).Copy() : Value());
+            group.accumulators.resize(select_.aggregates.size());
+        }
+        Group& group = groups_[at->second];
+        for (std::size_t a = 0; a < select_.aggregates.size(); ++a)
+            if (!Accumulate(*select_.aggregates[a], values, group.accumulators[a])) return false;
+        return true;
+    }
+
+    // Writes a row for each group (one over no rows without GROUP BY) that HAVING keeps.
+    bool Emit(TableRef& result, bool distinct) {
+        if (groups_.empty() && select_.groupBy.empty()) {
+            Group& group = groups_.emplace_back();
+            group.values.resize(select_.columnItems.size());
+            group.accumulators.resize(select_.aggregates.size());
+        }
+        std::vector<ItemValue> values;
+        std::vector<Value> results;
+        for (Group& group : groups_) {
+            values.clear();
+            for (std::size_t k = 0; k < group.values.size(); ++k) {
+                ItemDescriptor* item = select_.columnItems[k];
+                values.push_back(ItemValue{EvaluationKind(item), static_cast<std::int32_t>(ValueBufferSize(item)),
+                                           group.values[k].Data()});
+            }
+            results.clear();
+            for (std::size_t a = 0; a < select_.aggregates.size(); ++a)
+                results.push_back(Result(*select_.aggregates[a], group.accumulators[a]));
+            evaluator_.SetAggregates(&results);
+            bool kept = select_.having == nullptr || evaluator_.ConditionHolds(*select_.having, values);
+            if (kept) {
+                std::memset(result.record, 0, result.recordSize);
+                for (std::size_t j = 0; j < select_.columns.size(); ++j) {
+                    ItemDescriptor* target = result.ItemAt(j);
+                    const BoundExpr* expr = select_.columns[j].expr.get();
+                    if (target == nullptr || expr == nullptr) continue;
+                    Value value = evaluator_.Evaluate(*expr, values);
+                    if (value.Has()) WriteValue(target, value.Type(), value.Data());
+                }
+            }
+            evaluator_.SetAggregates(nullptr);
+            if (!kept || (distinct && result.ContainsCurrentRow())) continue;
+            if (result.WriteRecord(0) != TableRef::kWriteOk) return false;
+        }
+        return true;
+    }
+
+private:
+    // Bytes of a group beside its key and values: the node, the vectors, the accumulators.
+    static constexpr std::uint64_t kGroupBytes = 160;
+
+    struct Accumulator {
+        double sum = 0;
+        std::int64_t count = 0;
+        Value best;                            // MIN, MAX
+        std::unordered_set<std::string> seen;  // DISTINCT: the keys of the values met
+    };
+    struct Group {
+        std::vector<Value> values;
+        std::vector<Accumulator> accumulators;
+    };
+
+    // A value's part of a key: its equality key (numbers to six decimals,
+    // texts without letter case), or its type and bytes when it has none.
+    static void AppendKey(const Value& v, std::string& key) {
+        std::string part;
+        if (!v.Has()) {
+            part = "-";
+        } else if (MakeEqualityKey(v.Type(), v.Data(), part) == EqualityKeyKind::kNotCovered) {
+            part.assign(1, static_cast<char>(v.Type()));
+            part.append(static_cast<const char*>(v.Data()), static_cast<std::size_t>(std::max(v.Size(), 0)));
+        }
+        key += std::to_string(part.size());
+        key += ':';
+        key += part;
+    }
+
+    bool Accumulate(const BoundExpr& aggregate, ItemValues values, Accumulator& a) {
+        if (aggregate.aggregate == Aggregate::kCountRows) {
+            ++a.count;
+            return true;
+        }
+        Value v = evaluator_.Evaluate(*aggregate.operands[0], values);
+        if (!v.Has()) return true;
+        if (aggregate.distinct) {
+            std::string key;
+            AppendKey(v, key);
+            if (!a.seen.insert(key).second) return true;
+            if (!charge_.Add(key.size() + 48)) return false;
+        }
+        ++a.count;
+        switch (aggregate.aggregate) {
+            case Aggregate::kSum:
+            case Aggregate::kAvg: a.sum += ReadOperandNumber(v.Type(), v.Data()); break;
+            case Aggregate::kMin:
+            case Aggregate::kMax: {
+                OperatorCode better = aggregate.aggregate == Aggregate::kMin ? kOpLess : kOpGreater;
+                if (!a.best.Has() || CompareTyped(static_cast<std::int16_t>(better), v.Type(), v.Data(), a.best.Type(),
+                                                  a.best.Data()))
+                    a.best = v.Copy();
+                break;
+            }
+            default: break;
+        }
+        return true;
+    }
+
+    static Value Result(const BoundExpr& aggregate, const Accumulator& a) {
+        switch (aggregate.aggregate) {
+            case Aggregate::kCountRows:
+            case Aggregate::kCount: return Value::Double(static_cast<double>(a.count));
+            case Aggregate::kSum: return a.count > 0 ? Value::Double(a.sum) : Value();
+            case Aggregate::kAvg: return a.count > 0 ? Value::Double(a.sum / static_cast<double>(a.count)) : Value();
+            case Aggregate::kMin:
+            case Aggregate::kMax: return a.best.Copy();
+        }
+        return Value();
+    }
+
+    const BoundSelect& select_;
+    ExpressionEvaluator& evaluator_;
+    std::unordered_map<std::string, std::size_t> index_;  // group key -> group
+    std::vector<Group> groups_;                            // in the order their first rows came
+    std::string key_;
+    MemoryCharge charge_;  // the groups, against the statement's memory bound
+};
+
 }  // namespace
 
 TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
@@ -198,13 +355,26 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
     const std::vector<TableRef*>& tables = block.select->tables;
     bool distinct = block.select->quantifier == SelectQuantifier::kDistinct;
     const ConditionResult* condition = block.conditionResult;
+    std::unique_ptr<Aggregator> aggregator;
+    if (block.select->grouped && block.plan->evaluator != nullptr)
+        aggregator = std::make_unique<Aggregator>(block, *block.plan->evaluator);
+    // Each combination of records: a row of the result, or one more row of its group.
+    auto take = [&]() {
+        if (aggregator != nullptr) return aggregator->Add(maker.Read());
+        maker.Make(condition);
+        if (distinct && result->ContainsCurrentRow()) return true;
+        return result->WriteRecord(0) == TableRef::kWriteOk;
+    };
+    auto finish = [&]() {
+        if (aggregator != nullptr && !aggregator->Emit(*result, distinct)) block.SetError(MessageText(kMsgOutOfMemory));
+        return result;
+    };
     if (tables.empty()) {
         // No table: the select list is computed once.
-        maker.Make(condition);
-        if (result->WriteRecord(0) != TableRef::kWriteOk) block.SetError(MessageText(kMsgOutOfMemory));
-        return result;
+        if (!take()) block.SetError(MessageText(kMsgOutOfMemory));
+        return finish();
     }
-    if (condition == nullptr || condition->tuples == nullptr) return result;
+    if (condition == nullptr || condition->tuples == nullptr) return finish();
     const RecordTupleSet& tuples = *condition->tuples;
     auto tableCount = static_cast<std::int16_t>(tables.size());
     std::vector<int> columns;
@@ -250,14 +420,12 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
                 return nullptr;
             }
         }
-        maker.Make(condition);
-        if (distinct && result->ContainsCurrentRow()) continue;
-        if (result->WriteRecord(0) != TableRef::kWriteOk) {
+        if (!take()) {
             block.SetError(MessageText(kMsgOutOfMemory));
             return result;
         }
     }
-    return result;
+    return finish();
 }
 
 std::unique_ptr<RowList> NestedRows(SelectBlock& block) {

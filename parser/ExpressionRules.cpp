@@ -428,6 +428,11 @@ std::int16_t Parser::SimpleItem(const char* text, std::int16_t position, SyntaxN
     case kTokSignedInteger: leafKind = kTokExponent; break;
     default: break;
     }
+    // COUNT followed by "(" is the aggregate, by its place.
+    if (leafKind == kTokIdentifier && IsWord(token, "COUNT")) {
+        Token paren;
+        if (ReadToken(text, next, false, &paren) >= 0 && paren.kind == kPunLeftParen) leafKind = 0;
+    }
     if (leafKind != 0) {
         if (AddLeaf(&chain, token, leafKind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, position));
         if (leafKind == kTokIdentifier) NoteItem(token.text);
@@ -483,8 +488,8 @@ std::int16_t Parser::ScalarFunction(const char* text, std::int16_t position, Syn
     return end < 0 ? Abandon(out, end) : end;
 }
 
-// aggregate: ("AVG" | "MAX" | "MIN" | "SUM") "(" ["ALL" | "DISTINCT"] si ")"
-//          | "COUNT(*)" | "COUNT DISTINCT" (a single leaf, nothing after it)
+// aggregate: ("AVG" | "MAX" | "MIN" | "SUM" | "COUNT") "(" ["ALL" | "DISTINCT"] si ")"
+//          | "COUNT(*)" | "COUNT DISTINCT" [si]
 std::int16_t Parser::AggregateFunction(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_FONCTION_AGREGEE_REF, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
@@ -493,8 +498,21 @@ std::int16_t Parser::AggregateFunction(const char* text, std::int16_t position, 
     std::int16_t next = ReadToken(text, position, false, &token);
     if (next == -kMsgOutOfMemory) return Abandon(out, Fail(kMsgOutOfMemory, position));
     bool counts = next >= 0 && (token.kind == kKwCountStar || token.kind == kKwCountDistinct);
-    if (next < 0 || !(counts || IsQuantifiedAggregate(token.kind))) return Abandon(out, -kMsgTypeMismatch);
+    bool count = next >= 0 && IsWord(token, "COUNT");
+    if (next < 0 || !(counts || count || IsQuantifiedAggregate(token.kind))) return Abandon(out, -kMsgTypeMismatch);
     if (AddLeaf(&chain, token, token.kind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, position));
+    if (token.kind == kKwCountDistinct) {
+        // COUNT DISTINCT x: the item counted, when one follows.
+        Token following;
+        std::int16_t after = ReadOptional(text, next, &following);
+        if (after < 0) return Abandon(out, after);
+        if (following.kind != kTokIdentifier || StartsLimit(text, next)) return next;
+        SyntaxNode* argument = nullptr;
+        std::int16_t end = SimpleItem(text, next, &argument);
+        if (end < 0) return Abandon(out, end);
+        chain.Add(argument);
+        return end;
+    }
     if (counts) return next;
     std::int16_t end = FunctionArgument(text, next, &chain, true);
     return end < 0 ? Abandon(out, end) : end;
