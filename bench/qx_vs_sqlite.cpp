@@ -70,6 +70,10 @@ const Query kQueries[] = {
      nullptr},
     {"Q8", "ID IN (SELECT T1ID FROM T2)", "SELECT ID, NAME FROM T1 WHERE ID IN (SELECT T1ID FROM T2)", nullptr},
     {"Q9", "self-join on <, filter", "SELECT A.ID FROM T2 A, T2 B WHERE A.T1ID < B.T1ID AND A.ID < 20", nullptr},
+    {"Q10", "GROUP BY CITY, COUNT, SUM", "SELECT CITY, COUNT(*), SUM(QTY) FROM T1 GROUP BY CITY", nullptr},
+    {"Q11", "GROUP BY QTY, AVG, HAVING", "SELECT QTY, AVG(PRICE) FROM T1 GROUP BY QTY HAVING COUNT(*) > 1000",
+     nullptr},
+    {"Q12", "ORDER BY NAME LIMIT 10", "SELECT ID, NAME FROM T1 ORDER BY NAME LIMIT 10", nullptr},
 };
 
 using Clock = std::chrono::steady_clock;

@@ -20,6 +20,7 @@
 #include "exec/ExpressionEvaluator.h"
 #include "exec/NestedRows.h"
 #include "exec/RecordTupleSet.h"
+#include "exec/TopRows.h"
 #include "planner/QueryPlan.h"
 #include "planner/SelectBlock.h"
 #include "values/FieldType.h"
@@ -358,20 +359,46 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
     std::unique_ptr<Aggregator> aggregator;
     if (block.select->grouped && block.plan->evaluator != nullptr)
         aggregator = std::make_unique<Aggregator>(block, *block.plan->evaluator);
+    // With LIMIT only the first rows are kept: in ORDER BY order, the ones a
+    // heap keeps; without ORDER BY, the first ones built.
+    const std::vector<OrderKey>& orderBy = block.plan->statement->orderBy;
+    bool ungrouped = aggregator == nullptr && !distinct && block.keepTop >= 0;
+    std::unique_ptr<TopRows> top;
+    if (ungrouped && !orderBy.empty())
+        top = std::make_unique<TopRows>(*result, orderBy, static_cast<std::size_t>(block.keepTop));
+    bool enough = false;  // the first rows wanted are all there
     // Each combination of records: a row of the result, or one more row of its group.
     auto take = [&]() {
         if (aggregator != nullptr) return aggregator->Add(maker.Read());
         maker.Make(condition);
+        if (top != nullptr) return top->Offer();
         if (distinct && result->ContainsCurrentRow()) return true;
-        return result->WriteRecord(0) == TableRef::kWriteOk;
+        if (result->WriteRecord(0) != TableRef::kWriteOk) return false;
+        enough = block.keepTop >= 0 && aggregator == nullptr && result->rowCount >= block.keepTop;
+        return true;
     };
     auto finish = [&]() {
         if (aggregator != nullptr && !aggregator->Emit(*result, distinct)) block.SetError(MessageText(kMsgOutOfMemory));
+        if (top != nullptr && !top->Write()) block.SetError(MessageText(kMsgOutOfMemory));
         return result;
     };
     if (tables.empty()) {
         // No table: the select list is computed once.
         if (!take()) block.SetError(MessageText(kMsgOutOfMemory));
+        return finish();
+    }
+    if (block.everyRecord && tables.size() == 1 && tables[0] != nullptr) {
+        TableRef* table = tables[0];
+        for (std::int32_t r = table->ReadFirst(); r != 0 && !enough; r = table->ReadNext()) {
+            if (r < 0) {
+                block.SetError(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-r)));
+                return nullptr;
+            }
+            if (!take()) {
+                block.SetError(MessageText(kMsgOutOfMemory));
+                return result;
+            }
+        }
         return finish();
     }
     if (condition == nullptr || condition->tuples == nullptr) return finish();
@@ -398,7 +425,7 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
     auto* only = tableCount == 1 ? tables[0] : nullptr;
     bool kept = only != nullptr && only->record != nullptr && only->recordSize > 0 && columns[0] >= 0 &&
                 condition->keptRecords == static_cast<std::size_t>(tuples.Rows()) && condition->keptRecords > 0;
-    for (std::int32_t row = 1; row < tuples.rowEnd; ++row) {
+    for (std::int32_t row = 1; row < tuples.rowEnd && !enough; ++row) {
         std::size_t reader = 0;
         if (kept) {
             auto index = static_cast<std::size_t>(row - 1);

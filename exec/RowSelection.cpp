@@ -532,6 +532,11 @@ std::int16_t Selection::FullScan() {
     }
     TableRef* table = tables.empty() ? nullptr : tables.front();
     if (table == nullptr) return 1;
+    if (plan_.mode == QueryPlan::Mode::kRows || block_.parent >= 0) {
+        // The rows are built from every record: they are read once, then.
+        block_.everyRecord = true;
+        return 1;
+    }
     auto made = std::make_unique<ConditionResult>();
     if (made == nullptr || !made->IsComplete() || !made->tuples->AddColumn(table->name.Get())) {
         block_.SetError(MessageText(kMsgOutOfMemory));

@@ -214,6 +214,10 @@ std::unique_ptr<QueryPlan> PlanStatement(QueryDictionary* dictionary, std::uniqu
     if (bound.kind == StatementKind::kUpdate) plan->mode = QueryPlan::Mode::kUpdate;
     if (bound.kind == StatementKind::kDelete) plan->mode = QueryPlan::Mode::kDelete;
     for (const auto& select : bound.selects) plan->blocks.push_back(std::make_unique<SelectBlock>(plan.get(), select.get()));
+    // LIMIT: the result's rows past the first ones wanted are not kept.
+    if (bound.kind == StatementKind::kSelect && bound.setOperation == SetOperation::kNone && bound.limit >= 0 &&
+        !plan->blocks.empty())
+        plan->blocks.front()->keepTop = static_cast<std::int64_t>(bound.offset) + bound.limit;
     plan->root = Planner(*plan).Root();
     return plan;
 }

@@ -19,6 +19,8 @@ public:
     int parent;                 // the enclosing block; -1 for a main block
     TableRef* resultTable = nullptr;            // execution: its rows, owned by the dictionary
     ConditionResult* conditionResult = nullptr;  // execution: its condition's result, owned by the plan's execution state
+    bool everyRecord = false;   // execution: no condition result, its one table's records are all its rows
+    std::int64_t keepTop = -1;  // the statement's LIMIT (with OFFSET): only this many first rows are wanted
 
     SelectBlock(QueryPlan* owningPlan, const BoundSelect* bound);
 
