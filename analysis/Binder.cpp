@@ -598,22 +598,66 @@ TypeClass Binder::BindSelectList(const SyntaxNode* selectList, bool singleColumn
     return count > 1 ? TypeClass::kAny : result;
 }
 
+namespace {
+
+// The name of an expression that is one item reference written alone, or null.
+const char* SoleName(const SyntaxNode* expression) {
+    const SyntaxNode* term = expression->child;
+    if (term == nullptr || term->kind != FON_TERME || term->next != nullptr) return nullptr;
+    const SyntaxNode* factor = term->child;
+    if (factor == nullptr || factor->kind != FON_FACTEUR || factor->next != nullptr) return nullptr;
+    const SyntaxNode* simple = factor->child;
+    if (simple == nullptr || simple->kind != FON_ITEM_SIMPLE || simple->child == nullptr) return nullptr;
+    return simple->child->kind == kTokIdentifier ? simple->child->text : nullptr;
+}
+
+}  // namespace
+
 bool Binder::BindOrderBy(const SyntaxNode* keys, int block) {
-    const BoundSelect& select = *out_.selects[static_cast<std::size_t>(block)];
+    BoundSelect& select = *out_.selects[static_cast<std::size_t>(block)];
+    auto named = [&](const std::string& name) {
+        return std::any_of(select.columns.begin(), select.columns.end(),
+                           [&](const SelectColumn& c) { return !c.hidden && c.name == name; });
+    };
     for (const SyntaxNode* key = keys->child; key != nullptr; key = key->next) {
         std::string name = TextOf(key);
         if (key->kind == kTokInteger) {
             // A position in the select list.
             long position = std::strtol(key->text, nullptr, 10);
-            if (position < 1 || static_cast<std::size_t>(position) > select.columns.size())
-                return Raise(kMsgOrderPosition, static_cast<int>(position), static_cast<int>(select.columns.size())) !=
-                       kFailure;
+            std::size_t visible = static_cast<std::size_t>(
+                std::count_if(select.columns.begin(), select.columns.end(), [](const SelectColumn& c) { return !c.hidden; }));
+            if (position < 1 || static_cast<std::size_t>(position) > visible)
+                return Raise(kMsgOrderPosition, static_cast<int>(position), static_cast<int>(visible)) != kFailure;
             name = select.columns[static_cast<std::size_t>(position - 1)].name;
-        } else if (std::none_of(select.columns.begin(), select.columns.end(),
-                                [&](const SelectColumn& c) { return c.name == name; })) {
-            ItemDescriptor* item = ResolveItem(key->text, block);
-            if (item == nullptr) return Raise(kMsgItemNotFound, key->text) != kFailure;
-            if (ItemClass(item) == kFailure) return false;
+        } else if (const char* sole = SoleName(key); sole != nullptr && named(sole)) {
+            name = sole;  // a column's name (an alias among them)
+        } else {
+            // Any other expression: a column of its own, dropped after the sort.
+            ColumnReads reads(select);
+            SelectColumn column;
+            bool logicMet = false;
+            aggregateTarget_ = select.grouped ? &select : nullptr;
+            TypeClass keyClass = BindExpression(key, false, block, &reads.collector, &logicMet, &column.expr);
+            aggregateTarget_ = nullptr;
+            if (keyClass == kFailure) return false;
+            const BoundExpr& e = *column.expr;
+            auto same = std::find_if(select.columns.begin(), select.columns.end(), [&](const SelectColumn& c) {
+                return e.kind == ExprKind::kItem && c.item == e.item;
+            });
+            if (same != select.columns.end()) {
+                name = same->name;
+            } else {
+                if (select.quantifier == SelectQuantifier::kDistinct) return Raise(kMsgOrderNotSelected, key->text) != kFailure;
+                column.hidden = true;
+                column.name = "\x01" + std::to_string(select.columns.size());
+                name = column.name;
+                if (!select.grouped && e.kind == ExprKind::kItem) {
+                    column.item = e.item;
+                    column.expr.reset();
+                }
+                select.columns.push_back(std::move(column));
+                if (select.grouped && !CheckGrouping(select)) return false;
+            }
         }
         if (block == 0) out_.orderBy.push_back(OrderKey{name, key->aux != 0});
     }

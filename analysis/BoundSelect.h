@@ -45,6 +45,7 @@ struct SelectColumn {
     std::string name;                 // its alias, else the item's name, else the expression as written
     ItemDescriptor* item = nullptr;   // a plain item (owned by its table)
     std::unique_ptr<BoundExpr> expr;  // otherwise the value, its items read through `columnItems`
+    bool hidden = false;              // a sort key of ORDER BY only: dropped once the rows are in order
 };
 
 struct BoundSelect {

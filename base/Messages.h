@@ -70,6 +70,7 @@ enum MessageNumber : int {
     kMsgStatementMemory = 4300,  // the statement's working memory passed its bound (%s: the bound)
     kMsgOrderPosition = 4301,    // ORDER BY position %d not in the select list (1 to %d)
     kMsgNotGrouped = 4302,       // item %s read outside an aggregate is not a GROUP BY key
+    kMsgOrderNotSelected = 4303,  // ORDER BY %s: SELECT DISTINCT sorts only by its columns
 };
 
 // SQLSTATE of a statement that ran out of working memory.

@@ -6,6 +6,7 @@
 //
 // Execution reports only through the plan: its status and, for a SELECT,
 // the result memory table in `resultSet`.
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -84,6 +85,13 @@ void QueryPlan::RunSelect() {
     const BoundStatement& bound = *statement;
     if (status.ok() && resultSet != nullptr && top == root.get() && (bound.limit >= 0 || bound.offset > 0))
         resultSet->KeepRows(bound.offset, bound.limit);
+    // The sort keys ORDER BY added are not columns of the result.
+    if (resultSet != nullptr && !bound.selects.empty() && top == root.get()) {
+        const std::vector<SelectColumn>& columns = bound.selects.front()->columns;
+        auto hidden = std::count_if(columns.begin(), columns.end(), [](const SelectColumn& c) { return c.hidden; });
+        if (hidden > 0 && resultSet->items.size() >= static_cast<std::size_t>(hidden))
+            resultSet->items.resize(resultSet->items.size() - static_cast<std::size_t>(hidden));
+    }
 }
 
 void QueryPlan::Run(const PlanOperator& op) {

@@ -426,8 +426,9 @@ std::int16_t Parser::ColumnList(const char* text, std::int16_t position, SyntaxN
 }
 
 // order list: key ["ASC" | "DESC"] {"," key ["ASC" | "DESC"]}, a key being
-// a name or the position of a column of the result; `aux` 1 marks a
-// descending key.  Nothing is noted.
+// the position of a column of the result or a value expression (a column's
+// name among them, its text the expression as written); `aux` 1 marks a
+// descending key.
 std::int16_t Parser::OrderList(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_COLONNE_REF_VIRGULE_LISTE, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
@@ -438,9 +439,25 @@ std::int16_t Parser::OrderList(const char* text, std::int16_t position, SyntaxNo
     for (;;) {
         SyntaxNode* name = nullptr;
         std::int16_t end = ReadToken(text, start, false, &token);
-        if (end >= 0 && token.kind == kTokInteger) {
+        Token after;
+        bool position = end >= 0 && token.kind == kTokInteger;
+        if (position) {
+            // A whole number alone is a position; followed by an operator it starts an expression.
+            std::int16_t next = ReadOptional(text, end, &after);
+            if (next < 0) return Abandon(out, next);
+            position = after.kind == kPunComma || after.kind == kKwAsc || after.kind == kKwDesc ||
+                       after.kind == kTokNone || after.kind == kPunSemicolon || after.kind == kPunRightParen ||
+                       IsWord(after, "LIMIT");
+        }
+        if (position) {
             name = AddLeaf(&chain, token, kTokInteger);
             if (name == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, start));
+        } else if (end >= 0 && StartsValue(token.kind)) {
+            end = ItemCompare(text, start, &name);
+            if (end < 0) return Abandon(out, end);
+            chain.Add(name);
+            name->text = tree_.Text(text + start, static_cast<std::size_t>(end - start));
+            if (name->text == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, start));
         } else {
             end = NameLeaf(text, start, &chain, &name, message);
         }
