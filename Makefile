@@ -5,8 +5,9 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 DEMO_DB ?= $(BUILD)/demo-db
+PREFIX ?= /usr/local
 
-.PHONY: all build test asan-test demo bench clean
+.PHONY: all build test asan-test demo install bench clean
 
 all: build
 
@@ -31,6 +32,13 @@ demo:
 	cmake --build $(BUILD) -j $(JOBS) --target qxsql
 	demo/rebuild.sh $(BUILD)/shell/qxsql $(DEMO_DB)
 	@$(BUILD)/shell/qxsql $(DEMO_DB) || true
+
+# The libraries, headers, qxsql with its man page, qx.pc and the CMake
+# package under PREFIX.
+install:
+	cmake -S . -B $(BUILD) -G Ninja -DQX_WERROR=ON -DBUILD_TESTING=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target qxsql
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # The side-by-side benchmark with SQLite at full size (a few minutes).
 # BENCH_ARGS passes options, e.g. BENCH_ARGS="--scale 0.1 --runs 3".
