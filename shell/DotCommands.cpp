@@ -13,13 +13,14 @@ namespace qxsql {
 
 const char* DotCommands::HelpText() {
     return ".echo on|off       print each statement before running it\n"
-           ".headers on|off    show the column names (table, tsv and csv modes)\n"
+           ".headers on|off    show the column names (all modes but line and json)\n"
            ".help              show this text\n"
            ".memo              list the bound memo parameters\n"
            ".memo N FILE       bind memo parameter N to the contents of FILE: the N-th\n"
            "                   {OBMemoBinaire('name')} of the following statements\n"
            ".memo clear        drop every memo binding\n"
-           ".mode [MODE]       show or set the output mode: table, tsv, csv or json\n"
+           ".mode [MODE]       show or set the output mode: table, box, markdown, line,\n"
+           "                   tsv, csv or json\n"
            ".quit              leave the shell (also .exit)\n"
            ".read FILE         run the statements and dot commands of FILE\n"
            ".schema [TABLE]    show the analysis of TABLE, or of every table\n"
@@ -111,7 +112,7 @@ bool DotCommands::Mode(const std::vector<std::string>& words) {
         session_.Out() << OutputModeName(settings.mode) << '\n';
         return true;
     }
-    if (words.size() != 2 || !ParseOutputMode(words[1], settings.mode)) return Usage(".mode table|tsv|csv|json");
+    if (words.size() != 2 || !ParseOutputMode(words[1], settings.mode)) return Usage(".mode table|box|markdown|line|tsv|csv|json");
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include "obsqleng.h"
 #include "qxhost.h"
+#include "shell/NumberText.h"
 #include "shell/ProfileOverride.h"
 #include "shell/RowFormatter.h"
 #include "shell/RowReader.h"
@@ -131,15 +132,12 @@ void Session::PrintRows(std::uintptr_t handle) {
     });
     formatter->Begin(columns);
     std::vector<std::string_view> values;
+    std::vector<std::string> numbers(columns.size());  // reformatted numeric values of the current row
     while (QXSQLFetchNext(handle) == 0) {
-        if (formatter->WantsRawLine()) {
-            std::string_view line;
-            if (!reader.ReadLine(line)) break;
-            formatter->RawRow(line);
-        } else {
-            if (!reader.ReadValues(values)) break;
-            formatter->Row(values);
-        }
+        if (!reader.ReadValues(values)) break;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].Numeric() && ShortestNumber(values[i], numbers[i])) values[i] = numbers[i];
+        formatter->Row(values);
     }
     formatter->End();
 }
@@ -162,7 +160,7 @@ bool Session::RunStatement(const std::string& statement) {
         ReportEngineError(handle);
     } else if (info->columnCount > 0) {
         PrintRows(handle);
-    } else if (settings_.mode == OutputMode::Table && ChangesRecords(statement)) {
+    } else if ((settings_.mode == OutputMode::Table || settings_.mode == OutputMode::Box) && ChangesRecords(statement)) {
         // The engine counts nothing; the file engine counts every record it adds, rewrites or deletes.
         std::uint32_t changed = QXHostChangeCount(hostContext_) - changesBefore;
         out_ << changed << (changed == 1 ? " row changed\n" : " rows changed\n");
