@@ -88,7 +88,7 @@ CommandLine::Action CommandLine::Parse(int argc, const char* const* argv, ShellO
         } else if (name == "-m" || name == "--mode") {
             if (!TakeValue(argc, argv, i, inlineValue, hasInline, value, error)) return Action::Fail;
             if (!ParseOutputMode(value, options.settings.mode)) {
-                error = "unknown output mode '" + value + "' (table, tsv, csv or json)";
+                error = "unknown output mode '" + value + "' (table, box, markdown, line, tsv, csv or json)";
                 return Action::Fail;
             }
             options.modeGiven = true;
@@ -139,9 +139,9 @@ const char* CommandLine::Usage() {
            "Options:\n"
            "      --create          create DBDIR (with an empty analysis) when it is missing\n"
            "  -f, --file FILE       run the statements and dot commands of FILE\n"
-           "  -m, --mode MODE       output mode: table, tsv, csv or json\n"
+           "  -m, --mode MODE       output mode: table, box, markdown, line, tsv, csv or json\n"
            "                        (default: table on a terminal, tsv otherwise)\n"
-           "      --headers on|off  print the column names (default: on in table and csv modes)\n"
+           "      --headers on|off  print the column names (default: off in tsv mode)\n"
            "      --bail            stop at the first error\n"
            "      --lang en|fr      language of the engine's messages for this run\n"
            "      --memory-limit SIZE  working memory of one statement (512M, 2G; 0: no limit)\n"

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "qxhost.h"
+#include "shell/SchemaSql.h"
 #include "shell/ScriptRunner.h"
 #include "shell/Session.h"
 #include "shell/TextUtil.h"
@@ -12,17 +13,22 @@
 namespace qxsql {
 
 const char* DotCommands::HelpText() {
-    return ".echo on|off       print each statement before running it\n"
-           ".headers on|off    show the column names (table, tsv and csv modes)\n"
+    return ".dump [TABLE]      the statements that rebuild TABLE, or every table, and its rows\n"
+           ".echo on|off       print each statement before running it\n"
+           ".headers on|off    show the column names (all modes but line and json)\n"
            ".help              show this text\n"
+           ".indexes [TABLE]   list the indexes (keys) of TABLE, or of every table\n"
            ".memo              list the bound memo parameters\n"
            ".memo N FILE       bind memo parameter N to the contents of FILE: the N-th\n"
            "                   {OBMemoBinaire('name')} of the following statements\n"
            ".memo clear        drop every memo binding\n"
-           ".mode [MODE]       show or set the output mode: table, tsv, csv or json\n"
+           ".mode [MODE]       show or set the output mode: table, box, markdown, line,\n"
+           "                   tsv, csv or json\n"
+           ".once FILE         write the output of the next statement or command to FILE\n"
+           ".output [FILE]     write the output to FILE from now on, or again to the screen\n"
            ".quit              leave the shell (also .exit)\n"
            ".read FILE         run the statements and dot commands of FILE\n"
-           ".schema [TABLE]    show the analysis of TABLE, or of every table\n"
+           ".schema [TABLE]    the CREATE statements of TABLE, or of every table\n"
            ".tables            list the tables\n"
            ".timer on|off      show how long each statement takes (on standard error)\n"
            "Statements end with ';' and may span lines; '--' starts a comment.\n";
@@ -52,7 +58,18 @@ bool DotCommands::Run(std::string_view line, int depth) {
         return true;
     }
     if (is(".tables")) return words.size() == 1 ? Tables() : Usage(".tables");
-    if (is(".schema")) return words.size() <= 2 ? Schema(words) : Usage(".schema [TABLE]");
+    if (is(".schema")) return words.size() <= 2 ? Schema(words, Listing::Statements) : Usage(".schema [TABLE]");
+    if (is(".indexes")) return words.size() <= 2 ? Schema(words, Listing::IndexNames) : Usage(".indexes [TABLE]");
+    if (is(".dump")) return words.size() <= 2 ? Schema(words, Listing::Dump) : Usage(".dump [TABLE]");
+    if (is(".output")) {
+        if (words.size() > 2) return Usage(".output [FILE]");
+        if (words.size() == 1) {
+            session_.RestoreOutput();
+            return true;
+        }
+        return session_.RedirectOutput(words[1], false);
+    }
+    if (is(".once")) return words.size() == 2 ? session_.RedirectOutput(words[1], true) : Usage(".once FILE");
     if (is(".mode")) return Mode(words);
     if (is(".headers")) return Headers(words);
     if (is(".timer")) return Flag(words, session_.Settings().timer) || Usage(".timer on|off");
@@ -82,13 +99,13 @@ bool DotCommands::Tables() {
     return true;
 }
 
-bool DotCommands::Schema(const std::vector<std::string>& words) {
+bool DotCommands::Schema(const std::vector<std::string>& words, Listing listing) {
     const char* table = words.size() > 1 ? words[1].c_str() : nullptr;
     std::size_t size = 64 * 1024;
     std::unique_ptr<char[]> text;
     int rc;
     for (;;) {
-        text.reset(new char[size]);
+        text = std::make_unique<char[]>(size);
         text[0] = '\0';
         rc = QXHostDescribe(session_.HostContext(), table, text.get(), size);
         if (rc != -2 || size >= (std::size_t{1} << 30)) break;
@@ -99,10 +116,50 @@ bool DotCommands::Schema(const std::vector<std::string>& words) {
                                                    : std::string("no database is open"));
         return false;
     }
-    std::string_view body(text.get());
-    session_.Out() << body;
-    if (!body.empty() && body.back() != '\n') session_.Out() << '\n';
-    return true;
+    std::ostream& out = session_.Out();
+    std::vector<SchemaTable> tables = SchemaTable::Parse(text.get());
+    bool ok = true;
+    for (const SchemaTable& schema : tables) {
+        if (listing == Listing::IndexNames) {
+            for (const SchemaIndex& index : schema.indexes) {
+                out << index.name << " ON " << schema.name << " (";
+                for (std::size_t i = 0; i < index.items.size(); ++i) out << (i > 0 ? ", " : "") << index.items[i];
+                out << (index.unique ? ") UNIQUE\n" : ")\n");
+            }
+            continue;
+        }
+        out << schema.CreateStatements();
+    }
+    if (listing == Listing::Dump) {
+        for (const SchemaTable& schema : tables) ok = DumpRows(schema) && ok;
+    }
+    return ok;
+}
+
+bool DotCommands::DumpRows(const SchemaTable& table) {
+    std::string columns = table.ColumnList();
+    if (columns.empty()) return true;
+    std::vector<bool> quoted;
+    for (const SchemaItem& item : table.items) {
+        if (item.sqlType.empty()) continue;
+        bool text = item.sqlType.rfind("CHAR", 0) == 0 || item.sqlType == "DATE" || item.sqlType == "TIME";
+        quoted.push_back(text);
+    }
+    std::ostream& out = session_.Out();
+    std::string head = "INSERT INTO " + table.name + " (" + columns + ") VALUES (";
+    return session_.Query("SELECT " + columns + " FROM " + table.name,
+                          [&](const std::vector<std::string_view>& values) {
+                              out << head;
+                              for (std::size_t i = 0; i < values.size(); ++i) {
+                                  if (i > 0) out << ", ";
+                                  if (quoted[i] || values[i].empty()) {
+                                      out << SqlString(values[i]);
+                                  } else {
+                                      out << values[i];
+                                  }
+                              }
+                              out << ");\n";
+                          });
 }
 
 bool DotCommands::Mode(const std::vector<std::string>& words) {
@@ -111,7 +168,7 @@ bool DotCommands::Mode(const std::vector<std::string>& words) {
         session_.Out() << OutputModeName(settings.mode) << '\n';
         return true;
     }
-    if (words.size() != 2 || !ParseOutputMode(words[1], settings.mode)) return Usage(".mode table|tsv|csv|json");
+    if (words.size() != 2 || !ParseOutputMode(words[1], settings.mode)) return Usage(".mode table|box|markdown|line|tsv|csv|json");
     return true;
 }
 

@@ -1,8 +1,9 @@
 // DotCommands: the shell's own commands, lines that start with "." where a
-// statement could start: .help, .tables, .schema, .read, .mode, .headers,
-// .timer, .echo, .memo and .quit.  They change the session's settings,
-// print what the file engine says about the analysis (QXHostTableCount,
-// QXHostTableName, QXHostDescribe), or hand a file to the script runner.
+// statement could start: .help, .tables, .schema, .indexes, .dump, .read,
+// .mode, .headers, .output, .once, .timer, .echo, .memo and .quit.  They
+// change the session's settings or where its output goes, print what the
+// file engine says about the analysis (QXHostTableCount, QXHostTableName,
+// QXHostDescribe) as SQL statements, or hand a file to the script runner.
 // A failed command is reported as "Error: ..." and counts as a failure of
 // the run, like a failed statement.
 #pragma once
@@ -15,6 +16,7 @@ namespace qxsql {
 
 class ScriptRunner;
 class Session;
+struct SchemaTable;
 
 class DotCommands {
 public:
@@ -30,7 +32,10 @@ public:
 private:
     bool Usage(const char* usage);
     bool Tables();
-    bool Schema(const std::vector<std::string>& words);
+    enum class Listing { Statements, IndexNames, Dump };
+
+    bool Schema(const std::vector<std::string>& words, Listing listing);
+    bool DumpRows(const SchemaTable& table);
     bool Mode(const std::vector<std::string>& words);
     bool Flag(const std::vector<std::string>& words, bool& flag);
     bool Headers(const std::vector<std::string>& words);

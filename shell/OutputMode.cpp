@@ -9,7 +9,8 @@ bool ParseOutputMode(std::string_view text, OutputMode& mode) {
     static const struct {
         const char* name;
         OutputMode mode;
-    } kModes[] = {{"table", OutputMode::Table}, {"tsv", OutputMode::Tsv}, {"csv", OutputMode::Csv},
+    } kModes[] = {{"table", OutputMode::Table}, {"box", OutputMode::Box},   {"markdown", OutputMode::Markdown},
+                  {"line", OutputMode::Line},   {"tsv", OutputMode::Tsv},   {"csv", OutputMode::Csv},
                   {"json", OutputMode::Json}};
     for (const auto& entry : kModes) {
         if (EqualsIgnoreCase(text, entry.name)) {
@@ -23,6 +24,9 @@ bool ParseOutputMode(std::string_view text, OutputMode& mode) {
 const char* OutputModeName(OutputMode mode) {
     switch (mode) {
         case OutputMode::Table: return "table";
+        case OutputMode::Box: return "box";
+        case OutputMode::Markdown: return "markdown";
+        case OutputMode::Line: return "line";
         case OutputMode::Tsv: return "tsv";
         case OutputMode::Csv: return "csv";
         case OutputMode::Json: return "json";

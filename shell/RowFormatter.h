@@ -1,7 +1,7 @@
 // RowFormatter: prints one result, row by row, in one output mode.  The
-// session calls Begin with the columns, then Row (or RawRow, for a
-// formatter that takes the engine's own line) once per row, then End.
-// Subclasses: TableFormatter, TsvFormatter, CsvFormatter, JsonFormatter.
+// session calls Begin with the columns, then Row once per row, then End.
+// Subclasses: TableFormatter (table, box and markdown), LineFormatter,
+// TsvFormatter, CsvFormatter, JsonFormatter.
 // A formatter writes to the stream it is given and owns nothing else;
 // reading rows from the engine is the RowReader's job.
 #pragma once
@@ -26,11 +26,6 @@ public:
     virtual void Row(const std::vector<std::string_view>& values) = 0;
     // Ends the result.
     virtual void End() = 0;
-
-    // True when the formatter wants the engine's line with a tab between
-    // values, as is (RawRow), rather than the values one by one.
-    virtual bool WantsRawLine() const { return false; }
-    virtual void RawRow(std::string_view line);
 
     // The formatter of `mode`, writing to `out` (which must outlive it).
     static std::unique_ptr<RowFormatter> Create(OutputMode mode, bool headers, std::ostream& out);

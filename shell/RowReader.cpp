@@ -99,11 +99,4 @@ bool RowReader::ReadValues(std::vector<std::string_view>& values) {
     return true;
 }
 
-bool RowReader::ReadLine(std::string_view& line) {
-    buffer_[0] = '\0';
-    if (source_("\t", buffer_.data()) != 0) return false;
-    line = std::string_view(buffer_.data());
-    return true;
-}
-
 }  // namespace qxsql

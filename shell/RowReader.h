@@ -35,9 +35,6 @@ public:
     // refused to give the line.
     bool ReadValues(std::vector<std::string_view>& values);
 
-    // The current row with a tab between values, as the engine writes it.
-    bool ReadLine(std::string_view& line);
-
     // A separator of 1 to 4 distinct non-NUL bytes that does not occur in
     // `sample` (a row line: all the row's values are substrings of it).
     static std::string ChooseSeparator(std::string_view sample);

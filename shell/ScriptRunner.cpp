@@ -22,9 +22,21 @@ bool IsDotCommand(std::string_view line) {
 
 }  // namespace
 
+void ScriptRunner::RunCommand(std::string_view line, int depth) {
+    session_.BeginUnit();
+    commands_.Run(line, depth);
+    session_.EndUnit();
+}
+
+void ScriptRunner::RunStatement(const std::string& statement) {
+    session_.BeginUnit();
+    session_.RunStatement(statement);
+    session_.EndUnit();
+}
+
 void ScriptRunner::RunLine(StatementSplitter& splitter, std::string_view line, int depth) {
     if (splitter.Idle() && IsDotCommand(line)) {
-        commands_.Run(line, depth);
+        RunCommand(line, depth);
         return;
     }
     std::vector<std::string> statements;
@@ -32,19 +44,19 @@ void ScriptRunner::RunLine(StatementSplitter& splitter, std::string_view line, i
     splitter.Feed("\n", statements);
     for (const std::string& statement : statements) {
         if (session_.StopRequested()) return;
-        session_.RunStatement(statement);
+        RunStatement(statement);
     }
 }
 
 void ScriptRunner::RunRest(StatementSplitter& splitter) {
     std::string rest = splitter.Finish();
-    if (!rest.empty() && !session_.StopRequested()) session_.RunStatement(rest);
+    if (!rest.empty() && !session_.StopRequested()) RunStatement(rest);
 }
 
 void ScriptRunner::RunArgument(const std::string& text) {
     if (session_.StopRequested()) return;
     if (IsDotCommand(text)) {
-        commands_.Run(text, 0);
+        RunCommand(text, 0);
         return;
     }
     StatementSplitter splitter;
@@ -52,7 +64,7 @@ void ScriptRunner::RunArgument(const std::string& text) {
     splitter.Feed(text, statements);
     for (const std::string& statement : statements) {
         if (session_.StopRequested()) return;
-        session_.RunStatement(statement);
+        RunStatement(statement);
     }
     RunRest(splitter);
 }
@@ -88,7 +100,7 @@ void ScriptRunner::RunInteractive(LineEditor& editor) {
     while (!session_.StopRequested()) {
         const char* prompt = splitter.Idle() ? "qxsql> " : "   ...> ";
         if (!editor.ReadLine(prompt, line)) {
-            if (editor.Editing()) session_.Out() << '\n';
+            if (editor.Editing()) session_.Console() << '\n';
             break;
         }
         editor.Remember(line);

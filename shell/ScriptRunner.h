@@ -36,6 +36,8 @@ public:
     void RunInteractive(LineEditor& editor);
 
 private:
+    void RunCommand(std::string_view line, int depth);
+    void RunStatement(const std::string& statement);
     void RunLine(StatementSplitter& splitter, std::string_view line, int depth);
     void RunRest(StatementSplitter& splitter);
 

@@ -3,11 +3,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "obsqleng.h"
 #include "qxhost.h"
+#include "shell/NumberText.h"
 #include "shell/ProfileOverride.h"
 #include "shell/RowFormatter.h"
 #include "shell/RowReader.h"
@@ -33,11 +35,14 @@ bool ChangesRecords(const std::string& statement) {
 }  // namespace
 
 Session::Session(ShellSettings& settings, std::ostream& out, std::ostream& err)
-    : settings_(settings), out_(out), err_(err), execInfo_(new std::uint64_t[kExecInfoBytes / 8 + 1]) {
+    : settings_(settings), console_(out), out_(&out), err_(err), execInfo_(new std::uint64_t[kExecInfoBytes / 8 + 1]) {
     std::memset(execInfo_.get(), 0, 16);
 }
 
-Session::~Session() { Stop(); }
+Session::~Session() {
+    RestoreOutput();
+    Stop();
+}
 
 bool Session::Start(const ShellOptions& options) {
     ProfileOverride profile;
@@ -81,7 +86,7 @@ void Session::NoteFailure() {
 }
 
 void Session::ReportShellError(const std::string& text) {
-    out_.flush();
+    out_->flush();
     err_ << "Error: " << text << '\n';
     err_.flush();
     NoteFailure();
@@ -94,7 +99,7 @@ void Session::ReportEngineError(std::uintptr_t handle) {
         ReportShellError("the engine could not take the statement (out of memory)");
         return;
     }
-    out_.flush();
+    out_->flush();
     err_ << "Error " << state << ": " << text << '\n';
     err_.flush();
     NoteFailure();
@@ -120,52 +125,101 @@ bool Session::CheckMemoReferences(const std::string& statement) {
     return false;
 }
 
-void Session::PrintRows(std::uintptr_t handle) {
-    auto* info = reinterpret_cast<ExecInfo*>(execInfo_.get());
-    std::vector<ResultColumn> columns =
-        ResultColumn::ParseDescription(reinterpret_cast<const char*>(info) + offsetof(ExecInfo, columnText),
-                                       info->columnCount);
-    std::unique_ptr<RowFormatter> formatter = RowFormatter::Create(settings_.mode, settings_.HeadersShown(), out_);
+std::vector<ResultColumn> Session::Columns() const {
+    const auto* info = reinterpret_cast<const ExecInfo*>(execInfo_.get());
+    return ResultColumn::ParseDescription(reinterpret_cast<const char*>(info) + offsetof(ExecInfo, columnText),
+                                          info->columnCount);
+}
+
+void Session::ReadRows(std::uintptr_t handle, const std::vector<ResultColumn>& columns, const RowCallback& row) {
     RowReader reader(columns, [handle](const char* separator, char* line) {
         return QXSQLValLine(handle, separator, line);
     });
-    formatter->Begin(columns);
     std::vector<std::string_view> values;
+    std::vector<std::string> numbers(columns.size());  // reformatted numeric values of the current row
     while (QXSQLFetchNext(handle) == 0) {
-        if (formatter->WantsRawLine()) {
-            std::string_view line;
-            if (!reader.ReadLine(line)) break;
-            formatter->RawRow(line);
-        } else {
-            if (!reader.ReadValues(values)) break;
-            formatter->Row(values);
-        }
+        if (!reader.ReadValues(values)) break;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].Numeric() && ShortestNumber(values[i], numbers[i])) values[i] = numbers[i];
+        row(values);
     }
+}
+
+void Session::PrintRows(std::uintptr_t handle) {
+    std::vector<ResultColumn> columns = Columns();
+    std::unique_ptr<RowFormatter> formatter = RowFormatter::Create(settings_.mode, settings_.HeadersShown(), *out_);
+    formatter->Begin(columns);
+    ReadRows(handle, columns, [&formatter](const std::vector<std::string_view>& values) { formatter->Row(values); });
     formatter->End();
 }
 
-bool Session::RunStatement(const std::string& statement) {
-    if (settings_.echo) out_ << statement << '\n';
-    if (!CheckMemoReferences(statement)) return false;
-
-    auto started = std::chrono::steady_clock::now();
-    std::uint32_t changesBefore = QXHostChangeCount(hostContext_);
+bool Session::Execute(const std::string& statement, std::uintptr_t& handle) {
     auto* info = reinterpret_cast<ExecInfo*>(execInfo_.get());
     info->compiled = 0;
     info->columnCount = 0;
     info->rowCount = 0;
     info->columnText[0] = '\0';
+    handle = 0;
+    if (QXSQLExecReq(&handle, statement.c_str(), info, hostContext_, memos_.TableAddress()) == 0) return true;
+    ReportEngineError(handle);
+    return false;
+}
 
+bool Session::Query(const std::string& statement, const RowCallback& row) {
     std::uintptr_t handle = 0;
-    bool ok = QXSQLExecReq(&handle, statement.c_str(), info, hostContext_, memos_.TableAddress()) == 0;
-    if (!ok) {
-        ReportEngineError(handle);
-    } else if (info->columnCount > 0) {
+    bool ok = Execute(statement, handle);
+    if (ok) ReadRows(handle, Columns(), row);
+    if (handle != 0) QXSQLFinRequete(handle);
+    return ok;
+}
+
+bool Session::RedirectOutput(const std::string& path, bool once) {
+    RestoreOutput();
+    auto file = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
+    if (!*file) {
+        ReportShellError("cannot write to '" + path + "': " + std::strerror(errno));
+        return false;
+    }
+    file_ = std::move(file);
+    out_ = file_.get();
+    once_ = once ? Once::Armed : Once::Off;
+    return true;
+}
+
+void Session::RestoreOutput() {
+    if (file_ != nullptr) {
+        file_->flush();
+        if (!*file_) ReportShellError("could not write all the output to its file");
+        file_.reset();
+    }
+    out_ = &console_;
+    once_ = Once::Off;
+}
+
+void Session::BeginUnit() {
+    if (once_ == Once::Armed) once_ = Once::Active;
+}
+
+void Session::EndUnit() {
+    if (once_ == Once::Active) RestoreOutput();
+}
+
+bool Session::RunStatement(const std::string& statement) {
+    if (settings_.echo) *out_ << statement << '\n';
+    if (!CheckMemoReferences(statement)) return false;
+
+    auto started = std::chrono::steady_clock::now();
+    std::uint32_t changesBefore = QXHostChangeCount(hostContext_);
+    std::uintptr_t handle = 0;
+    bool ok = Execute(statement, handle);
+    auto* info = reinterpret_cast<ExecInfo*>(execInfo_.get());
+    if (ok && info->columnCount > 0) {
         PrintRows(handle);
-    } else if (settings_.mode == OutputMode::Table && ChangesRecords(statement)) {
+    } else if (ok && (settings_.mode == OutputMode::Table || settings_.mode == OutputMode::Box) &&
+               ChangesRecords(statement)) {
         // The engine counts nothing; the file engine counts every record it adds, rewrites or deletes.
         std::uint32_t changed = QXHostChangeCount(hostContext_) - changesBefore;
-        out_ << changed << (changed == 1 ? " row changed\n" : " rows changed\n");
+        *out_ << changed << (changed == 1 ? " row changed\n" : " rows changed\n");
     }
     if (handle != 0) QXSQLFinRequete(handle);
 
@@ -173,7 +227,7 @@ bool Session::RunStatement(const std::string& statement) {
         std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
         char text[64];
         std::snprintf(text, sizeof text, "Run Time: %.3f s\n", elapsed.count());
-        out_.flush();
+        out_->flush();
         err_ << text;
         err_.flush();
     }

@@ -8,16 +8,25 @@
 // whether anything failed (the exit status) and whether to stop (--bail,
 // .quit).
 //
+// Output goes to the console stream unless .output or .once sent it to a
+// file: .output until the next .output, .once for the next statement or
+// command only (the script runner marks where each one starts and ends).
+//
 // Splitting text into statements and dot commands is the ScriptRunner's
 // job; the dot commands themselves are DotCommands'.
 #pragma once
 
 #include <cstdint>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "shell/MemoBindings.h"
+#include "shell/ResultColumn.h"
 #include "shell/ShellOptions.h"
 #include "shell/ShellSettings.h"
 
@@ -39,6 +48,21 @@ public:
     // Runs one statement (no ";" needed); true when it succeeded.
     bool RunStatement(const std::string& statement);
 
+    // Runs a SELECT for the shell's own use: `row` gets each row's values
+    // (numbers as the formatters get them).  False, with the error
+    // reported, when the statement fails.
+    using RowCallback = std::function<void(const std::vector<std::string_view>& values)>;
+    bool Query(const std::string& statement, const RowCallback& row);
+
+    // Sends the output to the file at `path` (emptied first): until the next
+    // call or RestoreOutput, or with `once` for the next unit only.  False,
+    // with the error reported, when the file cannot be written.
+    bool RedirectOutput(const std::string& path, bool once);
+    void RestoreOutput();
+    // Around each statement or dot command the runner carries out.
+    void BeginUnit();
+    void EndUnit();
+
     // Reports a failure of the shell itself ("Error: text") and counts it.
     void ReportShellError(const std::string& text);
     // Counts a failure; with --bail the run stops.
@@ -52,16 +76,25 @@ public:
     MemoBindings& Memos() { return memos_; }
     std::uint16_t HostContext() const { return hostContext_; }
     const std::string& DatabaseDir() const { return databaseDir_; }
-    std::ostream& Out() { return out_; }
+    std::ostream& Out() { return *out_; }
+    std::ostream& Console() { return console_; }
     std::ostream& Err() { return err_; }
 
 private:
+    enum class Once { Off, Armed, Active };
+
     bool CheckMemoReferences(const std::string& statement);
+    bool Execute(const std::string& statement, std::uintptr_t& handle);
+    std::vector<ResultColumn> Columns() const;
+    void ReadRows(std::uintptr_t handle, const std::vector<ResultColumn>& columns, const RowCallback& row);
     void PrintRows(std::uintptr_t handle);
     void ReportEngineError(std::uintptr_t handle);
 
     ShellSettings& settings_;  // not owned
-    std::ostream& out_;        // not owned
+    std::ostream& console_;    // not owned
+    std::ostream* out_;        // console_ or *file_
+    std::unique_ptr<std::ofstream> file_;  // the .output or .once file
+    Once once_ = Once::Off;
     std::ostream& err_;        // not owned
     MemoBindings memos_;
     std::unique_ptr<std::uint64_t[]> execInfo_;  // ExecInfo followed by room for the column description

@@ -11,12 +11,15 @@ namespace qxsql {
 
 struct ShellSettings {
     OutputMode mode = OutputMode::Tsv;  // chosen by main from the terminal when not given
-    std::optional<bool> headers;        // unset: on in table and csv mode, off in tsv
+    std::optional<bool> headers;        // unset: on in the table modes and csv, off in tsv
     bool timer = false;                 // print the time each statement took (to stderr)
     bool echo = false;                  // print each statement before running it
     bool bail = false;                  // stop at the first error
 
-    bool HeadersShown() const { return headers.value_or(mode == OutputMode::Table || mode == OutputMode::Csv); }
+    bool HeadersShown() const {
+        return headers.value_or(mode == OutputMode::Table || mode == OutputMode::Box || mode == OutputMode::Markdown ||
+                                mode == OutputMode::Csv);
+    }
 };
 
 }  // namespace qxsql

@@ -1,7 +1,7 @@
 // TextUtil: small text helpers shared by the shell's classes: ASCII case
 // folding for keywords and option values, trimming, splitting a dot
-// command's words, and counting the characters of UTF-8 text for
-// alignment.  No class here; the helpers keep no state.
+// command's words, and the display width of UTF-8 text for alignment.
+// No class here; the helpers keep no state.
 #pragma once
 
 #include <cstddef>
@@ -25,8 +25,9 @@ bool IsBlank(char c);
 // quote is not closed.
 bool SplitWords(std::string_view line, std::vector<std::string>& words);
 
-// Number of characters (UTF-8 code points; a byte that starts no valid
-// sequence counts as one) in `text`.
+// Terminal columns `text` (UTF-8) takes: one per character, two for East
+// Asian wide and fullwidth characters, none for combining marks and
+// zero-width characters; a byte that starts no valid sequence counts as one.
 std::size_t DisplayWidth(std::string_view text);
 
 // Reads "on"/"off" (also "1"/"0", "yes"/"no", "true"/"false"); false for anything else.

@@ -1,8 +1,10 @@
-// TsvFormatter: each row exactly as QXSQLValLine writes it with a tab
-// separator, one row per line, and nothing else (the column names, tab
-// separated, only when headers are asked for).  Values are not escaped: a
-// value holding a tab or a line break shows as the engine wrote it.
+// TsvFormatter: a tab between values, one row per line, and nothing else
+// (the column names, tab separated, only when headers are asked for).  A
+// tab, line break or backslash inside a value is written \t, \n, \r or \\,
+// so that every row stays one line of exactly one field per column.
 #pragma once
+
+#include <string_view>
 
 #include "shell/RowFormatter.h"
 
@@ -15,8 +17,9 @@ public:
     void Begin(const std::vector<ResultColumn>& columns) override;
     void Row(const std::vector<std::string_view>& values) override;
     void End() override {}
-    bool WantsRawLine() const override { return true; }
-    void RawRow(std::string_view line) override;
+
+    // Writes `value` with the escapes described above.
+    static void WriteField(std::ostream& out, std::string_view value);
 
 private:
     std::ostream& out_;  // not owned

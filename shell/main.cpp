@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
                 runner.RunStream(std::cin, 0);
             }
         }
+        session.RestoreOutput();
         session.Stop();
         status = session.Failed() ? 1 : 0;
     }

@@ -1,4 +1,4 @@
-// The four output formatters fed with synthetic results: each case gives
+// The output formatters fed with synthetic results: each case gives
 // the columns, the rows and the exact text expected in every mode.
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@
 
 #include "shell/CsvFormatter.h"
 #include "shell/JsonFormatter.h"
+#include "shell/NumberText.h"
 #include "shell/RowFormatter.h"
 #include "shell/TableFormatter.h"
 
@@ -24,16 +25,7 @@ std::string Format(OutputMode mode, bool headers, const std::vector<ResultColumn
     std::ostringstream out;
     auto formatter = RowFormatter::Create(mode, headers, out);
     formatter->Begin(columns);
-    for (const auto& row : rows) {
-        if (formatter->WantsRawLine()) {
-            std::string line;
-            for (std::size_t i = 0; i < row.size(); ++i) line += (i > 0 ? "\t" : "") + row[i];
-            formatter->RawRow(line);
-        } else {
-            std::vector<std::string_view> values(row.begin(), row.end());
-            formatter->Row(values);
-        }
-    }
+    for (const auto& row : rows) formatter->Row(std::vector<std::string_view>(row.begin(), row.end()));
     formatter->End();
     return out.str();
 }
@@ -71,7 +63,20 @@ const FormatCase kCases[] = {
      "+-------------+\n| MEMO        |\n+-------------+\n| a\\nb\\tc\\x01 |\n+-------------+\n(1 row)\n"},
     {"table unnamed column", OutputMode::Table, true, {Col("", 'N')}, {{"3.5"}},
      "+-----+\n|     |\n+-----+\n| 3.5 |\n+-----+\n(1 row)\n"},
+    {"table wide and combining characters", OutputMode::Table, true, {Col("NAME", 'T'), Col("N", 'N')},
+     {{"東京", "1"}, {"e\xcc\x81te\xcc\x81", "22"}},
+     "+------+----+\n| NAME |  N |\n+------+----+\n| 東京 |  1 |\n| e\xcc\x81te\xcc\x81  | 22 |\n"
+     "+------+----+\n(2 rows)\n"},
+    {"box", OutputMode::Box, true, {Col("NUM", 'N'), Col("NAME", 'T')}, {{"1", "東京"}},
+     "┌─────┬──────┐\n│ NUM │ NAME │\n├─────┼──────┤\n│   1 │ 東京 │\n└─────┴──────┘\n(1 row)\n"},
+    {"box empty", OutputMode::Box, true, {Col("A", 'T')}, {}, "┌───┐\n│ A │\n└───┘\n(0 rows)\n"},
+    {"markdown", OutputMode::Markdown, true, {Col("NUM", 'N'), Col("NAME", 'T')}, {{"12", "a|b"}},
+     "| NUM | NAME |\n|----:|------|\n|  12 | a\\|b |\n"},
+    {"line", OutputMode::Line, true, kClients, kClientRows,
+     " NUM = 1\nNAME = Dupont\nCITY = Lyon\n\n NUM = 12\nNAME = Élodie, \"Lulu\"\nCITY = \n"},
     {"tsv", OutputMode::Tsv, false, kClients, kClientRows, "1\tDupont\tLyon\n12\tÉlodie, \"Lulu\"\t\n"},
+    {"tsv escapes", OutputMode::Tsv, false, {Col("A", 'T'), Col("B", 'T')}, {{"a\tb\\", "c\nd\re"}},
+     "a\\tb\\\\\tc\\nd\\re\n"},
     {"tsv headers", OutputMode::Tsv, true, kClients, {{"1", "a", "b"}}, "NUM\tNAME\tCITY\n1\ta\tb\n"},
     {"tsv empty", OutputMode::Tsv, false, kClients, {}, ""},
     {"csv", OutputMode::Csv, true, kClients, kClientRows,
@@ -107,6 +112,27 @@ INSTANTIATE_TEST_SUITE_P(Cases, FormatTest, ::testing::ValuesIn(kCases),
                                  name.push_back(std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_');
                              return name;
                          });
+
+TEST(NumberText, ShortestRoundTrip) {
+    const struct {
+        const char* text;
+        const char* shown;  // nullptr: not a number, left as it is
+    } cases[] = {
+        {"12", "12"}, {"-0.25", "-0.25"}, {"123456789.123457", "123456789.123457"}, {"0", "0"},
+        {"1000000000000000", "1000000000000000"}, {"10000000000000000", "1e+16"}, {"0.00001", "0.00001"},
+        {"0.000001", "1e-06"}, {"-0.00000025", "-2.5e-07"}, {"0.1000000000000000055511151231257827", "0.1"},
+        {"339999995214436424907732413799364296704", "3.3999999521443642e+38"},
+        {"", nullptr}, {"-", nullptr}, {"1e5", nullptr}, {"inf", nullptr}, {"1.2.3", nullptr}, {" 1", nullptr},
+    };
+    for (const auto& c : cases) {
+        std::string out = "untouched";
+        EXPECT_EQ(ShortestNumber(c.text, out), c.shown != nullptr) << c.text;
+        EXPECT_EQ(out, c.shown != nullptr ? c.shown : "untouched") << c.text;
+    }
+    std::string out;
+    ASSERT_TRUE(ShortestNumber("1" + std::string(300, '0'), out));
+    EXPECT_EQ(out, "1e+300");
+}
 
 TEST(JsonNumber, Grammar) {
     for (const char* good : {"0", "-0", "12", "1.5", "-0.001", "1e5", "2.5E-3", "123456789.000001"})

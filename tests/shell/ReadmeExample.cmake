@@ -1,11 +1,11 @@
-# Checks that README.md shows demo/host_example.c as it is, and that its
+# Checks that README.md shows examples/host_example.c as it is, and that its
 # two set-up commands are `make demo` and `make test`.
 #   cmake -DSOURCE=<repository> -P ReadmeExample.cmake
 file(READ ${SOURCE}/README.md readme)
-file(READ ${SOURCE}/demo/host_example.c example)
+file(READ ${SOURCE}/examples/host_example.c example)
 string(FIND "${readme}" "${example}" at)
 if(at EQUAL -1)
-  message(FATAL_ERROR "README.md does not show demo/host_example.c as it is")
+  message(FATAL_ERROR "README.md does not show examples/host_example.c as it is")
 endif()
 string(FIND "${readme}" "    make demo " demo_at)
 string(FIND "${readme}" "    make test " test_at)

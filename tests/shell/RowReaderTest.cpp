@@ -60,12 +60,6 @@ TEST(RowReader, GivesValuesBack) {
         ASSERT_EQ(values.size(), c.values.size()) << c.name;
         for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(values[i], c.values[i]) << c.name << " value " << i;
         EXPECT_EQ(fake->calls, c.calls) << c.name;
-
-        std::string_view line;
-        ASSERT_TRUE(reader.ReadLine(line));
-        std::string joined;
-        for (std::size_t i = 0; i < c.values.size(); ++i) joined += (i > 0 ? "\t" : "") + c.values[i];
-        EXPECT_EQ(line, joined) << c.name;
     }
 }
 
@@ -73,8 +67,6 @@ TEST(RowReader, EngineRefusalIsReported) {
     RowReader reader(Columns(2, 4), [](const char*, char*) -> std::int16_t { return -1; });
     std::vector<std::string_view> values;
     EXPECT_FALSE(reader.ReadValues(values));
-    std::string_view line;
-    EXPECT_FALSE(reader.ReadLine(line));
 }
 
 // The separator must not occur in the sample, and longer separators are
