@@ -31,9 +31,9 @@ void* FindLoadedModule(const char* name) {
     if (handle != nullptr) return handle;
     if (given.find('/') != std::string::npos || EndsWith(given, ".so")) return nullptr;
     // An installed library is known by its versioned name too (libobhost32.so.1).
-    std::string linux = LinuxSpelling(given);
-    handle = dlopen(linux.c_str(), RTLD_NOLOAD | RTLD_NOW);
-    return handle != nullptr ? handle : dlopen((linux + ".1").c_str(), RTLD_NOLOAD | RTLD_NOW);
+    std::string spelled = LinuxSpelling(given);
+    handle = dlopen(spelled.c_str(), RTLD_NOLOAD | RTLD_NOW);
+    return handle != nullptr ? handle : dlopen((spelled + ".1").c_str(), RTLD_NOLOAD | RTLD_NOW);
 }
 
 void* FindExport(void* module, const char* symbol) {
