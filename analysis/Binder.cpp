@@ -230,6 +230,8 @@ private:
     TypeClass BindPrimary(const SyntaxNode* simpleItem, bool itemRequired, int block, Collector* into, ExprPtr* out);
     // An aggregate of the select list or HAVING, noted in the SELECT's aggregates.
     TypeClass BindAggregate(const SyntaxNode* function, int block, Collector* into, ExprPtr* out);
+    // MONTH, UPPER, LOWER, SUBSTR, TRIM, ABS, ROUND: functions known by their names.
+    TypeClass BindNamedFunction(const SyntaxNode* function, int block, Collector* into, ExprPtr* out);
     TypeClass BindFunction(const SyntaxNode* function, bool itemRequired, int block, Collector* into, ExprPtr* out);
     // A value of a VALUES list or a SET entry: literals and functions of
     // literals; a name gives no value there.
@@ -1161,6 +1163,46 @@ TypeClass Binder::BindAggregate(const SyntaxNode* function, int block, Collector
     return result;
 }
 
+TypeClass Binder::BindNamedFunction(const SyntaxNode* function, int block, Collector* into, ExprPtr* out) {
+    const SyntaxNode* name = function->child;
+    struct Signature {
+        const char* name;
+        Function function;
+        TypeClass result;
+        std::vector<TypeClass> arguments;  // the last ones may be left out down to `required`
+        std::size_t required;
+    };
+    static const Signature kSignatures[] = {
+        {"MONTH", Function::kMonth, TypeClass::kAny, {TypeClass::kAny}, 1},
+        {"UPPER", Function::kUpper, TypeClass::kCharacter, {TypeClass::kCharacter}, 1},
+        {"LOWER", Function::kLower, TypeClass::kCharacter, {TypeClass::kCharacter}, 1},
+        {"TRIM", Function::kTrim, TypeClass::kCharacter, {TypeClass::kCharacter}, 1},
+        {"SUBSTR", Function::kSubstr, TypeClass::kCharacter,
+         {TypeClass::kCharacter, TypeClass::kNumeric, TypeClass::kNumeric}, 2},
+        {"ABS", Function::kAbs, TypeClass::kNumeric, {TypeClass::kNumeric}, 1},
+        {"ROUND", Function::kRound, TypeClass::kNumeric, {TypeClass::kNumeric, TypeClass::kNumeric}, 1},
+    };
+    const Signature* signature = nullptr;
+    for (const Signature& s : kSignatures)
+        if (std::strcmp(TextOf(name), s.name) == 0) signature = &s;
+    if (signature == nullptr) return kFailure;
+    auto call = std::make_unique<BoundExpr>(ExprKind::kFunction, signature->result);
+    call->function = signature->function;
+    call->text = signature->name;
+    std::size_t count = 0;
+    for (const SyntaxNode* argument = name->next; argument != nullptr; argument = argument->next, ++count) {
+        if (count >= signature->arguments.size()) return Raise(kMsgFunctionArguments, signature->name);
+        bool logicMet = false;
+        call->operands.emplace_back();
+        TypeClass argumentClass = BindExpression(argument, false, block, into, &logicMet, &call->operands.back());
+        if (argumentClass == kFailure) return kFailure;
+        if (!ClassesMatch(argumentClass, signature->arguments[count])) return Raise(kMsgIncorrectType, argument->text);
+    }
+    if (count < signature->required) return Raise(kMsgFunctionArguments, signature->name);
+    *out = std::move(call);
+    return signature->result;
+}
+
 TypeClass Binder::BindFunction(const SyntaxNode* function, bool itemRequired, int block, Collector* into,
                                 ExprPtr* out) {
     const SyntaxNode* keyword = function->child;
@@ -1208,6 +1250,8 @@ TypeClass Binder::BindFunction(const SyntaxNode* function, bool itemRequired, in
                 return kFailure;
         }
     }
+    if (function->kind == FON_FONCTION_SCALAIRE_REF && keyword != nullptr && keyword->kind == kTokIdentifier)
+        return BindNamedFunction(function, block, into, out);
     if (function->kind == FON_FONCTION_SCALAIRE_REF && keyword != nullptr) {
         auto call = std::make_unique<BoundExpr>(ExprKind::kFunction);
         call->text = TextOf(keyword);
@@ -1236,6 +1280,32 @@ TypeClass Binder::BindFunction(const SyntaxNode* function, bool itemRequired, in
     const SyntaxNode* argument = keyword->next;
     auto value = std::make_unique<BoundExpr>(ExprKind::kNoValue, TypeClass::kCharacter);
     value->text = TextOf(keyword);
+    if (keyword->kind != kKwDate && keyword->kind != kKwTime) {
+        // A date part: a number, which matches either class as it always has.
+        static const std::pair<int, Function> kParts[] = {{kKwYear, Function::kYear},   {kKwDay, Function::kDay},
+                                                           {kKwHour, Function::kHour},   {kKwMinute, Function::kMinute},
+                                                           {kKwSecond, Function::kSecond}};
+        auto part = std::find_if(std::begin(kParts), std::end(kParts),
+                                 [&](const auto& p) { return p.first == keyword->kind; });
+        if (part == std::end(kParts) || argument == nullptr) return kFailure;
+        value->kind = ExprKind::kFunction;
+        value->function = part->second;
+        value->typeClass = TypeClass::kAny;
+        value->operands.emplace_back();
+        if (argument->kind == FON_ITEM_COMPARE) {
+            bool logicMet = false;
+            if (BindExpression(argument, false, block, into, &logicMet, &value->operands.back()) == kFailure)
+                return kFailure;
+        } else {
+            ExprKind kind = argument->kind == kKwCurrentDate   ? ExprKind::kCurrentDate
+                            : argument->kind == kKwCurrentTime ? ExprKind::kCurrentTime
+                                                               : ExprKind::kText;
+            value->operands.back() = std::make_unique<BoundExpr>(kind, TypeClass::kCharacter);
+            value->operands.back()->text = TextOf(argument);
+        }
+        *out = std::move(value);
+        return TypeClass::kAny;
+    }
     switch (keyword->kind) {
         case kKwDate:
             if (argument != nullptr) {
@@ -1248,12 +1318,6 @@ TypeClass Binder::BindFunction(const SyntaxNode* function, bool itemRequired, in
                 value->kind = ExprKind::kTime;
                 value->text = TimeDigits(TextOf(argument));
             }
-            break;
-        case kKwDay:
-        case kKwHour:
-        case kKwMinute:
-        case kKwSecond:
-        case kKwYear:
             break;
         default:
             return kFailure;

@@ -33,6 +33,8 @@ enum class ExprKind : std::uint8_t {
     kCountStar,      // COUNT(*) in a condition: the number of rows of the result it is computed for
     kAggregate,      // an aggregate of a grouped SELECT: `aggregate` over operands[0] (none for COUNT(*)), `slot` its index
     kParenthesized,  // "( condition )" written where a value stands: `condition`
+    kCurrentDate,    // CURRENT DATE: today, as YYYYMMDD
+    kCurrentTime,    // CURRENT TIME: now, as HHMMSS
     kDefault,        // DEFAULT or NULL in a list of values: the item's empty value
     kNoValue,        // an expression that gives no value (a name in VALUES, other aggregates, date parts)
 };
@@ -52,7 +54,19 @@ enum class Function : std::uint8_t {
     kFloat,
     kInteger,
     kLength,
-    kHex,
+    kHex,      // the bytes of a text in hexadecimal
+    kYear,     // parts of a date (YYYYMMDD) or a time (HHMM[SS])
+    kMonth,
+    kDay,
+    kHour,
+    kMinute,
+    kSecond,
+    kUpper,
+    kLower,
+    kSubstr,   // SUBSTR(text, start [, length]), in characters from 1
+    kTrim,     // without its leading and trailing blanks
+    kAbs,
+    kRound,    // ROUND(number [, decimals])
 };
 
 struct BoundExpr {

@@ -116,6 +116,7 @@ const char* MessageState(int number) {
         case kMsgOrderPosition: return "42000";  // a reference that names no column
         case kMsgNotGrouped: return "42803";     // a grouping error
         case kMsgOrderNotSelected: return "42000";
+        case kMsgFunctionArguments: return "42000";
         default: return nullptr;
     }
 }

@@ -77,6 +77,8 @@ public:
                 return Expression(*e.operands[0]) + " " + OperatorText(e.op) + " " + Expression(*e.operands[1]);
             case ExprKind::kParenthesized: return "(" + (e.condition ? Condition(*e.condition) : "") + ")";
             case ExprKind::kDefault: return "DEFAULT";
+            case ExprKind::kCurrentDate: return "CURRENT DATE";
+            case ExprKind::kCurrentTime: return "CURRENT TIME";
             case ExprKind::kAggregate:
                 if (e.operands.empty()) return "COUNT(*)";
                 return e.text + "(" + (e.distinct ? "DISTINCT " : "") + Expression(*e.operands[0]) + ")";
@@ -85,7 +87,10 @@ public:
             case ExprKind::kNoValue: break;
         }
         if (e.operands.empty() || e.operands[0] == nullptr) return e.text;
-        return e.text + "(" + Expression(*e.operands[0]) + ")";
+        std::string arguments;
+        for (const auto& operand : e.operands)
+            if (operand != nullptr) arguments += (arguments.empty() ? "" : ", ") + Expression(*operand);
+        return e.text + "(" + arguments + ")";
     }
 
     static std::string Condition(const BoundCondition& c, bool nested = false) {

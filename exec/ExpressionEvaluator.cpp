@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <string>
+#include <ctime>
 #include <new>
 
 #include "analysis/BoundCondition.h"
@@ -52,6 +55,45 @@ Value Negate(const Value& a) {
 
 // The number held by a value of a numeric operand type, else 0.
 double AsDouble(const Value& v) { return v.Data() != nullptr ? ReadOperandNumber(v.Type(), v.Data()) : 0; }
+
+// The characters of a text value (up to its NUL), or "" for another kind.
+std::string_view TextOf(const Value& v) {
+    bool text = v.Type() == kOperandText || v.Type() == kOperandDate || v.Type() == kOperandTime;
+    if (!text || v.Data() == nullptr) return {};
+    const auto* bytes = static_cast<const char*>(v.Data());
+    return std::string_view(bytes, strnlen(bytes, v.Size() > 0 ? static_cast<std::size_t>(v.Size()) : 0));
+}
+
+// A text value that owns a copy of `text`.
+Value OwnedText(const std::string& text) {
+    void* block = nullptr;
+    if (!DuplicateText(reinterpret_cast<char**>(&block), text.c_str(), static_cast<int>(text.size()))) return Value();
+    return Value::Owned(kOperandText, static_cast<std::int32_t>(text.size() + 1), block);
+}
+
+// A part of a date (YYYYMMDD) or a time (HHMM, HHMMSS) value as a number.  A
+// text gives its digits: a date first when it has eight or more, a time
+// when it has four or six.
+Value DatePart(const Value& v, Function part) {
+    if (!v.Has()) return Value();
+    std::string digits;
+    for (char c : TextOf(v))
+        if (c >= '0' && c <= '9') digits += c;
+    bool time = v.Type() == kOperandTime || (v.Type() != kOperandDate && (digits.size() == 4 || digits.size() == 6));
+    std::size_t at = 0, length = 2;
+    switch (part) {
+        case Function::kYear: length = 4; break;
+        case Function::kMonth: at = 4; break;
+        case Function::kDay: at = 6; break;
+        case Function::kHour: at = time ? 0 : 8; break;
+        case Function::kMinute: at = time ? 2 : 10; break;
+        default: at = time ? 4 : 12; break;  // SECOND
+    }
+    bool datePart = part == Function::kYear || part == Function::kMonth || part == Function::kDay;
+    if (datePart && time) return Value();
+    if (at + length > digits.size()) return datePart ? Value() : Value::Double(0);
+    return Value::Double(std::stod(digits.substr(at, length)));
+}
 
 // Truncation toward zero, saturated to [low, high] (NaN gives 0).
 long long Truncate(double x, long long low, long long high) {
@@ -364,6 +406,17 @@ Value ExpressionEvaluator::Evaluate(const BoundExpr& e, ItemValues values, const
                                    (*aggregates_)[e.slot].Data());
         case ExprKind::kParenthesized:
             return e.condition != nullptr ? ParenthesizedValue(*e.condition, values, rowSet) : Value();
+        case ExprKind::kCurrentDate:
+        case ExprKind::kCurrentTime: {
+            std::time_t now = std::time(nullptr);
+            std::tm local{};
+            localtime_r(&now, &local);
+            char text[48];
+            bool date = e.kind == ExprKind::kCurrentDate;
+            if (date) std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+            else std::snprintf(text, sizeof text, "%02d%02d%02d", local.tm_hour, local.tm_min, local.tm_sec);
+            return Value::Inline(date ? kOperandDate : kOperandTime, static_cast<std::int32_t>(std::strlen(text) + 1), text);
+        }
         case ExprKind::kDefault:
         case ExprKind::kNoValue: break;
     }
@@ -426,7 +479,79 @@ Value ExpressionEvaluator::EvaluateFunction(const BoundExpr& call, ItemValues va
             auto length = static_cast<std::int16_t>(Truncate(static_cast<double>(strnlen(bytes, size)), 0, INT16_MAX));
             return Value::Inline(kOperandInt16, 2, &length);
         }
-        default: return Value();  // HEX gives no value
+        case Function::kHex: {
+            if (!argument.Has()) return Value();
+            std::string_view bytes = TextOf(argument);
+            std::string hex;
+            static const char kDigits[] = "0123456789ABCDEF";
+            for (unsigned char c : bytes) {
+                hex += kDigits[c >> 4];
+                hex += kDigits[c & 15];
+            }
+            return OwnedText(hex);
+        }
+        case Function::kYear:
+        case Function::kMonth:
+        case Function::kDay:
+        case Function::kHour:
+        case Function::kMinute:
+        case Function::kSecond: return DatePart(argument, call.function);
+        case Function::kUpper:
+        case Function::kLower: {
+            if (!argument.Has()) return Value();
+            std::string text(TextOf(argument));
+            for (char& c : text) {
+                if (call.function == Function::kUpper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+                if (call.function == Function::kLower && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+            }
+            return OwnedText(text);
+        }
+        case Function::kTrim: {
+            if (!argument.Has()) return Value();
+            std::string_view text = TextOf(argument);
+            std::size_t first = text.find_first_not_of(' ');
+            if (first == std::string_view::npos) return OwnedText("");
+            return OwnedText(std::string(text.substr(first, text.find_last_not_of(' ') - first + 1)));
+        }
+        case Function::kSubstr: {
+            if (!argument.Has() || call.operands.size() < 2) return Value();
+            Value start = Evaluate(*call.operands[1], values, rowSet);
+            if (!start.Has()) return Value();
+            long long from = Truncate(AsDouble(start), -1000000, 1000000);
+            long long count = 1000000;
+            if (call.operands.size() > 2) {
+                Value length = Evaluate(*call.operands[2], values, rowSet);
+                if (!length.Has()) return Value();
+                count = Truncate(AsDouble(length), 0, 1000000);
+            }
+            // Characters, not bytes: UTF-8 continuation bytes go with their character.
+            std::string_view text = TextOf(argument);
+            std::string out;
+            long long position = 0;
+            for (std::size_t i = 0; i < text.size();) {
+                std::size_t n = 1;
+                while (i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) ++n;
+                ++position;
+                if (position >= from && position < from + count) out.append(text.substr(i, n));
+                i += n;
+            }
+            return OwnedText(out);
+        }
+        case Function::kAbs:
+            if (!argument.Has()) return Value();
+            return Value::Double(std::fabs(number));
+        case Function::kRound: {
+            if (!argument.Has()) return Value();
+            long long decimals = 0;
+            if (call.operands.size() > 1) {
+                Value places = Evaluate(*call.operands[1], values, rowSet);
+                if (!places.Has()) return Value();
+                decimals = Truncate(AsDouble(places), -15, 15);
+            }
+            double scale = std::pow(10.0, static_cast<double>(decimals));
+            return Value::Double(std::round(number * scale) / scale);
+        }
+        default: return Value();
     }
 }
 

@@ -13,6 +13,7 @@
 // logical operator under an arithmetic one, for instance) is left to
 // semantic analysis.
 #include <cstdint>
+#include <cstring>
 
 #include "base/Messages.h"
 #include "lexer/TokenKinds.h"
@@ -428,10 +429,17 @@ std::int16_t Parser::SimpleItem(const char* text, std::int16_t position, SyntaxN
     case kTokSignedInteger: leafKind = kTokExponent; break;
     default: break;
     }
-    // COUNT followed by "(" is the aggregate, by its place.
-    if (leafKind == kTokIdentifier && IsWord(token, "COUNT")) {
+    // COUNT followed by "(" is the aggregate, and the functions known by
+    // their names (MONTH, UPPER...) are calls, by their place.
+    if (leafKind == kTokIdentifier && (IsWord(token, "COUNT") || IsNamedFunction(token.text))) {
         Token paren;
-        if (ReadToken(text, next, false, &paren) >= 0 && paren.kind == kPunLeftParen) leafKind = 0;
+        if (ReadToken(text, next, false, &paren) >= 0 && paren.kind == kPunLeftParen) {
+            if (!IsWord(token, "COUNT")) {
+                std::int16_t end = NamedFunction(text, position, &chain);
+                return end < 0 ? Abandon(out, end) : end;
+            }
+            leafKind = 0;
+        }
     }
     if (leafKind != 0) {
         if (AddLeaf(&chain, token, leafKind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, position));
@@ -488,6 +496,38 @@ std::int16_t Parser::ScalarFunction(const char* text, std::int16_t position, Syn
     return end < 0 ? Abandon(out, end) : end;
 }
 
+bool Parser::IsNamedFunction(const char* name) {
+    static const char* const kNames[] = {"MONTH", "UPPER", "LOWER", "SUBSTR", "TRIM", "ABS", "ROUND"};
+    for (const char* known : kNames)
+        if (std::strcmp(name, known) == 0) return true;
+    return false;
+}
+
+// named function: name "(" expression {"," expression} ")": a function
+// node with the name's leaf and one expression per argument.
+std::int16_t Parser::NamedFunction(const char* text, std::int16_t position, ChildChain* into) {
+    SyntaxNode* node = nullptr;
+    if (Begin(FON_FONCTION_SCALAIRE_REF, &node) == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    Token token;
+    std::int16_t next = ReadToken(text, position, false, &token);
+    if (next < 0) return Fail(kMsgTypeMismatch, position);
+    if (AddLeaf(&chain, token, kTokIdentifier) == nullptr) return Fail(kMsgOutOfMemory, position);
+    std::int16_t end = next;
+    next = ReadToken(text, end, false, &token);  // the "("
+    for (;;) {
+        SyntaxNode* argument = nullptr;
+        end = Nested(&Parser::ItemCompare, text, next, &argument, next);
+        if (end < 0) return end;
+        chain.Add(argument);
+        next = ReadToken(text, end, false, &token);
+        if (next >= 0 && token.kind == kPunComma) continue;
+        if (next < 0 || token.kind != kPunRightParen) return Missing(next, kMsgRightParenthesis, end);
+        into->Add(node);
+        return next;
+    }
+}
+
 // aggregate: ("AVG" | "MAX" | "MIN" | "SUM" | "COUNT") "(" ["ALL" | "DISTINCT"] si ")"
 //          | "COUNT(*)" | "COUNT DISTINCT" [si]
 std::int16_t Parser::AggregateFunction(const char* text, std::int16_t position, SyntaxNode** out) {
@@ -540,6 +580,21 @@ std::int16_t Parser::DateTimeFunction(const char* text, std::int16_t position, S
     next = ReadToken(text, end, false, &token);
     bool accepted = next >= 0 && (token.kind == kTokString ||
                                   (datePart && (token.kind == kKwCurrentDate || token.kind == kKwCurrentTime)));
+    Token after;
+    if (accepted && datePart && token.kind == kTokString && ReadToken(text, next, false, &after) >= 0 &&
+        after.kind != kPunRightParen)
+        accepted = false;  // a text that starts an expression
+    if (!accepted && datePart && next >= 0 && StartsValue(token.kind)) {
+        // A date part of any value: an item, an expression.
+        SyntaxNode* argument = nullptr;
+        next = Nested(&Parser::ItemCompare, text, end, &argument, end);
+        if (next < 0) return Abandon(out, next);
+        chain.Add(argument);
+        end = next;
+        next = ReadToken(text, end, false, &token);
+        if (next < 0 || token.kind != kPunRightParen) return Abandon(out, Missing(next, kMsgRightParenthesis, end));
+        return next;
+    }
     if (!accepted)
         return Abandon(out, Missing(next, datePart ? kMsgTimeArgumentExpected : kMsgStringExpected, end));
     if (AddLeaf(&chain, token, token.kind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, end));

@@ -180,6 +180,10 @@ private:
     std::int16_t ScalarFunction(const char* text, std::int16_t position, SyntaxNode** out);    // FON_FONCTION_SCALAIRE_REF
     std::int16_t AggregateFunction(const char* text, std::int16_t position, SyntaxNode** out); // FON_FONCTION_AGREGEE_REF
     std::int16_t DateTimeFunction(const char* text, std::int16_t position, SyntaxNode** out);  // FON_FONCTION_DATE_HEURE_REF
+    // A function known by its name (MONTH, UPPER, LOWER, SUBSTR, TRIM, ABS,
+    // ROUND), appended to `into`.
+    std::int16_t NamedFunction(const char* text, std::int16_t position, ChildChain* into);
+    static bool IsNamedFunction(const char* name);
     // "(" second member ")" after IN, MATCH, ALL, ANY or SOME; appended to `chain`.
     std::int16_t ParenthesisedSecondMember(const char* text, std::int16_t position, ChildChain* chain);
     // "(" simple item ")" of a scalar or aggregate function, after its
