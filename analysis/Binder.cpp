@@ -946,6 +946,13 @@ TypeClass Binder::BindSecondMember(const SyntaxNode* comparison, int block, Coll
         p.kind = PredicateKind::kCompare;
         return BindPrimary(operand, false, block, into, &p.right);
     }
+    if (operand->kind == FON_ITEM_COMPARE) {
+        p.kind = PredicateKind::kCompare;
+        bool logicMet = false;
+        TypeClass right = BindExpression(operand, false, block, into, &logicMet, &p.right);
+        if (right != kFailure && logicMet) return Raise(kMsgLogicInArithmetic, operand->text);
+        return right;
+    }
     return kFailure;
 }
 
@@ -1043,6 +1050,15 @@ TypeClass Binder::BindTerm(const SyntaxNode* term, bool insideArithmetic, int bl
         bool factorLogic = false;
         TypeClass factorClass = kFailure;
         ExprPtr operand;
+        // Signs written before the factor: - - X is X.
+        bool minus = false;
+        while (content != nullptr && (IsLeaf(content, kOpMinus) || IsLeaf(content, kOpPlus))) {
+            minus = minus != IsLeaf(content, kOpMinus);
+            const SyntaxNode* inner = content->next;
+            content = inner != nullptr && inner->kind == FON_FACTEUR ? inner->child : nullptr;
+            insideArithmetic = true;
+        }
+        if (content == nullptr) return kFailure;
         if (content->kind == FON_CONDITION_RECHERCHE) {
             // Typed as a value: never filed, its items count for `into`.
             if (into == nullptr) return kFailure;
@@ -1054,8 +1070,19 @@ TypeClass Binder::BindTerm(const SyntaxNode* term, bool insideArithmetic, int bl
         }
         if (factorClass == kFailure) return kFailure;
         if (factorLogic) {
-            if (factors > 1) return Raise(kMsgLogicInArithmetic, factor->text);
+            if (factors > 1 || minus) return Raise(kMsgLogicInArithmetic, factor->text);
             *logicMet = true;
+        }
+        if (minus) {
+            if (operand->kind == ExprKind::kNumber) {
+                // A negative number written with a space or in a term stays a number.
+                operand->number = -operand->number;
+                operand->text = "-" + operand->text;
+            } else {
+                auto negation = std::make_unique<BoundExpr>(ExprKind::kNegate, factorClass);
+                negation->operands.push_back(std::move(operand));
+                operand = std::move(negation);
+            }
         }
         result = Fold(result, value, op, std::move(operand), factorClass, factor);
         if (result == kFailure) return kFailure;

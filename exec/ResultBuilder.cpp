@@ -374,7 +374,7 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
         if (top != nullptr) return top->Offer();
         if (distinct && result->ContainsCurrentRow()) return true;
         if (result->WriteRecord(0) != TableRef::kWriteOk) return false;
-        enough = block.keepTop >= 0 && aggregator == nullptr && result->rowCount >= block.keepTop;
+        enough = block.keepTop >= 0 && orderBy.empty() && aggregator == nullptr && result->rowCount >= block.keepTop;
         return true;
     };
     auto finish = [&]() {

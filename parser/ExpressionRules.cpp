@@ -216,7 +216,7 @@ std::int16_t Parser::Term(const char* text, std::int16_t position, SyntaxNode** 
     }
 }
 
-// factor: "(" cond ")" | si
+// factor: ("+" | "-") factor | "(" cond ")" | si
 std::int16_t Parser::Factor(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_FACTEUR, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
@@ -225,6 +225,13 @@ std::int16_t Parser::Factor(const char* text, std::int16_t position, SyntaxNode*
     std::int16_t next = ReadToken(text, position, false, &token);
     if (next < 0) return Abandon(out, Fail(-next, position));
     SyntaxNode* part = nullptr;
+    if (token.kind == kOpMinus || token.kind == kOpPlus) {
+        if (AddLeaf(&chain, token, token.kind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, position));
+        std::int16_t end = Nested(&Parser::Factor, text, next, &part, next);
+        if (end < 0) return Abandon(out, end);
+        chain.Add(part);
+        return end;
+    }
     if (token.kind == kPunLeftParen) {
         std::int16_t end = Nested(&Parser::Condition, text, next, &part, position);
         if (end < 0) return Abandon(out, end);
@@ -336,6 +343,16 @@ std::int16_t Parser::Comparison(const char* text, std::int16_t position, SyntaxN
         end = ParenthesisedSecondMember(text, next, &chain);
         return end < 0 ? Abandon(out, end) : end;
     }
+    Token inside;
+    bool subSelect = token.kind == kPunLeftParen && ReadToken(text, next, false, &inside) >= 0 &&
+                     inside.kind == kKwSelect;
+    if (token.kind == kPunLeftParen && !subSelect) {
+        // A value in parentheses, and what follows it.
+        std::int16_t afterValue = Nested(&Parser::ItemCompare, text, end, &part, end);
+        if (afterValue < 0) return Abandon(out, afterValue);
+        chain.Add(part);
+        return afterValue;
+    }
     if (token.kind == kPunLeftParen) {
         std::int16_t afterSelect = Nested(&Parser::SelectBody, text, next, &part, next);
         if (afterSelect < 0) return Abandon(out, afterSelect);
@@ -346,10 +363,32 @@ std::int16_t Parser::Comparison(const char* text, std::int16_t position, SyntaxN
         return next;
     }
     // The right operand is a simple item, read from the token after the
-    // operator (signed, so "= -5" is one literal).
+    // operator (signed, so "= -5" is one literal), or an expression when an
+    // operator follows it or a sign starts it.
+    Token sign, signedToken;
+    bool signedValue = ReadToken(text, end, false, &sign) >= 0 && (sign.kind == kOpMinus || sign.kind == kOpPlus);
+    if (signedValue) {
+        // "-5" is one literal; "-X" or "- 5" is an expression.
+        std::int16_t afterSigned = ReadToken(text, end, true, &signedToken);
+        signedValue = afterSigned < 0 || signedToken.kind == kOpMinus || signedToken.kind == kOpPlus;
+    }
+    if (signedValue) {
+        std::int16_t afterValue = Nested(&Parser::ItemCompare, text, end, &part, end);
+        if (afterValue < 0) return Abandon(out, afterValue);
+        chain.Add(part);
+        return afterValue;
+    }
     std::int16_t afterItem = SimpleItem(text, end, &part);
     if (afterItem == -kMsgTypeMismatch) afterItem = Fail(kMsgRightValueExpected, end);
     if (afterItem < 0) return Abandon(out, afterItem);
+    Token following;
+    std::int16_t afterOperator = ReadOptional(text, afterItem, &following);
+    if (afterOperator < 0) return Abandon(out, afterOperator);
+    if (following.kind == kOpPlus || following.kind == kOpMinus || following.kind == kOpStar ||
+        following.kind == kOpSlash) {
+        afterItem = Nested(&Parser::ItemCompare, text, end, &part, end);
+        if (afterItem < 0) return Abandon(out, afterItem);
+    }
     chain.Add(part);
     return afterItem;
 }
