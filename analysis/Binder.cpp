@@ -100,6 +100,20 @@ std::string TimeDigits(const char* text) {
     return digits;
 }
 
+// An expression as written, without blanks and in capitals outside its
+// texts, so that two ways of writing it compare equal.
+std::string Normalized(const char* written) {
+    std::string out;
+    char quote = 0;
+    for (const char* c = written; *c != '\0'; ++c) {
+        if (quote == 0 && (*c == '\'' || *c == '"')) quote = *c;
+        else if (quote != 0 && *c == quote) quote = 0;
+        if (quote == 0 && (*c == ' ' || *c == '\t' || *c == '\n' || *c == '\r')) continue;
+        out += quote == 0 && *c >= 'a' && *c <= 'z' ? static_cast<char>(*c - 32) : *c;
+    }
+    return out;
+}
+
 // The "TABLE" of a "TABLE/ITEM" reference.
 std::string TablePart(const std::string& reference) { return reference.substr(0, reference.find('/')); }
 
@@ -196,7 +210,6 @@ private:
     // Appends a column for every item of `table` (with `firstNameWins`, not
     // for a name a column already has).
     static void AddTableColumns(BoundSelect& select, TableRef* table, bool firstNameWins);
-    bool ResolveNames(const SyntaxNode* nameList, int block);
     // ORDER BY: items, column names and positions of the select list.
     bool BindOrderBy(const SyntaxNode* keys, int block);
     // Every item a grouped SELECT reads outside its aggregates is a GROUP BY
@@ -460,14 +473,13 @@ TypeClass Binder::BindSelect(const SyntaxNode* body, bool singleColumn, int pare
             if (bound == kFailure) return kFailure;
             select.having = std::move(condition);
         } else if (clause->kind == FON_COLONNE_REF_VIRGULE_LISTE) {
-            if (!ResolveNames(clause, number)) return kFailure;
             ColumnReads reads(select);
-            for (const SyntaxNode* name = clause->child; name != nullptr; name = name->next) {
-                ItemDescriptor* item = ResolveItem(name->text, number);
-                auto key = std::make_unique<BoundExpr>(ExprKind::kItem, ItemClass(item));
-                key->item = item;
-                key->text = std::string(item->tableName) + "." + item->name.Get();
-                key->slot = reads.collector.AddItem(item);
+            for (const SyntaxNode* written = clause->child; written != nullptr; written = written->next) {
+                ExprPtr key;
+                if (BindExpression(written, false, number, &reads.collector, &logicMet, &key) == kFailure)
+                    return kFailure;
+                if (logicMet) return Raise(kMsgLogicInArithmetic, written->text);
+                key->text = Normalized(TextOf(written));
                 select.groupBy.push_back(std::move(key));
             }
         } else if (clause->kind == kKwHaving) {
@@ -512,6 +524,10 @@ bool Binder::CheckGrouping(BoundSelect& select) {
         return nullptr;
     };
     for (SelectColumn& column : select.columns) {
+        // An entry written as a GROUP BY key is.
+        if (std::any_of(select.groupBy.begin(), select.groupBy.end(),
+                        [&](const std::unique_ptr<BoundExpr>& key) { return key->text == column.written; }))
+            continue;
         const ItemDescriptor* item = column.item != nullptr && !grouped(column.item) ? column.item : stray(column.expr.get());
         if (item != nullptr) return Raise(kMsgNotGrouped, item->name.Get()) != kFailure;
     }
@@ -542,7 +558,10 @@ void Binder::AddTableColumns(BoundSelect& select, TableRef* table, bool firstNam
                 return c.item != nullptr && std::strcmp(c.item->name.Get(), item->name.Get()) == 0;
             }))
             continue;
-        select.columns.push_back(SelectColumn{item->name.Get(), item, nullptr});
+        SelectColumn column;
+        column.name = column.written = item->name.Get();
+        column.item = item;
+        select.columns.push_back(std::move(column));
     }
 }
 
@@ -593,6 +612,7 @@ TypeClass Binder::BindSelectList(const SyntaxNode* selectList, bool singleColumn
         const SyntaxNode* alias = value->next;
         bool item = column.expr->kind == ExprKind::kItem;
         column.name = alias != nullptr ? TextOf(alias) : item ? column.expr->item->name.Get() : TextOf(entry);
+        column.written = Normalized(TextOf(entry));
         select.columns.push_back(std::move(column));
     }
     if (count == 0) return kFailure;
@@ -662,15 +682,6 @@ bool Binder::BindOrderBy(const SyntaxNode* keys, int block) {
             }
         }
         if (block == 0) out_.orderBy.push_back(OrderKey{name, key->aux != 0});
-    }
-    return true;
-}
-
-bool Binder::ResolveNames(const SyntaxNode* nameList, int block) {
-    for (const SyntaxNode* name = nameList->child; name != nullptr; name = name->next) {
-        ItemDescriptor* item = ResolveItem(name->text, block);
-        if (item == nullptr) return Raise(kMsgItemNotFound, name->text) != kFailure;
-        if (ItemClass(item) == kFailure) return false;
     }
     return true;
 }

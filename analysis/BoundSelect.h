@@ -46,6 +46,7 @@ struct SelectColumn {
     ItemDescriptor* item = nullptr;   // a plain item (owned by its table)
     std::unique_ptr<BoundExpr> expr;  // otherwise the value, its items read through `columnItems`
     bool hidden = false;              // a sort key of ORDER BY only: dropped once the rows are in order
+    std::string written;              // the expression as written, blanks and letter case aside
 };
 
 struct BoundSelect {

@@ -144,6 +144,7 @@ private:
     std::int16_t TableList(const char* text, std::int16_t position, SyntaxNode** out);         // FON_TABLE_REF_VIRGULE_LISTE
     std::int16_t TableReference(const char* text, std::int16_t position, SyntaxNode** out);    // FON_TABLE_REF
     std::int16_t ColumnList(const char* text, std::int16_t position, SyntaxNode** out);        // FON_COLONNE_REF_VIRGULE_LISTE
+    std::int16_t GroupList(const char* text, std::int16_t position, SyntaxNode** out);        // FON_COLONNE_REF_VIRGULE_LISTE
     std::int16_t OrderList(const char* text, std::int16_t position, SyntaxNode** out);         // FON_COLONNE_REF_VIRGULE_LISTE
     std::int16_t Create(const char* text, std::int16_t position, SyntaxNode** out);            // dispatches CREATE ...
     std::int16_t CreateTable(const char* text, std::int16_t position, SyntaxNode** out);       // FON_REQUETE_CREATION_TABLE

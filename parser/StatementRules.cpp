@@ -226,7 +226,7 @@ std::int16_t Parser::SelectBody(const char* text, std::int16_t position, SyntaxN
         if (next < 0) return Abandon(out, next);
     }
     if (token.kind != kKwGroupBy) return end;
-    end = ColumnList(text, next, &part);
+    end = GroupList(text, next, &part);
     if (end < 0) return Abandon(out, end);
     chain.Add(part);
 
@@ -422,6 +422,30 @@ std::int16_t Parser::ColumnList(const char* text, std::int16_t position, SyntaxN
         end = NameLeaf(text, next, &chain, &name);
         if (end < 0) return Abandon(out, end);
         NoteItem(name->text);
+    }
+}
+
+// group list: value expression {"," value expression}, each with its text as
+// written (a select-list entry written the same way is grouped).
+std::int16_t Parser::GroupList(const char* text, std::int16_t position, SyntaxNode** out) {
+    SyntaxNode* node = Begin(FON_COLONNE_REF_VIRGULE_LISTE, out);
+    if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    ChildChain chain(node);
+    Token token;
+    std::int16_t start = position;
+    for (;;) {
+        std::int16_t end = ReadToken(text, start, false, &token);
+        if (end < 0 || !StartsValue(token.kind)) return Abandon(out, Missing(end, kMsgIdentifierExpected, start));
+        SyntaxNode* key = nullptr;
+        end = ItemCompare(text, start, &key);
+        if (end < 0) return Abandon(out, end);
+        chain.Add(key);
+        key->text = tree_.Text(text + start, static_cast<std::size_t>(end - start));
+        if (key->text == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, start));
+        std::int16_t next = ReadOptional(text, end, &token);
+        if (next < 0) return Abandon(out, next);
+        if (token.kind != kPunComma) return end;
+        start = next;
     }
 }
 
