@@ -116,6 +116,7 @@ const char* MessageState(int number) {
         case kMsgOrderPosition: return "42000";  // a reference that names no column
         case kMsgNotGrouped: return "42803";     // a grouping error
         case kMsgOrderNotSelected: return "42000";
+        case kMsgInterrupted: return "57014";     // query canceled
         default: return nullptr;
     }
 }

@@ -71,6 +71,7 @@ enum MessageNumber : int {
     kMsgOrderPosition = 4301,    // ORDER BY position %d not in the select list (1 to %d)
     kMsgNotGrouped = 4302,       // item %s read outside an aggregate is not a GROUP BY key
     kMsgOrderNotSelected = 4303,  // ORDER BY %s: SELECT DISTINCT sorts only by its columns
+    kMsgInterrupted = 4304,       // the caller asked the running statement to stop
 };
 
 // SQLSTATE of a statement that ran out of working memory.

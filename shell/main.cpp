@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "shell/CommandLine.h"
+#include "shell/CtrlC.h"
 #include "shell/LineEditor.h"
 #include "shell/ScriptRunner.h"
 #include "shell/Session.h"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Run:
             break;
     }
+    ctrlc::Install();
     bool stdinTerminal = isatty(STDIN_FILENO) != 0;
     if (!options.modeGiven) options.settings.mode = isatty(STDOUT_FILENO) != 0 ? OutputMode::Table : OutputMode::Tsv;
 
