@@ -8,6 +8,7 @@
 
 #include "shell/CommandLine.h"
 #include "shell/CtrlC.h"
+#include "shell/Importer.h"
 #include "shell/LineEditor.h"
 #include "shell/ScriptRunner.h"
 #include "shell/Session.h"
@@ -41,7 +42,13 @@ int main(int argc, char** argv) {
         Session session(settings, std::cout, std::cerr);
         if (session.Start(options)) {
             ScriptRunner runner(session);
-            if (!options.files.empty() || !options.sql.empty()) {
+            if (!options.files.empty() || !options.sql.empty() || !options.imports.empty()) {
+                for (const std::vector<std::string>& words : options.imports) {
+                    ImportRequest request;
+                    std::string error;
+                    if (session.StopRequested() || ctrlc::Pressed()) break;
+                    if (ParseImportWords(words, request, error)) ImportFile(session, request);
+                }
                 for (const std::string& file : options.files) {
                     if (session.StopRequested()) break;
                     runner.RunFile(file, 0);
