@@ -288,16 +288,9 @@ private:
     }
 
     bool FindTable(bool& exists) {
-        std::size_t size = 64 * 1024;
-        std::unique_ptr<char[]> text;
-        int rc;
-        do {
-            text = std::make_unique<char[]>(size *= 2);
-            rc = QXHostDescribe(session_.HostContext(), request_.table.c_str(), text.get(), size);
-        } while (rc == -2 && size < (std::size_t{1} << 30));
-        exists = rc == 0;
+        std::vector<SchemaTable> tables;
+        exists = DescribeTables(session_.HostContext(), request_.table.c_str(), tables) == 0;
         if (!exists) return true;
-        std::vector<SchemaTable> tables = SchemaTable::Parse(text.get());
         if (tables.empty()) return Fail("cannot read the analysis of " + request_.table);
         table_ = tables.front().name;
         for (std::size_t i = 0; i < columns_.size(); ++i) {

@@ -7,9 +7,11 @@
 #include <iostream>
 
 #include "shell/CommandLine.h"
+#include "shell/Completion.h"
 #include "shell/CtrlC.h"
 #include "shell/Importer.h"
 #include "shell/LineEditor.h"
+#include "shell/SchemaSql.h"
 #include "shell/ScriptRunner.h"
 #include "shell/Session.h"
 
@@ -59,6 +61,16 @@ int main(int argc, char** argv) {
                     std::cout << "qxsql " << QXSQL_VERSION << " on " << options.databaseDir
                               << ". Statements end with ';'. Type .help for help.\n";
                 LineEditor editor(std::cin, std::cout, stdinTerminal);
+                editor.SetWordSource([&session]() {
+                    std::vector<std::string> words = SqlWords();
+                    std::vector<SchemaTable> tables;
+                    DescribeTables(session.HostContext(), nullptr, tables);
+                    for (const SchemaTable& table : tables) {
+                        words.push_back(table.name);
+                        for (const SchemaItem& item : table.items) words.push_back(item.name);
+                    }
+                    return words;
+                });
                 runner.RunInteractive(editor);
             } else {
                 runner.RunStream(std::cin, 0);
