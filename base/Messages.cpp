@@ -117,6 +117,7 @@ const char* MessageState(int number) {
         case kMsgNotGrouped: return "42803";     // a grouping error
         case kMsgOrderNotSelected: return "42000";
         case kMsgFunctionArguments: return "42000";
+        case kMsgInterrupted: return "57014";     // query canceled
         default: return nullptr;
     }
 }

@@ -72,6 +72,7 @@ enum MessageNumber : int {
     kMsgNotGrouped = 4302,       // item %s read outside an aggregate is not a GROUP BY key
     kMsgOrderNotSelected = 4303,  // ORDER BY %s: SELECT DISTINCT sorts only by its columns
     kMsgFunctionArguments = 4304,  // function %s given too many or too few arguments
+    kMsgInterrupted = 4305,       // the caller asked the running statement to stop
 };
 
 // SQLSTATE of a statement that ran out of working memory.

@@ -12,6 +12,7 @@
 #include <memory>
 #include <new>
 
+#include "base/Interrupt.h"
 #include "base/MemoryBlock.h"
 #include "base/Messages.h"
 #include "catalog/HostLink.h"
@@ -77,6 +78,9 @@ std::int32_t TableRef::ReadFrom(std::int64_t n) {
     if (host.readRecord == nullptr) return -3;
     if (n < 1) n = 1;
     for (;;) {
+        // Every statement that reads a file passes here once a record, so
+        // this is where a request to stop ends it.
+        if (InterruptRequested()) return kReadInterrupted;
         if (n > INT32_MAX) {  // no record number beyond this: the end of the file
             block->status = 0;
             block->outOfFile = 1;

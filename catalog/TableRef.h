@@ -77,10 +77,13 @@ public:
     static constexpr std::int16_t kWriteNoMemory = 1;
     static constexpr std::int16_t kWriteReadWrite = 2;
     static constexpr std::int16_t kWriteDuplicate = 3;
+    // ReadFrom's answer once the statement was asked to stop (base/Interrupt.h).
+    static constexpr std::int32_t kReadInterrupted = -1000;
 
     bool IsMemoryTable() const { return unnamed != 0; }
     // Reads record (or row) `n` into `record`, skipping numbers without a
-    // live record: the number read, 0 at the end, or minus the host status.
+    // live record: the number read, 0 at the end, minus the host status, or
+    // kReadInterrupted.
     std::int32_t ReadFrom(std::int64_t n);
     std::int32_t ReadFirst() { return ReadFrom(1); }
     std::int32_t ReadNext() { return ReadFrom(static_cast<std::int64_t>(currentRecord) + 1); }

@@ -49,6 +49,18 @@ int16_t QXSQLGetLongData(uintptr_t handle, uint16_t column, uintptr_t* valueOut)
 int16_t QXSQLErreur(uintptr_t handle, char* textOut /* 255 bytes */, char* stateOut /* 6 bytes */);
 int32_t QXSQLFinRequete(uintptr_t handle);
 
+/* Asks the statement running in the process to stop; it then fails with
+ * SQLSTATE 57014 and keeps no result.  Unlike the other calls it may come
+ * from another thread or a signal handler.  A request made while no
+ * statement runs is forgotten when the next one starts. */
+void QXSQLInterrupt(void);
+
+/* Where the engine's message boxes (title, text) go: by default one
+ * "title: text" line on standard error.  NULL restores that default.  The
+ * sink is called on the thread of the engine call that shows the message. */
+typedef void (*QXSQLMessageSink)(const char* title, const char* text, void* context);
+void QXSQLSetMessageSink(QXSQLMessageSink sink, void* context);
+
 /* moduleTable: a ModuleNameTable of obhost.h, or NULL for the default names. */
 int16_t OB4InitInstance(uint32_t unused, const void* moduleTable);
 void OBSQLFinInstance(uint32_t unused);

@@ -13,6 +13,7 @@
 #include <new>
 
 #include "analysis/Binder.h"
+#include "base/Interrupt.h"
 #include "base/MemoryBlock.h"
 #include "base/MemoryBudget.h"
 #include "base/Messages.h"
@@ -28,6 +29,7 @@
 #include "parser/SyntaxNode.h"
 #include "planner/QueryPlan.h"
 #include "platform/Cursor.h"
+#include "platform/MessageSink.h"
 
 #define QX_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -105,6 +107,13 @@ void FormatByteSize(std::uint64_t bytes, char* out, std::size_t capacity) {
     }
 }
 
+// A failed statement leaves no result and no rows in its memory tables.
+void DropResults(SqlRequest* request) {
+    request->resultSet = nullptr;
+    for (const std::unique_ptr<TableRef>& table : request->dictionary->tables)
+        if (table->IsMemoryTable()) table->ReleaseRows();
+}
+
 // The statement's memory decides its outcome last.  Past its bound it fails
 // with 4300 and its memory tables go.  Some stages carry on when an
 // allocation is refused (a value that cannot be read compares as absent, a
@@ -119,9 +128,16 @@ void FailOnMemory(SqlRequest* request, Status& status) {
     char limit[48];
     FormatByteSize(request->budget.Limit(), limit, sizeof limit);
     status = Error::Text(MessageText(kMsgStatementMemory, limit), kSqlStateOutOfMemory);
-    request->resultSet = nullptr;
-    for (const std::unique_ptr<TableRef>& table : request->dictionary->tables)
-        if (table->IsMemoryTable()) table->ReleaseRows();
+    DropResults(request);
+}
+
+// A request to stop wins over whatever the statement did meanwhile: reads
+// that stopped early may have looked like the end of a file.
+void FailOnInterrupt(SqlRequest* request, Status& status) {
+    if (!InterruptRequested()) return;
+    ClearInterrupt();
+    status = Error::Message(kMsgInterrupted);
+    DropResults(request);
 }
 
 }  // namespace
@@ -129,6 +145,7 @@ void FailOnMemory(SqlRequest* request, Status& status) {
 std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecInfo* info,
                          std::uint16_t hostContext, std::uintptr_t memoValues) {
     WaitCursor cursor;
+    ClearInterrupt();  // a request made while no statement ran is forgotten
     if (info != nullptr) info->compiled = 0;
     if (handleOut == nullptr) return -1;
     char* buffer = static_cast<char*>(AllocLargeBlock(kStatementBufferSize));
@@ -206,6 +223,7 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
         request->resultSet = compiled.plan->resultSet;
         compiled.Release();
         FailOnMemory(request, status);
+        FailOnInterrupt(request, status);
     }
     compiled.Release();
     RecordError(request, status);
@@ -285,6 +303,11 @@ QX_EXPORT int16_t QXSQLErreur(uintptr_t handle, char* textOut, char* stateOut) {
     return qx::Erreur(handle, textOut, stateOut);
 }
 QX_EXPORT int32_t QXSQLFinRequete(uintptr_t handle) { return qx::FinRequete(handle); }
+
+QX_EXPORT void QXSQLInterrupt(void) { qx::RequestInterrupt(); }
+QX_EXPORT void QXSQLSetMessageSink(QXSQLMessageSink sink, void* context) {
+    qx::platform::SetMessageSink(sink, context);
+}
 
 QX_EXPORT int16_t OB4InitInstance(uint32_t, const void* moduleTable) { return qx::InitInstance(moduleTable); }
 QX_EXPORT void OBSQLFinInstance(uint32_t) { qx::EndInstance(); }

@@ -85,6 +85,13 @@ CommandLine::Action CommandLine::Parse(int argc, const char* const* argv, ShellO
         } else if (name == "-f" || name == "--file") {
             if (!TakeValue(argc, argv, i, inlineValue, hasInline, value, error)) return Action::Fail;
             options.files.push_back(value);
+        } else if (name == "--import") {
+            if (hasInline || i + 2 >= argc) {
+                error = "--import takes two values: FILE TABLE";
+                return Action::Fail;
+            }
+            options.imports.push_back({argv[i + 1], argv[i + 2]});
+            i += 2;
         } else if (name == "-m" || name == "--mode") {
             if (!TakeValue(argc, argv, i, inlineValue, hasInline, value, error)) return Action::Fail;
             if (!ParseOutputMode(value, options.settings.mode)) {
@@ -139,6 +146,7 @@ const char* CommandLine::Usage() {
            "Options:\n"
            "      --create          create DBDIR (with an empty analysis) when it is missing\n"
            "  -f, --file FILE       run the statements and dot commands of FILE\n"
+           "      --import FILE TABLE  load a CSV file (TSV: .tsv, .tab) into TABLE first\n"
            "  -m, --mode MODE       output mode: table, box, markdown, line, tsv, csv or json\n"
            "                        (default: table on a terminal, tsv otherwise)\n"
            "      --headers on|off  print the column names (default: off in tsv mode)\n"

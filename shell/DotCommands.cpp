@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "qxhost.h"
+#include "shell/Importer.h"
 #include "shell/SchemaSql.h"
 #include "shell/ScriptRunner.h"
 #include "shell/Session.h"
@@ -17,6 +18,8 @@ const char* DotCommands::HelpText() {
            ".echo on|off       print each statement before running it\n"
            ".headers on|off    show the column names (all modes but line and json)\n"
            ".help              show this text\n"
+           ".import FILE TABLE [--csv|--tsv] [--skip N]\n"
+           "                   load a file whose first line names the items (or makes TABLE)\n"
            ".indexes [TABLE]   list the indexes (keys) of TABLE, or of every table\n"
            ".memo              list the bound memo parameters\n"
            ".memo N FILE       bind memo parameter N to the contents of FILE: the N-th\n"
@@ -56,6 +59,13 @@ bool DotCommands::Run(std::string_view line, int depth) {
     if (is(".quit") || is(".exit")) {
         session_.RequestStop();
         return true;
+    }
+    if (is(".import")) {
+        ImportRequest request;
+        std::string error;
+        if (!ParseImportWords(std::vector<std::string>(words.begin() + 1, words.end()), request, error))
+            return Usage((".import FILE TABLE [--csv|--tsv] [--skip N]: " + error).c_str());
+        return ImportFile(session_, request);
     }
     if (is(".tables")) return words.size() == 1 ? Tables() : Usage(".tables");
     if (is(".schema")) return words.size() <= 2 ? Schema(words, Listing::Statements) : Usage(".schema [TABLE]");

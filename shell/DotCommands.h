@@ -1,6 +1,6 @@
 // DotCommands: the shell's own commands, lines that start with "." where a
 // statement could start: .help, .tables, .schema, .indexes, .dump, .read,
-// .mode, .headers, .output, .once, .timer, .echo, .memo and .quit.  They
+// .mode, .headers, .output, .once, .timer, .echo, .memo, .import and .quit.  They
 // change the session's settings or where its output goes, print what the
 // file engine says about the analysis (QXHostTableCount, QXHostTableName,
 // QXHostDescribe) as SQL statements, or hand a file to the script runner.

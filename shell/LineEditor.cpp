@@ -2,12 +2,15 @@
 #include "shell/LineEditor.h"
 
 #include <cstdio>
+#include <string_view>
 #include <cstdlib>
 #include <istream>
 #include <ostream>
 
 #if defined(QXSQL_HAVE_LIBEDIT)
 #include <histedit.h>
+
+#include "shell/Completion.h"
 #endif
 
 namespace qxsql {
@@ -19,6 +22,38 @@ char* PromptOf(EditLine* editor) {
     void* self = nullptr;
     el_get(editor, EL_CLIENTDATA, &self);
     return const_cast<char*>(self != nullptr ? static_cast<LineEditor*>(self)->CurrentPrompt() : "");
+}
+
+// Tab: completes the word before the cursor as far as its matches agree;
+// when they agree no further, lists them under the line.
+unsigned char CompleteWord(EditLine* editor, int) {
+    void* self = nullptr;
+    el_get(editor, EL_CLIENTDATA, &self);
+    const LineInfo* info = el_line(editor);
+    if (self == nullptr || info == nullptr) return CC_ERROR;
+    std::string_view line(info->buffer, static_cast<std::size_t>(info->lastchar - info->buffer));
+    std::string_view prefix = WordBefore(line, static_cast<std::size_t>(info->cursor - info->buffer));
+    if (prefix.empty()) return CC_ERROR;
+    Completion completion = Complete(prefix, static_cast<LineEditor*>(self)->Words());
+    if (!completion.insert.empty()) {
+        el_insertstr(editor, completion.insert.c_str());
+        return CC_REFRESH;
+    }
+    if (completion.matches.empty()) return CC_ERROR;
+    std::size_t column = 0;
+    std::fputc('\n', stdout);
+    for (const std::string& match : completion.matches) {
+        if (column > 0 && column + match.size() > 78) {
+            std::fputc('\n', stdout);
+            column = 0;
+        }
+        std::fputs(match.c_str(), stdout);
+        std::fputs("  ", stdout);
+        column += match.size() + 2;
+    }
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    return CC_REDISPLAY;
 }
 
 }  // namespace
@@ -49,6 +84,8 @@ LineEditor::LineEditor(std::istream& in, std::ostream& out, bool terminal) : in_
     el_set(editor, EL_PROMPT, &PromptOf);
     el_set(editor, EL_EDITOR, "emacs");
     el_set(editor, EL_HIST, history, list);
+    el_set(editor, EL_ADDFN, "qxsql-complete", "complete a word", &CompleteWord);
+    el_set(editor, EL_BIND, "^I", "qxsql-complete", nullptr);
     el_source(editor, nullptr);  // the user's ~/.editrc, when there is one
     editor_ = editor;
     history_ = list;

@@ -3,11 +3,14 @@
 // and kept in a history that is loaded from and saved to ~/.qxsql_history
 // (the file named by QXSQL_HISTORY instead, when that is set).  Otherwise
 // the prompt is written to standard output and a plain line is read from
-// standard input.
+// standard input.  With libedit, Tab completes the word before the cursor
+// (shell/Completion.h) or lists the words it could become.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace qxsql {
 
@@ -24,6 +27,10 @@ public:
     // Adds a line to the history (no-op without line editing).
     void Remember(const std::string& line);
     bool Editing() const { return editor_ != nullptr; }
+    // Where Tab finds the words it completes (asked at each press).
+    using WordSource = std::function<std::vector<std::string>()>;
+    void SetWordSource(WordSource source) { words_ = std::move(source); }
+    std::vector<std::string> Words() const { return words_ ? words_() : std::vector<std::string>(); }
 
     // The prompt libedit shows (called back from libedit).
     const char* CurrentPrompt() const { return prompt_; }
@@ -35,6 +42,7 @@ private:
     void* history_ = nullptr;  // History*, owned
     std::string historyPath_;
     const char* prompt_ = "";
+    WordSource words_;
 };
 
 }  // namespace qxsql

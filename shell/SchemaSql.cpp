@@ -2,7 +2,9 @@
 #include "shell/SchemaSql.h"
 
 #include <cstdlib>
+#include <memory>
 
+#include "qxhost.h"
 #include "shell/TextUtil.h"
 
 namespace qxsql {
@@ -49,6 +51,18 @@ std::string SqlTypeOf(int hostType, int size, int arrayCount) {
         case kTime: return "TIME";
         default: return "";
     }
+}
+
+int DescribeTables(std::uint16_t context, const char* table, std::vector<SchemaTable>& tables) {
+    std::size_t size = 64 * 1024;
+    std::unique_ptr<char[]> text;
+    int rc;
+    do {
+        text = std::make_unique<char[]>(size *= 2);
+        rc = QXHostDescribe(context, table, text.get(), size);
+    } while (rc == -2 && size < (std::size_t{1} << 30));
+    tables = rc == 0 ? SchemaTable::Parse(text.get()) : std::vector<SchemaTable>();
+    return rc;
 }
 
 std::string SqlString(std::string_view text) {

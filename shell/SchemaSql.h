@@ -13,6 +13,7 @@
 // raw bytes) are left out of CREATE TABLE and named in a comment above it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,10 @@ struct SchemaTable {
     // The names of the items CREATE TABLE declares, joined by ", ".
     std::string ColumnList() const;
 };
+
+// The analysis of `table` (null: every table) in database `context`, read
+// with QXHostDescribe: its return code (0 ok, -1 no such table or database).
+int DescribeTables(std::uint16_t context, const char* table, std::vector<SchemaTable>& tables);
 
 // The SQL type of an item of this host type and size; empty when none.
 std::string SqlTypeOf(int hostType, int size, int arrayCount);

@@ -7,6 +7,7 @@
 #include <istream>
 #include <vector>
 
+#include "shell/CtrlC.h"
 #include "shell/LineEditor.h"
 #include "shell/Session.h"
 #include "shell/StatementSplitter.h"
@@ -21,6 +22,8 @@ bool IsDotCommand(std::string_view line) {
 }
 
 }  // namespace
+
+bool ScriptRunner::Halted() const { return session_.StopRequested() || ctrlc::Pressed(); }
 
 void ScriptRunner::RunCommand(std::string_view line, int depth) {
     session_.BeginUnit();
@@ -43,18 +46,18 @@ void ScriptRunner::RunLine(StatementSplitter& splitter, std::string_view line, i
     splitter.Feed(line, statements);
     splitter.Feed("\n", statements);
     for (const std::string& statement : statements) {
-        if (session_.StopRequested()) return;
+        if (Halted()) return;
         RunStatement(statement);
     }
 }
 
 void ScriptRunner::RunRest(StatementSplitter& splitter) {
     std::string rest = splitter.Finish();
-    if (!rest.empty() && !session_.StopRequested()) RunStatement(rest);
+    if (!rest.empty() && !Halted()) RunStatement(rest);
 }
 
 void ScriptRunner::RunArgument(const std::string& text) {
-    if (session_.StopRequested()) return;
+    if (Halted()) return;
     if (IsDotCommand(text)) {
         RunCommand(text, 0);
         return;
@@ -63,7 +66,7 @@ void ScriptRunner::RunArgument(const std::string& text) {
     std::vector<std::string> statements;
     splitter.Feed(text, statements);
     for (const std::string& statement : statements) {
-        if (session_.StopRequested()) return;
+        if (Halted()) return;
         RunStatement(statement);
     }
     RunRest(splitter);
@@ -72,7 +75,7 @@ void ScriptRunner::RunArgument(const std::string& text) {
 void ScriptRunner::RunStream(std::istream& in, int depth) {
     StatementSplitter splitter;
     std::string line;
-    while (!session_.StopRequested() && std::getline(in, line)) {
+    while (!Halted() && std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         RunLine(splitter, line, depth);
     }
@@ -94,19 +97,32 @@ bool ScriptRunner::RunFile(const std::string& path, int depth) {
     return true;
 }
 
+// Ctrl-C while a statement runs stops it and comes back to the prompt; at
+// the prompt it drops the unfinished statement, and quits when there was
+// none.
 void ScriptRunner::RunInteractive(LineEditor& editor) {
     StatementSplitter splitter;
     std::string line;
     while (!session_.StopRequested()) {
         const char* prompt = splitter.Idle() ? "qxsql> " : "   ...> ";
-        if (!editor.ReadLine(prompt, line)) {
+        ctrlc::Clear();
+        bool read = editor.ReadLine(prompt, line);
+        if (ctrlc::Pressed()) {  // plain lines wait for Enter: that line goes too
+            if (!read) session_.Console() << '\n';
+            if (!read && splitter.Idle()) break;
+            splitter = StatementSplitter();
+            continue;
+        }
+        if (!read) {
             if (editor.Editing()) session_.Console() << '\n';
             break;
         }
         editor.Remember(line);
         RunLine(splitter, line, 0);
         session_.Out().flush();
+        if (ctrlc::Pressed()) splitter = StatementSplitter();
     }
+    ctrlc::Clear();
     RunRest(splitter);
 }
 

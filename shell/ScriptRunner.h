@@ -4,7 +4,8 @@
 // could start is a dot command; everything else goes through a
 // StatementSplitter, and each complete statement is run on its own.  At
 // the end of a source, an unfinished last statement (no ";") is run too.
-// Every source stops early once the session asks to stop (--bail, .quit).
+// Every source stops early once the session asks to stop (--bail, .quit)
+// or Ctrl-C was pressed.
 #pragma once
 
 #include <iosfwd>
@@ -36,6 +37,8 @@ public:
     void RunInteractive(LineEditor& editor);
 
 private:
+    // True once the session asked to stop or Ctrl-C was pressed.
+    bool Halted() const;
     void RunCommand(std::string_view line, int depth);
     void RunStatement(const std::string& statement);
     void RunLine(StatementSplitter& splitter, std::string_view line, int depth);

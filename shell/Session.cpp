@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "obsqleng.h"
 #include "qxhost.h"
+#include "shell/CtrlC.h"
 #include "shell/NumberText.h"
 #include "shell/ProfileOverride.h"
 #include "shell/RowFormatter.h"
@@ -44,6 +46,27 @@ Session::~Session() {
     Stop();
 }
 
+void Session::OnEngineMessage(const char* title, const char* text, void* context) {
+    auto* session = static_cast<Session*>(context);
+    try {
+        session->engineMessages_.push_back(std::string(title) + ": " + text);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+void Session::ShowEngineMessages(std::string_view errorText) {
+    for (const std::string& message : engineMessages_) {
+        // The box that announced the statement's own error says nothing more.
+        std::size_t colon = message.find(": ");
+        if (!errorText.empty() && colon != std::string::npos && std::string_view(message).substr(colon + 2) == errorText)
+            continue;
+        out_->flush();
+        err_ << message << '\n';
+    }
+    err_.flush();
+    engineMessages_.clear();
+}
+
 bool Session::Start(const ShellOptions& options) {
     ProfileOverride profile;
     std::string error;
@@ -52,7 +75,12 @@ bool Session::Start(const ShellOptions& options) {
         ReportShellError(error);
         return false;
     }
-    if (OB4InitInstance(0, nullptr) == 0) {
+    // The engine's message boxes come here, so that they reach the error
+    // stream in turn with the shell's own lines.
+    QXSQLSetMessageSink(&Session::OnEngineMessage, this);
+    int started = OB4InitInstance(0, nullptr);
+    ShowEngineMessages({});
+    if (started == 0) {
         ReportShellError("the SQL engine could not start: the QX file engine's callbacks were not found");
         return false;
     }
@@ -78,6 +106,8 @@ void Session::Stop() {
         OBSQLFinInstance(0);
         engineStarted_ = false;
     }
+    ShowEngineMessages({});
+    QXSQLSetMessageSink(nullptr, nullptr);
 }
 
 void Session::NoteFailure() {
@@ -96,9 +126,11 @@ void Session::ReportEngineError(std::uintptr_t handle) {
     char text[256] = "";
     char state[8] = "";
     if (handle == 0 || QXSQLErreur(handle, text, state) != 0) {
+        ShowEngineMessages({});
         ReportShellError("the engine could not take the statement (out of memory)");
         return;
     }
+    ShowEngineMessages(text);
     out_->flush();
     err_ << "Error " << state << ": " << text << '\n';
     err_.flush();
@@ -137,7 +169,7 @@ void Session::ReadRows(std::uintptr_t handle, const std::vector<ResultColumn>& c
     });
     std::vector<std::string_view> values;
     std::vector<std::string> numbers(columns.size());  // reformatted numeric values of the current row
-    while (QXSQLFetchNext(handle) == 0) {
+    while (!ctrlc::Pressed() && QXSQLFetchNext(handle) == 0) {
         if (!reader.ReadValues(values)) break;
         for (std::size_t i = 0; i < columns.size(); ++i)
             if (columns[i].Numeric() && ShortestNumber(values[i], numbers[i])) values[i] = numbers[i];
@@ -215,6 +247,10 @@ bool Session::RunStatement(const std::string& statement) {
     auto* info = reinterpret_cast<ExecInfo*>(execInfo_.get());
     if (ok && info->columnCount > 0) {
         PrintRows(handle);
+        if (ctrlc::Pressed()) {
+            ReportShellError("interrupted: the rest of the rows were not shown");
+            ok = false;
+        }
     } else if (ok && (settings_.mode == OutputMode::Table || settings_.mode == OutputMode::Box) &&
                ChangesRecords(statement)) {
         // The engine counts nothing; the file engine counts every record it adds, rewrites or deletes.
@@ -222,6 +258,7 @@ bool Session::RunStatement(const std::string& statement) {
         *out_ << changed << (changed == 1 ? " row changed\n" : " rows changed\n");
     }
     if (handle != 0) QXSQLFinRequete(handle);
+    ShowEngineMessages({});
 
     if (settings_.timer) {
         std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;

@@ -4,7 +4,9 @@
 // both (QXHostClose, OBSQLFinInstance).  RunStatement hands one statement
 // to QXSQLExecReq, prints its rows with the formatter of the current
 // mode, reports its error on the error stream as "Error SQLSTATE: message"
-// and releases the request.  The session also keeps the run's outcome:
+// and releases the request.  What the engine would show in a message box
+// comes to the session too and is written on the error stream before the
+// statement's error.  The session also keeps the run's outcome:
 // whether anything failed (the exit status) and whether to stop (--bail,
 // .quit).
 //
@@ -83,6 +85,11 @@ public:
 private:
     enum class Once { Off, Armed, Active };
 
+    // The engine's message-box sink: the texts wait in engineMessages_.
+    static void OnEngineMessage(const char* title, const char* text, void* context);
+    // Writes the waiting message-box texts to the error stream, less the one
+    // that only repeats `errorText`.
+    void ShowEngineMessages(std::string_view errorText);
     bool CheckMemoReferences(const std::string& statement);
     bool Execute(const std::string& statement, std::uintptr_t& handle);
     std::vector<ResultColumn> Columns() const;
@@ -98,6 +105,7 @@ private:
     std::ostream& err_;        // not owned
     MemoBindings memos_;
     std::unique_ptr<std::uint64_t[]> execInfo_;  // ExecInfo followed by room for the column description
+    std::vector<std::string> engineMessages_;
     std::string databaseDir_;
     std::uint16_t hostContext_ = 0;  // 0: no database open
     bool engineStarted_ = false;

@@ -15,6 +15,7 @@ struct ShellOptions {
     bool create = false;                 // --create: make DBDIR when missing
     std::vector<std::string> files;      // -f FILE, in order
     std::vector<std::string> sql;        // SQL arguments after DBDIR, in order
+    std::vector<std::vector<std::string>> imports;  // --import FILE TABLE: {FILE, TABLE}, in order
     std::string language;                // --lang: "en", "fr", or empty (profile decides)
     std::string memoryLimit;             // --memory-limit: "512M", "2G", "0"..., or empty (profile decides)
     bool modeGiven = false;              // -m was given: do not pick the mode from the terminal

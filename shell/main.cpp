@@ -7,7 +7,11 @@
 #include <iostream>
 
 #include "shell/CommandLine.h"
+#include "shell/Completion.h"
+#include "shell/CtrlC.h"
+#include "shell/Importer.h"
 #include "shell/LineEditor.h"
+#include "shell/SchemaSql.h"
 #include "shell/ScriptRunner.h"
 #include "shell/Session.h"
 
@@ -30,6 +34,7 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Run:
             break;
     }
+    ctrlc::Install();
     bool stdinTerminal = isatty(STDIN_FILENO) != 0;
     if (!options.modeGiven) options.settings.mode = isatty(STDOUT_FILENO) != 0 ? OutputMode::Table : OutputMode::Tsv;
 
@@ -39,7 +44,13 @@ int main(int argc, char** argv) {
         Session session(settings, std::cout, std::cerr);
         if (session.Start(options)) {
             ScriptRunner runner(session);
-            if (!options.files.empty() || !options.sql.empty()) {
+            if (!options.files.empty() || !options.sql.empty() || !options.imports.empty()) {
+                for (const std::vector<std::string>& words : options.imports) {
+                    ImportRequest request;
+                    std::string error;
+                    if (session.StopRequested() || ctrlc::Pressed()) break;
+                    if (ParseImportWords(words, request, error)) ImportFile(session, request);
+                }
                 for (const std::string& file : options.files) {
                     if (session.StopRequested()) break;
                     runner.RunFile(file, 0);
@@ -50,6 +61,16 @@ int main(int argc, char** argv) {
                     std::cout << "qxsql " << QXSQL_VERSION << " on " << options.databaseDir
                               << ". Statements end with ';'. Type .help for help.\n";
                 LineEditor editor(std::cin, std::cout, stdinTerminal);
+                editor.SetWordSource([&session]() {
+                    std::vector<std::string> words = SqlWords();
+                    std::vector<SchemaTable> tables;
+                    DescribeTables(session.HostContext(), nullptr, tables);
+                    for (const SchemaTable& table : tables) {
+                        words.push_back(table.name);
+                        for (const SchemaItem& item : table.items) words.push_back(item.name);
+                    }
+                    return words;
+                });
                 runner.RunInteractive(editor);
             } else {
                 runner.RunStream(std::cin, 0);

@@ -1,0 +1,452 @@
+// Importer: checking a delimited file against a table, then loading it.
+#include "shell/Importer.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+#include "obsqleng.h"
+#include "qxhost.h"
+#include "shell/CtrlC.h"
+#include "shell/SchemaSql.h"
+#include "shell/Session.h"
+#include "shell/TextUtil.h"
+
+namespace qxsql {
+namespace {
+
+constexpr std::size_t kProgressFileBytes = 4u << 20;  // smaller files load without a progress bar
+
+// How a column's values are checked and written.
+enum class Kind { Integer, Number, Text, Date, Time };
+
+struct Column {
+    std::string name;
+    Kind kind = Kind::Text;
+    std::int64_t low = 0, high = 0;  // Integer: the range the item holds
+    bool single = false;             // Number: single precision
+    std::size_t bytes = 0;           // Text: the most the item holds
+    // A new table's column: what its values allow so far.
+    bool allIntegers = true, allNumbers = true;
+};
+
+bool IsIdentifier(std::string_view name) {
+    if (name.empty() || !(std::isalpha(static_cast<unsigned char>(name[0])) || name[0] == '_')) return false;
+    for (char c : name)
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) return false;
+    return true;
+}
+
+bool AllDigits(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+bool ParseInteger(std::string_view text, std::int64_t& value) {
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && !text.empty() && text[0] != '+';
+}
+
+// Decimal numbers only: [sign] digits [. digits] [e [sign] digits], with a
+// digit before the point or after it; no hexadecimal, no inf or nan.
+bool ParseNumber(std::string_view text, double& value) {
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (i >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+    }
+    if (i != text.size()) return false;
+    std::string copy(text);
+    errno = 0;
+    value = std::strtod(copy.c_str(), nullptr);
+    return std::isfinite(value) && errno != ERANGE;
+}
+
+// YYYYMMDD or YYYY-MM-DD; `out` gets YYYYMMDD.
+bool ParseDate(std::string_view text, std::string& out) {
+    if (text.size() == 10 && text[4] == '-' && text[7] == '-')
+        out = std::string(text.substr(0, 4)) + std::string(text.substr(5, 2)) + std::string(text.substr(8, 2));
+    else
+        out = text;
+    if (out.size() != 8 || !AllDigits(out)) return false;
+    int year = std::stoi(out.substr(0, 4)), month = std::stoi(out.substr(4, 2)), day = std::stoi(out.substr(6, 2));
+    static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return !(month == 2 && day == 29 && !leap);
+}
+
+// HHMM or HH:MM; `out` gets HHMM.
+bool ParseTime(std::string_view text, std::string& out) {
+    out = text.size() == 5 && text[2] == ':' ? std::string(text.substr(0, 2)) + std::string(text.substr(3, 2))
+                                             : std::string(text);
+    if (out.size() != 4 || !AllDigits(out)) return false;
+    return std::stoi(out.substr(0, 2)) < 24 && std::stoi(out.substr(2, 2)) < 60;
+}
+
+std::string NumberLiteral(double value) {
+    char text[64];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    return ec == std::errc() ? std::string(text, end) : "0";
+}
+
+// The column of an existing item; false when SQL cannot write the item.
+bool ColumnOf(const SchemaItem& item, Column& column) {
+    if (item.sqlType.empty()) return false;
+    column.name = item.name;
+    struct Range {
+        int hostType;
+        std::int64_t low, high;
+    } const ranges[] = {{1, INT8_MIN, INT8_MAX}, {2, 0, UINT8_MAX},   {3, INT16_MIN, INT16_MAX},
+                        {4, 0, UINT16_MAX},      {5, INT32_MIN, INT32_MAX}, {6, 0, UINT32_MAX}};
+    for (const Range& range : ranges) {
+        if (range.hostType == item.hostType) {
+            column.kind = Kind::Integer;
+            column.low = range.low;
+            column.high = range.high;
+            return true;
+        }
+    }
+    if (item.sqlType == "DATE") {
+        column.kind = Kind::Date;
+    } else if (item.sqlType == "TIME") {
+        column.kind = Kind::Time;
+    } else if (item.sqlType.rfind("CHAR(", 0) == 0) {
+        column.kind = Kind::Text;
+        column.bytes = static_cast<std::size_t>(std::atoi(item.sqlType.c_str() + 5));
+    } else {
+        column.kind = Kind::Number;
+        column.single = item.sqlType == "REAL";
+    }
+    return true;
+}
+
+const char* KindName(const Column& column) {
+    switch (column.kind) {
+        case Kind::Integer: return "an integer";
+        case Kind::Number: return "a number";
+        case Kind::Date: return "a date (YYYYMMDD or YYYY-MM-DD)";
+        case Kind::Time: return "a time (HHMM or HH:MM)";
+        case Kind::Text: break;
+    }
+    return "a text";
+}
+
+// The value as an SQL literal for `column`; false when it does not fit.
+// `why` then says what was expected.
+bool Literal(const Column& column, std::string_view value, std::string& literal, std::string& why) {
+    std::string_view trimmed = Trim(value);
+    std::string text;
+    switch (column.kind) {
+        case Kind::Text:
+            if (value.size() > column.bytes) {
+                why = "longer than the " + std::to_string(column.bytes) + " bytes of the item";
+                return false;
+            }
+            literal = SqlString(value);
+            return true;
+        case Kind::Integer: {
+            std::int64_t number = 0;
+            if (!ParseInteger(trimmed, number)) break;
+            if (number < column.low || number > column.high) {
+                why = "out of the item's range (" + std::to_string(column.low) + " to " + std::to_string(column.high) + ")";
+                return false;
+            }
+            literal = std::to_string(number);
+            return true;
+        }
+        case Kind::Number: {
+            double number = 0;
+            if (!ParseNumber(trimmed, number)) break;
+            if (column.single && std::fabs(number) > FLT_MAX) {
+                why = "too large for a REAL item";
+                return false;
+            }
+            literal = NumberLiteral(number);
+            return true;
+        }
+        case Kind::Date:
+            if (!ParseDate(trimmed, text)) break;
+            literal = SqlString(text);
+            return true;
+        case Kind::Time:
+            if (!ParseTime(trimmed, text)) break;
+            literal = SqlString(text);
+            return true;
+    }
+    why = std::string("not ") + KindName(column);
+    return false;
+}
+
+// Progress on standard error while rows go in: a bar that is redrawn when
+// the percentage changes and erased at the end.
+class ProgressBar {
+public:
+    ProgressBar(std::size_t total, bool shown) : total_(total), shown_(shown) {}
+    ~ProgressBar() {
+        if (shown_ && drawn_ >= 0) std::cerr << "\r\x1b[K" << std::flush;
+    }
+    void Update(std::size_t done) {
+        if (!shown_ || total_ == 0) return;
+        int percent = static_cast<int>(done * 100 / total_);
+        if (percent == drawn_) return;
+        drawn_ = percent;
+        constexpr int kWidth = 40;
+        int filled = percent * kWidth / 100;
+        std::cerr << "\rimporting [" << std::string(static_cast<std::size_t>(filled), '#')
+                  << std::string(static_cast<std::size_t>(kWidth - filled), '.') << "] " << percent << '%' << std::flush;
+    }
+
+private:
+    std::size_t total_;
+    bool shown_;
+    int drawn_ = -1;
+};
+
+class Import {
+public:
+    Import(Session& session, const ImportRequest& request) : session_(session), request_(request) {}
+
+    bool Run() {
+        if (!IsIdentifier(request_.table)) return Fail("'" + request_.table + "' is not a table name");
+        std::ifstream in(request_.file, std::ios::binary);
+        if (!in) return Fail("cannot open '" + request_.file + "': " + std::strerror(errno));
+        std::ostringstream content;
+        content << in.rdbuf();
+        if (!in && !in.eof()) return Fail("cannot read '" + request_.file + "'");
+        text_ = std::move(content).str();
+
+        if (!ReadHeader()) return false;
+        bool exists = false;
+        if (!FindTable(exists) || !CheckRows(exists)) return false;
+        if (!exists && !session_.Query(CreateStatement(), [](const std::vector<std::string_view>&) {})) return false;
+        return LoadRows();
+    }
+
+private:
+    bool Fail(const std::string& text) {
+        session_.ReportShellError(text);
+        return false;
+    }
+    bool FailAt(std::size_t line, std::size_t column, const std::string& text) {
+        std::string where = request_.file + ":" + std::to_string(line);
+        if (column > 0) {
+            where += ": column " + std::to_string(column);
+            if (column <= columns_.size()) where += " (" + columns_[column - 1].name + ")";
+        }
+        return Fail(where + ": " + text);
+    }
+
+    DelimitedReader Reader() const {
+        DelimitedReader reader(text_, request_.format);
+        reader.SkipLines(request_.skip);
+        return reader;
+    }
+
+    bool ReadHeader() {
+        DelimitedReader reader = Reader();
+        std::vector<std::string> names;
+        if (!reader.Next(names)) {
+            if (!reader.Error().empty()) return FailAt(reader.Line(), reader.ErrorColumn(), reader.Error());
+            return Fail(request_.file + ": no header line (the item names)");
+        }
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            std::string name(Trim(names[i]));
+            if (!IsIdentifier(name)) return FailAt(reader.Line(), i + 1, "'" + name + "' is not an item name");
+            for (const Column& other : columns_)
+                if (EqualsIgnoreCase(other.name, name)) return FailAt(reader.Line(), i + 1, "'" + name + "' twice in the header");
+            Column column;
+            column.name = name;
+            columns_.push_back(column);
+        }
+        return true;
+    }
+
+    bool FindTable(bool& exists) {
+        std::vector<SchemaTable> tables;
+        exists = DescribeTables(session_.HostContext(), request_.table.c_str(), tables) == 0;
+        if (!exists) return true;
+        if (tables.empty()) return Fail("cannot read the analysis of " + request_.table);
+        table_ = tables.front().name;
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            const SchemaItem* found = nullptr;
+            for (const SchemaItem& item : tables.front().items)
+                if (EqualsIgnoreCase(item.name, columns_[i].name)) found = &item;
+            std::size_t line = request_.skip + 1;
+            if (found == nullptr) return FailAt(line, i + 1, "no item '" + columns_[i].name + "' in " + table_);
+            if (!ColumnOf(*found, columns_[i]))
+                return FailAt(line, i + 1, "the item's type (" + std::to_string(found->hostType) + ") cannot be written by SQL");
+        }
+        return true;
+    }
+
+    // Every record: its field count, and its values against the items (an
+    // existing table) or what they say of the new table's types.
+    bool CheckRows(bool exists) {
+        if (!exists) table_ = request_.table;
+        DelimitedReader reader = Reader();
+        std::vector<std::string> fields;
+        reader.Next(fields);  // the header
+        std::string literal, why;
+        std::size_t headLength = 32 + table_.size();
+        for (const Column& column : columns_) headLength += column.name.size() + 2;
+        while (reader.Next(fields)) {
+            ++rows_;
+            if (fields.size() != columns_.size())
+                return FailAt(reader.Line(), 0, std::to_string(fields.size()) + " fields where the header has " +
+                                                    std::to_string(columns_.size()));
+            std::size_t length = headLength;
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                const std::string& value = fields[i];
+                length += 2 * value.size() + 4;  // every character a quote, at worst
+                if (value.empty()) continue;
+                Column& column = columns_[i];
+                if (exists) {
+                    if (!Literal(column, value, literal, why))
+                        return FailAt(reader.Line(), i + 1, "'" + value + "' is " + why);
+                    continue;
+                }
+                column.bytes = std::max(column.bytes, value.size());
+                std::int64_t integer = 0;
+                double number = 0;
+                if (column.allIntegers && !(ParseInteger(Trim(value), integer) && integer >= INT32_MIN && integer <= INT32_MAX))
+                    column.allIntegers = false;
+                if (column.allNumbers && !column.allIntegers && !ParseNumber(Trim(value), number)) column.allNumbers = false;
+            }
+            if (length > QXSQL_MAX_STATEMENT)
+                return FailAt(reader.Line(), 0, "the record is too long for one statement (" +
+                                                    std::to_string(QXSQL_MAX_STATEMENT) + " bytes)");
+        }
+        if (!reader.Error().empty()) return FailAt(reader.Line(), reader.ErrorColumn(), reader.Error());
+        if (!exists) {
+            for (Column& column : columns_) {
+                bool seen = column.bytes > 0;
+                column.kind = seen && column.allIntegers ? Kind::Integer
+                              : seen && column.allNumbers ? Kind::Number
+                                                          : Kind::Text;
+                column.low = INT32_MIN;
+                column.high = INT32_MAX;
+                if (column.bytes == 0) column.bytes = 1;
+            }
+        }
+        return true;
+    }
+
+    std::string CreateStatement() const {
+        std::string sql = "CREATE TABLE " + table_ + " (";
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            const Column& column = columns_[i];
+            sql += (i > 0 ? ", " : "") + column.name + " ";
+            sql += column.kind == Kind::Integer  ? "INTEGER"
+                   : column.kind == Kind::Number ? "DOUBLE PRECISION"
+                                                 : "CHAR(" + std::to_string(column.bytes) + ")";
+        }
+        return sql + ")";
+    }
+
+    bool LoadRows() {
+        DelimitedReader reader = Reader();
+        std::vector<std::string> fields;
+        reader.Next(fields);
+        ProgressBar progress(text_.size(), text_.size() > kProgressFileBytes && isatty(STDERR_FILENO) != 0);
+        std::string sql, values, literal, why;
+        std::size_t loaded = 0;
+        while (reader.Next(fields)) {
+            if (ctrlc::Pressed())
+                return Fail("import interrupted: " + std::to_string(loaded) + " of " + std::to_string(rows_) +
+                            " records loaded");
+            sql = "INSERT INTO " + table_ + " (";
+            values.clear();
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                const Column& column = columns_[i];
+                if (fields[i].empty() && column.kind != Kind::Text) continue;
+                Literal(column, fields[i], literal, why);
+                if (!values.empty()) {
+                    sql += ", ";
+                    values += ", ";
+                }
+                sql += column.name;
+                values += literal;
+            }
+            if (values.empty()) {  // nothing but defaults
+                sql += columns_[0].name;
+                values = columns_[0].kind == Kind::Integer || columns_[0].kind == Kind::Number ? "0" : "''";
+            }
+            sql += ") VALUES (" + values + ")";
+            if (!session_.Query(sql, [](const std::vector<std::string_view>&) {}))
+                return FailAt(reader.Line(), 0, "not loaded (" + std::to_string(loaded) + " records before it were)");
+            ++loaded;
+            progress.Update(reader.Offset());
+        }
+        return true;
+    }
+
+    Session& session_;
+    const ImportRequest& request_;
+    std::string text_;
+    std::string table_;  // as the analysis names it
+    std::vector<Column> columns_;
+    std::size_t rows_ = 0;
+};
+
+}  // namespace
+
+bool ParseImportWords(const std::vector<std::string>& words, ImportRequest& request, std::string& error) {
+    std::vector<std::string> names;
+    bool formatGiven = false;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "--csv" || word == "--tsv") {
+            request.format = word == "--csv" ? DelimitedFormat::Csv : DelimitedFormat::Tsv;
+            formatGiven = true;
+        } else if (word == "--skip" && i + 1 < words.size() && AllDigits(words[i + 1])) {
+            request.skip = static_cast<std::size_t>(std::strtoull(words[++i].c_str(), nullptr, 10));
+        } else if (word.rfind("--", 0) == 0) {
+            error = "unknown option '" + word + "'";
+            return false;
+        } else {
+            names.push_back(word);
+        }
+    }
+    if (names.size() != 2) {
+        error = "FILE and TABLE expected";
+        return false;
+    }
+    request.file = names[0];
+    request.table = names[1];
+    if (!formatGiven) {
+        std::size_t dot = request.file.rfind('.');
+        std::string extension = dot == std::string::npos ? "" : request.file.substr(dot);
+        if (EqualsIgnoreCase(extension, ".tsv") || EqualsIgnoreCase(extension, ".tab")) request.format = DelimitedFormat::Tsv;
+    }
+    return true;
+}
+
+bool ImportFile(Session& session, const ImportRequest& request) { return Import(session, request).Run(); }
+
+}  // namespace qxsql
