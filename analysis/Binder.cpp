@@ -553,7 +553,8 @@ void Binder::AddTableColumns(BoundSelect& select, TableRef* table, bool firstNam
     if (table == nullptr) return;
     for (std::size_t i = 0; i < table->items.size(); ++i) {
         ItemDescriptor* item = table->ItemAt(i);
-        if (item == nullptr) continue;
+        // A composite key has no value of its own: its items are columns already.
+        if (item == nullptr || item->keyKind == ItemDescriptor::kCompositeKey) continue;
         if (firstNameWins && std::any_of(select.columns.begin(), select.columns.end(), [&](const SelectColumn& c) {
                 return c.item != nullptr && std::strcmp(c.item->name.Get(), item->name.Get()) == 0;
             }))

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/Messages.h"
 #include "catalog/Cell.h"
 #include "catalog/HostLink.h"
 #include "catalog/ItemDescriptor.h"
@@ -77,12 +78,12 @@ void WriteResultLine(TableRef* result, const char* separator, char* out) {
         if (item == nullptr) break;
         if (i > 0) end = Append(end, separator);
         if (item->keyKind == ItemDescriptor::kCompositeKey) {
-            end = Append(end, "<clé composée>");
+            end = Append(end, EnglishMessages() ? "<composite key>" : "<clé composée>");
             continue;
         }
         std::int16_t valueClass = ValueClassOf(item->type);
         if (valueClass == kClassUnknown) {
-            end = Append(end, "<type inconnu>");
+            end = Append(end, EnglishMessages() ? "<unknown type>" : "<type inconnu>");
             continue;
         }
         const void* value = ReadCell(item, nullptr);
