@@ -29,6 +29,22 @@ std::string CurrentProfileText() {
 
 }  // namespace
 
+std::string ProfileOverride::DefaultLanguage() {
+    // A LANGUAGE line of the profile's [OMBREL] section decides: the engine reads it.
+    std::istringstream profile(CurrentProfileText());
+    bool ombrel = false;
+    for (std::string line; std::getline(profile, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.front() == '[') ombrel = line == "[OMBREL]";
+        else if (ombrel && line.rfind("LANGUAGE=", 0) == 0) return "";
+    }
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return std::strncmp(value, "fr", 2) == 0 ? "fr" : "en";
+    }
+    return "en";
+}
+
 bool ProfileOverride::Apply(const std::string& language, const std::string& memoryLimit, std::string& error) {
     Restore();
     const char* tmp = std::getenv("TMPDIR");

@@ -23,6 +23,10 @@ public:
 
     // `language`: "en", "fr" or empty (unchanged); `memoryLimit`: a size
     // or empty (unchanged).  False with `error` set when the file cannot be written.
+    // The language of the engine's messages when --lang is not given: the
+    // profile's (""), else "fr" when LC_ALL, LC_MESSAGES or LANG starts with
+    // "fr", else "en".
+    static std::string DefaultLanguage();
     bool Apply(const std::string& language, const std::string& memoryLimit, std::string& error);
     void Restore();
 

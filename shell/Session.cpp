@@ -70,8 +70,9 @@ void Session::ShowEngineMessages(std::string_view errorText) {
 bool Session::Start(const ShellOptions& options) {
     ProfileOverride profile;
     std::string error;
-    bool overridden = !options.language.empty() || !options.memoryLimit.empty();
-    if (overridden && !profile.Apply(options.language, options.memoryLimit, error)) {
+    std::string language = options.language.empty() ? ProfileOverride::DefaultLanguage() : options.language;
+    bool overridden = !language.empty() || !options.memoryLimit.empty();
+    if (overridden && !profile.Apply(language, options.memoryLimit, error)) {
         ReportShellError(error);
         return false;
     }

@@ -21,9 +21,9 @@
 // line, less its trailing lines that are blank or start with "#" (so
 // comments and blank lines may separate runs).  In expected text {work}
 // stands for WORKDIR too.  The shell runs with
-// HOME=WORKDIR and OMBREL_INI=WORKDIR/none.ini (so French messages),
-// unless a run sets OMBREL_INI itself with "env OMBREL_INI=PATH" as its
-// first argument.
+// HOME=WORKDIR and OMBREL_INI=WORKDIR/none.ini, unless a run sets
+// OMBREL_INI itself with "env OMBREL_INI=PATH" as its first argument; "env
+// NAME=VALUE" sets any other variable (LC_ALL, to choose the language).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -119,8 +119,10 @@ int Execute(const std::string& qxsql, const Run& run, const std::string& work, s
     std::ofstream(inPath, std::ios::binary) << run.input;
     std::vector<std::string> args = run.args;
     std::string ombrel = work + "/none.ini";
+    std::string variable;  // NAME=VALUE given after "env", OMBREL_INI aside
     if (!args.empty() && args[0] == "env" && args.size() > 1) {
-        ombrel = args[1].substr(args[1].find('=') + 1);
+        if (args[1].rfind("OMBREL_INI=", 0) == 0) ombrel = args[1].substr(args[1].find('=') + 1);
+        else variable = args[1];
         args.erase(args.begin(), args.begin() + 2);
     }
     pid_t child = fork();
@@ -134,6 +136,7 @@ int Execute(const std::string& qxsql, const Run& run, const std::string& work, s
         dup2(e, 2);
         setenv("HOME", work.c_str(), 1);
         setenv("OMBREL_INI", ombrel.c_str(), 1);
+        if (!variable.empty()) putenv(variable.data());
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(qxsql.c_str()));
         for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
