@@ -457,6 +457,18 @@ TypeClass Binder::BindSelect(const SyntaxNode* body, bool singleColumn, int pare
     TypeClass selected = BindSelectList(selectList, singleColumn, select);
     if (selected == kFailure) return kFailure;
 
+    // The ON conditions of JOINs, then WHERE, make the condition.
+    std::vector<CondPtr> ons;
+    for (const SyntaxNode* reference = tableList->child; reference != nullptr; reference = reference->next) {
+        const SyntaxNode* last = reference->child;
+        while (last != nullptr && last->next != nullptr) last = last->next;
+        if (last == nullptr || last->kind != FON_CONDITION_RECHERCHE) continue;
+        if (last->aux == static_cast<std::int32_t>(JoinKind::kLeft)) return Raise(kMsgNotSupported);
+        CondPtr on;
+        bool logicMet = false;
+        if (BindCondition(last, false, number, nullptr, &on, &logicMet) == kFailure) return kFailure;
+        ons.push_back(std::move(on));
+    }
     bool afterHaving = false;
     for (const SyntaxNode* clause = tableList->next; clause != nullptr; clause = clause->next) {
         CondPtr condition;
@@ -485,6 +497,13 @@ TypeClass Binder::BindSelect(const SyntaxNode* body, bool singleColumn, int pare
         } else if (clause->kind == kKwHaving) {
             afterHaving = true;
         }
+    }
+    if (!ons.empty()) {
+        auto all = std::make_unique<BoundCondition>();
+        all->kind = BoundCondition::Kind::kAnd;
+        for (CondPtr& on : ons) all->operands.push_back(std::move(on));
+        if (select.where != nullptr) all->operands.push_back(std::move(select.where));
+        select.where = all->operands.size() == 1 ? std::move(all->operands.front()) : std::move(all);
     }
     select.grouped = !select.groupBy.empty() || !select.aggregates.empty() || select.having != nullptr;
     if (select.grouped && !CheckGrouping(select)) return kFailure;
@@ -540,7 +559,9 @@ bool Binder::AddFromTables(const SyntaxNode* tableList, BoundSelect& select) {
         if (reference->kind != FON_TABLE_REF || reference->child == nullptr) return false;
         const SyntaxNode* tableName = reference->child;
         const SyntaxNode* alias = tableName->next;
-        if (alias != nullptr && alias->next != nullptr) return Raise(kMsgNotSupported) != kFailure;
+        if (alias != nullptr && alias->kind == FON_CONDITION_RECHERCHE) alias = nullptr;  // JOIN ... ON
+        if (alias != nullptr && alias->next != nullptr && alias->next->kind != FON_CONDITION_RECHERCHE)
+            return Raise(kMsgNotSupported) != kFailure;  // a column list after the correlation name
         const char* name = alias != nullptr ? alias->text : tableName->text;
         TableRef* table = FindTable(dictionary_.tables, name);
         if (table == nullptr) return Raise(kMsgUnknownTable, name) != kFailure;

@@ -51,6 +51,10 @@ enum NodeKind : std::int32_t {
 // The most negative node kind in use (kinds run from -1 down to this one).
 constexpr std::int32_t kLastNodeKind = kNodeLimit;
 
+// The kinds of JOIN a table list writes; the ON condition of a joined table
+// (the last child of its FON_TABLE_REF) carries its kind in `aux`.
+enum class JoinKind : std::int32_t { kNone, kInner, kCross, kLeft };
+
 // `aux` of the FON_REQUETE root of "EXPLAIN statement": the statement's plan
 // is wanted, not its rows or changes.
 constexpr std::int32_t kExplainStatement = 1;

@@ -124,6 +124,15 @@ private:
     // True when "LIMIT" and a whole number start at `position`: LIMIT is
     // then the clause, not a name.
     bool StartsLimit(const char* text, std::int16_t position);
+    // The join written at `position` (JOIN, INNER JOIN, CROSS JOIN, LEFT
+    // [OUTER] JOIN, followed by a table name) and the position after its
+    // words; kNone and `position` when there is none.
+    std::int16_t JoinAt(const char* text, std::int16_t position, JoinKind* join);
+    bool StartsJoin(const char* text, std::int16_t position) {
+        JoinKind join = JoinKind::kNone;
+        JoinAt(text, position, &join);
+        return join != JoinKind::kNone;
+    }
     // True for an identifier token that reads `word` (a word known by its place).
     static bool IsWord(const Token& token, const char* word);
     // Reads a whole number at `position` into `value` (INT32_MAX at most);

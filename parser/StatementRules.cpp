@@ -340,7 +340,8 @@ std::int16_t Parser::SelectionItem(const char* text, std::int16_t position, Synt
     return end;
 }
 
-// table list: table reference {"," table reference}
+// table list: table reference {("," | [INNER] JOIN | CROSS JOIN | LEFT [OUTER] JOIN)
+// table reference [ON condition]}; the join words are known by their place.
 std::int16_t Parser::TableList(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_TABLE_REF_VIRGULE_LISTE, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
@@ -353,11 +354,47 @@ std::int16_t Parser::TableList(const char* text, std::int16_t position, SyntaxNo
     for (;;) {
         std::int16_t next = ReadOptional(text, end, &token);
         if (next < 0) return Abandon(out, next);
-        if (token.kind != kPunComma) return end;
-        end = TableReference(text, next, &part);
+        JoinKind join = JoinKind::kNone;
+        std::int16_t afterJoin = JoinAt(text, end, &join);
+        if (token.kind != kPunComma && join == JoinKind::kNone) return end;
+        end = TableReference(text, join == JoinKind::kNone ? next : afterJoin, &part);
         if (end < 0) return Abandon(out, end);
         chain.Add(part);
+        if (join == JoinKind::kNone || join == JoinKind::kCross) continue;
+        // [INNER | LEFT [OUTER]] JOIN table ON condition: the condition
+        // goes with the joined table, its aux telling the kind of join.
+        next = ReadToken(text, end, false, &token);
+        if (next < 0 || token.kind != kKwOn) return Abandon(out, Missing(next, kMsgOnExpected, end));
+        SyntaxNode* on = nullptr;
+        end = Condition(text, next, &on);
+        if (end < 0) return Abandon(out, end);
+        on->aux = static_cast<std::int32_t>(join);
+        part->AttachChild(on, false);
     }
+}
+
+std::int16_t Parser::JoinAt(const char* text, std::int16_t position, JoinKind* join) {
+    *join = JoinKind::kNone;
+    Token word;
+    std::int16_t next = ReadToken(text, position, false, &word);
+    if (next < 0) return position;
+    JoinKind kind = IsWord(word, "JOIN")    ? JoinKind::kInner
+                    : IsWord(word, "INNER") ? JoinKind::kInner
+                    : IsWord(word, "CROSS") ? JoinKind::kCross
+                    : IsWord(word, "LEFT")  ? JoinKind::kLeft
+                                            : JoinKind::kNone;
+    if (kind == JoinKind::kNone) return position;
+    if (!IsWord(word, "JOIN")) {
+        // INNER JOIN, CROSS JOIN, LEFT [OUTER] JOIN
+        next = ReadToken(text, next, false, &word);
+        if (next >= 0 && kind == JoinKind::kLeft && IsWord(word, "OUTER")) next = ReadToken(text, next, false, &word);
+        if (next < 0 || !IsWord(word, "JOIN")) return position;
+    }
+    // A table name must follow: otherwise the word is a name.
+    Token table;
+    if (ReadToken(text, next, false, &table) < 0 || table.kind != kTokIdentifier) return position;
+    *join = kind;
+    return next;
 }
 
 // table reference: ident [["AS"] ident ["(" column list ")"]]
@@ -378,7 +415,7 @@ std::int16_t Parser::TableReference(const char* text, std::int16_t position, Syn
     if (next < 0) return Abandon(out, next);
     std::int16_t aliasStart = -1;
     if (token.kind == kKwAs) aliasStart = next;
-    else if (token.kind == kTokIdentifier && !StartsLimit(text, end)) aliasStart = end;
+    else if (token.kind == kTokIdentifier && !StartsLimit(text, end) && !StartsJoin(text, end)) aliasStart = end;
     if (aliasStart < 0) {
         names.tables[table].usedName = true;
         return end;
