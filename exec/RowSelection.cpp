@@ -1,5 +1,6 @@
 #include "exec/RowSelection.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -190,23 +191,31 @@ CondPtr Reduce(const Cond& c, std::size_t& budget) {
         for (CondPtr& o : work->operands) o = Reduce(*o, budget);
         Flatten(*work);
         // Pairwise combination of leaves, restarting from the first pair
-        // after every success.
-        for (bool combined = true; combined;) {
-            combined = false;
+        // after every success.  Only when no two leaves of an AND share a
+        // table is the product of two taken.
+        for (bool product = false;;) {
+            bool combined = false;
             if (work->operands.size() == 1) return std::move(work->operands[0]);
             for (std::size_t a = 0; a < work->operands.size() && !combined; ++a) {
                 for (std::size_t b = a + 1; b < work->operands.size() && !combined; ++b) {
                     Cond& x = *work->operands[a];
                     Cond& y = *work->operands[b];
                     if (!x.IsLeaf() || !y.IsLeaf() || x.Result() == nullptr || y.Result() == nullptr) continue;
-                    std::unique_ptr<ConditionResult> r = work->kind == Cond::Kind::kAnd ? CombineAnd(*x.Result(), *y.Result())
-                                                                                        : CombineOr(*x.Result(), *y.Result());
+                    std::unique_ptr<ConditionResult> r = work->kind == Cond::Kind::kAnd
+                                                             ? CombineAnd(*x.Result(), *y.Result(), product)
+                                                             : CombineOr(*x.Result(), *y.Result());
                     if (r == nullptr) continue;
                     work->operands[a] = Leaf(std::move(r));
                     work->operands.erase(work->operands.begin() + static_cast<std::ptrdiff_t>(b));
                     combined = true;
                 }
             }
+            if (combined) {
+                product = false;
+                continue;
+            }
+            if (product || work->kind != Cond::Kind::kAnd) break;
+            product = true;
         }
         if (work->operands.size() == 1) return std::move(work->operands[0]);
         bool allLeaves = true;
@@ -305,6 +314,7 @@ private:
     std::int16_t Evaluate(GroupPredicate& p, bool useNegated);
     void CurrentNumbers(const Group& group, std::vector<std::uint32_t>& numbers) const;
     std::int16_t FullScan();
+    std::int16_t CoverEveryTable();
     std::int16_t TakeReduced(const ConditionResult& result, bool& unconditioned);
     std::int16_t TakeReduced(Cond& reduced, bool& unconditioned);
     // The WHERE condition of a one-table block as a truth tree, prepared once per walk.
@@ -527,8 +537,16 @@ void Selection::CurrentNumbers(const Group& group, std::vector<std::uint32_t>& n
 std::int16_t Selection::FullScan() {
     const std::vector<TableRef*>& tables = block_.select->tables;
     if (tables.size() > 1) {
-        block_.SetError(MessageText(kMsgDisjointTables));
-        return 0;
+        // Tables with no condition between them: every combination of their records.
+        auto made = std::make_unique<ConditionResult>();
+        if (!made->tuples->AddColumn(tables[0]->name.Get())) return Fail(MessageText(kMsgOutOfMemory));
+        for (std::int32_t r = tables[0]->ReadFirst(); r != 0; r = tables[0]->ReadNext()) {
+            if (r < 0) return ReadFailed(tables[0], r);
+            auto number = static_cast<std::uint32_t>(r);
+            if (!made->tuples->AppendTuple(&number, 1)) return Fail(MessageText(kMsgOutOfMemory));
+        }
+        KeepBlockResult(plan_, block_, std::move(made));
+        return CoverEveryTable();
     }
     TableRef* table = tables.empty() ? nullptr : tables.front();
     if (table == nullptr) return 1;
@@ -555,6 +573,51 @@ std::int16_t Selection::FullScan() {
             return 0;
         }
     }
+    return 1;
+}
+
+// The block's result extended to the tables it does not read yet: every
+// combination of its tuples (the fastest) with the records of each of them,
+// built in one pass.
+std::int16_t Selection::CoverEveryTable() {
+    ConditionResult* result = block_.conditionResult;
+    if (result == nullptr || result->tuples == nullptr || result->state != ConditionResult::kTuples) return 1;
+    const RecordTupleSet& have = *result->tuples;
+    std::vector<TableRef*> missing;
+    for (TableRef* table : block_.select->tables)
+        if (have.ColumnIndex(table->name.Get()) < 0 &&
+            std::find(missing.begin(), missing.end(), table) == missing.end())
+            missing.push_back(table);
+    if (missing.empty()) return 1;
+    std::vector<std::vector<std::uint32_t>> records(missing.size());
+    for (std::size_t m = 0; m < missing.size(); ++m)
+        for (std::int32_t r = missing[m]->ReadFirst(); r != 0; r = missing[m]->ReadNext()) {
+            if (r < 0) return ReadFailed(missing[m], r);
+            records[m].push_back(static_cast<std::uint32_t>(r));
+        }
+    auto made = std::make_unique<ConditionResult>();
+    for (int c = 0; c < have.ColumnCount(); ++c)
+        if (!made->tuples->AddColumn(have.ColumnName(c))) return Fail(MessageText(kMsgOutOfMemory));
+    for (TableRef* table : missing)
+        if (!made->tuples->AddColumn(table->name.Get())) return Fail(MessageText(kMsgOutOfMemory));
+    bool none = have.Rows() == 0 || std::any_of(records.begin(), records.end(), [](const auto& r) { return r.empty(); });
+    std::vector<std::size_t> at(missing.size(), 0);  // the odometer over the missing tables' records
+    std::vector<std::uint32_t> numbers(static_cast<std::size_t>(have.ColumnCount()) + missing.size());
+    for (bool more = !none; more;) {
+        for (std::size_t m = 0; m < missing.size(); ++m)
+            numbers[static_cast<std::size_t>(have.ColumnCount()) + m] = records[m][at[m]];
+        for (std::int32_t row = 1; row < have.rowEnd; ++row) {
+            for (int c = 0; c < have.ColumnCount(); ++c) numbers[static_cast<std::size_t>(c)] = have.At(row, c);
+            if (!made->tuples->AppendTuple(numbers.data(), static_cast<int>(numbers.size())))
+                return Fail(MessageText(kMsgOutOfMemory));
+        }
+        more = false;
+        for (std::size_t m = 0; m < missing.size() && !more; ++m) {
+            if (++at[m] < records[m].size()) more = true;
+            else at[m] = 0;
+        }
+    }
+    KeepBlockResult(plan_, block_, std::move(made));
     return 1;
 }
 
@@ -676,7 +739,7 @@ std::int16_t Selection::Multi() {
         if (!TakeReduced(*reduced, unconditioned)) return 0;
     }
     if (unconditioned) return FullScan();
-    return 1;
+    return CoverEveryTable();
 }
 
 // The WHERE condition as a truth tree over the predicates indexed in
@@ -919,7 +982,7 @@ std::vector<int> ColumnMap(const RecordTupleSet& to, const RecordTupleSet& from)
 
 }  // namespace
 
-std::unique_ptr<ConditionResult> CombineAnd(const ConditionResult& a, const ConditionResult& b) {
+std::unique_ptr<ConditionResult> CombineAnd(const ConditionResult& a, const ConditionResult& b, bool product) {
     try {
         std::unique_ptr<ConditionResult> r = NewResult();
         r->state = AndState(a.state, b.state);
@@ -943,7 +1006,7 @@ std::unique_ptr<ConditionResult> CombineAnd(const ConditionResult& a, const Cond
             }
         }
         bool bothExplicit = a.state == ConditionResult::kTuples && b.state == ConditionResult::kTuples;
-        if (bothExplicit && common.empty()) return nullptr;
+        if (bothExplicit && common.empty() && !product) return nullptr;
 
         // Natural join in the order of a's rows, then b's rows: b's rows are
         // grouped by their common-column values so each row of a finds its

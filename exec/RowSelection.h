@@ -34,10 +34,11 @@ struct PlanOperator;
 // error was raised.
 std::int16_t RunSelection(QueryPlan& plan, SelectBlock& block, const PlanOperator& selection);
 
-// AND / OR of two results; null when the combination is impossible (two
-// explicit sets over tables that share nothing, or an OR of explicit sets
-// over different tables) or memory runs out.
-std::unique_ptr<ConditionResult> CombineAnd(const ConditionResult& a, const ConditionResult& b);
+// AND / OR of two results; null when the combination is impossible (an OR
+// of explicit sets over different tables; two explicit sets over tables
+// that share nothing, unless `product` asks for every pair of their rows)
+// or memory runs out.
+std::unique_ptr<ConditionResult> CombineAnd(const ConditionResult& a, const ConditionResult& b, bool product = false);
 std::unique_ptr<ConditionResult> CombineOr(const ConditionResult& a, const ConditionResult& b);
 
 }  // namespace qx
