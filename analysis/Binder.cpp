@@ -215,7 +215,9 @@ private:
     // Every item a grouped SELECT reads outside its aggregates is a GROUP BY
     // key; 4302 otherwise.
     bool CheckGrouping(BoundSelect& select);
-    ItemDescriptor* ResolveItem(const char* name, int block) const;
+    // The item `name` as SELECT `block` sees it (its tables, then those of
+    // the SELECTs around it); `owner` takes the SELECT whose table has it.
+    ItemDescriptor* ResolveItem(const char* name, int block, int* owner = nullptr) const;
     TypeClass BindNested(const SyntaxNode* subSelect, bool singleColumn, int block, Collector* into, int* nested);
 
     // `into` null: the condition's predicates are filed in the SELECT's
@@ -708,10 +710,13 @@ bool Binder::BindOrderBy(const SyntaxNode* keys, int block) {
     return true;
 }
 
-ItemDescriptor* Binder::ResolveItem(const char* name, int block) const {
+ItemDescriptor* Binder::ResolveItem(const char* name, int block, int* owner) const {
     // `parent` always names a lower number, so the walk ends.
     for (const BoundSelect* select = out_.Select(block); select != nullptr; select = out_.Select(select->parent)) {
-        if (ItemDescriptor* item = FindItemInTables(select->tables, name)) return item;
+        if (ItemDescriptor* item = FindItemInTables(select->tables, name)) {
+            if (owner != nullptr) *owner = select->index;
+            return item;
+        }
         if (select->parent >= select->index) break;
     }
     return nullptr;
@@ -1154,8 +1159,13 @@ TypeClass Binder::BindPrimary(const SyntaxNode* simpleItem, bool itemRequired, i
             return BindFunction(node, itemRequired, block, into, out);
     }
 
-    ItemDescriptor* item = ResolveItem(node->text, block);
+    int owner = block;
+    ItemDescriptor* item = ResolveItem(node->text, block, &owner);
     if (item == nullptr) return Raise(kMsgItemNotFound, node->text);
+    // An item of an enclosing SELECT: the SELECTs in between read their outer rows.
+    for (BoundSelect* select = out_.Select(block); select != nullptr && select->index != owner;
+         select = out_.Select(select->parent))
+        select->correlated = true;
     if (item->keyKind == ItemDescriptor::kCompositeKey) return Raise(kMsgCompositeKey, item->name.Get());
     TypeClass itemClass = ItemClass(item);
     if (itemClass == kFailure) return kFailure;

@@ -60,6 +60,7 @@ struct BoundSelect {
     std::vector<std::unique_ptr<BoundExpr>> groupBy;  // GROUP BY keys
     std::vector<const BoundExpr*> aggregates;   // the aggregates of the select list and HAVING (owned there)
     bool grouped = false;                       // GROUP BY, or an aggregate: one row per group
+    bool correlated = false;                    // it (or a SELECT in it) reads an item of a SELECT around it
     std::unique_ptr<BoundCondition> where;
     std::unique_ptr<BoundCondition> having;     // of a grouped SELECT: over its groups
     std::vector<PredicateGroup> groups;         // of the predicates of `where`

@@ -387,8 +387,14 @@ void Selection::RefreshValues(GroupPredicate& p) {
 bool Selection::CorrelatedCheck() {
     if (checkedCorrelation_) return true;
     checkedCorrelation_ = true;
+    // A SELECT that reads this block's rows (any of them, or the first one
+    // reading its tables' names) cannot be computed once before it.
     const std::vector<NestedLink>& nested = block_.select->nested;
     if (!nested.empty() && !nested.front().references.empty()) return Fail(MessageText(kMsgCorrelatedSubSelect));
+    for (const NestedLink& link : nested) {
+        const BoundSelect* select = plan_.statement->Select(link.block);
+        if (select != nullptr && select->correlated) return Fail(MessageText(kMsgCorrelatedSubSelect));
+    }
     return true;
 }
 
