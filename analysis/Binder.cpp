@@ -69,6 +69,17 @@ int CountKind(const SyntaxNode* first, std::int32_t kind) {
 
 const char* TextOf(const SyntaxNode* node) { return node != nullptr && node->text != nullptr ? node->text : ""; }
 
+// The name of an expression that is one item reference written alone, or null.
+const char* SoleName(const SyntaxNode* expression) {
+    const SyntaxNode* term = expression->child;
+    if (term == nullptr || term->kind != FON_TERME || term->next != nullptr) return nullptr;
+    const SyntaxNode* factor = term->child;
+    if (factor == nullptr || factor->kind != FON_FACTEUR || factor->next != nullptr) return nullptr;
+    const SyntaxNode* simple = factor->child;
+    if (simple == nullptr || simple->kind != FON_ITEM_SIMPLE || simple->child == nullptr) return nullptr;
+    return simple->child->kind == kTokIdentifier ? simple->child->text : nullptr;
+}
+
 // The condition of a predicate written as nothing but "( condition )".
 const SyntaxNode* WholeParenthesizedCondition(const SyntaxNode* expression) {
     const SyntaxNode* operand = expression->child;
@@ -215,6 +226,15 @@ private:
     // Every item a grouped SELECT reads outside its aggregates is a GROUP BY
     // key; 4302 otherwise.
     bool CheckGrouping(BoundSelect& select);
+    // EXISTS (SELECT ... FROM its tables WHERE ... AND INNER = OUTER AND ...):
+    // the factor that links an item of the sub-select's tables to one of a
+    // SELECT around it, by equality.
+    struct EqualityLink {
+        const SyntaxNode* factor = nullptr;  // the "A = B" factor, left out of the sub-select
+        ItemDescriptor* inner = nullptr;     // the item of the sub-select's tables
+        const SyntaxNode* outer = nullptr;   // the simple item naming the outer one
+    };
+    bool FindEqualityLink(const SyntaxNode* subSelect, int block, EqualityLink& link) const;
     // The item `name` as SELECT `block` sees it (its tables, then those of
     // the SELECTs around it); `owner` takes the SELECT whose table has it.
     ItemDescriptor* ResolveItem(const char* name, int block, int* owner = nullptr) const;
@@ -261,6 +281,7 @@ private:
     Status status_;
     int depth_ = 0;
     bool lenient_ = false;  // binding a VALUES or SET value: function arguments are not typed
+    const SyntaxNode* skipFactor_ = nullptr;  // a factor of a WHERE left out (an EXISTS link)
     BoundSelect* aggregateTarget_ = nullptr;  // binding a select list or HAVING: where aggregates go
 };
 
@@ -518,6 +539,56 @@ TypeClass Binder::BindSelect(const SyntaxNode* body, bool singleColumn, int pare
     return selected;
 }
 
+bool Binder::FindEqualityLink(const SyntaxNode* subSelect, int block, EqualityLink& link) const {
+    const SyntaxNode* selectList = subSelect->child;
+    const SyntaxNode* tableList = selectList != nullptr ? selectList->next : nullptr;
+    const SyntaxNode* where = tableList != nullptr ? tableList->next : nullptr;
+    if (tableList == nullptr || where == nullptr || where->kind != FON_CONDITION_RECHERCHE || where->next != nullptr)
+        return false;  // no WHERE, or GROUP BY and HAVING after it
+    // The sub-select's own tables, by the names its FROM gives them.
+    std::vector<TableRef*> inner;
+    for (const SyntaxNode* reference = tableList->child; reference != nullptr; reference = reference->next) {
+        const SyntaxNode* name = reference->child;
+        if (name == nullptr) return false;
+        const SyntaxNode* alias = name->next != nullptr && name->next->kind == kTokIdentifier ? name->next : name;
+        if (alias->next != nullptr) return false;  // JOIN ... ON, a column list
+        TableRef* table = FindTable(dictionary_.tables, alias->text);
+        if (table == nullptr) return false;
+        inner.push_back(table);
+    }
+    // One term: an AND of factors, one of them "A = B" between an item of
+    // those tables and an item of a SELECT around.
+    const SyntaxNode* term = where->child;
+    if (term == nullptr || term->kind != FON_TERME_LOGIQUE || term->next != nullptr) return false;
+    for (const SyntaxNode* factor = term->child; factor != nullptr; factor = factor->next) {
+        const SyntaxNode* expression = factor->child;
+        if (factor->kind != FON_FACTEUR_LOGIQUE || expression == nullptr || expression->kind != FON_EXPRESSION) continue;
+        const SyntaxNode* left = expression->child;
+        const SyntaxNode* comparison = left != nullptr ? left->next : nullptr;
+        const SyntaxNode* op = comparison != nullptr ? comparison->child : nullptr;
+        const SyntaxNode* right = op != nullptr ? op->next : nullptr;
+        if (left == nullptr || left->kind != FON_ITEM_COMPARE || op == nullptr || op->kind != kOpEqual ||
+            right == nullptr || right->kind != FON_ITEM_SIMPLE || right->next != nullptr || right->child == nullptr ||
+            right->child->kind != kTokIdentifier)
+            continue;
+        const char* leftName = SoleName(left);
+        if (leftName == nullptr) continue;
+        const char* names[2] = {leftName, right->child->text};
+        for (int side = 0; side < 2; ++side) {
+            ItemDescriptor* own = FindItemInTables(inner, names[side]);
+            const char* other = names[1 - side];
+            if (own == nullptr || own->keyKind == ItemDescriptor::kCompositeKey ||
+                FindItemInTables(inner, other) != nullptr || ResolveItem(other, block) == nullptr)
+                continue;
+            link.factor = factor;
+            link.inner = own;
+            link.outer = side == 0 ? right : left->child->child->child;  // the outer side's simple item
+            return true;
+        }
+    }
+    return false;
+}
+
 bool Binder::CheckGrouping(BoundSelect& select) {
     auto grouped = [&](const ItemDescriptor* item) {
         return std::any_of(select.groupBy.begin(), select.groupBy.end(),
@@ -643,21 +714,6 @@ TypeClass Binder::BindSelectList(const SyntaxNode* selectList, bool singleColumn
     if (singleColumn && count > 1) return Raise(kMsgIncorrectType, "");
     return count > 1 ? TypeClass::kAny : result;
 }
-
-namespace {
-
-// The name of an expression that is one item reference written alone, or null.
-const char* SoleName(const SyntaxNode* expression) {
-    const SyntaxNode* term = expression->child;
-    if (term == nullptr || term->kind != FON_TERME || term->next != nullptr) return nullptr;
-    const SyntaxNode* factor = term->child;
-    if (factor == nullptr || factor->kind != FON_FACTEUR || factor->next != nullptr) return nullptr;
-    const SyntaxNode* simple = factor->child;
-    if (simple == nullptr || simple->kind != FON_ITEM_SIMPLE || simple->child == nullptr) return nullptr;
-    return simple->child->kind == kTokIdentifier ? simple->child->text : nullptr;
-}
-
-}  // namespace
 
 bool Binder::BindOrderBy(const SyntaxNode* keys, int block) {
     BoundSelect& select = *out_.selects[static_cast<std::size_t>(block)];
@@ -824,7 +880,7 @@ TypeClass Binder::BindConnected(const SyntaxNode* node, bool terms, bool insideA
     result->kind = terms ? BoundCondition::Kind::kOr : BoundCondition::Kind::kAnd;
     TypeClass resultClass = kFailure;
     for (const SyntaxNode* operandNode = first; operandNode != nullptr; operandNode = operandNode->next) {
-        if (operandNode->kind != operandKind) continue;
+        if (operandNode->kind != operandKind || operandNode == skipFactor_) continue;
         CondPtr operand;
         TypeClass operandClass =
             terms ? BindConnected(operandNode, false, insideArithmetic, block, into, &operand, logicMet)
@@ -832,6 +888,10 @@ TypeClass Binder::BindConnected(const SyntaxNode* node, bool terms, bool insideA
         if (operandClass == kFailure) return kFailure;
         if (resultClass == kFailure) resultClass = operandClass;
         result->operands.push_back(std::move(operand));
+    }
+    if (result->operands.empty()) {
+        *out = nullptr;  // only the factor left out: no condition
+        return TypeClass::kAny;
     }
     *out = result->operands.size() == 1 ? std::move(result->operands.front()) : std::move(result);
     return resultClass;
@@ -889,7 +949,32 @@ TypeClass Binder::BindPredicate(const SyntaxNode* expression, bool insideArithme
     if (IsLeaf(first, kKwExists) || IsLeaf(first, kKwUnique)) {
         const SyntaxNode* negation = IsLeaf(first->next, kKwNot) ? first->next : nullptr;
         const SyntaxNode* subSelect = negation != nullptr ? negation->next : first->next;
-        if (subSelect != nullptr && subSelect->kind == FON_SOUS_SELECT) {
+        EqualityLink link;
+        if (subSelect != nullptr && subSelect->kind == FON_SOUS_SELECT && first->kind == kKwExists &&
+            FindEqualityLink(subSelect, block, link)) {
+            // EXISTS (SELECT ... WHERE INNER = OUTER AND rest) is OUTER IN
+            // (SELECT INNER ... WHERE rest): the sub-select runs once, and
+            // each outer row looks its value up.
+            predicate->kind = PredicateKind::kIn;
+            predicate->quantifier = Quantifier::kSome;
+            predicate->notWritten = negation != nullptr;
+            TypeClass outerClass = BindPrimary(link.outer, false, block, collector, &predicate->left);
+            skipFactor_ = link.factor;
+            TypeClass innerClass =
+                outerClass == kFailure ? kFailure : BindNested(subSelect, false, block, collector, &predicate->rows.block);
+            skipFactor_ = nullptr;
+            if (innerClass != kFailure) {
+                BoundSelect& nested = *out_.selects[static_cast<std::size_t>(predicate->rows.block)];
+                SelectColumn column;
+                column.name = column.written = link.inner->name.Get();
+                column.item = link.inner;
+                nested.columns.clear();
+                nested.columns.push_back(std::move(column));
+                nested.allColumns = false;
+                result = ClassesMatch(outerClass, ItemClass(link.inner)) ? CombineClasses(outerClass, ItemClass(link.inner))
+                                                                         : Raise(kMsgIncorrectType, "=");
+            }
+        } else if (subSelect != nullptr && subSelect->kind == FON_SOUS_SELECT) {
             predicate->kind = first->kind == kKwExists ? PredicateKind::kExists : PredicateKind::kUnique;
             predicate->notWritten = negation != nullptr;
             result = BindNested(subSelect, false, block, collector, &predicate->rows.block);

@@ -74,6 +74,8 @@ const Query kQueries[] = {
     {"Q11", "GROUP BY QTY, AVG, HAVING", "SELECT QTY, AVG(PRICE) FROM T1 GROUP BY QTY HAVING COUNT(*) > 1000",
      nullptr},
     {"Q12", "ORDER BY NAME LIMIT 10", "SELECT ID, NAME FROM T1 ORDER BY NAME LIMIT 10", nullptr},
+    {"Q13", "EXISTS linked by =", "SELECT T2.ID FROM T2 WHERE EXISTS (SELECT T1.ID FROM T1 WHERE T1.ID = T2.T1ID AND T1.QTY < 100)",
+     nullptr},
 };
 
 using Clock = std::chrono::steady_clock;
