@@ -126,8 +126,6 @@ std::string Normalized(const char* written) {
 }
 
 // The "TABLE" of a "TABLE/ITEM" reference.
-std::string TablePart(const std::string& reference) { return reference.substr(0, reference.find('/')); }
-
 bool Contains(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
@@ -156,9 +154,11 @@ struct Collector {
         return items->size() - 1;
     }
 
-    void AddReference(const std::string& table, const std::string& text) {
+    // `own`: the table is one of the SELECT's own, which groups the
+    // predicate by it; an item of a SELECT around it is read as a value.
+    void AddReference(const std::string& table, const std::string& text, bool own = true) {
         if (references == nullptr) return;
-        AddName(*tables, table);
+        if (own) AddName(*tables, table);
         if (seen.insert(text).second) references->push_back(text);
     }
 };
@@ -274,7 +274,6 @@ private:
 
     void File(BoundSelect& select, BoundPredicate* predicate);
     void LinkNested(int index);
-    void CollectOuterReferences(int nested, int outer, NestedLink& target) const;
 
     QueryDictionary& dictionary_;
     BoundStatement& out_;
@@ -591,6 +590,10 @@ bool Binder::FindEqualityLink(const SyntaxNode* subSelect, int block, EqualityLi
 
 bool Binder::CheckGrouping(BoundSelect& select) {
     auto grouped = [&](const ItemDescriptor* item) {
+        // An item of a SELECT around this one is one value for all its rows.
+        if (std::none_of(select.tables.begin(), select.tables.end(),
+                         [item](const TableRef* table) { return item->owner == table; }))
+            return true;
         return std::any_of(select.groupBy.begin(), select.groupBy.end(),
                            [&](const std::unique_ptr<BoundExpr>& key) { return key->item == item; });
     };
@@ -785,63 +788,35 @@ TypeClass Binder::BindNested(const SyntaxNode* subSelect, bool singleColumn, int
     LinkNested(*nested);
     if (into == nullptr || into->references == nullptr) return selected;
 
-    // The outer tables and items the sub-select reads make the enclosing
-    // predicate depend on them too.
-    NestedLink reads;
-    for (const BoundSelect* outer = out_.Select(block); outer != nullptr; outer = out_.Select(outer->parent)) {
-        CollectOuterReferences(*nested, outer->index, reads);
-        if (outer->parent >= outer->index) break;
+    // What the sub-select reads of this SELECT's tables makes the enclosing
+    // predicate depend on those tables; items of SELECTs further out are
+    // values for this one too.
+    BoundSelect* select = out_.Select(block);
+    const BoundSelect* inner = out_.Select(*nested);
+    if (select == nullptr || inner == nullptr) return selected;
+    for (const OuterRead& read : inner->outerReads) {
+        into->AddReference(read.item->tableName, std::string(read.item->tableName) + "/" + read.item->name.Get(),
+                           read.owner == block);
+        if (read.owner != block || aggregateTarget_ != select) continue;
+        // In HAVING the sub-select reads a group's value: a GROUP BY key,
+        // kept with the group's other values.
+        bool key = std::any_of(select->groupBy.begin(), select->groupBy.end(),
+                               [&](const ExprPtr& k) { return k->item == read.item; });
+        if (!key) return Raise(kMsgNotGrouped, read.item->name.Get());
+        into->AddItem(read.item);
     }
-    for (const std::string& reference : reads.references) into->AddReference(TablePart(reference), reference);
     return selected;
 }
 
 void Binder::LinkNested(int index) {
     BoundSelect* select = out_.Select(index);
     if (select == nullptr) return;
-    int count = static_cast<int>(out_.selects.size());
     for (NestedLink& link : select->nested) {
-        if (link.block <= index || link.block >= count) continue;
-        // This SELECT, then the ones around it.
-        for (const BoundSelect* outer = select; outer != nullptr; outer = out_.Select(outer->parent)) {
-            CollectOuterReferences(link.block, outer->index, link);
-            if (outer->parent >= outer->index) break;
-        }
-    }
-}
-
-void Binder::CollectOuterReferences(int nested, int outer, NestedLink& target) const {
-    const BoundSelect* outerSelect = out_.Select(outer);
-    if (outerSelect == nullptr) return;
-    std::vector<std::string> outerTables;
-    for (const TableRef* table : outerSelect->tables) AddName(outerTables, table->name.Get());
-    std::unordered_set<std::string> listed(target.references.begin(), target.references.end());
-
-    // Block `nested` and every block nested in it.
-    std::vector<int> pending{nested};
-    std::vector<bool> visited(out_.selects.size(), false);
-    while (!pending.empty()) {
-        int current = pending.back();
-        pending.pop_back();
-        const BoundSelect* select = out_.Select(current);
-        if (select == nullptr || visited[static_cast<std::size_t>(current)]) continue;
-        visited[static_cast<std::size_t>(current)] = true;
-        for (const NestedLink& link : select->nested)
-            if (link.block > current && link.block < static_cast<int>(out_.selects.size())) pending.push_back(link.block);
-        // The first group (no table) cannot name an outer table.
-        for (std::size_t g = 1; g < select->groups.size(); ++g) {
-            const PredicateGroup& group = select->groups[g];
-            bool shares = std::any_of(group.names.begin(), group.names.end(),
-                                      [&](const std::string& name) { return Contains(outerTables, name); });
-            if (!shares) continue;
-            for (const BoundPredicate* predicate : group.predicates) {
-                for (const std::string& reference : predicate->references) {
-                    std::string table = TablePart(reference);
-                    if (table.empty() || !Contains(outerTables, table) || !listed.insert(reference).second) continue;
-                    AddName(target.outerTables, table);
-                    target.references.push_back(reference);
-                }
-            }
+        const BoundSelect* nested = out_.Select(link.block);
+        if (nested == nullptr || link.block <= index) continue;
+        for (const OuterRead& read : nested->outerReads) {
+            AddName(link.outerTables, read.item->tableName);
+            AddName(link.references, std::string(read.item->tableName) + "/" + read.item->name.Get());
         }
     }
 }
@@ -1247,10 +1222,15 @@ TypeClass Binder::BindPrimary(const SyntaxNode* simpleItem, bool itemRequired, i
     int owner = block;
     ItemDescriptor* item = ResolveItem(node->text, block, &owner);
     if (item == nullptr) return Raise(kMsgItemNotFound, node->text);
-    // An item of an enclosing SELECT: the SELECTs in between read their outer rows.
+    // An item of an enclosing SELECT: the SELECTs in between read it as a
+    // value of their outer row.
     for (BoundSelect* select = out_.Select(block); select != nullptr && select->index != owner;
-         select = out_.Select(select->parent))
+         select = out_.Select(select->parent)) {
         select->correlated = true;
+        bool listed = std::any_of(select->outerReads.begin(), select->outerReads.end(),
+                                  [item](const OuterRead& read) { return read.item == item; });
+        if (!listed) select->outerReads.push_back(OuterRead{item, owner});
+    }
     if (item->keyKind == ItemDescriptor::kCompositeKey) return Raise(kMsgCompositeKey, item->name.Get());
     TypeClass itemClass = ItemClass(item);
     if (itemClass == kFailure) return kFailure;
@@ -1259,7 +1239,7 @@ TypeClass Binder::BindPrimary(const SyntaxNode* simpleItem, bool itemRequired, i
     reference->text = std::string(item->tableName) + "." + item->name.Get();
     if (into != nullptr) {
         reference->slot = into->AddItem(item);
-        into->AddReference(item->tableName, std::string(item->tableName) + "/" + item->name.Get());
+        into->AddReference(item->tableName, std::string(item->tableName) + "/" + item->name.Get(), owner == block);
     }
     *out = std::move(reference);
     return itemClass;

@@ -37,6 +37,13 @@ struct NestedLink {
     std::vector<std::string> references;   // "TABLE/ITEM" read from them, each once
 };
 
+// An item of a SELECT around this one that it (or a SELECT nested in it)
+// reads: a value of the outer row it is computed for.
+struct OuterRead {
+    ItemDescriptor* item = nullptr;
+    int owner = -1;  // the SELECT whose table has the item
+};
+
 enum class SelectQuantifier : std::uint8_t { kNone, kAll, kDistinct };
 
 // A column of a SELECT's result: an item whose bytes are copied, or a value
@@ -61,6 +68,7 @@ struct BoundSelect {
     std::vector<const BoundExpr*> aggregates;   // the aggregates of the select list and HAVING (owned there)
     bool grouped = false;                       // GROUP BY, or an aggregate: one row per group
     bool correlated = false;                    // it (or a SELECT in it) reads an item of a SELECT around it
+    std::vector<OuterRead> outerReads;          // those items, each once
     std::unique_ptr<BoundCondition> where;
     std::unique_ptr<BoundCondition> having;     // of a grouped SELECT: over its groups
     std::vector<PredicateGroup> groups;         // of the predicates of `where`

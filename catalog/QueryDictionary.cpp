@@ -18,6 +18,7 @@
 // unknown with message 4243.
 #include "catalog/QueryDictionary.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -58,6 +59,12 @@ QueryDictionary::QueryDictionary(std::uint16_t context, std::uintptr_t memoTable
     : hostContext(context), memoValues(memoTable) {}
 
 QueryDictionary::~QueryDictionary() = default;
+
+void QueryDictionary::RemoveTable(const TableRef* table) {
+    auto found = std::find_if(tables.begin(), tables.end(),
+                              [table](const std::unique_ptr<TableRef>& t) { return t.get() == table; });
+    if (found != tables.end()) tables.erase(found);
+}
 
 TableRef* QueryDictionary::FindOrAddTable(const char* name, TableRef* aliasOf) {
     bool named = name != nullptr && name[0] != '\0';

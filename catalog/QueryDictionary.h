@@ -49,6 +49,8 @@ public:
     // `tables` with `aliasOf` set (and `unnamed` 1 when `name` is null or
     // empty).  Null when memory runs out or `tables` holds kMaxTables.
     TableRef* FindOrAddTable(const char* name, TableRef* aliasOf);
+    // Drops a table FindOrAddTable added (a result table made again).
+    void RemoveTable(const TableRef* table);
     // One reference per table and correlation name of `names`, in order,
     // and every item name noted.  Fails only when memory runs out.
     Status AddNames(const StatementNames& names);

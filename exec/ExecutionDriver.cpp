@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "base/Messages.h"
 #include "catalog/Cell.h"
@@ -94,11 +95,56 @@ void QueryPlan::RunSelect() {
     }
 }
 
+bool QueryPlan::RunNested(int index) {
+    SelectBlock* block = Block(index);
+    if (block == nullptr || block->source == nullptr) return false;
+    // The tables it walks that a SELECT around it walks too (a name used
+    // again inside): their current records are put back after.
+    std::vector<const BoundSelect*> inside{block->select};
+    for (std::size_t k = 0; k < inside.size(); ++k)
+        for (const NestedLink& link : inside[k]->nested)
+            if (const BoundSelect* nested = statement->Select(link.block)) inside.push_back(nested);
+    struct Saved {
+        TableRef* table;
+        std::uint32_t record;
+        std::vector<unsigned char> bytes;
+    };
+    std::vector<Saved> saved;
+    for (const BoundSelect* outer = statement->Select(block->parent); outer != nullptr;
+         outer = outer->parent >= 0 ? statement->Select(outer->parent) : nullptr)
+        for (TableRef* table : outer->tables) {
+            bool walked = std::any_of(inside.begin(), inside.end(), [table](const BoundSelect* s) {
+                return std::find(s->tables.begin(), s->tables.end(), table) != s->tables.end();
+            });
+            bool listed = std::any_of(saved.begin(), saved.end(), [table](const Saved& k) { return k.table == table; });
+            if (!walked || listed || table->record == nullptr) continue;
+            saved.push_back(Saved{table, table->currentRecord,
+                                  std::vector<unsigned char>(table->record, table->record + table->recordSize)});
+        }
+    ++nestedRuns;
+    Run(*block->source);
+    for (Saved& k : saved) {
+        std::memcpy(k.table->record, k.bytes.data(), k.bytes.size());
+        k.table->currentRecord = k.record;
+    }
+    return status.ok();
+}
+
 void QueryPlan::Run(const PlanOperator& op) {
     // The inputs first, the last one first.
     auto runInputs = [&]() {
-        for (auto input = op.inputs.rbegin(); input != op.inputs.rend() && status.ok(); ++input)
-            if ((*input)->group == nullptr) Run(**input);
+        for (auto input = op.inputs.rbegin(); input != op.inputs.rend() && status.ok(); ++input) {
+            if ((*input)->group != nullptr) continue;
+            // A nested SELECT that reads its outer row runs when a row asks
+            // for it; one that does not runs once, even when the SELECT
+            // around it runs again.
+            const PlanOperator& in = **input;
+            bool nestedOp = in.kind == OperatorKind::kSubquery || in.kind == OperatorKind::kSemiJoin ||
+                            in.kind == OperatorKind::kAntiJoin;
+            if (const SelectBlock* nested = nestedOp ? Block(in.block) : nullptr)
+                if (nested->select->correlated || nested->resultTable != nullptr) continue;
+            Run(**input);
+        }
         return status.ok();
     };
     switch (op.kind) {

@@ -18,6 +18,7 @@
 #include "exec/NestedRows.h"
 #include "exec/RecordTupleSet.h"
 #include "planner/FastPaths.h"
+#include "planner/QueryPlan.h"
 #include "values/FieldType.h"
 #include "values/Transfor.h"
 
@@ -127,10 +128,50 @@ void ExpressionEvaluator::ForgetNestedRows() {
     nestedRows_.clear();
     nestedKnown_.clear();
     nestedCharge_.Hold(0);
+    correlated_.clear();
+}
+
+const RowList* ExpressionEvaluator::CorrelatedRows(int blockIndex, const BoundSelect& select) {
+    if (!plan->status.ok()) return nullptr;  // an earlier run failed: the statement ends with its error
+    // The outer values as a key: each value's length and bytes (a text up to its end).
+    std::string key;
+    for (const OuterRead& read : select.outerReads) {
+        const char* value = static_cast<const char*>(ReadCell(read.item, nullptr));
+        std::size_t size = value != nullptr ? ValueBufferSize(read.item) : 0;
+        std::int16_t kind = EvaluationKind(read.item);
+        if (value != nullptr && (kind == kOperandText || kind == kOperandDate || kind == kOperandTime))
+            size = strnlen(value, size);
+        key += std::to_string(size);
+        key += ':';
+        key.append(value != nullptr ? value : "", size);
+    }
+    CorrelatedRowSets& sets = correlated_[blockIndex];
+    if (auto found = sets.byOuterValues.find(key); found != sets.byOuterValues.end()) return found->second.get();
+    // The run may compute groups of its own: the current group's aggregates come back after.
+    const std::vector<Value>* aggregates = aggregates_;
+    bool ran = plan->RunNested(blockIndex);
+    aggregates_ = aggregates;
+    if (!ran) return nullptr;
+    std::unique_ptr<RowList> rows = NestedBlockRows(plan, blockIndex);
+    if (rows == nullptr) return nullptr;
+    std::uint64_t bytes = rows->size() * kNestedRowBytes + key.size() + 64;
+    if (!sets.charge.TryAdd(bytes)) {
+        // Past the budget the kept row sets go (they are made again when asked).
+        for (auto& [values, list] : sets.byOuterValues) lookups_.erase(list.get());
+        sets.byOuterValues.clear();
+        sets.charge.Hold(0);
+        if (!sets.charge.Add(bytes)) return nullptr;
+    }
+    const RowList* kept = rows.get();
+    sets.byOuterValues.emplace(std::move(key), std::move(rows));
+    return kept;
 }
 
 const RowList* ExpressionEvaluator::NestedRows(int blockIndex) {
     if (blockIndex < 0) return nullptr;
+    if (const BoundSelect* select = plan != nullptr ? plan->statement->Select(blockIndex) : nullptr;
+        select != nullptr && select->correlated)
+        return CorrelatedRows(blockIndex, *select);
     auto index = static_cast<std::size_t>(blockIndex);
     if (index >= nestedKnown_.size()) {
         nestedKnown_.resize(index + 1, false);
@@ -348,6 +389,9 @@ bool ExpressionEvaluator::CountWithLookup(const Value& left, Quantifier quantifi
 bool ExpressionEvaluator::NestedEquality(const Value& left, OperatorCode op, Quantifier quantifier,
                                          const RowSource& source, bool negated, std::int16_t& result) {
     if (op != kOpEqual || !FastPathsEnabled() || source.block < 0) return false;
+    // The rows of a nested SELECT that reads its outer row change with it.
+    if (const BoundSelect* select = plan->statement->Select(source.block); select == nullptr || select->correlated)
+        return false;
     return CountWithLookup(left, quantifier, NestedLookup(source.block), negated, result);
 }
 

@@ -8,7 +8,9 @@
 //
 // Rows of nested SELECTs are asked of the plan once per block and kept
 // until ForgetNestedRows (or the evaluator's end): nested blocks are run
-// before the block that reads them and do not depend on its records.
+// before the block that reads them.  A nested SELECT that reads items of
+// the SELECTs around it is run again for each distinct set of those items'
+// current values, and its rows are kept by those values.
 //
 // No message is raised here: a missing value propagates as "no value"; as
 // the right operand of a comparison or a BETWEEN bound it makes the
@@ -24,6 +26,7 @@
 
 #include "analysis/BoundCondition.h"
 #include "analysis/BoundPredicate.h"
+#include "analysis/BoundSelect.h"
 #include "base/MemoryBudget.h"
 #include "exec/Value.h"
 
@@ -74,6 +77,9 @@ private:
     // there are none.
     const RowList* SourceRows(const RowSource& source, ItemValues values, RowList& scratch);
     const RowList* NestedRows(int blockIndex);
+    // The rows of a nested SELECT that reads its outer row, for the values
+    // its outer items have now.
+    const RowList* CorrelatedRows(int blockIndex, const BoundSelect& select);
     // `kept`: the row list outlives this call, so an equality comparison may
     // use its hashed lookup.
     std::int16_t CountedComparison(const Value& left, OperatorCode op, Quantifier quantifier, const RowList* rows,
@@ -104,6 +110,13 @@ private:
     // Lookups by row list; dropped with the nested rows, whose lists they index.
     std::unordered_map<const RowList*, std::unique_ptr<RowLookup>> lookups_;
     std::vector<std::unique_ptr<RowLookup>> nestedLookups_;  // by nested block index, dropped with the rows
+    // The rows of each nested SELECT that reads its outer row, by the
+    // values of its outer items (all dropped when the budget is short).
+    struct CorrelatedRowSets {
+        std::unordered_map<std::string, std::unique_ptr<RowList>> byOuterValues;
+        MemoryCharge charge;
+    };
+    std::unordered_map<int, CorrelatedRowSets> correlated_;
     std::string probeKey_;  // the left value's equality key, reused
     const std::vector<Value>* aggregates_ = nullptr;  // the current group's aggregate values
 };

@@ -205,7 +205,13 @@ private:
 // computed from those and from its aggregates.
 class Aggregator {
 public:
-    Aggregator(SelectBlock& block, ExpressionEvaluator& evaluator) : select_(*block.select), evaluator_(evaluator) {}
+    Aggregator(SelectBlock& block, ExpressionEvaluator& evaluator) : select_(*block.select), evaluator_(evaluator) {
+        const BoundStatement& statement = *block.plan->statement;
+        for (const NestedLink& link : select_.nested) {
+            const BoundSelect* nested = statement.Select(link.block);
+            readsGroupKeys_ = readsGroupKeys_ || (nested != nullptr && nested->correlated);
+        }
+    }
 
     // One more row: the current values of the select's column items.
     bool Add(ItemValues values) {
@@ -248,6 +254,11 @@ public:
             for (std::size_t a = 0; a < select_.aggregates.size(); ++a)
                 results.push_back(Result(*select_.aggregates[a], group.accumulators[a]));
             evaluator_.SetAggregates(&results);
+            // A sub-select of HAVING that reads the group's keys reads them
+            // from the records: they are given the group's values.
+            if (select_.having != nullptr && readsGroupKeys_)
+                for (std::size_t k = 0; k < group.values.size(); ++k)
+                    if (group.values[k].Has()) WriteCell(select_.columnItems[k], group.values[k].Data());
             bool kept = select_.having == nullptr || evaluator_.ConditionHolds(*select_.having, values);
             if (kept) {
                 std::memset(result.record, 0, result.recordSize);
@@ -340,6 +351,7 @@ private:
 
     const BoundSelect& select_;
     ExpressionEvaluator& evaluator_;
+    bool readsGroupKeys_ = false;  // a nested SELECT reads the block's items
     std::unordered_map<std::string, std::size_t> index_;  // group key -> group
     std::vector<Group> groups_;                            // in the order their first rows came
     std::string key_;
@@ -349,6 +361,11 @@ private:
 }  // namespace
 
 TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
+    // A nested SELECT run again for another outer row: its rows are made anew.
+    if (block.resultTable != nullptr) {
+        dictionary.RemoveTable(block.resultTable);
+        block.resultTable = nullptr;
+    }
     TableRef* result = CreateResultTable(block, dictionary);
     if (result == nullptr) return nullptr;
     block.resultTable = result;
@@ -456,8 +473,6 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
 }
 
 std::unique_ptr<RowList> NestedRows(SelectBlock& block) {
-    // Outer references never carry values here: a nested SELECT that reads
-    // its parent's tables is refused before it is run, so every row counts.
     auto rows = std::make_unique<RowList>();
     TableRef* table = block.resultTable;
     if (table == nullptr) return rows;

@@ -304,7 +304,6 @@ private:
     std::vector<Cursor> Cursors(const Group& group) const;
     bool HashJoin(Group& group, GroupPredicate& p);
     void RefreshValues(GroupPredicate& p);
-    bool CorrelatedCheck();
     // Visits every combination of the group's records (those a filter let
     // through, for a filtered table); `visit` returns false to stop.
     template <typename Visit>
@@ -338,12 +337,12 @@ private:
     CondPtr prepared_;
     std::unordered_set<const BoundPredicate*> negated_;  // the WHERE predicates NOT push-down negates
     bool error_ = false;
-    bool checkedCorrelation_ = false;
     std::unordered_map<const BoundPredicate*, bool> constants_;  // predicates that read no table
     // Items read in the current walk: ReadCell's answer for the record then current.
     struct ItemRead {
         ItemDescriptor* item;
         std::uint32_t record;  // the item's table's current record when read
+        std::uint64_t runs;    // the plan's nested runs then: one may have read the item since
         void* value;
     };
     std::vector<ItemRead> reads_;
@@ -382,22 +381,6 @@ void Selection::RefreshValues(GroupPredicate& p) {
     for (std::size_t k = 0; k < p.values.size(); ++k) p.values[k].data = ReadItem(p.predicate->items[k]);
 }
 
-// A nested SELECT that reads items of this block's tables cannot be run
-// before this block, which is how nested blocks are run.
-bool Selection::CorrelatedCheck() {
-    if (checkedCorrelation_) return true;
-    checkedCorrelation_ = true;
-    // A SELECT that reads this block's rows (any of them, or the first one
-    // reading its tables' names) cannot be computed once before it.
-    const std::vector<NestedLink>& nested = block_.select->nested;
-    if (!nested.empty() && !nested.front().references.empty()) return Fail(MessageText(kMsgCorrelatedSubSelect));
-    for (const NestedLink& link : nested) {
-        const BoundSelect* select = plan_.statement->Select(link.block);
-        if (select != nullptr && select->correlated) return Fail(MessageText(kMsgCorrelatedSubSelect));
-    }
-    return true;
-}
-
 // The tuples of an equality join, found by hashing table 0's records by key
 // and probing with table 1's.  The pairs come out in the order of the
 // odometer walk: table 1's records in order, and for each the matching
@@ -425,7 +408,6 @@ bool Selection::HashJoin(Group& group, GroupPredicate& p) {
     hash.Seal();
     r = slow->ReadFirst();
     if (r == 0) return true;
-    if (r > 0 && !CorrelatedCheck()) return false;
     if (r > 0 && cursors[1].only != nullptr) r = cursors[1].First();
     std::uint32_t numbers[2];
     for (; r != 0; r = cursors[1].Next()) {
@@ -474,9 +456,6 @@ bool Selection::WalkCombinations(Group& group, Visit visit) {
         filtered = filtered || cursor.only != nullptr;
     }
     if (filtered) {
-        // The unfiltered walk would visit a first combination: the check it
-        // makes there is made whatever the filters let through.
-        if (!CorrelatedCheck()) return !error_;
         for (std::size_t k = 0; k + 1 < n; ++k) {
             std::int32_t r = cursors[k].Keep();
             if (r < 0) return ReadFailed(cursors[k].table, r);
@@ -512,14 +491,15 @@ void* Selection::ReadItem(ItemDescriptor* item) {
     std::uint32_t record = item->owner != nullptr ? item->owner->currentRecord : 0;
     for (ItemRead& read : reads_) {
         if (read.item != item) continue;
-        if (read.record != record || record == 0) {
+        if (read.record != record || record == 0 || read.runs != plan_.nestedRuns) {
             read.value = ReadCell(item, nullptr);
             read.record = record;
+            read.runs = plan_.nestedRuns;
         }
         return read.value;
     }
     void* value = ReadCell(item, nullptr);
-    reads_.push_back(ItemRead{item, record, value});
+    reads_.push_back(ItemRead{item, record, plan_.nestedRuns, value});
     return value;
 }
 
@@ -691,7 +671,6 @@ bool Selection::RunGroupOperator(const PlanOperator& op, std::vector<std::uint32
     }
     if (hash) return HashJoin(group, group.predicates.front());
     WalkCombinations(group, [&]() {
-        if (!CorrelatedCheck()) return false;
         CurrentNumbers(group, numbers);
         for (GroupPredicate& p : group.predicates) {
             if (!Evaluate(p, true)) continue;
@@ -889,7 +868,6 @@ std::int16_t Selection::Single() {
                     target->keptRecords == 0;
         if (keep) keptSize = only->recordSize;
         WalkCombinations(group, [&]() {
-            if (!CorrelatedCheck()) return false;
             for (std::size_t i = 0; i < truths.size(); ++i) {
                 const GroupPredicate& p = group.predicates[i];
                 truths[i] = -1;

@@ -144,6 +144,7 @@ OperatorPtr Planner::Selection(int block) {
                 sub->join = p;
             }
         sub->Add(Project(link.block));
+        if (SelectBlock* nested = plan_.Block(link.block)) nested->source = sub.get();
         selection->Add(std::move(sub));
     }
     if (select->where != nullptr) AddGroups(*selection, *select);

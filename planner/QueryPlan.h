@@ -69,6 +69,12 @@ public:
     void RunSelect();
     // EXPLAIN: the plan as rows of text in `resultSet`, nothing run.
     Status Explain();
+    // Runs nested block `index` again, for the outer row the tables of the
+    // SELECTs around it are on now (those it shares with them are put back
+    // on that row after); false after an error.
+    bool RunNested(int index);
+    // Counts RunNested calls: a value read before a higher count may be stale.
+    std::uint64_t nestedRuns = 0;
 
 private:
     // Runs `op` after its inputs (exec/).

@@ -10,6 +10,7 @@ class ConditionResult;
 class QueryPlan;
 class TableRef;
 struct BoundSelect;
+struct PlanOperator;
 
 class SelectBlock {
 public:
@@ -20,6 +21,7 @@ public:
     TableRef* resultTable = nullptr;            // execution: its rows, owned by the dictionary
     ConditionResult* conditionResult = nullptr;  // execution: its condition's result, owned by the plan's execution state
     bool everyRecord = false;   // execution: no condition result, its one table's records are all its rows
+    const PlanOperator* source = nullptr;  // a nested block: the operator that runs it
     std::int64_t keepTop = -1;  // the statement's LIMIT (with OFFSET): only this many first rows are wanted
 
     SelectBlock(QueryPlan* owningPlan, const BoundSelect* bound);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Random queries over small integer tables, run by qxsql and by SQLite on the
 same data: computed columns, conditions, DISTINCT, ORDER BY positions, LIMIT,
-aggregates, GROUP BY and HAVING must give the same rows.  Left out: NULL,
+aggregates, GROUP BY and HAVING, sub-selects that read the outer row (in
+WHERE and HAVING, at two levels, over the same table) must give the same rows.  Left out: NULL,
 CASE, CAST and integer division, which the two define differently.
 usage: sqlite_corpus.py QXSQL SCRATCH_DIR [SEED] [QUERIES]"""
 import random, shutil, sqlite3, subprocess, sys
@@ -35,9 +36,62 @@ def cond(cols, d=0):
     if r < 0.5: return f"{random.choice(cols)} IN ({', '.join(str(random.randint(-3, 9)) for _ in range(3))})"
     return f"{expr(cols, 1)} {random.choice(['=', '<', '>', '<=', '>=', '<>'])} {expr(cols, 1)}"
 
+def correlated(outer):
+    """A sub-select linked to the outer row X (at times through a second level),
+    as qxsql and as SQLite write it: ALL, ANY and UNIQUE become EXISTS forms."""
+    inner = random.choice(list(tables))
+    x, y = [f"X.{c}" for c in tables[outer]], [f"Y.{c}" for c in tables[inner]]
+    ops = ['=', '<', '>', '<>', '<=', '>=']
+    where = f"{random.choice(y)} {random.choice(ops)} {expr(x, 1)}"
+    if random.random() < 0.4: where += f" AND {cond(y, 1)}"
+    if random.random() < 0.25:
+        z = random.choice(list(tables)); zc = [f"Z.{c}" for c in tables[z]]
+        where += (f" AND {random.choice(['', 'NOT '])}EXISTS (SELECT * FROM {z} Z WHERE "
+                  f"{random.choice(zc)} {random.choice(ops)} {random.choice(y)} AND {random.choice(zc)} "
+                  f"{random.choice(ops)} {random.choice(x)})")
+    rows, within = f"FROM {inner} Y WHERE {where}", f"FROM {inner} Y WHERE ({where})"
+    left, col, op = expr(x, 1), random.choice(y), random.choice(ops)
+    form = random.randrange(6)
+    if form == 0:
+        q = f"{random.choice(['', 'NOT '])}EXISTS (SELECT * {rows})"
+        return q, q
+    if form == 1:
+        q = f"{left} {random.choice(['', 'NOT '])}IN (SELECT {col} {rows})"
+        return q, q
+    if form == 2:
+        q = f"{left} {op} (SELECT COUNT(*) {rows})"
+        return q, q
+    if form == 3:
+        return f"{left} {op} ALL (SELECT {col} {rows})", f"NOT EXISTS (SELECT * {within} AND NOT ({left} {op} {col}))"
+    if form == 4:
+        return f"{left} {op} {random.choice(['ANY', 'SOME'])} (SELECT {col} {rows})", f"EXISTS (SELECT * {within} AND {left} {op} {col})"
+    negated = 'NOT ' if random.random() < 0.5 else ''
+    return f"{negated}UNIQUE (SELECT * {rows})", f"{negated}((SELECT COUNT(*) {rows}) = 1)"
+
 failures = 0
 for _ in range(count):
     t = random.choice(list(tables)); cols = tables[t]
+    if random.random() < 0.3:
+        # Correlated sub-selects in WHERE, or in HAVING over a GROUP BY key.
+        x = [f"X.{c}" for c in cols]
+        if random.random() < 0.7:
+            qx, lite_form = correlated(t)
+            head = f"SELECT {', '.join(x)} FROM {t} X WHERE "
+            q, lq = head + qx, head + lite_form
+        else:
+            g = random.choice(x)
+            qx, lite_form = correlated(t)
+            qx, lite_form = qx.replace('X.', 'X#').replace(f"X#{g[2:]}", g), lite_form.replace('X.', 'X#').replace(f"X#{g[2:]}", g)
+            if 'X#' in qx + lite_form: qx, lite_form = f"EXISTS (SELECT * FROM T2 Y WHERE Y.D = {g})", f"EXISTS (SELECT * FROM T2 Y WHERE Y.D = {g})"
+            head = f"SELECT {g}, COUNT(*) FROM {t} X GROUP BY {g} HAVING "
+            q, lq = head + qx + ' ORDER BY 1', head + lite_form + ' ORDER BY 1'
+        expected = sorted(tuple(float(v) for v in row) for row in lite.execute(lq).fetchall())
+        run = subprocess.run([qxsql, '-m', 'tsv', scratch, q], capture_output=True, text=True)
+        got = sorted(tuple(float(v) for v in line.split('\t')) for line in run.stdout.splitlines()) if run.returncode == 0 else None
+        if got != expected:
+            failures += 1
+            print(f"{q}\n  SQLite {lq}\n  {expected[:6]}\n  qxsql  {got[:6] if got is not None else run.stderr.strip()}")
+        continue
     aggregate = random.choice(['COUNT(*)', 'SUM(%s)', 'MIN(%s)', 'MAX(%s)', 'COUNT(%s)', 'COUNT(DISTINCT %s)'])
     aggregate = aggregate.replace('%s', random.choice(cols))
     where = f" WHERE {cond(cols)}" if random.random() < 0.6 else ''
