@@ -479,17 +479,36 @@ TypeClass Binder::BindSelect(const SyntaxNode* body, bool singleColumn, int pare
     TypeClass selected = BindSelectList(selectList, singleColumn, select);
     if (selected == kFailure) return kFailure;
 
-    // The ON conditions of JOINs, then WHERE, make the condition.
+    // The ON conditions of JOINs, then WHERE, make the condition; with a
+    // LEFT JOIN the FROM list is kept step by step instead.
     std::vector<CondPtr> ons;
-    for (const SyntaxNode* reference = tableList->child; reference != nullptr; reference = reference->next) {
+    auto onOf = [](const SyntaxNode* reference) {
         const SyntaxNode* last = reference->child;
         while (last != nullptr && last->next != nullptr) last = last->next;
-        if (last == nullptr || last->kind != FON_CONDITION_RECHERCHE) continue;
-        if (last->aux == static_cast<std::int32_t>(JoinKind::kLeft)) return Raise(kMsgNotSupported);
+        return last != nullptr && last->kind == FON_CONDITION_RECHERCHE ? last : nullptr;
+    };
+    bool stepwise = false;
+    for (const SyntaxNode* reference = tableList->child; reference != nullptr; reference = reference->next)
+        if (const SyntaxNode* on = onOf(reference)) stepwise = stepwise || on->aux == static_cast<std::int32_t>(JoinKind::kLeft);
+    std::size_t position = 0;
+    for (const SyntaxNode* reference = tableList->child; reference != nullptr; reference = reference->next, ++position) {
+        const SyntaxNode* written = onOf(reference);
         CondPtr on;
         bool logicMet = false;
-        if (BindCondition(last, false, number, nullptr, &on, &logicMet) == kFailure) return kFailure;
-        ons.push_back(std::move(on));
+        if (written != nullptr && BindCondition(written, false, number, nullptr, &on, &logicMet) == kFailure)
+            return kFailure;
+        if (!stepwise) {
+            if (on != nullptr) ons.push_back(std::move(on));
+            continue;
+        }
+        TableRef* table = select.tables[position];
+        if (std::count(select.tables.begin(), select.tables.end(), table) > 1) return Raise(kMsgNotSupported);
+        JoinStep& step = select.joinSteps.emplace_back();
+        step.table = table;
+        step.kind = position == 0                                                        ? StepKind::kFirst
+                    : written != nullptr && written->aux == static_cast<std::int32_t>(JoinKind::kLeft) ? StepKind::kLeft
+                                                                                         : StepKind::kInner;
+        step.on = std::move(on);
     }
     bool afterHaving = false;
     for (const SyntaxNode* clause = tableList->next; clause != nullptr; clause = clause->next) {

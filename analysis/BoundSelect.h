@@ -56,6 +56,19 @@ struct SelectColumn {
     std::string written;              // the expression as written, blanks and letter case aside
 };
 
+// A table of a FROM list that holds a LEFT JOIN, in the order written: the
+// first stands alone; each other joins the tables before it, keeping the
+// combinations its ON condition accepts (all of them without one) and, for
+// a LEFT JOIN, once each combination none of its records match, with its
+// items read as empty values.
+enum class StepKind : std::uint8_t { kFirst, kInner, kLeft };
+
+struct JoinStep {
+    TableRef* table = nullptr;            // owned by the dictionary
+    StepKind kind = StepKind::kFirst;
+    std::unique_ptr<BoundCondition> on;   // null: every combination
+};
+
 struct BoundSelect {
     int index = 0;        // its number (above)
     int parent = -1;      // the SELECT it is nested in; -1 for a main SELECT
@@ -69,7 +82,8 @@ struct BoundSelect {
     bool grouped = false;                       // GROUP BY, or an aggregate: one row per group
     bool correlated = false;                    // it (or a SELECT in it) reads an item of a SELECT around it
     std::vector<OuterRead> outerReads;          // those items, each once
-    std::unique_ptr<BoundCondition> where;
+    std::vector<JoinStep> joinSteps;            // with a LEFT JOIN: its FROM list, step by step (else empty)
+    std::unique_ptr<BoundCondition> where;      // with join steps: WHERE alone, applied after them
     std::unique_ptr<BoundCondition> having;     // of a grouped SELECT: over its groups
     std::vector<PredicateGroup> groups;         // of the predicates of `where`
     std::vector<NestedLink> nested;             // in the order they are written

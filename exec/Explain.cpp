@@ -180,6 +180,19 @@ public:
             }
             case OperatorKind::kSelection: {
                 if (select == nullptr) break;
+                if (!select->joinSteps.empty()) {
+                    // The FROM list as joined step by step, then WHERE.
+                    std::string steps;
+                    for (const JoinStep& step : select->joinSteps) {
+                        if (step.kind != StepKind::kFirst) steps += step.kind == StepKind::kLeft ? " LEFT JOIN " : " JOIN ";
+                        steps += step.table->name.Get();
+                        if (step.on != nullptr) steps += " ON " + SqlWriter::Condition(*step.on);
+                    }
+                    std::string where =
+                        select->where != nullptr ? " WHERE " + SqlWriter::Condition(*select->where) : std::string();
+                    Add(depth, "JOIN STEPS " + steps + where);
+                    break;
+                }
                 std::string tables = Joined(select->TableNames());
                 std::string where =
                     select->where != nullptr ? " WHERE " + SqlWriter::Condition(*select->where) : std::string();

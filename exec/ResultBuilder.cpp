@@ -45,6 +45,12 @@ public:
     // As TableRef::ReadFrom(n).
     std::int32_t Read(std::uint32_t n) {
         std::size_t size = table_.recordSize;
+        if (n == 0 && !table_.IsMemoryTable()) {
+            // No record (the unmatched side of a LEFT JOIN): every item empty.
+            if (table_.record != nullptr) std::memset(table_.record, 0, size);
+            table_.currentRecord = 0;
+            return 0;
+        }
         bool keep = !table_.IsMemoryTable() && table_.record != nullptr && size > 0 && size <= kMaxRecordBytes;
         if (!keep || n == 0) return table_.ReadFrom(n);
         if (table_.currentRecord == n) return static_cast<std::int32_t>(n);

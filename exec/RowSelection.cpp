@@ -19,6 +19,7 @@
 #include "catalog/TableRef.h"
 #include "exec/ConditionResult.h"
 #include "exec/ExpressionEvaluator.h"
+#include "exec/JoinSteps.h"
 #include "exec/KeyHash.h"
 #include "exec/PredicateShortcut.h"
 #include "exec/RecordTupleSet.h"
@@ -717,9 +718,15 @@ std::int16_t Selection::Multi() {
         }
         if (!reduced || !reduced->IsLeaf() || reduced->Result() == nullptr) {
             // The condition does not connect the tables in a way that yields
-            // one set of combinations (for instance an OR across tables).
-            block_.SetError(MessageText(kMsgDisjointTables));
-            return 0;
+            // one set of combinations (for instance an OR across tables):
+            // every combination is tested, within the memory bound.
+            const std::vector<TableRef*>& tables = block_.select->tables;
+            for (std::size_t t = 0; t < tables.size(); ++t)
+                if (std::find(tables.begin() + static_cast<std::ptrdiff_t>(t) + 1, tables.end(), tables[t]) != tables.end()) {
+                    block_.SetError(MessageText(kMsgDisjointTables));
+                    return 0;
+                }
+            return RunJoinSteps(plan_, block_);
         }
         if (!TakeReduced(*reduced, unconditioned)) return 0;
     }
@@ -910,7 +917,12 @@ std::int16_t Selection::Single() {
 
 }  // namespace
 
+void KeepSelectionResult(QueryPlan& plan, SelectBlock& block, std::unique_ptr<ConditionResult> result) {
+    KeepBlockResult(plan, block, std::move(result));
+}
+
 std::int16_t RunSelection(QueryPlan& plan, SelectBlock& block, const PlanOperator& selection) {
+    if (!block.select->joinSteps.empty()) return RunJoinSteps(plan, block);
     try {
         Selection run(plan, block, selection);
         return block.select->tables.size() <= 1 ? run.Single() : run.Multi();

@@ -11,9 +11,10 @@
 // the one-table predicates are evaluated first and the other groups walk
 // only the records they let through, which gives the same set in the same
 // order.  A block of one table is evaluated record by record against the
-// condition as written.  The selection never builds an
-// unrestricted Cartesian product: two tables without a connecting
-// condition are refused (4287).
+// condition as written.  Tables without a condition between them give
+// every combination of their records; an OR whose sides read different
+// tables is refused (4287).  A block with a LEFT JOIN is joined step by
+// step instead (JoinSteps).
 //
 // Errors are raised through the block (the request's error text); every
 // failure path leaves a message.
@@ -33,6 +34,8 @@ struct PlanOperator;
 // block's conditionResult set, or null when it offers no rows), 0 after an
 // error was raised.
 std::int16_t RunSelection(QueryPlan& plan, SelectBlock& block, const PlanOperator& selection);
+// Makes `result` the block's condition result (kept with the plan's execution state).
+void KeepSelectionResult(QueryPlan& plan, SelectBlock& block, std::unique_ptr<ConditionResult> result);
 
 // AND / OR of two results; null when the combination is impossible (an OR
 // of explicit sets over different tables; two explicit sets over tables

@@ -147,7 +147,8 @@ OperatorPtr Planner::Selection(int block) {
         if (SelectBlock* nested = plan_.Block(link.block)) nested->source = sub.get();
         selection->Add(std::move(sub));
     }
-    if (select->where != nullptr) AddGroups(*selection, *select);
+    // A FROM list with a LEFT JOIN is joined step by step, WHERE after.
+    if (select->where != nullptr && select->joinSteps.empty()) AddGroups(*selection, *select);
     return selection;
 }
 

@@ -2,7 +2,8 @@
 """Random queries over small integer tables, run by qxsql and by SQLite on the
 same data: computed columns, conditions, DISTINCT, ORDER BY positions, LIMIT,
 aggregates, GROUP BY and HAVING, sub-selects that read the outer row (in
-WHERE and HAVING, at two levels, over the same table) must give the same rows.  Left out: NULL,
+WHERE and HAVING, at two levels, over the same table), LEFT JOIN and two
+tables under any condition must give the same rows.  Left out: NULL,
 CASE, CAST and integer division, which the two define differently.
 usage: sqlite_corpus.py QXSQL SCRATCH_DIR [SEED] [QUERIES]"""
 import random, shutil, sqlite3, subprocess, sys
@@ -71,7 +72,22 @@ def correlated(outer):
 failures = 0
 for _ in range(count):
     t = random.choice(list(tables)); cols = tables[t]
-    if random.random() < 0.3:
+    lq = None
+    if random.random() < 0.1:
+        # LEFT JOIN: the unmatched side reads as 0 here and NULL in SQLite,
+        # so WHERE reads only the left table and the right side is shown as is.
+        o = random.choice(list(tables)); x, y = [f"X.{c}" for c in cols], [f"Y.{c}" for c in tables[o]]
+        on = f"{random.choice(y)} {random.choice(['=', '<', '>', '<>'])} {expr(x, 1)}"
+        if random.random() < 0.4: on += f" AND {cond(y, 1)}"
+        shown = 'COUNT(*)' if random.random() < 0.3 else f"{random.choice(x)}, {random.choice(y)}"
+        if random.random() < 0.5:
+            q = f"SELECT {shown} FROM {t} X LEFT {random.choice(['', 'OUTER '])}JOIN {o} Y ON {on}"
+            if random.random() < 0.5: q += f" WHERE {cond(x, 1)}"
+        else:
+            # Two tables under any condition: joins, products, ORs across them.
+            q = f"SELECT {shown} FROM {t} X, {o} Y WHERE {cond(x + y)}"
+        lq = q
+    elif random.random() < 0.3:
         # Correlated sub-selects in WHERE, or in HAVING over a GROUP BY key.
         x = [f"X.{c}" for c in cols]
         if random.random() < 0.7:
@@ -85,7 +101,8 @@ for _ in range(count):
             if 'X#' in qx + lite_form: qx, lite_form = f"EXISTS (SELECT * FROM T2 Y WHERE Y.D = {g})", f"EXISTS (SELECT * FROM T2 Y WHERE Y.D = {g})"
             head = f"SELECT {g}, COUNT(*) FROM {t} X GROUP BY {g} HAVING "
             q, lq = head + qx + ' ORDER BY 1', head + lite_form + ' ORDER BY 1'
-        expected = sorted(tuple(float(v) for v in row) for row in lite.execute(lq).fetchall())
+    if lq is not None:
+        expected = sorted(tuple(0.0 if v is None else float(v) for v in row) for row in lite.execute(lq).fetchall())
         run = subprocess.run([qxsql, '-m', 'tsv', scratch, q], capture_output=True, text=True)
         got = sorted(tuple(float(v) for v in line.split('\t')) for line in run.stdout.splitlines()) if run.returncode == 0 else None
         if got != expected:

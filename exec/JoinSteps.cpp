@@ -1,0 +1,261 @@
+#include "exec/JoinSteps.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "analysis/BoundSelect.h"
+#include "base/MemoryBudget.h"
+#include "base/Messages.h"
+#include "catalog/Cell.h"
+#include "catalog/ItemDescriptor.h"
+#include "catalog/TableRef.h"
+#include "exec/ConditionResult.h"
+#include "exec/ExpressionEvaluator.h"
+#include "exec/KeyHash.h"
+#include "exec/RowSelection.h"
+#include "planner/FastPaths.h"
+#include "planner/QueryPlan.h"
+#include "planner/SelectBlock.h"
+#include "values/Transfor.h"
+
+namespace qx {
+namespace {
+
+struct StepFailure {};  // a read failed or memory ran out: the block holds the message
+
+// One table of the walk: its place in the FROM list, how it joins, its ON condition.
+struct Step {
+    TableRef* table;
+    StepKind kind;
+    const BoundCondition* on;
+};
+
+class Steps {
+public:
+    Steps(QueryPlan& plan, SelectBlock& block)
+        : block_(block), select_(*block.select), evaluator_(*plan.evaluator) {
+        for (const JoinStep& step : select_.joinSteps) steps_.push_back(Step{step.table, step.kind, step.on.get()});
+        if (steps_.empty())
+            for (TableRef* table : select_.tables)
+                steps_.push_back(Step{table, steps_.empty() ? StepKind::kFirst : StepKind::kInner, nullptr});
+    }
+
+    void Run();
+    std::unique_ptr<ConditionResult> TakeResult() { return std::move(result_); }
+
+private:
+    // Puts `table` on record `number` (0: no record, every item empty).
+    void Position(TableRef* table, std::uint32_t number);
+    void PositionRow(const std::vector<std::uint32_t>& rows, std::size_t row, std::size_t width);
+    bool Holds(const BoundCondition& condition);
+    std::vector<std::uint32_t> Records(TableRef* table);
+    // The equality of `on` (one of its AND operands) between an item of
+    // `table` and an item of an earlier table: the item of `table` in
+    // `inner`, the other in `outer`.
+    static bool FindEquality(const BoundCondition* on, const TableRef* table, ItemDescriptor*& inner,
+                             ItemDescriptor*& outer);
+    void Append(std::vector<std::uint32_t>& rows, const std::vector<std::uint32_t>& numbers);
+    [[noreturn]] void Fail(const char* text) {
+        block_.SetError(text);
+        throw StepFailure();
+    }
+
+    SelectBlock& block_;
+    const BoundSelect& select_;
+    ExpressionEvaluator& evaluator_;
+    std::vector<Step> steps_;
+    std::vector<ItemValue> values_;
+    MemoryCharge charge_;  // the combinations kept, against the statement's memory bound
+    std::unique_ptr<ConditionResult> result_;
+};
+
+void Steps::Position(TableRef* table, std::uint32_t number) {
+    if (number == 0) {
+        if (table->record != nullptr) std::memset(table->record, 0, table->recordSize);
+        table->currentRecord = 0;
+        return;
+    }
+    if (table->currentRecord == number) return;
+    std::int32_t read = table->ReadFrom(number);
+    if (read < 0) Fail(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-read)));
+}
+
+void Steps::PositionRow(const std::vector<std::uint32_t>& rows, std::size_t row, std::size_t width) {
+    for (std::size_t t = 0; t < width; ++t) Position(steps_[t].table, rows[row * width + t]);
+}
+
+bool Steps::Holds(const BoundCondition& condition) {
+    switch (condition.kind) {
+        case BoundCondition::Kind::kNot: return !Holds(*condition.operands.front());
+        case BoundCondition::Kind::kAnd:
+            for (const auto& operand : condition.operands)
+                if (!Holds(*operand)) return false;
+            return true;
+        case BoundCondition::Kind::kOr:
+            for (const auto& operand : condition.operands)
+                if (Holds(*operand)) return true;
+            return false;
+        case BoundCondition::Kind::kPredicate: break;
+    }
+    const BoundPredicate& predicate = *condition.predicate;
+    values_.clear();
+    for (ItemDescriptor* item : predicate.items)
+        values_.push_back(ItemValue{EvaluationKind(item), static_cast<std::int32_t>(ValueBufferSize(item)),
+                                    ReadCell(item, nullptr)});
+    bool holds = evaluator_.EvaluatePredicate(predicate, values_, false) != 0;
+    if (!block_.plan->status.ok()) throw StepFailure();  // a nested SELECT failed
+    return holds;
+}
+
+std::vector<std::uint32_t> Steps::Records(TableRef* table) {
+    std::vector<std::uint32_t> numbers;
+    for (std::int32_t r = table->ReadFirst(); r != 0; r = table->ReadNext()) {
+        if (r < 0) Fail(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-r)));
+        Append(numbers, {static_cast<std::uint32_t>(r)});
+    }
+    return numbers;
+}
+
+void Steps::Append(std::vector<std::uint32_t>& rows, const std::vector<std::uint32_t>& numbers) {
+    if (rows.size() + numbers.size() > rows.capacity()) {
+        std::size_t capacity = std::max<std::size_t>(1024, rows.capacity() * 2);
+        if (!charge_.Add((capacity - rows.capacity()) * sizeof(std::uint32_t))) Fail(MessageText(kMsgOutOfMemory));
+        rows.reserve(capacity);
+    }
+    rows.insert(rows.end(), numbers.begin(), numbers.end());
+}
+
+bool Steps::FindEquality(const BoundCondition* on, const TableRef* table, ItemDescriptor*& inner,
+                         ItemDescriptor*& outer) {
+    if (on == nullptr) return false;
+    if (on->kind == BoundCondition::Kind::kAnd) {
+        for (const auto& operand : on->operands)
+            if (FindEquality(operand.get(), table, inner, outer)) return true;
+        return false;
+    }
+    if (on->kind != BoundCondition::Kind::kPredicate) return false;
+    const BoundPredicate& p = *on->predicate;
+    if (p.kind != PredicateKind::kCompare || p.op != kOpEqual || p.leftSigned || p.left == nullptr ||
+        p.right == nullptr || p.left->kind != ExprKind::kItem || p.right->kind != ExprKind::kItem)
+        return false;
+    ItemDescriptor* sides[2] = {p.left->item, p.right->item};
+    for (int s = 0; s < 2; ++s) {
+        ItemDescriptor* mine = sides[s];
+        ItemDescriptor* other = sides[1 - s];
+        if (mine == nullptr || other == nullptr || mine->owner != table || other->owner == table) continue;
+        std::int16_t kinds[2] = {EvaluationKind(mine), EvaluationKind(other)};
+        bool hashable = (kinds[0] == kOperandDouble && kinds[1] == kOperandDouble) ||
+                        (kinds[0] == kOperandText && kinds[1] == kOperandText);
+        if (!hashable || mine->keyKind == ItemDescriptor::kCompositeKey || other->keyKind == ItemDescriptor::kCompositeKey)
+            continue;
+        inner = mine;
+        outer = other;
+        return true;
+    }
+    return false;
+}
+
+void Steps::Run() {
+    const std::vector<Step>& steps = steps_;
+    std::vector<std::uint32_t> rows;
+    for (std::uint32_t r : Records(steps.front().table)) Append(rows, {r});
+    std::vector<std::uint32_t> numbers;
+    for (std::size_t s = 1; s < steps.size(); ++s) {
+        const Step& step = steps[s];
+        std::size_t width = s;
+        std::vector<std::uint32_t> records = Records(step.table);
+        // An equality with an earlier table: the step's records by key.
+        ItemDescriptor* inner = nullptr;
+        ItemDescriptor* outer = nullptr;
+        KeyHash hash;
+        std::string key;
+        bool hashed = FastPathsEnabled() && FindEquality(step.on, step.table, inner, outer);
+        if (hashed) {
+            try {
+                for (std::uint32_t r : records) {
+                    Position(step.table, r);
+                    const void* value = ReadCell(inner, nullptr);
+                    if (value != nullptr && MakeEqualityKey(EvaluationKind(inner), value, key) == EqualityKeyKind::kKey)
+                        hash.Add(key, r);
+                }
+                hash.Seal();
+            } catch (const std::bad_alloc&) {
+                Fail(MessageText(kMsgOutOfMemory));
+            }
+        }
+        std::vector<std::uint32_t> next;
+        std::size_t count = width == 0 ? 0 : rows.size() / width;
+        for (std::size_t row = 0; row < count; ++row) {
+            bool matched = false;
+            auto tryRecord = [&](std::uint32_t r) {
+                PositionRow(rows, row, width);
+                Position(step.table, r);
+                if (step.on != nullptr && !Holds(*step.on)) return;
+                matched = true;
+                numbers.assign(rows.begin() + static_cast<std::ptrdiff_t>(row * width),
+                               rows.begin() + static_cast<std::ptrdiff_t>((row + 1) * width));
+                numbers.push_back(r);
+                Append(next, numbers);
+            };
+            if (hashed) {
+                PositionRow(rows, row, width);
+                const void* value = ReadCell(outer, nullptr);
+                if (value != nullptr && MakeEqualityKey(EvaluationKind(outer), value, key) == EqualityKeyKind::kKey) {
+                    std::vector<std::uint32_t> candidates;
+                    hash.ForEach(key, [&](std::uint32_t r) { candidates.push_back(r); });
+                    for (std::uint32_t r : candidates) tryRecord(r);
+                }
+            } else {
+                for (std::uint32_t r : records) tryRecord(r);
+            }
+            if (!matched && step.kind == StepKind::kLeft) {
+                numbers.assign(rows.begin() + static_cast<std::ptrdiff_t>(row * width),
+                               rows.begin() + static_cast<std::ptrdiff_t>((row + 1) * width));
+                numbers.push_back(0);
+                Append(next, numbers);
+            }
+        }
+        rows.swap(next);
+    }
+    // WHERE, over the joined combinations.
+    result_ = std::make_unique<ConditionResult>();
+    if (!result_->IsComplete()) Fail(MessageText(kMsgOutOfMemory));
+    result_->state = ConditionResult::kTuples;
+    for (const Step& step : steps)
+        if (!result_->tuples->AddColumn(step.table->name.Get())) Fail(MessageText(kMsgOutOfMemory));
+    std::size_t width = steps.size();
+    std::size_t count = rows.size() / width;
+    for (std::size_t row = 0; row < count; ++row) {
+        if (select_.where != nullptr) {
+            PositionRow(rows, row, width);
+            if (!Holds(*select_.where)) continue;
+        }
+        if (!result_->tuples->AppendTuple(rows.data() + row * width, static_cast<int>(width)))
+            Fail(MessageText(kMsgOutOfMemory));
+    }
+}
+
+}  // namespace
+
+std::int16_t RunJoinSteps(QueryPlan& plan, SelectBlock& block) {
+    if (plan.evaluator == nullptr || block.select->tables.empty()) {
+        block.SetError(MessageText(kMsgInternalError, "join steps"));
+        return 0;
+    }
+    try {
+        Steps steps(plan, block);
+        steps.Run();
+        KeepSelectionResult(plan, block, steps.TakeResult());
+        return 1;
+    } catch (const StepFailure&) {
+        return 0;
+    } catch (const std::bad_alloc&) {
+        block.SetError(MessageText(kMsgOutOfMemory));
+        return 0;
+    }
+}
+
+}  // namespace qx
