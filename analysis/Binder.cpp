@@ -130,6 +130,11 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+template <typename T>
+void AddOnce(std::vector<T>& list, const T& value) {
+    if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(value);
+}
+
 void AddName(std::vector<std::string>& names, const std::string& name) {
     if (!name.empty() && !Contains(names, name)) names.push_back(name);
 }
@@ -646,6 +651,8 @@ bool Binder::CheckGrouping(BoundSelect& select) {
         if (item != nullptr) return Raise(kMsgNotGrouped, item->name.Get()) != kFailure;
     }
     if (const ItemDescriptor* item = strayIn(select.having.get())) return Raise(kMsgNotGrouped, item->name.Get()) != kFailure;
+    for (const ItemDescriptor* item : select.groupValueReads)
+        if (!grouped(item)) return Raise(kMsgNotGrouped, item->name.Get()) != kFailure;
     return true;
 }
 
@@ -802,7 +809,9 @@ ItemDescriptor* Binder::ResolveItem(const char* name, int block, int* owner) con
 
 TypeClass Binder::BindNested(const SyntaxNode* subSelect, bool singleColumn, int block, Collector* into,
                               int* nested) {
+    BoundSelect* target = aggregateTarget_;  // the nested SELECT's own select list changes it
     TypeClass selected = BindSelect(subSelect, singleColumn, block, nested);
+    aggregateTarget_ = target;
     if (selected == kFailure) return kFailure;
     LinkNested(*nested);
     if (into == nullptr || into->references == nullptr) return selected;
@@ -817,12 +826,11 @@ TypeClass Binder::BindNested(const SyntaxNode* subSelect, bool singleColumn, int
         into->AddReference(read.item->tableName, std::string(read.item->tableName) + "/" + read.item->name.Get(),
                            read.owner == block);
         if (read.owner != block || aggregateTarget_ != select) continue;
-        // In HAVING the sub-select reads a group's value: a GROUP BY key,
-        // kept with the group's other values.
-        bool key = std::any_of(select->groupBy.begin(), select->groupBy.end(),
-                               [&](const ExprPtr& k) { return k->item == read.item; });
-        if (!key) return Raise(kMsgNotGrouped, read.item->name.Get());
+        // In the select list or HAVING the sub-select may read a group's
+        // value (a GROUP BY key, checked once grouping is known), kept with
+        // the group's other values.
         into->AddItem(read.item);
+        AddOnce(select->groupValueReads, read.item);
     }
     return selected;
 }
@@ -1182,6 +1190,13 @@ TypeClass Binder::BindTerm(const SyntaxNode* term, bool insideArithmetic, int bl
             operand = std::make_unique<BoundExpr>(ExprKind::kParenthesized);
             factorClass = BindCondition(content, insideArithmetic, block, into, &operand->condition, &factorLogic);
             operand->typeClass = factorClass;
+        } else if (content->kind == FON_SOUS_SELECT) {
+            operand = std::make_unique<BoundExpr>(ExprKind::kSubSelect);
+            factorClass = BindNested(content, true, block, into, &operand->block);
+            operand->typeClass = factorClass;
+            if (const BoundSelect* nested = out_.Select(operand->block); nested != nullptr && !nested->columns.empty())
+                operand->item = nested->columns.front().item;
+            operand->text = Normalized(TextOf(factor));
         } else {
             factorClass = BindPrimary(content, false, block, into, &operand);
         }

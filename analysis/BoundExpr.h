@@ -36,6 +36,7 @@ enum class ExprKind : std::uint8_t {
     kCurrentDate,    // CURRENT DATE: today, as YYYYMMDD
     kCurrentTime,    // CURRENT TIME: now, as HHMMSS
     kDefault,        // DEFAULT or NULL in a list of values: the item's empty value
+    kSubSelect,      // "(SELECT ...)" where a value stands: the first value of nested SELECT `block`'s rows
     kNoValue,        // an expression that gives no value (a name in VALUES, other aggregates, date parts)
 };
 
@@ -76,7 +77,8 @@ struct BoundExpr {
     Function function = Function::kNone;
     Aggregate aggregate = Aggregate::kCountRows;  // kAggregate
     bool distinct = false;            // kAggregate: over distinct values
-    ItemDescriptor* item = nullptr;   // kItem (owned by its table)
+    ItemDescriptor* item = nullptr;   // kItem (owned by its table); kSubSelect: its column's item, if one
+    int block = -1;                   // kSubSelect
     std::size_t slot = 0;             // kItem: index in the enclosing predicate's items; kAggregate: in the SELECT's aggregates
     double number = 0;                // kNumber
     std::string text;                 // literal text, or the words as written (EXPLAIN)

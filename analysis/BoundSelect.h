@@ -82,6 +82,7 @@ struct BoundSelect {
     bool grouped = false;                       // GROUP BY, or an aggregate: one row per group
     bool correlated = false;                    // it (or a SELECT in it) reads an item of a SELECT around it
     std::vector<OuterRead> outerReads;          // those items, each once
+    std::vector<ItemDescriptor*> groupValueReads;  // items of its tables the sub-selects of its select list and HAVING read
     std::vector<JoinStep> joinSteps;            // with a LEFT JOIN: its FROM list, step by step (else empty)
     std::unique_ptr<BoundCondition> where;      // with join steps: WHERE alone, applied after them
     std::unique_ptr<BoundCondition> having;     // of a grouped SELECT: over its groups

@@ -76,6 +76,7 @@ public:
             case ExprKind::kArithmetic:
                 return Expression(*e.operands[0]) + " " + OperatorText(e.op) + " " + Expression(*e.operands[1]);
             case ExprKind::kParenthesized: return "(" + (e.condition ? Condition(*e.condition) : "") + ")";
+            case ExprKind::kSubSelect: return "(SUBQUERY " + std::to_string(e.block) + ")";
             case ExprKind::kDefault: return "DEFAULT";
             case ExprKind::kCurrentDate: return "CURRENT DATE";
             case ExprKind::kCurrentTime: return "CURRENT TIME";

@@ -450,6 +450,12 @@ Value ExpressionEvaluator::Evaluate(const BoundExpr& e, ItemValues values, const
                                    (*aggregates_)[e.slot].Data());
         case ExprKind::kParenthesized:
             return e.condition != nullptr ? ParenthesizedValue(*e.condition, values, rowSet) : Value();
+        case ExprKind::kSubSelect: {
+            // Its first row's value, as SQLite takes it; none without rows.
+            const RowList* rows = NestedRows(e.block);
+            if (rows == nullptr || rows->empty() || !rows->front().Has()) return Value();
+            return rows->front().Copy();
+        }
         case ExprKind::kCurrentDate:
         case ExprKind::kCurrentTime: {
             std::time_t now = std::time(nullptr);

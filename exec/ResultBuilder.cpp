@@ -99,6 +99,9 @@ std::uint32_t TextSize(const BoundExpr& e) {
         case ExprKind::kDate:
         case ExprKind::kTime: return static_cast<std::uint32_t>(e.text.size());
         case ExprKind::kItem: return DisplaySize(e.item);
+        case ExprKind::kSubSelect:
+            if (e.item != nullptr) return DisplaySize(e.item);
+            break;
         case ExprKind::kFunction:
             if (e.function == Function::kDigits) return 11;
             break;
@@ -260,9 +263,10 @@ public:
             for (std::size_t a = 0; a < select_.aggregates.size(); ++a)
                 results.push_back(Result(*select_.aggregates[a], group.accumulators[a]));
             evaluator_.SetAggregates(&results);
-            // A sub-select of HAVING that reads the group's keys reads them
-            // from the records: they are given the group's values.
-            if (select_.having != nullptr && readsGroupKeys_)
+            // A sub-select of the select list or HAVING that reads the
+            // group's keys reads them from the records: they are given the
+            // group's values.
+            if (readsGroupKeys_)
                 for (std::size_t k = 0; k < group.values.size(); ++k)
                     if (group.values[k].Has()) WriteCell(select_.columnItems[k], group.values[k].Data());
             bool kept = select_.having == nullptr || evaluator_.ConditionHolds(*select_.having, values);

@@ -233,7 +233,11 @@ std::int16_t Parser::Factor(const char* text, std::int16_t position, SyntaxNode*
         return end;
     }
     if (token.kind == kPunLeftParen) {
-        std::int16_t end = Nested(&Parser::Condition, text, next, &part, position);
+        // "(" SELECT ... ")": the first value of a sub-select's rows.
+        Token inside;
+        bool subSelect = ReadToken(text, next, false, &inside) >= 0 && inside.kind == kKwSelect;
+        std::int16_t end = subSelect ? Nested(&Parser::SelectBody, text, next, &part, next)
+                                     : Nested(&Parser::Condition, text, next, &part, position);
         if (end < 0) return Abandon(out, end);
         chain.Add(part);
         next = ReadToken(text, end, false, &token);

@@ -9,10 +9,16 @@ rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 long="SELECT COUNT(*) FROM CLIENTS a, CLIENTS b, CLIENTS c, CLIENTS d WHERE a.NUM + b.NUM + c.NUM + d.NUM < 0;"
 fail() { echo "FAIL: $*"; for f in out err; do echo "--- $f"; cat "$f"; done; exit 1; }
 
-# Sends SIGINT once the shell has run for a moment, then expects it to end within 10 s.
+# Sends SIGINT once the shell has spent a second of processor time (it is
+# then inside the long statement, however slowly it started), then expects
+# it to end within 10 s.
 interrupt() {
-  local pid=$1
-  sleep 0.5
+  local pid=$1 ticks=0
+  for _ in $(seq 600); do
+    ticks=$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo 0)
+    [ "${ticks:-0}" -ge 100 ] && break
+    sleep 0.1
+  done
   kill -INT "$pid"
   for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$pid" 2>/dev/null && { kill -KILL "$pid"; fail "still running 10 s after SIGINT"; }

@@ -2,7 +2,7 @@
 """Random queries over small integer tables, run by qxsql and by SQLite on the
 same data: computed columns, conditions, DISTINCT, ORDER BY positions, LIMIT,
 aggregates, GROUP BY and HAVING, sub-selects that read the outer row (in
-WHERE and HAVING, at two levels, over the same table), LEFT JOIN and two
+WHERE, HAVING and the select list, at two levels, over the same table), LEFT JOIN and two
 tables under any condition must give the same rows.  Left out: NULL,
 CASE, CAST and integer division, which the two define differently.
 usage: sqlite_corpus.py QXSQL SCRATCH_DIR [SEED] [QUERIES]"""
@@ -90,7 +90,13 @@ for _ in range(count):
     elif random.random() < 0.3:
         # Correlated sub-selects in WHERE, or in HAVING over a GROUP BY key.
         x = [f"X.{c}" for c in cols]
-        if random.random() < 0.7:
+        if random.random() < 0.2:
+            # A value of the select list computed from rows linked to the outer one.
+            inner = random.choice(list(tables)); y = [f"Y.{c}" for c in tables[inner]]
+            agg = random.choice(['COUNT(*)', 'MAX(%s)', 'MIN(%s)', 'SUM(%s)']).replace('%s', random.choice(y))
+            link = f"{random.choice(y)} {random.choice(['=', '<', '>', '<>'])} {expr(x, 1)}"
+            q = lq = f"SELECT {random.choice(x)}, (SELECT {agg} FROM {inner} Y WHERE {link}) FROM {t} X"
+        elif random.random() < 0.7:
             qx, lite_form = correlated(t)
             head = f"SELECT {', '.join(x)} FROM {t} X WHERE "
             q, lq = head + qx, head + lite_form
