@@ -76,6 +76,11 @@ const Query kQueries[] = {
     {"Q12", "ORDER BY NAME LIMIT 10", "SELECT ID, NAME FROM T1 ORDER BY NAME LIMIT 10", nullptr},
     {"Q13", "EXISTS linked by =", "SELECT T2.ID FROM T2 WHERE EXISTS (SELECT T1.ID FROM T1 WHERE T1.ID = T2.T1ID AND T1.QTY < 100)",
      nullptr},
+    {"Q14", "correlated COUNT, select list",
+     "SELECT T1.ID, (SELECT COUNT(*) FROM T2 WHERE T2.T1ID = T1.ID) FROM T1 WHERE T1.QTY < 1", nullptr},
+    // An unmatched row shows 0 here where SQLite shows NULL.
+    {"Q15", "LEFT JOIN, unmatched rows", "SELECT T1.ID, T2.ID FROM T1 LEFT JOIN T2 ON T2.T1ID = T1.ID WHERE T1.QTY < 50",
+     "SELECT T1.ID, IFNULL(T2.ID, 0) FROM T1 LEFT JOIN T2 ON T2.T1ID = T1.ID WHERE T1.QTY < 50"},
 };
 
 using Clock = std::chrono::steady_clock;

@@ -1,6 +1,8 @@
 #include "exec/JoinSteps.h"
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -51,7 +53,9 @@ private:
     void Position(TableRef* table, std::uint32_t number);
     void PositionRow(const std::vector<std::uint32_t>& rows, std::size_t row, std::size_t width);
     bool Holds(const BoundCondition& condition);
-    std::vector<std::uint32_t> Records(TableRef* table);
+    // The parts of WHERE that apply after each step.
+    void SplitWhere();
+    bool WhereHolds(std::size_t step);
     // The equality of `on` (one of its AND operands) between an item of
     // `table` and an item of an earlier table: the item of `table` in
     // `inner`, the other in `outer`.
@@ -67,6 +71,7 @@ private:
     const BoundSelect& select_;
     ExpressionEvaluator& evaluator_;
     std::vector<Step> steps_;
+    std::vector<std::vector<const BoundCondition*>> where_;  // by step
     std::vector<ItemValue> values_;
     MemoryCharge charge_;  // the combinations kept, against the statement's memory bound
     std::unique_ptr<ConditionResult> result_;
@@ -110,15 +115,6 @@ bool Steps::Holds(const BoundCondition& condition) {
     return holds;
 }
 
-std::vector<std::uint32_t> Steps::Records(TableRef* table) {
-    std::vector<std::uint32_t> numbers;
-    for (std::int32_t r = table->ReadFirst(); r != 0; r = table->ReadNext()) {
-        if (r < 0) Fail(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-r)));
-        Append(numbers, {static_cast<std::uint32_t>(r)});
-    }
-    return numbers;
-}
-
 void Steps::Append(std::vector<std::uint32_t>& rows, const std::vector<std::uint32_t>& numbers) {
     if (rows.size() + numbers.size() > rows.capacity()) {
         std::size_t capacity = std::max<std::size_t>(1024, rows.capacity() * 2);
@@ -158,84 +154,114 @@ bool Steps::FindEquality(const BoundCondition* on, const TableRef* table, ItemDe
     return false;
 }
 
+void Steps::SplitWhere() {
+    where_.assign(steps_.size(), {});
+    if (select_.where == nullptr) return;
+    // The step after which every table a part of WHERE reads is joined.
+    std::function<std::size_t(const BoundCondition&)> lastStep = [&](const BoundCondition& c) -> std::size_t {
+        std::size_t last = 0;
+        for (const auto& operand : c.operands) last = std::max(last, lastStep(*operand));
+        if (c.predicate != nullptr)
+            for (const std::string& name : c.predicate->tables)
+                for (std::size_t t = 0; t < steps_.size(); ++t)
+                    if (name == steps_[t].table->name.Get()) last = std::max(last, t);
+        return last;
+    };
+    // Its parts joined by AND apply as soon as their tables are there: the
+    // steps after only add tables to a combination.
+    if (select_.where->kind == BoundCondition::Kind::kAnd)
+        for (const auto& operand : select_.where->operands) where_[lastStep(*operand)].push_back(operand.get());
+    else
+        where_[lastStep(*select_.where)].push_back(select_.where.get());
+}
+
+bool Steps::WhereHolds(std::size_t step) {
+    for (const BoundCondition* part : where_[step])
+        if (!Holds(*part)) return false;
+    return true;
+}
+
 void Steps::Run() {
     const std::vector<Step>& steps = steps_;
+    SplitWhere();
     std::vector<std::uint32_t> rows;
-    for (std::uint32_t r : Records(steps.front().table)) Append(rows, {r});
+    TableRef* first = steps.front().table;
+    for (std::int32_t r = first->ReadFirst(); r != 0; r = first->ReadNext()) {
+        if (r < 0) Fail(MessageText(kMsgReadWriteError, first->name.Get(), static_cast<int>(-r)));
+        if (WhereHolds(0)) Append(rows, {static_cast<std::uint32_t>(r)});
+    }
     std::vector<std::uint32_t> numbers;
     for (std::size_t s = 1; s < steps.size(); ++s) {
         const Step& step = steps[s];
         std::size_t width = s;
-        std::vector<std::uint32_t> records = Records(step.table);
         // An equality with an earlier table: the step's records by key.
         ItemDescriptor* inner = nullptr;
         ItemDescriptor* outer = nullptr;
         KeyHash hash;
         std::string key;
         bool hashed = FastPathsEnabled() && FindEquality(step.on, step.table, inner, outer);
-        if (hashed) {
-            try {
-                for (std::uint32_t r : records) {
-                    Position(step.table, r);
-                    const void* value = ReadCell(inner, nullptr);
-                    if (value != nullptr && MakeEqualityKey(EvaluationKind(inner), value, key) == EqualityKeyKind::kKey)
-                        hash.Add(key, r);
+        std::vector<std::uint32_t> records;
+        try {
+            for (std::int32_t r = step.table->ReadFirst(); r != 0; r = step.table->ReadNext()) {
+                if (r < 0) Fail(MessageText(kMsgReadWriteError, step.table->name.Get(), static_cast<int>(-r)));
+                if (!hashed) {
+                    Append(records, {static_cast<std::uint32_t>(r)});
+                    continue;
                 }
-                hash.Seal();
-            } catch (const std::bad_alloc&) {
-                Fail(MessageText(kMsgOutOfMemory));
+                const void* value = ReadCell(inner, nullptr);
+                if (value != nullptr && MakeEqualityKey(EvaluationKind(inner), value, key) == EqualityKeyKind::kKey)
+                    hash.Add(key, static_cast<std::uint32_t>(r));
             }
+            if (hashed) hash.Seal();
+        } catch (const std::bad_alloc&) {
+            Fail(MessageText(kMsgOutOfMemory));
         }
         std::vector<std::uint32_t> next;
-        std::size_t count = width == 0 ? 0 : rows.size() / width;
+        std::size_t count = rows.size() / width;
+        std::vector<std::uint32_t> candidates;
         for (std::size_t row = 0; row < count; ++row) {
             bool matched = false;
-            auto tryRecord = [&](std::uint32_t r) {
-                PositionRow(rows, row, width);
-                Position(step.table, r);
-                if (step.on != nullptr && !Holds(*step.on)) return;
-                matched = true;
+            auto take = [&](std::uint32_t r) {
                 numbers.assign(rows.begin() + static_cast<std::ptrdiff_t>(row * width),
                                rows.begin() + static_cast<std::ptrdiff_t>((row + 1) * width));
                 numbers.push_back(r);
                 Append(next, numbers);
             };
+            auto tryRecord = [&](std::uint32_t r) {
+                PositionRow(rows, row, width);
+                Position(step.table, r);
+                if (step.on != nullptr && !Holds(*step.on)) return;
+                matched = true;
+                if (WhereHolds(s)) take(r);
+            };
             if (hashed) {
                 PositionRow(rows, row, width);
                 const void* value = ReadCell(outer, nullptr);
-                if (value != nullptr && MakeEqualityKey(EvaluationKind(outer), value, key) == EqualityKeyKind::kKey) {
-                    std::vector<std::uint32_t> candidates;
+                candidates.clear();
+                if (value != nullptr && MakeEqualityKey(EvaluationKind(outer), value, key) == EqualityKeyKind::kKey)
                     hash.ForEach(key, [&](std::uint32_t r) { candidates.push_back(r); });
-                    for (std::uint32_t r : candidates) tryRecord(r);
-                }
+                for (std::uint32_t r : candidates) tryRecord(r);
             } else {
                 for (std::uint32_t r : records) tryRecord(r);
             }
             if (!matched && step.kind == StepKind::kLeft) {
-                numbers.assign(rows.begin() + static_cast<std::ptrdiff_t>(row * width),
-                               rows.begin() + static_cast<std::ptrdiff_t>((row + 1) * width));
-                numbers.push_back(0);
-                Append(next, numbers);
+                PositionRow(rows, row, width);
+                Position(step.table, 0);
+                if (WhereHolds(s)) take(0);
             }
         }
         rows.swap(next);
     }
-    // WHERE, over the joined combinations.
     result_ = std::make_unique<ConditionResult>();
     if (!result_->IsComplete()) Fail(MessageText(kMsgOutOfMemory));
     result_->state = ConditionResult::kTuples;
     for (const Step& step : steps)
         if (!result_->tuples->AddColumn(step.table->name.Get())) Fail(MessageText(kMsgOutOfMemory));
     std::size_t width = steps.size();
-    std::size_t count = rows.size() / width;
-    for (std::size_t row = 0; row < count; ++row) {
-        if (select_.where != nullptr) {
-            PositionRow(rows, row, width);
-            if (!Holds(*select_.where)) continue;
-        }
+    if (!result_->tuples->Reserve(static_cast<std::int32_t>(rows.size() / width) + 1)) Fail(MessageText(kMsgOutOfMemory));
+    for (std::size_t row = 0; row < rows.size() / width; ++row)
         if (!result_->tuples->AppendTuple(rows.data() + row * width, static_cast<int>(width)))
             Fail(MessageText(kMsgOutOfMemory));
-    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <memory>
 #include <new>
 #include <string>
@@ -99,17 +101,31 @@ private:
     std::unordered_map<const BoundPredicate*, std::unique_ptr<ConditionResult>> results_;
 };
 
-// What execution keeps of a plan: the result of each block's condition.
+// The records of a table by the equality key of one item, made the first
+// time a nested SELECT run for an outer row looks its link up, and kept for
+// the runs that follow.
+struct LinkIndex {
+    KeyHash records;
+    bool usable = false;  // every record has a key (or equals nothing)
+};
+
+// What execution keeps of a plan: the result of each block's condition and
+// the link indexes.
 class BlockResults : public ExecutionState {
 public:
     std::unordered_map<const SelectBlock*, std::unique_ptr<ConditionResult>> results;
+    std::map<std::pair<const TableRef*, const ItemDescriptor*>, std::unique_ptr<LinkIndex>> linkIndexes;
 };
+
+BlockResults& StateOf(QueryPlan& plan) {
+    if (plan.execution == nullptr) plan.execution = std::make_unique<BlockResults>();
+    return static_cast<BlockResults&>(*plan.execution);
+}
 
 // Makes `result` the block's (the one it replaces goes).
 void KeepBlockResult(QueryPlan& plan, SelectBlock& block, std::unique_ptr<ConditionResult> result) {
-    if (plan.execution == nullptr) plan.execution = std::make_unique<BlockResults>();
     block.conditionResult = result.get();
-    static_cast<BlockResults&>(*plan.execution).results[&block] = std::move(result);
+    StateOf(plan).results[&block] = std::move(result);
 }
 
 // Builds the tree of a condition, pushing NOT down to the predicates: NOT
@@ -253,6 +269,7 @@ private:
         bool negated = false;             // NOT pushed down onto it
         std::vector<ItemValue> values;    // one per item the predicate reads
         std::unique_ptr<PredicateShortcut> shortcut;  // the direct evaluation, when the shape allows
+        bool perOuterRow = false;  // it reads a nested SELECT run again for each outer row: evaluated only when needed
     };
     struct Group {
         std::vector<TableRef*> tables;
@@ -304,7 +321,12 @@ private:
     void NoteFilter(TableRef* table, const RecordTupleSet& tuples);
     std::vector<Cursor> Cursors(const Group& group) const;
     bool HashJoin(Group& group, GroupPredicate& p);
+    // A nested SELECT run for an outer row, whose condition is an AND with
+    // "ITEM = OUTER ITEM": its one table walks only the records whose item
+    // equals the outer value, found through the table's link index.
+    void FilterByLink(Group& group);
     void RefreshValues(GroupPredicate& p);
+    bool ReadsCorrelatedSelect(const BoundPredicate& predicate) const;
     // Visits every combination of the group's records (those a filter let
     // through, for a filtered table); `visit` returns false to stop.
     template <typename Visit>
@@ -374,12 +396,95 @@ bool Selection::LoadGroup(const PredicateGroup& source, const std::vector<const 
         for (ItemDescriptor* item : predicate->items)
             p.values.push_back(ItemValue{EvaluationKind(item), static_cast<std::int32_t>(ValueBufferSize(item)), nullptr});
         if (FastPathsEnabled()) p.shortcut = PredicateShortcut::For(*predicate);
+        p.perOuterRow = ReadsCorrelatedSelect(*predicate);
     }
     return true;
 }
 
+bool Selection::ReadsCorrelatedSelect(const BoundPredicate& predicate) const {
+    auto correlated = [this](int block) {
+        const BoundSelect* select = block >= 0 ? plan_.statement->Select(block) : nullptr;
+        return select != nullptr && select->correlated;
+    };
+    std::function<bool(const BoundExpr*)> reads = [&](const BoundExpr* e) {
+        if (e == nullptr) return false;
+        if (e->kind == ExprKind::kSubSelect && correlated(e->block)) return true;
+        for (const auto& operand : e->operands)
+            if (reads(operand.get())) return true;
+        return false;
+    };
+    return correlated(predicate.rows.block) || reads(predicate.left.get()) || reads(predicate.right.get()) ||
+           reads(predicate.lower.get()) || reads(predicate.upper.get());
+}
+
 void Selection::RefreshValues(GroupPredicate& p) {
     for (std::size_t k = 0; k < p.values.size(); ++k) p.values[k].data = ReadItem(p.predicate->items[k]);
+}
+
+void Selection::FilterByLink(Group& group) {
+    const BoundSelect& select = *block_.select;
+    if (!select.correlated || !FastPathsEnabled() || group.tables.size() != 1 || select.where == nullptr ||
+        (select.where->kind != BoundCondition::Kind::kPredicate && !IsConjunction(*select.where)))
+        return;
+    TableRef* table = group.tables.front();
+    // A value computed from literals and outer items only: the same for every record of the run.
+    std::function<bool(const BoundExpr*)> outerOnly = [&](const BoundExpr* e) {
+        switch (e->kind) {
+            case ExprKind::kItem:
+                return e->item->owner != table && std::any_of(select.outerReads.begin(), select.outerReads.end(),
+                                                              [e](const OuterRead& read) { return read.item == e->item; });
+            case ExprKind::kNumber:
+            case ExprKind::kText:
+            case ExprKind::kNegate:
+            case ExprKind::kArithmetic:
+            case ExprKind::kFunction: break;
+            default: return false;
+        }
+        for (const auto& operand : e->operands)
+            if (operand == nullptr || !outerOnly(operand.get())) return false;
+        return true;
+    };
+    for (GroupPredicate& p : group.predicates) {
+        const BoundPredicate& predicate = *p.predicate;
+        if (p.negated || predicate.kind != PredicateKind::kCompare || predicate.op != kOpEqual || predicate.leftSigned ||
+            predicate.left == nullptr || predicate.right == nullptr)
+            continue;
+        const BoundExpr* innerSide = predicate.left.get();
+        const BoundExpr* outerSide = predicate.right.get();
+        if (innerSide->kind != ExprKind::kItem || innerSide->item->owner != table) std::swap(innerSide, outerSide);
+        if (innerSide->kind != ExprKind::kItem || innerSide->item->owner != table || !outerOnly(outerSide)) continue;
+        ItemDescriptor* inner = innerSide->item;
+        std::int16_t kind = EvaluationKind(inner);
+        if ((kind != kOperandDouble && kind != kOperandText) || inner->keyKind == ItemDescriptor::kCompositeKey) continue;
+        RefreshValues(p);
+        Value outer = evaluator_->Evaluate(*outerSide, p.values);
+        if (!outer.Has() || outer.Type() != kind) continue;
+        std::unique_ptr<LinkIndex>& index = StateOf(plan_).linkIndexes[{table, inner}];
+        std::string key;
+        if (index == nullptr) {
+            index = std::make_unique<LinkIndex>();
+            index->usable = true;
+            for (std::int32_t r = table->ReadFirst(); r != 0 && index->usable; r = table->ReadNext()) {
+                if (r < 0) {
+                    ReadFailed(table, r);
+                    return;
+                }
+                const void* value = ReadCell(inner, nullptr);
+                EqualityKeyKind made = value != nullptr ? MakeEqualityKey(kind, value, key) : EqualityKeyKind::kNotCovered;
+                if (made == EqualityKeyKind::kKey) index->records.Add(key, static_cast<std::uint32_t>(r));
+                index->usable = made != EqualityKeyKind::kNotCovered;
+            }
+            if (index->usable) index->records.Seal();
+            else index->records = KeyHash();
+        }
+        if (!index->usable) return;
+        EqualityKeyKind made = MakeEqualityKey(kind, outer.Data(), key);
+        if (made == EqualityKeyKind::kNotCovered) return;
+        std::vector<std::uint32_t>& records = filtered_[table];
+        records.clear();
+        if (made == EqualityKeyKind::kKey) index->records.ForEach(key, [&](std::uint32_t r) { records.push_back(r); });
+        return;
+    }
 }
 
 // The tuples of an equality join, found by hashing table 0's records by key
@@ -848,6 +953,8 @@ std::int16_t Selection::Single() {
         Group group;
         if (!LoadGroup(*op->group, nullptr, group)) return 0;
         if (group.predicates.empty()) continue;
+        FilterByLink(group);
+        if (error_) return 0;
         if (group.tables.empty()) {
             reads_.clear();
             for (GroupPredicate& p : group.predicates) {
@@ -878,7 +985,7 @@ std::int16_t Selection::Single() {
             for (std::size_t i = 0; i < truths.size(); ++i) {
                 const GroupPredicate& p = group.predicates[i];
                 truths[i] = -1;
-                if (undecided || p.shortcut == nullptr || !p.shortcut->Computed())
+                if (undecided || ((p.shortcut == nullptr || !p.shortcut->Computed()) && !p.perOuterRow))
                     truths[i] = Evaluate(group.predicates[i], false) != 0 ? 1 : 0;
             }
             if (!undecided && Holds(condition, group, truths)) {
