@@ -243,6 +243,20 @@ bool OpenQxDatabase(std::string& error) {
     return true;
 }
 
+bool ReopenQxDatabase(std::string& error) {
+    using CloseFn = int (*)(std::uint16_t);
+    using OpenFn = std::uint16_t (*)(const char*, int, char*, std::size_t);
+    auto close = reinterpret_cast<CloseFn>(dlsym(g_qxLibrary, "QXHostClose"));
+    auto open = reinterpret_cast<OpenFn>(dlsym(g_qxLibrary, "QXHostOpen"));
+    char message[256] = {};
+    if (close == nullptr || open == nullptr || close(g_hostContext) != 0 ||
+        (g_hostContext = open(g_qxDirectory.c_str(), 0, message, sizeof message)) == 0) {
+        error = std::string("reopening the database failed: ") + message;
+        return false;
+    }
+    return true;
+}
+
 void CloseQxDatabase() {
     if (g_qxLibrary == nullptr) return;
     using CloseFn = int (*)(std::uint16_t);
