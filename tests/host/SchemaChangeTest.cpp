@@ -114,6 +114,21 @@ TEST_F(SchemaChangeTest, ItemsChangeAndRecordsFollow) {
     EXPECT_EQ(block_.recordNumber, 4u);
 }
 
+TEST_F(SchemaChangeTest, MemosFollowTheirRecords) {
+    ASSERT_NE(OpenWith("ANALYSIS 1\nFILE M\nITEM ID 5\nITEM NOTE 12\nITEM PAD 5\n", "memo"), 0) << lastError_;
+    Bytes r(13, 0);
+    ASSERT_EQ(Write("M", 0, r), 0);
+    ASSERT_EQ(WriteMemo(1, "kept", 4), 0);
+    ASSERT_EQ(Op(OBHOST_DESCRIBE_DROP_ITEM, "M", "ID"), 0) << message_;
+    ASSERT_EQ(Op(OBHOST_DESCRIBE_RENAME_FILE, "M", "N"), 0) << message_;
+    Reopen();
+    hosttest::ReadAnswer a = Read("N", 'L', 1);
+    ASSERT_TRUE(a.found);
+    std::uintptr_t text = 0;
+    ASSERT_EQ(OGETMEMO(ctx_, "N", hosttest::Get<std::uint32_t>(a.record, 1), 12, &text), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), 4), "kept");
+}
+
 TEST_F(SchemaChangeTest, DropsKeysAndFiles) {
     ASSERT_EQ(Op(OBHOST_DESCRIBE_DROP_KEY, "ROAD", "BYPOP"), 0) << message_;
     ASSERT_EQ(Op(OBHOST_DESCRIBE_DROP_KEY, "", "BYPOP"), 0) << message_;  // only CITY's is left
