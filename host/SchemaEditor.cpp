@@ -291,8 +291,8 @@ std::int16_t SchemaEditor::DropKey(Database& db, const FileDescription& area, st
     for (std::size_t f = 0; f < files.size(); ++f) {
         if (oneFile && f != static_cast<std::size_t>(named)) continue;
         int item = files[f].FindItem(keyName);
-        if (files[f].FindKey(keyName) >= 0 || (item >= 0 && files[f].items[static_cast<std::size_t>(item)].key != KeyMode::None))
-            holders.push_back(f);
+        bool itemKey = item >= 0 && files[f].items[static_cast<std::size_t>(item)].key != KeyMode::None;
+        if (itemKey || files[f].FindKey(keyName) >= 0) holders.push_back(f);
     }
     if (holders.empty()) {
         message = "Unknown key '" + keyName + "'";

@@ -1,6 +1,7 @@
-// OBECRITFICHIER's changes to existing files: dropping files and keys,
-// adding and dropping items, renaming, descending keys, and the recovery of
-// a change interrupted between its files.
+// OBECRITFICHIER's changes to existing files as the file engine alone can
+// check them (the SQL tests cover each statement's refusals): records,
+// numbers and memos through changes of layout and name, descending key
+// order, and the recovery of a change interrupted between its files.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,7 +14,7 @@ using hosttest::Bytes;
 
 constexpr const char* kAnalysis =
     "ANALYSIS 1\n"
-    "FILE CITY\nITEM ID 5 UNIQUE\nITEM NAME 15 6 DUPLICATES\nITEM POP 5\nKEY BYPOP DUPLICATES POP\n"
+    "FILE CITY\nITEM ID 5 UNIQUE\nITEM NAME 15 6 DUPLICATES\nITEM POP 5\nITEM NOTE 12\nKEY BYPOP DUPLICATES POP\n"
     "FILE ROAD\nITEM ID 5 UNIQUE\nITEM POP 5\nKEY BYPOP DUPLICATES POP\n";
 
 class SchemaChangeTest : public hosttest::HostFixture {
@@ -23,11 +24,12 @@ protected:
         ASSERT_NE(OpenWith(kAnalysis, "db"), 0) << lastError_;
         const std::pair<int, const char*> rows[] = {{1, "Paris"}, {2, "Lyon"}, {3, "Nice"}};
         for (auto [id, name] : rows) ASSERT_EQ(Write("CITY", 0, City(id, name, id % 2)), 0);
+        ASSERT_EQ(WriteMemo(1, "kept", 4), 0);  // of record 3
         ASSERT_EQ(Read("CITY", 'L', 2).found, true);
         ASSERT_EQ(Write("CITY", -1, {}), 0);  // record 2 deleted: numbers must survive rewrites
     }
     static Bytes City(int id, const char* name, int pop) {
-        Bytes r(15, 0);
+        Bytes r(19, 0);
         hosttest::Put<std::int32_t>(r, 1, id);
         hosttest::PutText(r, 5, 6, name);
         hosttest::Put<std::int32_t>(r, 11, pop);
@@ -58,90 +60,33 @@ protected:
     std::string message_;
 };
 
-TEST_F(SchemaChangeTest, Refusals) {
-    struct Case {
-        int operation;
-        const char* file;
-        const char* name;
-        int result;
-        const char* message;
-    };
-    const Case cases[] = {
-        {OBHOST_DESCRIBE_DROP_FILE, "NOPE", "", OBHOST_RESULT_NOT_FOUND, "Unknown file 'NOPE'"},
-        {OBHOST_DESCRIBE_DROP_KEY, "", "NOPE", OBHOST_RESULT_NOT_FOUND, "Unknown key 'NOPE'"},
-        {OBHOST_DESCRIBE_DROP_KEY, "", "POP", OBHOST_RESULT_NOT_FOUND, "Unknown key 'POP'"},
-        {OBHOST_DESCRIBE_DROP_KEY, "", "BYPOP", OBHOST_RESULT_REFUSED, "exists in files CITY ROAD: name the file"},
-        {OBHOST_DESCRIBE_DROP_KEY, "NOPE", "ID", OBHOST_RESULT_NOT_FOUND, "Unknown file 'NOPE'"},
-        {OBHOST_DESCRIBE_DROP_ITEM, "CITY", "NOPE", OBHOST_RESULT_NOT_FOUND, "Unknown item 'NOPE' in file 'CITY'"},
-        {OBHOST_DESCRIBE_DROP_ITEM, "CITY", "POP", OBHOST_RESULT_REFUSED, "part of key 'BYPOP'"},
-        {OBHOST_DESCRIBE_ADD_ITEM, "CITY", "NAME", OBHOST_RESULT_EXISTS, "already has an item or key named 'NAME'"},
-        {OBHOST_DESCRIBE_ADD_ITEM, "CITY", "BYPOP", OBHOST_RESULT_EXISTS, "already has an item or key"},
-        {OBHOST_DESCRIBE_RENAME_FILE, "CITY", "ROAD", OBHOST_RESULT_EXISTS, "File 'ROAD' already exists"},
-        {OBHOST_DESCRIBE_RENAME_FILE, "CITY", "1X", OBHOST_RESULT_REFUSED, "Invalid file name"},
-    };
-    std::string before = Describe();
-    for (const Case& c : cases) {
-        EXPECT_EQ(Op(c.operation, c.file, c.name, 'L'), c.result) << c.message;
-        EXPECT_NE(message_.find(c.message), std::string::npos) << message_;
-    }
-    EXPECT_EQ(CreateKey("CITY", "ID", "ID", 1), OBHOST_RESULT_EXISTS);
-    EXPECT_EQ(CreateKey("CITY", "BYPOP", "ID", 1), OBHOST_RESULT_EXISTS);
-    EXPECT_EQ(Describe(), before);
-}
-
 TEST_F(SchemaChangeTest, ItemsChangeAndRecordsFollow) {
     ASSERT_EQ(Op(OBHOST_DESCRIBE_ADD_ITEM, "CITY", "CODE", 'T', 3), 0) << message_;
     ASSERT_EQ(Op(OBHOST_DESCRIBE_DROP_ITEM, "CITY", "ID"), 0) << message_;  // its key goes with it
     ASSERT_EQ(Op(OBHOST_DESCRIBE_RENAME_FILE, "CITY", "TOWN"), 0) << message_;
-    EXPECT_EQ(Read("CITY", 'L', 1).status, QXHOST_STATUS_UNKNOWN);
+    ASSERT_EQ(Op(OBHOST_DESCRIBE_DROP_FILE, "road", ""), 0) << message_;
     for (int pass = 0; pass < 2; ++pass) {
         SCOPED_TRACE(pass == 0 ? "after the change" : "after reopening");
         EXPECT_EQ(Describe("TOWN"),
-                  "FILE TOWN\nITEM NAME 15 6 DUPLICATES\nITEM POP 5 4\nITEM CODE 15 4\nKEY BYPOP DUPLICATES POP\n");
+                  "FILE TOWN\nITEM NAME 15 6 DUPLICATES\nITEM POP 5 4\nITEM NOTE 12 4\nITEM CODE 15 4\n"
+                  "KEY BYPOP DUPLICATES POP\n");
         hosttest::ReadAnswer a = Read("TOWN", 'L', 3);
         ASSERT_TRUE(a.found);
         EXPECT_EQ(hosttest::GetText(a.record, 1, 6), "Nice");
         EXPECT_EQ(hosttest::Get<std::int32_t>(a.record, 7), 1);
-        EXPECT_EQ(a.record[11], 0);  // the new item starts empty
+        EXPECT_EQ(a.record[15], 0);  // the new item starts empty
+        std::uintptr_t memo = 0;
+        ASSERT_EQ(OGETMEMO(ctx_, "TOWN", hosttest::Get<std::uint32_t>(a.record, 11), 12, &memo), 0);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(memo), 4), "kept");
         EXPECT_FALSE(Read("TOWN", 'L', 2).found);
         EXPECT_EQ(Walk("TOWN", "NAME"), (std::vector<std::uint32_t>{3, 1}));
-        EXPECT_FALSE(Exists("CITY.qxd") || Exists("CITY.qxj") || Exists("schema.qxs") || Exists("TOWN.qxn"));
+        EXPECT_FALSE(Exists("CITY.qxd") || Exists("CITY.qxj") || Exists("schema.qxs") || Exists("TOWN.qxn") ||
+                     Exists("ROAD.qxd") || Exists("ROAD.qxj"));
         if (pass == 0) Reopen();
     }
-    Bytes r(15, 0);
-    hosttest::PutText(r, 1, 6, "Lille");
-    EXPECT_EQ(Write("TOWN", 0, r), 0);
-    EXPECT_EQ(block_.recordNumber, 4u);
 }
 
-TEST_F(SchemaChangeTest, MemosFollowTheirRecords) {
-    ASSERT_NE(OpenWith("ANALYSIS 1\nFILE M\nITEM ID 5\nITEM NOTE 12\nITEM PAD 5\n", "memo"), 0) << lastError_;
-    Bytes r(13, 0);
-    ASSERT_EQ(Write("M", 0, r), 0);
-    ASSERT_EQ(WriteMemo(1, "kept", 4), 0);
-    ASSERT_EQ(Op(OBHOST_DESCRIBE_DROP_ITEM, "M", "ID"), 0) << message_;
-    ASSERT_EQ(Op(OBHOST_DESCRIBE_RENAME_FILE, "M", "N"), 0) << message_;
-    Reopen();
-    hosttest::ReadAnswer a = Read("N", 'L', 1);
-    ASSERT_TRUE(a.found);
-    std::uintptr_t text = 0;
-    ASSERT_EQ(OGETMEMO(ctx_, "N", hosttest::Get<std::uint32_t>(a.record, 1), 12, &text), 0);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), 4), "kept");
-}
-
-TEST_F(SchemaChangeTest, DropsKeysAndFiles) {
-    ASSERT_EQ(Op(OBHOST_DESCRIBE_DROP_KEY, "ROAD", "BYPOP"), 0) << message_;
-    ASSERT_EQ(Op(OBHOST_DESCRIBE_DROP_KEY, "", "BYPOP"), 0) << message_;  // only CITY's is left
-    ASSERT_EQ(Op(OBHOST_DESCRIBE_DROP_KEY, "", "NAME"), 0) << message_;   // the item stays
-    EXPECT_EQ(Read("CITY", 'P', 0, "NAME").status, QXHOST_STATUS_UNKNOWN);
-    ASSERT_EQ(Op(OBHOST_DESCRIBE_DROP_FILE, "road", ""), 0) << message_;
-    EXPECT_FALSE(Exists("ROAD.qxd") || Exists("ROAD.qxj"));
-    Reopen();
-    EXPECT_EQ(Describe(), "ANALYSIS 1\n\nFILE CITY\nITEM ID 5 4 UNIQUE\nITEM NAME 15 6\nITEM POP 5 4\n");
-    EXPECT_EQ(Walk("CITY", "ID"), (std::vector<std::uint32_t>{1, 3}));
-}
-
-TEST_F(SchemaChangeTest, DescendingKeys) {
+TEST_F(SchemaChangeTest, DescendingKeysAfterReopening) {
     ASSERT_EQ(Write("CITY", 0, City(4, "Nice", 0)), 0);
     ASSERT_EQ(CreateKey("CITY", "K", "NAME, POP desc, ID DESC", 2), 0) << message_;
     ASSERT_EQ(Op(OBHOST_DESCRIBE_DROP_KEY, "CITY", "ID"), 0) << message_;
@@ -151,8 +96,6 @@ TEST_F(SchemaChangeTest, DescendingKeys) {
         EXPECT_EQ(Walk("CITY", "ID"), (std::vector<std::uint32_t>{4, 3, 1}));
         if (pass == 0) Reopen();
     }
-    EXPECT_NE(Describe("CITY").find("ITEM ID 5 4 UNIQUE DESC\n"), std::string::npos);
-    EXPECT_NE(Describe("CITY").find("KEY K DUPLICATES NAME,-POP,-ID\n"), std::string::npos);
 }
 
 TEST_F(SchemaChangeTest, OpenFinishesACommittedChangeAndDropsAnUnfinishedOne) {

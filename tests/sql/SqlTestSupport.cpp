@@ -244,17 +244,15 @@ bool OpenQxDatabase(std::string& error) {
 }
 
 bool ReopenQxDatabase(std::string& error) {
-    using CloseFn = int (*)(std::uint16_t);
+    auto close = reinterpret_cast<int (*)(std::uint16_t)>(dlsym(g_qxLibrary, "QXHostClose"));
     using OpenFn = std::uint16_t (*)(const char*, int, char*, std::size_t);
-    auto close = reinterpret_cast<CloseFn>(dlsym(g_qxLibrary, "QXHostClose"));
     auto open = reinterpret_cast<OpenFn>(dlsym(g_qxLibrary, "QXHostOpen"));
-    char message[256] = {};
-    if (close == nullptr || open == nullptr || close(g_hostContext) != 0 ||
-        (g_hostContext = open(g_qxDirectory.c_str(), 0, message, sizeof message)) == 0) {
-        error = std::string("reopening the database failed: ") + message;
-        return false;
-    }
-    return true;
+    char message[256] = "no QX file engine";
+    if (close != nullptr && open != nullptr && close(g_hostContext) == 0 &&
+        (g_hostContext = open(g_qxDirectory.c_str(), 0, message, sizeof message)) != 0)
+        return true;
+    error = std::string("reopening the database failed: ") + message;
+    return false;
 }
 
 void CloseQxDatabase() {
