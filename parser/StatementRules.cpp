@@ -103,17 +103,16 @@ std::int16_t Parser::Statement(const char* text, std::int16_t position, SyntaxNo
     case kKwInsertInto: end = Insert(text, next, &part); break;
     case kKwUpdate: end = Update(text, next, &part); break;
     case kKwCreate: end = Create(text, next, &part); break;
-    case kTokIdentifier:
+    case kTokIdentifier: {
         // DROP INDEX and ALTER TABLE: words known by their place.
-        if (WordThen(text, position, "DROP", kKwIndex)) {
-            end = DropIndex(text, ReadToken(text, next, false, &token), &part);
-            break;
-        }
-        if (WordThen(text, position, "ALTER", kKwTable)) {
-            end = AlterTable(text, ReadToken(text, next, false, &token), &part);
-            break;
-        }
-        return Abandon(out, Fail(kMsgSyntaxError, position));
+        bool dropIndex = WordThen(text, position, "DROP", kKwIndex);
+        if (!dropIndex && !WordThen(text, position, "ALTER", kKwTable))
+            return Abandon(out, Fail(kMsgSyntaxError, position));
+        std::int16_t after = ReadToken(text, next, false, &token);  // past INDEX or TABLE
+        if (after < 0) return Abandon(out, Missing(after, kMsgSyntaxError, next));
+        end = dropIndex ? DropIndex(text, after, &part) : AlterTable(text, after, &part);
+        break;
+    }
     default: return Abandon(out, Fail(kMsgSyntaxError, position));
     }
     if (end < 0) return Abandon(out, end);
