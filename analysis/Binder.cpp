@@ -13,6 +13,7 @@
 //     left operand.
 //   - The ORDER BY list kept is the first SELECT's, whose rows are the result.
 #include "analysis/Binder.h"
+#include "analysis/SchemaBinding.h"
 
 #include <algorithm>
 #include <cstring>
@@ -300,6 +301,9 @@ Status Binder::Run(const SyntaxNode* tree) {
         case FON_REQUETE_INSERT_ENREG: bound = BindInsert(statement); break;
         case FON_REQUETE_CREATION_TABLE: BindCreateTable(statement); break;
         case FON_REQUETE_CREATION_INDEX: BindCreateIndex(statement); break;
+        case FON_REQUETE_DESTRUCTION_TABLE_VUE:
+        case kNodeDropIndex:
+        case kNodeAlterTable: status_ = BindSchemaChange(statement, out_); break;
         case FON_REQUETE_SELECTION: {
             out_.kind = StatementKind::kSelect;
             bound = BindMain(statement);
@@ -388,6 +392,7 @@ bool Binder::BindInsert(const SyntaxNode* statement) {
 
 void Binder::BindCreateTable(const SyntaxNode* statement) {
     out_.kind = StatementKind::kCreateTable;
+    out_.ifExists = (statement->aux & kIfExistsClause) != 0;
     const SyntaxNode* table = statement->child;
     const SyntaxNode* columns = table != nullptr ? table->next : nullptr;
     if (columns == nullptr) return;
@@ -404,6 +409,7 @@ void Binder::BindCreateTable(const SyntaxNode* statement) {
 
 void Binder::BindCreateIndex(const SyntaxNode* statement) {
     out_.kind = StatementKind::kCreateIndex;
+    out_.ifExists = (statement->aux & kIfExistsClause) != 0;
     const SyntaxNode* index = statement->child;
     const SyntaxNode* table = index != nullptr ? index->next : nullptr;
     const SyntaxNode* keyItems = table != nullptr ? table->next : nullptr;
@@ -414,8 +420,10 @@ void Binder::BindCreateIndex(const SyntaxNode* statement) {
     if (table != nullptr) out_.table = TextOf(table);
     if (keyItems == nullptr) return;
     out_.hasColumnList = true;
-    for (const SyntaxNode* item = keyItems->child; item != nullptr; item = item->next)
+    for (const SyntaxNode* item = keyItems->child; item != nullptr; item = item->next) {
         out_.columns.emplace_back(TextOf(item));
+        out_.descending.push_back(item->aux == 1);
+    }
 }
 
 ExprPtr Binder::BindValue(const SyntaxNode* valueNode) {

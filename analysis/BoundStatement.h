@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/BoundSelect.h"
+#include "parser/NodeKinds.h"
 
 namespace qx {
 
@@ -21,6 +22,9 @@ enum class StatementKind : std::uint8_t {
     kDelete,
     kCreateTable,
     kCreateIndex,
+    kDropTable,
+    kDropIndex,
+    kAlterTable,
     kUnsupported,
 };
 
@@ -67,6 +71,12 @@ struct BoundStatement {
     std::vector<ColumnDefinition> definitions;  // CREATE TABLE
     std::string indexName;                    // CREATE INDEX
     bool uniqueIndex = false;                 // CREATE UNIQUE INDEX
+    std::vector<bool> descending;             // CREATE INDEX: per key item of `columns`, DESC
+
+    // DROP TABLE, DROP INDEX, ALTER TABLE (and IF [NOT] EXISTS of CREATE)
+    bool ifExists = false;                    // IF EXISTS, or IF NOT EXISTS for CREATE
+    AlterAction alterAction = AlterAction::kAddColumn;  // ALTER TABLE: ADD uses definitions[0]
+    std::string otherName;                    // ALTER TABLE: the item dropped or the new table name
 
     // The SELECT numbered `index`, or null.
     BoundSelect* Select(int index) const {

@@ -118,6 +118,12 @@ const char* MessageState(int number) {
         case kMsgOrderNotSelected: return "42000";
         case kMsgFunctionArguments: return "42000";
         case kMsgInterrupted: return "57014";     // query canceled
+        case kMsgIndexNotFound: return "42S12";
+        case kMsgTableExists: return "42S01";
+        case kMsgIndexExists: return "42S11";
+        case kMsgItemExists: return "42S21";
+        case kMsgSchemaRefused: return "HY000";
+        case kMsgNoSuchItem: return "42S22";
         default: return nullptr;
     }
 }

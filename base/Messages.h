@@ -73,6 +73,12 @@ enum MessageNumber : int {
     kMsgOrderNotSelected = 4303,  // ORDER BY %s: SELECT DISTINCT sorts only by its columns
     kMsgFunctionArguments = 4304,  // function %s given too many or too few arguments
     kMsgInterrupted = 4305,       // the caller asked the running statement to stop
+    kMsgIndexNotFound = 4340,     // DROP INDEX of a key no table has (%s: the key)
+    kMsgTableExists = 4341,       // CREATE TABLE or RENAME TO a name in use (%s)
+    kMsgIndexExists = 4342,       // CREATE INDEX of a key the table has (%s)
+    kMsgItemExists = 4343,        // ALTER TABLE ADD of an item the table has (%s)
+    kMsgSchemaRefused = 4344,     // the host refused a schema change (%s: the statement, %s: why)
+    kMsgNoSuchItem = 4345,        // ALTER TABLE DROP of an item the table lacks (%s item, %s table)
 };
 
 // SQLSTATE of a statement that ran out of working memory.

@@ -68,6 +68,9 @@ Status QueryPlan::Execute() {
         case StatementKind::kUpdate: ExecuteUpdate(*this); break;
         case StatementKind::kInsert: ExecuteInsert(*this); break;
         case StatementKind::kCreateTable: ExecuteCreateTable(*this); break;
+        case StatementKind::kDropTable: ExecuteDropTable(*this); break;
+        case StatementKind::kDropIndex: ExecuteDropIndex(*this); break;
+        case StatementKind::kAlterTable: ExecuteAlterTable(*this); break;
         case StatementKind::kSelect: RunSelect(); break;
         case StatementKind::kUnsupported: SetError(MessageText(kMsgNotSupported), nullptr); break;
     }

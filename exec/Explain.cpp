@@ -250,6 +250,11 @@ public:
             case OperatorKind::kCreateIndex:
                 Add(depth, "CREATE INDEX " + statement_.indexName + " ON " + statement_.table);
                 break;
+            case OperatorKind::kSchemaChange:
+                if (statement_.kind == StatementKind::kDropIndex) Add(depth, "DROP INDEX " + statement_.indexName);
+                else Add(depth, (statement_.kind == StatementKind::kDropTable ? "DROP TABLE " : "ALTER TABLE ") +
+                                statement_.table);
+                break;
         }
         for (const auto& input : op.inputs) {
             // One table's selection already says what its scan reads.

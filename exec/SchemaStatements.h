@@ -1,6 +1,8 @@
-// SchemaStatements: CREATE TABLE and CREATE [UNIQUE] INDEX, executed by
-// describing the new file or key to the host, which owns the files and the
-// analysis.  The engine checks only what the exchange area cannot carry
+// SchemaStatements: CREATE TABLE, CREATE [UNIQUE] INDEX, DROP TABLE, DROP
+// INDEX and ALTER TABLE, executed by describing the file or key to the
+// host, which owns the files and the analysis.  What the host reports
+// missing or already there becomes a numbered message (4243, 4340 to 4345);
+// IF [NOT] EXISTS makes that report end the statement quietly instead.  The engine checks only what the exchange area cannot carry
 // (name lengths, the length of a key's item list); every other refusal
 // comes from the host and becomes the request's error.
 #pragma once
@@ -12,6 +14,9 @@ class QueryPlan;
 // The plan's CREATE TABLE or CREATE INDEX statement.
 void ExecuteCreateTable(QueryPlan& plan);
 void ExecuteCreateIndex(QueryPlan& plan);
+void ExecuteDropTable(QueryPlan& plan);
+void ExecuteDropIndex(QueryPlan& plan);
+void ExecuteAlterTable(QueryPlan& plan);
 
 // Host item kind letter of a column type keyword ("X" for any other kind).
 char ItemKindLetter(int typeKeyword);

@@ -87,6 +87,8 @@ bool ParseItem(const std::vector<std::string>& t, ItemDef& item, std::string& wh
             ++i;
         } else if (KeyModeWord(word, mode)) {
             item.key = mode;
+        } else if (word == "DESC" && item.key != KeyMode::None) {
+            item.descending = true;
         } else {
             why = "unexpected '" + t[i] + "' in ITEM";
             return false;
@@ -111,7 +113,13 @@ bool ParseKey(const std::vector<std::string>& t, PendingKey& pending, std::strin
         while (start <= list.size()) {
             std::size_t comma = list.find(',', start);
             if (comma == std::string::npos) comma = list.size();
-            if (comma > start) pending.itemNames.push_back(list.substr(start, comma - start));
+            if (comma > start) {
+                // "-NAME": the key orders that item from the largest value.
+                bool descending = list[start] == '-';
+                if (descending) ++start;
+                pending.itemNames.push_back(list.substr(start, comma - start));
+                pending.key.descending.push_back(descending);
+            }
             start = comma + 1;
         }
     }
@@ -315,12 +323,14 @@ std::string Analysis::FormatFile(const FileDef& file) {
         out += "ITEM " + item.name + " " + std::to_string(item.type) + " " + std::to_string(item.size);
         if (item.arrayCount > 1) out += " ARRAY " + std::to_string(item.arrayCount);
         if (item.key != KeyMode::None) out += std::string(" ") + KeyModeText(item.key);
+        if (item.key != KeyMode::None && item.descending) out += " DESC";
         out += "\n";
     }
     for (const KeyDef& key : file.keys) {
         out += "KEY " + key.name + " " + KeyModeText(key.mode) + " ";
         for (std::size_t i = 0; i < key.items.size(); ++i) {
             if (i > 0) out += ",";
+            if (i < key.descending.size() && key.descending[i]) out += "-";
             out += file.items.at(key.items[i]).name;
         }
         out += "\n";

@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "host/IoUtil.h"
+#include "host/SchemaSwitch.h"
 
 namespace qxhost {
 namespace {
@@ -55,7 +56,9 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool create, s
         }
         if (!MakeDirectories(path, error)) return nullptr;
     }
-    if (!create && ::access(analysisPath.c_str(), F_OK) != 0) {
+    // A committed schema change may have moved the analysis aside: the switch file finishes it.
+    std::string switchPath = path + "/" + SchemaSwitch::kSwitchName;
+    if (!create && ::access(analysisPath.c_str(), F_OK) != 0 && ::access(switchPath.c_str(), F_OK) != 0) {
         error = "'" + path + "' is not a QX database (no " + Analysis::kFileName + ")";
         return nullptr;
     }
@@ -74,6 +77,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool create, s
             error = IoUtil::ErrnoText("cannot lock", lockPath);
         return nullptr;
     }
+    if (!SchemaSwitch::Recover(path, error)) return nullptr;
     if (::access(analysisPath.c_str(), F_OK) != 0 &&
         !IoUtil::ReplaceFile(analysisPath, "ANALYSIS 1\n", true, error))
         return nullptr;
@@ -114,6 +118,60 @@ bool Database::CreateTable(const FileDef& def, std::string& error) {
     if (!SaveAnalysis(next, error)) return false;
     tables_.push_back(std::move(table));
     return true;
+}
+
+bool Database::ReopenTable(std::size_t index, std::string& error) {
+    cached_ = nullptr;
+    lastWrittenTable = nullptr;
+    auto table = std::make_unique<Table>();
+    if (!table->Open(directory_, analysis_.Files().at(index), false, error)) return false;
+    tables_.at(index) = std::move(table);
+    return true;
+}
+
+bool Database::DropTable(std::size_t index, std::string& error) {
+    Analysis next = analysis_;
+    std::string base = directory_ + "/" + next.Files().at(index).name;
+    next.Files().erase(next.Files().begin() + static_cast<std::ptrdiff_t>(index));
+    // The analysis first: a process stopped before the files go leaves only files no
+    // table names, which a later CREATE TABLE of that name replaces.
+    if (!SaveAnalysis(next, error)) return false;
+    cached_ = nullptr;
+    lastWrittenTable = nullptr;
+    tables_.erase(tables_.begin() + static_cast<std::ptrdiff_t>(index));
+    for (const char* suffix : {".qxd", ".qxj", ".qxm"}) ::unlink((base + suffix).c_str());
+    return true;
+}
+
+bool Database::RekeyTable(std::size_t index, const Analysis& next, std::string& error) {
+    return SaveAnalysis(next, error) && ReopenTable(index, error);
+}
+
+bool Database::RelayTable(std::size_t index, const Analysis& next, const std::vector<int>& source,
+                          std::string& error) {
+    const FileDef& oldDef = analysis_.Files().at(index);
+    const FileDef& newDef = next.Files().at(index);
+    if (!SchemaSwitch::WriteRecords(directory_, tables_.at(index)->Records(), oldDef, newDef, source, error))
+        return false;
+    std::string name = newDef.name;
+    if (!SchemaSwitch::Commit(directory_, next.Format(),
+                              {{name + SchemaSwitch::kNewRecords, name + ".qxd"},
+                               {name + SchemaSwitch::kNewJournal, name + ".qxj"}},
+                              error))
+        return false;
+    analysis_ = next;
+    return ReopenTable(index, error);
+}
+
+bool Database::RenameTable(std::size_t index, const Analysis& next, std::string& error) {
+    std::string from = analysis_.Files().at(index).name, to = next.Files().at(index).name;
+    std::vector<SchemaSwitch::Rename> renames;
+    for (const char* suffix : {".qxd", ".qxj", ".qxm"})
+        if (::access((directory_ + "/" + from + suffix).c_str(), F_OK) == 0)
+            renames.emplace_back(from + suffix, to + suffix);
+    if (!SchemaSwitch::Commit(directory_, next.Format(), renames, error)) return false;
+    analysis_ = next;
+    return ReopenTable(index, error);
 }
 
 }  // namespace qxhost

@@ -44,6 +44,15 @@ public:
     bool CreateTable(const FileDef& def, std::string& error);
     // Writes `next` as the analysis file and makes it the analysis.
     bool SaveAnalysis(const Analysis& next, std::string& error);
+    // Removes table `index` from the analysis, then its files.
+    bool DropTable(std::size_t index, std::string& error);
+    // Saves `next` (same files, table `index` with other keys) and reopens that table.
+    bool RekeyTable(std::size_t index, const Analysis& next, std::string& error);
+    // Rewrites the records of table `index` in its layout of `next` (`source` as in
+    // SchemaSwitch::WriteRecords) and switches to them and to `next` together.
+    bool RelayTable(std::size_t index, const Analysis& next, const std::vector<int>& source, std::string& error);
+    // Renames table `index` (its files with it) as `next` names it.
+    bool RenameTable(std::size_t index, const Analysis& next, std::string& error);
 
     SchemaEditor& Schema() { return schema_; }
     // The record whose memos OECRIREMEMO writes: set by a successful add or rewrite.
@@ -56,6 +65,8 @@ public:
 private:
     Database() = default;
     Table* LookUp(const char* name);
+    // Reopens table `index` from the analysis and forgets every cached table.
+    bool ReopenTable(std::size_t index, std::string& error);
 
     std::string directory_;
     int lockFd_ = -1;                              // qx.lock, flock()ed, owned

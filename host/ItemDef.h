@@ -15,6 +15,7 @@ struct ItemDef {
     std::uint16_t size = 0;        // declared size = bytes of one element in the record
     std::uint16_t arrayCount = 1;  // elements (1: not an array)
     KeyMode key = KeyMode::None;   // the item is a key on its own
+    bool descending = false;       // that key orders from the largest value
     std::uint16_t offset = 0;      // byte offset in the record (from 1), computed
     int line = 0;                  // line of the analysis file (0: not from a file)
 

@@ -16,6 +16,7 @@ struct KeyDef {
     std::string name;                 // upper case, at most 10 bytes, distinct from item names
     KeyMode mode = KeyMode::Unique;   // Unique or Duplicates
     std::vector<std::size_t> items;   // indexes into the file's items, in key order
+    std::vector<bool> descending;     // per entry of `items`: that item orders from the largest value
     int line = 0;                     // line of the analysis file (0: not from a file)
 };
 

@@ -10,7 +10,13 @@ namespace qxhost {
 
 void KeyIndex::MakeKey(const unsigned char* record, std::string& key) const {
     key.clear();
-    for (const Component& c : components_) FieldTypes::AppendKey(c.type, c.size, record + c.offset, key);
+    for (const Component& c : components_) {
+        std::size_t start = key.size();
+        FieldTypes::AppendKey(c.type, c.size, record + c.offset, key);
+        // Every component has a fixed width, so inverting its bytes reverses its order alone.
+        if (c.descending)
+            for (std::size_t i = start; i < key.size(); ++i) key[i] = static_cast<char>(~key[i]);
+    }
 }
 
 bool KeyIndex::Build(const RecordFile& file, std::uint32_t& first, std::uint32_t& second) {

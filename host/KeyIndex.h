@@ -24,6 +24,7 @@ public:
         std::uint16_t type;
         std::uint16_t size;
         std::uint16_t offset;
+        bool descending;  // bytes inverted: the largest value first
     };
     struct Entry {
         std::string key;

@@ -19,50 +19,19 @@ std::string Trim(const std::string& text) {
     return text.substr(a, b - a);
 }
 
-}  // namespace
+constexpr std::int16_t kOk = OBHOST_RESULT_OK;
+constexpr std::int16_t kRefused = OBHOST_RESULT_REFUSED;
+constexpr std::int16_t kIoError = OBHOST_RESULT_IO;
+constexpr std::int16_t kNotFound = OBHOST_RESULT_NOT_FOUND;
+constexpr std::int16_t kExists = OBHOST_RESULT_EXISTS;
 
-std::int16_t SchemaEditor::Apply(Database& db, std::int32_t operation, const FileDescription& area,
-                                 std::string& message) {
-    switch (operation) {
-        case 0: return BeginFile(db, area, message);
-        case 1: return AddItem(area, message);
-        case 2: return DescribeKey(db, area, message);
-        case 3: return Create(db, message);
-        default:
-            message = "Unknown file description operation " + std::to_string(operation);
-            return 1;
-    }
-}
-
-std::int16_t SchemaEditor::BeginFile(Database& db, const FileDescription& area, std::string& message) {
-    mode_ = Mode::None;
-    file_ = FileDef();
-    std::string why;
-    std::string raw = Field(area.fileName, sizeof area.fileName);
-    if (!Analysis::NormalizeName(raw, Analysis::kMaxFileName, file_.name, why)) {
-        message = "Invalid file name: " + why;
-        return 1;
-    }
-    if (db.GetAnalysis().FindFile(file_.name) >= 0) {
-        message = "File '" + file_.name + "' already exists";
-        return 1;
-    }
-    mode_ = Mode::File;
-    return 0;
-}
-
-std::int16_t SchemaEditor::AddItem(const FileDescription& area, std::string& message) {
-    if (mode_ != Mode::File) {
-        message = "No file is being described";
-        return 1;
-    }
-    ItemDef item;
+// The item described by operation 1 or 6 (name, kind letter, size), or false with `message`.
+bool DescribedItem(const FileDescription& area, const std::string& fileName, ItemDef& item, std::string& message) {
     std::string why;
     std::string raw = Field(area.itemName, sizeof area.itemName);
     if (!Analysis::NormalizeName(raw, Analysis::kMaxItemName, item.name, why)) {
-        mode_ = Mode::None;
         message = "Invalid item name: " + why;
-        return 1;
+        return false;
     }
     std::uint16_t size = area.u.item.itemSize;
     switch (area.u.item.itemKind) {
@@ -77,16 +46,64 @@ std::int16_t SchemaEditor::AddItem(const FileDescription& area, std::string& mes
             item.type = 15;
             if (size == 0) size = 1;
             if (size + 1u >= FieldTypes::kMaxRecordSize) {
-                mode_ = Mode::None;
                 message = "Text item '" + item.name + "' is too long (" + std::to_string(size) + ")";
-                return 1;
+                return false;
             }
             item.size = static_cast<std::uint16_t>(size + 1);
             break;
         default:
-            mode_ = Mode::None;
-            message = "Unsupported type for item '" + item.name + "' of file '" + file_.name + "'";
-            return 1;
+            message = "Unsupported type for item '" + item.name + "' of file '" + fileName + "'";
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::int16_t SchemaEditor::Apply(Database& db, std::int32_t operation, const FileDescription& area,
+                                 std::string& message) {
+    switch (operation) {
+        case 0: return BeginFile(db, area, message);
+        case 1: return AddItem(area, message);
+        case 2: return DescribeKey(db, area, message);
+        case 3: return Create(db, message);
+        case OBHOST_DESCRIBE_DROP_FILE: return DropFile(db, area, message);
+        case OBHOST_DESCRIBE_DROP_KEY: return DropKey(db, area, message);
+        case OBHOST_DESCRIBE_ADD_ITEM: return AddItemToFile(db, area, message);
+        case OBHOST_DESCRIBE_DROP_ITEM: return DropItem(db, area, message);
+        case OBHOST_DESCRIBE_RENAME_FILE: return RenameFile(db, area, message);
+        default:
+            message = "Unknown file description operation " + std::to_string(operation);
+            return kRefused;
+    }
+}
+
+std::int16_t SchemaEditor::BeginFile(Database& db, const FileDescription& area, std::string& message) {
+    mode_ = Mode::None;
+    file_ = FileDef();
+    std::string why;
+    std::string raw = Field(area.fileName, sizeof area.fileName);
+    if (!Analysis::NormalizeName(raw, Analysis::kMaxFileName, file_.name, why)) {
+        message = "Invalid file name: " + why;
+        return 1;
+    }
+    if (db.GetAnalysis().FindFile(file_.name) >= 0) {
+        message = "File '" + file_.name + "' already exists";
+        return kExists;
+    }
+    mode_ = Mode::File;
+    return 0;
+}
+
+std::int16_t SchemaEditor::AddItem(const FileDescription& area, std::string& message) {
+    if (mode_ != Mode::File) {
+        message = "No file is being described";
+        return 1;
+    }
+    ItemDef item;
+    if (!DescribedItem(area, file_.name, item, message)) {
+        mode_ = Mode::None;
+        return kRefused;
     }
     if (file_.FindItem(item.name) >= 0) {
         mode_ = Mode::None;
@@ -107,6 +124,7 @@ std::int16_t SchemaEditor::AddItem(const FileDescription& area, std::string& mes
 std::int16_t SchemaEditor::DescribeKey(Database& db, const FileDescription& area, std::string& message) {
     mode_ = Mode::None;
     keyItems_.clear();
+    keyDescending_.clear();
     std::string why, fileName, raw = Field(area.fileName, sizeof area.fileName);
     int fileIndex = -1;
     if (Analysis::NormalizeName(raw, Analysis::kMaxFileName, fileName, why))
@@ -134,6 +152,16 @@ std::int16_t SchemaEditor::DescribeKey(Database& db, const FileDescription& area
         std::string part = Trim(list.substr(start, comma - start)), name;
         start = comma + 1;
         if (part.empty()) continue;
+        bool descending = false;
+        if (std::size_t blank = part.rfind(' '); blank != std::string::npos) {
+            std::string order = part.substr(blank + 1);
+            for (char& c : order)
+                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            if (order == "DESC" || order == "ASC") {
+                descending = order == "DESC";
+                part = Trim(part.substr(0, blank));
+            }
+        }
         int item = -1;
         if (Analysis::NormalizeName(part, Analysis::kMaxItemName, name, why)) item = file.FindItem(name);
         if (item < 0) {
@@ -151,6 +179,7 @@ std::int16_t SchemaEditor::DescribeKey(Database& db, const FileDescription& area
                 return 1;
             }
         keyItems_.push_back(static_cast<std::size_t>(item));
+        keyDescending_.push_back(descending);
     }
     if (keyItems_.empty()) {
         message = "Key '" + keyName_ + "' names no item";
@@ -160,7 +189,11 @@ std::int16_t SchemaEditor::DescribeKey(Database& db, const FileDescription& area
     bool itemKey = keyItems_.size() == 1 && sameName == static_cast<int>(keyItems_[0]);
     if (itemKey && file.items[keyItems_[0]].key != KeyMode::None) {
         message = "Item '" + keyName_ + "' of file '" + file.name + "' is already a key";
-        return 1;
+        return kExists;
+    }
+    if (file.FindKey(keyName_) >= 0) {
+        message = "File '" + file.name + "' already has a key named '" + keyName_ + "'";
+        return kExists;
     }
     if (!itemKey && (sameName >= 0 || file.FindKey(keyName_) >= 0)) {
         message = "File '" + file.name + "' already has an item or key named '" + keyName_ + "'";
@@ -195,14 +228,16 @@ std::int16_t SchemaEditor::Create(Database& db, std::string& message) {
         Analysis next = db.GetAnalysis();
         FileDef& file = next.Files().at(keyFile_);
         Table* table = db.TableAt(keyFile_);
-        if (!table || !table->PrepareKey(keyName_, keyMode_, keyItems_, message)) return 1;
+        KeyDef key;
+        key.name = keyName_;
+        key.mode = keyMode_;
+        key.items = keyItems_;
+        key.descending = keyDescending_;
+        if (!table || !table->PrepareKey(key, message)) return 1;
         if (keyItems_.size() == 1 && file.FindItem(keyName_) == static_cast<int>(keyItems_[0])) {
             file.items[keyItems_[0]].key = keyMode_;
+            file.items[keyItems_[0]].descending = keyDescending_[0];
         } else {
-            KeyDef key;
-            key.name = keyName_;
-            key.mode = keyMode_;
-            key.items = keyItems_;
             file.keys.push_back(key);
         }
         if (!Analysis::CheckFile(file, why, line)) {
@@ -218,6 +253,160 @@ std::int16_t SchemaEditor::Create(Database& db, std::string& message) {
     }
     message = "Nothing was described to create";
     return 1;
+}
+
+int SchemaEditor::FindFile(Database& db, const FileDescription& area, std::string& message) {
+    std::string why, name, raw = Field(area.fileName, sizeof area.fileName);
+    int index = -1;
+    if (Analysis::NormalizeName(raw, Analysis::kMaxFileName, name, why)) index = db.GetAnalysis().FindFile(name);
+    if (index < 0) message = "Unknown file '" + raw + "'";
+    return index;
+}
+
+std::int16_t SchemaEditor::DropFile(Database& db, const FileDescription& area, std::string& message) {
+    mode_ = Mode::None;
+    int index = FindFile(db, area, message);
+    if (index < 0) return kNotFound;
+    std::string why;
+    if (!db.DropTable(static_cast<std::size_t>(index), why)) {
+        message = "Cannot drop file '" + Field(area.fileName, sizeof area.fileName) + "': " + why;
+        return kIoError;
+    }
+    return kOk;
+}
+
+std::int16_t SchemaEditor::DropKey(Database& db, const FileDescription& area, std::string& message) {
+    mode_ = Mode::None;
+    std::string why, keyName, raw = Field(area.itemName, sizeof area.itemName);
+    if (!Analysis::NormalizeName(raw, Analysis::kMaxItemName, keyName, why)) {
+        message = "Invalid key name: " + why;
+        return kRefused;
+    }
+    // The files holding a key of that name: the one named, or every file.
+    const std::vector<FileDef>& files = db.GetAnalysis().Files();
+    std::vector<std::size_t> holders;
+    bool oneFile = area.fileName[0] != '\0';
+    int named = oneFile ? FindFile(db, area, message) : -1;
+    if (oneFile && named < 0) return kNotFound;
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        if (oneFile && f != static_cast<std::size_t>(named)) continue;
+        int item = files[f].FindItem(keyName);
+        bool itemKey = item >= 0 && files[f].items[static_cast<std::size_t>(item)].key != KeyMode::None;
+        if (itemKey || files[f].FindKey(keyName) >= 0) holders.push_back(f);
+    }
+    if (holders.empty()) {
+        message = "Unknown key '" + keyName + "'";
+        return kNotFound;
+    }
+    if (holders.size() > 1) {
+        message = "Key '" + keyName + "' exists in files";
+        for (std::size_t f : holders) message += " " + files[f].name;
+        message += ": name the file";
+        return kRefused;
+    }
+    Analysis next = db.GetAnalysis();
+    FileDef& file = next.Files()[holders[0]];
+    if (int key = file.FindKey(keyName); key >= 0) {
+        file.keys.erase(file.keys.begin() + key);
+    } else {
+        ItemDef& item = file.items[static_cast<std::size_t>(file.FindItem(keyName))];
+        item.key = KeyMode::None;
+        item.descending = false;
+    }
+    if (!db.RekeyTable(holders[0], next, why)) {
+        message = "Cannot drop key '" + keyName + "': " + why;
+        return kIoError;
+    }
+    return kOk;
+}
+
+std::int16_t SchemaEditor::AddItemToFile(Database& db, const FileDescription& area, std::string& message) {
+    mode_ = Mode::None;
+    int index = FindFile(db, area, message);
+    if (index < 0) return kNotFound;
+    Analysis next = db.GetAnalysis();
+    FileDef& file = next.Files()[static_cast<std::size_t>(index)];
+    ItemDef item;
+    if (!DescribedItem(area, file.name, item, message)) return kRefused;
+    if (file.FindItem(item.name) >= 0 || file.FindKey(item.name) >= 0) {
+        message = "File '" + file.name + "' already has an item or key named '" + item.name + "'";
+        return kExists;
+    }
+    std::vector<int> source;
+    for (std::size_t i = 0; i < file.items.size(); ++i) source.push_back(static_cast<int>(i));
+    source.push_back(-1);
+    file.items.push_back(item);
+    std::string why;
+    int line = 0;
+    if (!Analysis::CheckFile(file, why, line)) {
+        message = "Cannot add item '" + item.name + "': " + why;
+        return kRefused;
+    }
+    if (!db.RelayTable(static_cast<std::size_t>(index), next, source, why)) {
+        message = "Cannot add item '" + item.name + "': " + why;
+        return kIoError;
+    }
+    return kOk;
+}
+
+std::int16_t SchemaEditor::DropItem(Database& db, const FileDescription& area, std::string& message) {
+    mode_ = Mode::None;
+    int index = FindFile(db, area, message);
+    if (index < 0) return kNotFound;
+    Analysis next = db.GetAnalysis();
+    FileDef& file = next.Files()[static_cast<std::size_t>(index)];
+    std::string why, name, raw = Field(area.itemName, sizeof area.itemName);
+    int gone = Analysis::NormalizeName(raw, Analysis::kMaxItemName, name, why) ? file.FindItem(name) : -1;
+    if (gone < 0) {
+        message = "Unknown item '" + raw + "' in file '" + file.name + "'";
+        return kNotFound;
+    }
+    for (const KeyDef& key : file.keys)
+        for (std::size_t item : key.items)
+            if (item == static_cast<std::size_t>(gone)) {
+                message = "Item '" + name + "' is part of key '" + key.name + "' of file '" + file.name +
+                          "': drop the key first";
+                return kRefused;
+            }
+    if (file.items.size() == 1) {
+        message = "Item '" + name + "' is the last item of file '" + file.name + "'";
+        return kRefused;
+    }
+    std::vector<int> source;
+    for (std::size_t i = 0; i < file.items.size(); ++i)
+        if (i != static_cast<std::size_t>(gone)) source.push_back(static_cast<int>(i));
+    file.items.erase(file.items.begin() + gone);
+    for (KeyDef& key : file.keys)
+        for (std::size_t& item : key.items)
+            if (item > static_cast<std::size_t>(gone)) --item;
+    int line = 0;
+    if (!Analysis::CheckFile(file, why, line) || !db.RelayTable(static_cast<std::size_t>(index), next, source, why)) {
+        message = "Cannot drop item '" + name + "': " + why;
+        return kIoError;
+    }
+    return kOk;
+}
+
+std::int16_t SchemaEditor::RenameFile(Database& db, const FileDescription& area, std::string& message) {
+    mode_ = Mode::None;
+    int index = FindFile(db, area, message);
+    if (index < 0) return kNotFound;
+    std::string why, name, raw = Field(area.itemName, sizeof area.itemName);
+    if (!Analysis::NormalizeName(raw, Analysis::kMaxFileName, name, why)) {
+        message = "Invalid file name: " + why;
+        return kRefused;
+    }
+    if (db.GetAnalysis().FindFile(name) >= 0) {
+        message = "File '" + name + "' already exists";
+        return kExists;
+    }
+    Analysis next = db.GetAnalysis();
+    next.Files()[static_cast<std::size_t>(index)].name = name;
+    if (!db.RenameTable(static_cast<std::size_t>(index), next, why)) {
+        message = "Cannot rename file '" + raw + "': " + why;
+        return kIoError;
+    }
+    return kOk;
 }
 
 }  // namespace qxhost

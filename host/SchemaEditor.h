@@ -14,7 +14,15 @@
 //   X and any other letter: refused
 //
 // A key whose only item has the key's own name makes that item a key; any
-// other key is a composite key (KEY line of the analysis).
+// other key is a composite key (KEY line of the analysis).  A key item
+// written "NAME DESC" orders from its largest value.
+//
+// The other operations act at once: 4 drops a file (its files go), 5 a key
+// (a key of an item leaves the item, no longer a key), 6 adds an item at
+// the end of an existing file's records, 7 drops an item, 8 renames a file.
+// 6 and 7 rewrite the record file and 8 renames it, through SchemaSwitch.
+// A name that does not exist gives OBHOST_RESULT_NOT_FOUND, a new name that
+// does OBHOST_RESULT_EXISTS (also for operations 0 and 2).
 #pragma once
 
 #include <cstdint>
@@ -40,6 +48,13 @@ private:
     std::int16_t AddItem(const FileDescription& area, std::string& message);
     std::int16_t DescribeKey(Database& db, const FileDescription& area, std::string& message);
     std::int16_t Create(Database& db, std::string& message);
+    std::int16_t DropFile(Database& db, const FileDescription& area, std::string& message);
+    std::int16_t DropKey(Database& db, const FileDescription& area, std::string& message);
+    std::int16_t AddItemToFile(Database& db, const FileDescription& area, std::string& message);
+    std::int16_t DropItem(Database& db, const FileDescription& area, std::string& message);
+    std::int16_t RenameFile(Database& db, const FileDescription& area, std::string& message);
+    // The existing file named in `area`, or -1 with `message` set.
+    static int FindFile(Database& db, const FileDescription& area, std::string& message);
 
     Mode mode_ = Mode::None;
     FileDef file_;                      // Mode::File: the file being described
@@ -47,6 +62,7 @@ private:
     std::string keyName_;
     KeyMode keyMode_ = KeyMode::Unique;
     std::vector<std::size_t> keyItems_;
+    std::vector<bool> keyDescending_;
 };
 
 }  // namespace qxhost

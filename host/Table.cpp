@@ -53,8 +53,8 @@ bool Table::Open(const std::string& directory, const FileDef& def, bool fresh, s
     if (!memoItems_.empty() && !memos_.Open(base + ".qxm", fresh, error)) return false;
     keys_.clear();
     for (std::size_t i = 0; i < def.items.size(); ++i)
-        if (def.items[i].key != KeyMode::None) keys_.push_back(MakeIndex(def.items[i].name, def.items[i].key, {i}));
-    for (const KeyDef& key : def.keys) keys_.push_back(MakeIndex(key.name, key.mode, key.items));
+        if (def.items[i].key != KeyMode::None) keys_.push_back(MakeIndex(ItemKey(def.items[i], i)));
+    for (const KeyDef& key : def.keys) keys_.push_back(MakeIndex(key));
     for (auto& key : keys_) {
         std::uint32_t a = 0, b = 0;
         if (!key->Build(records_, a, b)) {
@@ -69,14 +69,23 @@ bool Table::Open(const std::string& directory, const FileDef& def, bool fresh, s
     return true;
 }
 
-std::unique_ptr<KeyIndex> Table::MakeIndex(const std::string& name, KeyMode mode,
-                                           const std::vector<std::size_t>& items) const {
+KeyDef Table::ItemKey(const ItemDef& item, std::size_t index) {
+    KeyDef key;
+    key.name = item.name;
+    key.mode = item.key;
+    key.items = {index};
+    key.descending = {item.descending};
+    return key;
+}
+
+std::unique_ptr<KeyIndex> Table::MakeIndex(const KeyDef& key) const {
     std::vector<KeyIndex::Component> components;
-    for (std::size_t i : items) {
-        const ItemDef& item = def_.items.at(i);
-        components.push_back(KeyIndex::Component{item.type, item.size, item.offset});
+    for (std::size_t k = 0; k < key.items.size(); ++k) {
+        const ItemDef& item = def_.items.at(key.items[k]);
+        bool descending = k < key.descending.size() && key.descending[k];
+        components.push_back(KeyIndex::Component{item.type, item.size, item.offset, descending});
     }
-    return std::make_unique<KeyIndex>(name, mode == KeyMode::Unique, std::move(components));
+    return std::make_unique<KeyIndex>(key.name, key.mode == KeyMode::Unique, std::move(components));
 }
 
 int Table::FindKey(const std::string& name) const {
@@ -214,9 +223,9 @@ std::int16_t Table::WriteMemo(std::uint32_t number, std::uint16_t memoNumber, co
     return QXHOST_STATUS_OK;
 }
 
-bool Table::PrepareKey(const std::string& name, KeyMode mode, const std::vector<std::size_t>& items,
-                       std::string& error) {
-    preparedKey_ = MakeIndex(name, mode, items);
+bool Table::PrepareKey(const KeyDef& key, std::string& error) {
+    const std::string& name = key.name;
+    preparedKey_ = MakeIndex(key);
     std::uint32_t a = 0, b = 0;
     if (!preparedKey_->Build(records_, a, b)) {
         error = "Cannot create unique key " + name + " on file " + def_.name + ": records " + std::to_string(a) +

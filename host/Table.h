@@ -76,17 +76,17 @@ public:
         return memos_.Read(reference, kind, data);
     }
 
-    // Checks that a key over the items `items` could be created (for a unique key: no value
+    // Checks that `key` could be created (for a unique key: no value
     // twice in the records); on success the new index is kept for CommitKey.
-    bool PrepareKey(const std::string& name, KeyMode mode, const std::vector<std::size_t>& items,
-                    std::string& error);
+    bool PrepareKey(const KeyDef& key, std::string& error);
+    // The key of `item` (number `index` of the file) on its own, as a KeyDef.
+    static KeyDef ItemKey(const ItemDef& item, std::size_t index);
     // Makes the prepared key part of the table, with `def` the file's new definition.
     void CommitKey(const FileDef& def);
 
 private:
     void BuildImage(const unsigned char* data, std::uint32_t length, const unsigned char* memoSource);
-    std::unique_ptr<KeyIndex> MakeIndex(const std::string& name, KeyMode mode,
-                                        const std::vector<std::size_t>& items) const;
+    std::unique_ptr<KeyIndex> MakeIndex(const KeyDef& key) const;
     int FindKey(const std::string& name) const;
 
     FileDef def_;

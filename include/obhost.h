@@ -29,7 +29,7 @@ typedef int32_t (*OLIREENREG_t)(uint32_t hostContext, const char* fileName,
 /* Write a record: 0 adds, n > 0 rewrites record n, -1 deletes the last read. */
 typedef int32_t (*OECRIREENREG_t)(uint32_t hostContext, const char* fileName,
                                   int32_t recordNumber, void* exchange);
-/* Describe and create files: operations 0 (begin), 1 (item), 2 (key), 3 (create). */
+/* Describe, create and change files: the OBHOST_DESCRIBE_* operations below. */
 typedef int32_t (*OBECRITFICHIER_t)(uint32_t hostContext, int32_t operation, void* description);
 /* Read a memo: kind 12 (text) gives a text address, kind 22 (binary) a handle. */
 typedef int16_t (*OGETMEMO_t)(uint32_t hostContext, const char* fileName,
@@ -108,6 +108,31 @@ typedef struct FileDescription {
     int16_t  result;                 /* 282: > 0: the operation failed */
     char     message[513];           /* 284: why it failed */
 } FileDescription;
+
+/* OBECRITFICHIER operations.  0..3 describe then create a file or key; the
+ * others act at once.  DROP_KEY with an empty fileName looks for the key in
+ * every file.  ADD_ITEM takes the item as operation 1 does; RENAME_FILE takes
+ * the new name in itemName.  A key item may be followed by " DESC". */
+enum ObhostDescribeOperation {
+    OBHOST_DESCRIBE_BEGIN = 0,
+    OBHOST_DESCRIBE_ITEM = 1,
+    OBHOST_DESCRIBE_KEY = 2,
+    OBHOST_DESCRIBE_CREATE = 3,
+    OBHOST_DESCRIBE_DROP_FILE = 4,
+    OBHOST_DESCRIBE_DROP_KEY = 5,
+    OBHOST_DESCRIBE_ADD_ITEM = 6,
+    OBHOST_DESCRIBE_DROP_ITEM = 7,
+    OBHOST_DESCRIBE_RENAME_FILE = 8
+};
+
+/* FileDescription.result: 0 done; above 0 refused, with a message. */
+enum ObhostDescribeResult {
+    OBHOST_RESULT_OK = 0,
+    OBHOST_RESULT_REFUSED = 1,   /* any other refusal (an unknown operation too) */
+    OBHOST_RESULT_IO = 2,        /* the files could not be written */
+    OBHOST_RESULT_NOT_FOUND = 3, /* the file, key or item named does not exist */
+    OBHOST_RESULT_EXISTS = 4     /* a file or key of that name exists already */
+};
 
 /* ---- Module name table handed to OB4InitInstance ------------------------ */
 typedef char ModuleNameEntry[22];

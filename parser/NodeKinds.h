@@ -46,10 +46,19 @@ enum NodeKind : std::int32_t {
     FON_REQUETE_SUPPRESSION_ENREG = -33,
     FON_REQUETE_CREATION_INDEX = -34,
     kNodeLimit = -35,  // LIMIT n [OFFSET m] after a query: `aux` n, a child with `aux` m for OFFSET
+    kNodeDropIndex = -36,   // DROP INDEX: the index name, then the table name when ON names one
+    kNodeAlterTable = -37,  // ALTER TABLE: the table name, a leaf with the AlterAction in `aux`, its operand
 };
 
 // The most negative node kind in use (kinds run from -1 down to this one).
-constexpr std::int32_t kLastNodeKind = kNodeLimit;
+constexpr std::int32_t kLastNodeKind = kNodeAlterTable;
+
+// `aux` bits of the CREATE TABLE, CREATE INDEX, DROP and DROP INDEX nodes.
+constexpr std::int32_t kIfExistsClause = 1;  // IF EXISTS (IF NOT EXISTS for CREATE) written
+constexpr std::int32_t kDropsView = 2;       // DROP VIEW rather than DROP TABLE
+
+// What ALTER TABLE does; its operand is a FON_COLONNE_DEF (ADD) or a name leaf.
+enum class AlterAction : std::int32_t { kAddColumn = 1, kDropColumn, kRenameTo };
 
 // The kinds of JOIN a table list writes; the ON condition of a joined table
 // (the last child of its FON_TABLE_REF) carries its kind in `aux`.

@@ -161,12 +161,23 @@ private:
     std::int16_t ColumnDefinition(const char* text, std::int16_t position, SyntaxNode** out);  // FON_COLONNE_DEF
     std::int16_t CreateIndex(const char* text, std::int16_t position, SyntaxNode** out, std::int32_t unique);  // FON_REQUETE_CREATION_INDEX
     std::int16_t CreateView(const char* text, std::int16_t position, SyntaxNode** out);        // FON_REQUETE_CREATION_VUE
-    std::int16_t Drop(const char* text, std::int16_t position, SyntaxNode** out);              // FON_REQUETE_DESTRUCTION_TABLE_VUE
+    std::int16_t Drop(const char* text, std::int16_t position, SyntaxNode** out, bool view);            // FON_REQUETE_DESTRUCTION_TABLE_VUE
     std::int16_t Insert(const char* text, std::int16_t position, SyntaxNode** out);            // FON_REQUETE_INSERT_ENREG
     std::int16_t Update(const char* text, std::int16_t position, SyntaxNode** out);            // FON_REQUETE_MIS_A_JOUR_ENREG
     std::int16_t AssignmentList(const char* text, std::int16_t position, SyntaxNode** out);    // FON_AFFECTATION_COLONNE_VIRGULE_LISTE
     std::int16_t Assignment(const char* text, std::int16_t position, SyntaxNode** out);        // FON_AFFECTATION_COLONNE
     std::int16_t Delete(const char* text, std::int16_t position, SyntaxNode** out);            // FON_REQUETE_SUPPRESSION_ENREG
+
+    // --- SchemaRules.cpp -------------------------------------------------
+    std::int16_t DropIndex(const char* text, std::int16_t position, SyntaxNode** out);         // kNodeDropIndex
+    std::int16_t AlterTable(const char* text, std::int16_t position, SyntaxNode** out);        // kNodeAlterTable
+    // Key items of CREATE INDEX: name [ASC | DESC] {"," ...}; a DESC item's leaf has `aux` 1.
+    std::int16_t KeyItemList(const char* text, std::int16_t position, SyntaxNode** out);       // FON_COLONNE_REF_VIRGULE_LISTE
+    // "IF EXISTS" (`withNot`: "IF NOT EXISTS") at `position`: the position after it with
+    // kIfExistsClause added to `node->aux`, else `position`.
+    std::int16_t IfExists(const char* text, std::int16_t position, bool withNot, SyntaxNode* node);
+    // True when the words at `position` are `first` (an identifier) then a token of `kind`.
+    bool WordThen(const char* text, std::int16_t position, const char* first, std::uint16_t kind);
     // Reads an identifier as a leaf appended to `chain` (`message` at
     // `position` otherwise); the leaf goes to `*leaf` when asked for.
     std::int16_t NameLeaf(const char* text, std::int16_t position, ChildChain* chain, SyntaxNode** leaf = nullptr,

@@ -99,10 +99,20 @@ std::int16_t Parser::Statement(const char* text, std::int16_t position, SyntaxNo
     case kKwSelect: end = Query(text, position, &part); break;
     case kKwDeleteFrom: end = Delete(text, next, &part); break;
     case kKwDropTable:
-    case kKwDropView: end = Drop(text, next, &part); break;
+    case kKwDropView: end = Drop(text, next, &part, first == kKwDropView); break;
     case kKwInsertInto: end = Insert(text, next, &part); break;
     case kKwUpdate: end = Update(text, next, &part); break;
     case kKwCreate: end = Create(text, next, &part); break;
+    case kTokIdentifier: {
+        // DROP INDEX and ALTER TABLE: words known by their place.
+        bool dropIndex = WordThen(text, position, "DROP", kKwIndex);
+        if (!dropIndex && !WordThen(text, position, "ALTER", kKwTable))
+            return Abandon(out, Fail(kMsgSyntaxError, position));
+        std::int16_t after = ReadToken(text, next, false, &token);  // past INDEX or TABLE
+        if (after < 0) return Abandon(out, Missing(after, kMsgSyntaxError, next));
+        end = dropIndex ? DropIndex(text, after, &part) : AlterTable(text, after, &part);
+        break;
+    }
     default: return Abandon(out, Fail(kMsgSyntaxError, position));
     }
     if (end < 0) return Abandon(out, end);
@@ -564,6 +574,7 @@ std::int16_t Parser::CreateTable(const char* text, std::int16_t position, Syntax
     SyntaxNode* node = Begin(FON_REQUETE_CREATION_TABLE, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
     ChildChain chain(node);
+    position = IfExists(text, position, true, node);
     std::int16_t end = NameLeaf(text, position, &chain);
     if (end < 0) return Abandon(out, end);
     Token token;
@@ -691,6 +702,7 @@ std::int16_t Parser::CreateIndex(const char* text, std::int16_t position, Syntax
     SyntaxNode* node = Begin(FON_REQUETE_CREATION_INDEX, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
     ChildChain chain(node);
+    position = IfExists(text, position, true, node);
     SyntaxNode* name = nullptr;
     std::int16_t end = NameLeaf(text, position, &chain, &name);
     if (end < 0) return Abandon(out, end);
@@ -708,7 +720,7 @@ std::int16_t Parser::CreateIndex(const char* text, std::int16_t position, Syntax
     next = ReadToken(text, end, false, &token);
     if (next < 0 || token.kind != kPunLeftParen) return Abandon(out, Missing(next, kMsgLeftParenthesis, end));
     SyntaxNode* part = nullptr;
-    end = ColumnList(text, next, &part);
+    end = KeyItemList(text, next, &part);
     if (end < 0) return Abandon(out, end);
     chain.Add(part);
     next = ReadToken(text, end, false, &token);
@@ -746,11 +758,13 @@ std::int16_t Parser::CreateView(const char* text, std::int16_t position, SyntaxN
     return end;
 }
 
-// drop: ident ["RESTRICT" | "CASCADE"]
-std::int16_t Parser::Drop(const char* text, std::int16_t position, SyntaxNode** out) {
+// drop: ["IF" "EXISTS"] ident ["RESTRICT" | "CASCADE"]; `view` for DROP VIEW.
+std::int16_t Parser::Drop(const char* text, std::int16_t position, SyntaxNode** out, bool view) {
     SyntaxNode* node = Begin(FON_REQUETE_DESTRUCTION_TABLE_VUE, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
+    if (view) node->aux |= kDropsView;
     ChildChain chain(node);
+    position = IfExists(text, position, false, node);
     std::int16_t end = NameLeaf(text, position, &chain);
     if (end < 0) return Abandon(out, end);
     Token token;

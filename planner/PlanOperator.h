@@ -23,7 +23,7 @@
 //                  kept when the rows hold a match (looked up by hash when
 //                  the test is an equality)
 //   kAntiJoin      the same, read by NOT IN or NOT EXISTS: kept when they hold none
-//   kInsert, kUpdate, kDelete, kCreateTable, kCreateIndex: the statement's change
+//   kInsert, kUpdate, kDelete, kCreateTable, kCreateIndex, kSchemaChange: the statement's change
 //
 // Operators refer to the bound statement (SELECTs, groups, predicates) and
 // never own any of it.
@@ -55,6 +55,7 @@ enum class OperatorKind : std::uint8_t {
     kDelete,
     kCreateTable,
     kCreateIndex,
+    kSchemaChange,  // DROP TABLE, DROP INDEX, ALTER TABLE
 };
 
 struct PlanOperator {

@@ -111,6 +111,9 @@ OperatorPtr Planner::Root() {
         }
         case StatementKind::kCreateTable: return std::make_unique<PlanOperator>(OperatorKind::kCreateTable);
         case StatementKind::kCreateIndex: return std::make_unique<PlanOperator>(OperatorKind::kCreateIndex);
+        case StatementKind::kDropTable:
+        case StatementKind::kDropIndex:
+        case StatementKind::kAlterTable: return std::make_unique<PlanOperator>(OperatorKind::kSchemaChange);
         case StatementKind::kUnsupported: break;
     }
     return nullptr;

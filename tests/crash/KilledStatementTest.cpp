@@ -3,7 +3,8 @@
 // and is killed (SIGKILL) at random moments; after each kill the database
 // is opened again and read back through the engine.  Every record must be
 // whole (a record spans several pages; its fields all derive from V) and
-// the unique key must still be unique.
+// the unique key must still be unique.  Killed during ALTER TABLE, a child
+// leaves the table, old or new, with every row.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -137,6 +138,56 @@ TEST(KilledStatementTest, EveryRecordWholeAndKeysUniqueAfterEachKill) {
         if (HasFailure()) break;
     }
     EXPECT_GT(seen, 0u);  // the writer did write
+    OBSQLFinInstance(0);
+    std::filesystem::remove_all(pattern);
+}
+
+TEST(KilledStatementTest, AlterTableLeavesTheOldOrTheNewTableWhole) {
+    constexpr std::int64_t kRows = 20000;
+    char pattern[] = "/tmp/qxsql_alter_XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    std::string path = std::string(pattern) + "/db";
+    ASSERT_EQ(OB4InitInstance(0, HostModules()), 1);
+    char error[256];
+    std::uint16_t context = QXHostOpen(path.c_str(), 1, error, sizeof error);
+    ASSERT_NE(context, 0) << error;
+    ASSERT_EQ(RunStatement(context, "CREATE TABLE A (ID INTEGER, PAD CHAR(100), V INTEGER)").rc, 0);
+    for (int id = 1; id <= kRows; ++id)
+        RunStatement(context, "INSERT INTO A VALUES (" + std::to_string(id) + ", 'p', " + std::to_string(id * 3) + ")");
+    // The child changes layout (X or not) and name (A or B) forever, killed within its first changes.
+    const char* alters[] = {"ALTER TABLE A ADD X INTEGER", "ALTER TABLE A DROP X", "ALTER TABLE A RENAME TO B",
+                            "ALTER TABLE B ADD X INTEGER", "ALTER TABLE B DROP X", "ALTER TABLE B RENAME TO A"};
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 2; ++i) RunStatement(context, alters[i]);
+    using std::chrono::milliseconds;
+    auto window = 1 + 2 * std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(QXHostClose(context), 0);
+    const std::string whole = std::to_string(kRows) + "|" + std::to_string(kRows * (kRows + 1) / 2) + "|" +
+                              std::to_string(kRows * (kRows + 1) / 2 * 3);
+    std::mt19937 random(777);
+    std::set<std::string> states;  // names and layouts met: the child did change the table
+    for (int round = 0; round < 12 && !HasFailure(); ++round) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            context = QXHostOpen(path.c_str(), 0, error, sizeof error);
+            for (;;)
+                for (const char* alter : alters) RunStatement(context, alter);
+        }
+        std::this_thread::sleep_for(milliseconds(window / 4 + static_cast<long>(random() % window)));
+        ASSERT_EQ(kill(child, SIGKILL), 0);
+        ASSERT_EQ(waitpid(child, nullptr, 0), child);
+        context = QXHostOpen(path.c_str(), 0, error, sizeof error);
+        ASSERT_NE(context, 0) << "round " << round << ": " << error;
+        Rows a = RunStatement(context, "SELECT COUNT(*), SUM(ID), SUM(V) FROM A WHERE V = ID * 3");
+        Rows b = RunStatement(context, "SELECT COUNT(*), SUM(ID), SUM(V) FROM B WHERE V = ID * 3");
+        ASSERT_NE(a.rc == 0, b.rc == 0) << "round " << round << ": A and B both or neither";
+        EXPECT_EQ((a.rc == 0 ? a : b).lines, std::vector<std::string>{whole}) << "round " << round;
+        std::string name = a.rc == 0 ? "A" : "B";
+        states.insert(name + (RunStatement(context, "SELECT X FROM " + name).rc == 0 ? "+X" : ""));
+        ASSERT_EQ(QXHostClose(context), 0);
+    }
+    EXPECT_GE(states.size(), 3u);
     OBSQLFinInstance(0);
     std::filesystem::remove_all(pattern);
 }

@@ -6,6 +6,7 @@
 //   # comment
 //   host qx                               (first record) run over a scratch database of the
 //                                         QX file engine instead of the test host
+//   host reopen                           close the QX database and open it again
 //   language en|fr                        message language from here on
 //   table NAME ITEM:TYPE:SIZE[:aN][:kK][:c] ...   a test-host table (array N, key kind K, composite)
 //   row NAME v1 v2 ...                    a record; values are numbers, 'text' (quotes doubled
@@ -156,6 +157,7 @@ private:
                 if (!qxtest::OpenQxDatabase(error)) return Fail(r, error);
                 usingQx_ = true;
             }
+            if (head.size() > 1 && head[1] == "reopen" && !qxtest::ReopenQxDatabase(error)) return Fail(r, error);
             return;
         }
         if (verb == "language") {

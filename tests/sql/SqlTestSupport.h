@@ -26,6 +26,8 @@ struct StatementResult {
 // closes it and removes the directory.
 bool OpenQxDatabase(std::string& error);
 void CloseQxDatabase();
+// Closes the QX database and opens it again (what is kept on disk only).
+bool ReopenQxDatabase(std::string& error);
 
 // "table ...", "row ...", "deleted ..." lines (see SqlTestRunner.cpp).
 bool ApplyHostDirective(const std::string& line, std::string& error);

@@ -88,16 +88,17 @@ const char* const kStatements[] = {
     "DELETE FROM U",
     "DELETE FROM U WHERE B > 10",
     "CREATE TABLE NEWT (ID INTEGER, NAME CHAR(10) NOT NULL, AMOUNT DOUBLE)",
-    "CREATE UNIQUE INDEX IDX ON U (A, B)",
+    "CREATE UNIQUE INDEX IDX ON U (A, B DESC)",
+    "ALTER TABLE U ADD D INTEGER",
     // The rest fail even with memory to spare.
     "INSERT INTO V VALUES (1, 9)",
     "SELECT A FROM T WHERE (A = 1",
     "SELECT * FROM NOPE",
     "SELECT NAME + 1 FROM T",
-    "DROP TABLE U",
+    "DROP VIEW U",
 };
 
-constexpr int kFirstFailingStatement = 15;
+constexpr int kFirstFailingStatement = 16;
 
 class OutOfMemorySweepTest : public qxtest::EngineTest {};
 

@@ -1,0 +1,50 @@
+#include "analysis/SchemaBinding.h"
+
+#include "base/Messages.h"
+#include "parser/SyntaxNode.h"
+
+namespace qx {
+namespace {
+
+const char* NameOf(const SyntaxNode* node) { return node != nullptr && node->text != nullptr ? node->text : ""; }
+
+}  // namespace
+
+Status BindSchemaChange(const SyntaxNode* statement, BoundStatement& out) {
+    out.ifExists = (statement->aux & kIfExistsClause) != 0;
+    const SyntaxNode* name = statement->child;
+    if (name == nullptr) return Error::Message(kMsgInternalError, "compilation");
+    switch (statement->kind) {
+        case FON_REQUETE_DESTRUCTION_TABLE_VUE:
+            // DROP VIEW stays refused: this version keeps no views.
+            if ((statement->aux & kDropsView) == 0) out.kind = StatementKind::kDropTable;
+            out.table = NameOf(name);
+            return Status();
+        case kNodeDropIndex:
+            out.kind = StatementKind::kDropIndex;
+            out.indexName = NameOf(name);
+            if (name->next != nullptr) out.table = NameOf(name->next);
+            return Status();
+        default: break;
+    }
+    out.kind = StatementKind::kAlterTable;
+    out.table = NameOf(name);
+    const SyntaxNode* action = name->next;
+    const SyntaxNode* operand = action != nullptr ? action->next : nullptr;
+    if (operand == nullptr) return Error::Message(kMsgInternalError, "compilation");
+    out.alterAction = static_cast<AlterAction>(action->aux);
+    if (out.alterAction != AlterAction::kAddColumn) {
+        out.otherName = NameOf(operand);
+        return Status();
+    }
+    // The column: its name, its type leaf (with the CHAR size in `aux`), and no constraint.
+    const SyntaxNode* column = operand->child;
+    const SyntaxNode* type = column != nullptr ? column->next : nullptr;
+    if (type == nullptr) return Error::Message(kMsgInternalError, "compilation");
+    if (type->next != nullptr) return Error::Message(kMsgNotSupported);
+    out.hasColumnList = true;
+    out.definitions.push_back(ColumnDefinition{NameOf(column), type->kind, static_cast<std::uint32_t>(type->aux)});
+    return Status();
+}
+
+}  // namespace qx

@@ -1,0 +1,18 @@
+// SchemaBinding: the bound form of the statements that drop or change what
+// exists (DROP TABLE, DROP VIEW, DROP INDEX, ALTER TABLE).  They name tables,
+// keys and items the host knows, so binding only keeps the names; the host
+// answers for them when the statement runs.
+#pragma once
+
+#include "analysis/BoundStatement.h"
+#include "base/Error.h"
+
+namespace qx {
+
+struct SyntaxNode;
+
+// Fills `out` from a DROP, DROP INDEX or ALTER TABLE node.  An ALTER TABLE
+// ADD whose column has a constraint fails with 4298.
+Status BindSchemaChange(const SyntaxNode* statement, BoundStatement& out);
+
+}  // namespace qx
