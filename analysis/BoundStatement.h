@@ -61,9 +61,10 @@ struct BoundStatement {
     std::string table;
     bool hasColumnList = false;               // INSERT (columns)
     std::vector<std::string> columns;         // INSERT columns; CREATE INDEX key items
-    std::vector<std::unique_ptr<BoundExpr>> values;  // INSERT VALUES
+    std::vector<std::vector<std::unique_ptr<BoundExpr>>> rows;  // INSERT VALUES: the values of each row
     bool hasValues = false;                   // INSERT VALUES (rather than nothing)
     std::vector<Assignment> assignments;      // UPDATE SET
+    std::vector<ItemDescriptor*> setItems;    // the items SET values read, by slot (of the changed table)
     std::vector<ColumnDefinition> definitions;  // CREATE TABLE
     std::string indexName;                    // CREATE INDEX
     bool uniqueIndex = false;                 // CREATE UNIQUE INDEX
