@@ -7,6 +7,7 @@
 //   host qx                               (first record) run over a scratch database of the
 //                                         QX file engine instead of the test host
 //   language en|fr                        message language from here on
+//   strict on|off                         strict values from here on (off at the start)
 //   table NAME ITEM:TYPE:SIZE[:aN][:kK][:c] ...   a test-host table (array N, key kind K, composite)
 //   row NAME v1 v2 ...                    a record; values are numbers, 'text' (quotes doubled
 //                                         inside), or - for a zero-filled item
@@ -156,6 +157,10 @@ private:
                 if (!qxtest::OpenQxDatabase(error)) return Fail(r, error);
                 usingQx_ = true;
             }
+            return;
+        }
+        if (verb == "strict") {
+            qxtest::SetStrict(head.size() > 1 && head[1] == "on");
             return;
         }
         if (verb == "language") {

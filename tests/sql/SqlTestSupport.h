@@ -27,6 +27,9 @@ struct StatementResult {
 bool OpenQxDatabase(std::string& error);
 void CloseQxDatabase();
 
+// Strict values on or off for the statements that follow.
+void SetStrict(bool strict);
+
 // "table ...", "row ...", "deleted ..." lines (see SqlTestRunner.cpp).
 bool ApplyHostDirective(const std::string& line, std::string& error);
 // Runs one statement over the started engine (host context 1) and fetches every row.
