@@ -180,9 +180,9 @@ Status CheckNumber(const ItemDescriptor& item, const char* table, Value& value, 
         double whole = std::trunc(number);
         if (whole < integer->low || whole > integer->high) range = integer->text;
     } else if (item.type == kFieldFloat && std::fabs(number) > FLT_MAX) {
-        range = "REAL";
+        range = "-3.40282347E38 .. 3.40282347E38";
     } else if (item.type == kFieldFixedPoint && std::fabs(number) >= kFixedPointLimit) {
-        range = "+/- 604462909807.314587E6";
+        range = "-604462909807314587.353087 .. 604462909807314587.353087";
     }
     if (range != nullptr) return Error::Message(kMsgOutOfRange, NumberText(number).c_str(), table, item.name.Get(), range);
     stored = Value::Double(number);
