@@ -435,11 +435,32 @@ void Binder::BindCreateTable(const SyntaxNode* statement) {
     out_.table = TextOf(table);
     out_.hasColumnList = true;
     for (const SyntaxNode* column = columns->child; column != nullptr; column = column->next) {
+        if (column->kind == FON_COLONNE_REF_VIRGULE_LISTE) {  // PRIMARY KEY (...) or UNIQUE (...)
+            TableKey& key = out_.keys.emplace_back();
+            key.primary = column->aux == kKwPrimaryKey;
+            for (const SyntaxNode* item = column->child; item != nullptr; item = item->next)
+                key.items.emplace_back(TextOf(item));
+            continue;
+        }
         const SyntaxNode* name = column->child;
         if (name == nullptr) continue;
         const SyntaxNode* type = name->next;
-        out_.definitions.push_back(ColumnDefinition{TextOf(name), type != nullptr ? type->kind : 0,
-                                                    type != nullptr ? static_cast<std::uint32_t>(type->aux) : 0});
+        ColumnDefinition& definition = out_.definitions.emplace_back(ColumnDefinition{
+            TextOf(name), type != nullptr ? type->kind : 0, type != nullptr ? static_cast<std::uint32_t>(type->aux) : 0, {}});
+        for (const SyntaxNode* constraint = type != nullptr ? type->next : nullptr; constraint != nullptr;
+             constraint = constraint->next) {
+            if (constraint->kind == kKwPrimaryKey || constraint->kind == kKwUnique) {
+                TableKey& key = out_.keys.emplace_back();
+                key.primary = constraint->kind == kKwPrimaryKey;
+                key.items.push_back(definition.name);
+            } else if (constraint->kind == kKwNot) {
+                definition.unenforced.emplace_back("NOT NULL");
+            } else if (constraint->kind == kKwDefault) {
+                definition.unenforced.emplace_back("DEFAULT");
+            } else if (constraint->kind == kKwForeignKey) {
+                definition.unenforced.emplace_back("FOREIGN KEY");
+            }
+        }
     }
 }
 

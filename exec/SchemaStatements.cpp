@@ -1,7 +1,10 @@
 #include "exec/SchemaStatements.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "base/Messages.h"
 #include "catalog/HostLink.h"
@@ -71,12 +74,69 @@ char ItemKindLetter(int typeKeyword) {
     }
 }
 
+namespace {
+
+// Creates key `keyName` of `table` over `items` (unique or with
+// duplicates) through the host.  True when made.
+bool CreateKey(QueryPlan& plan, const std::string& table, const std::string& keyName,
+               const std::vector<std::string>& items, bool unique) {
+    FileDescription area;
+    std::memset(&area, 0, sizeof area);
+    std::size_t length = 0;
+    for (const std::string& item : items) {
+        std::size_t add = item.size() + (length != 0 ? 1 : 0);
+        if (length + add > kKeyItemsLength) {
+            plan.SetError(MessageText(kMsgIncorrectItemList), nullptr);
+            return false;
+        }
+        if (length != 0) area.u.keyItems[length] = ',';
+        std::memcpy(area.u.keyItems + length + (length != 0 ? 1 : 0), item.data(), item.size());
+        length += add;
+    }
+    CopyName(area.itemName, sizeof area.itemName, keyName.c_str());
+    area.keyMode = unique ? 1 : 2;
+    CopyName(area.fileName, sizeof area.fileName, table.c_str());
+    return Describe(plan, 2, &area) && Describe(plan, 3, &area);
+}
+
+// The name of a key of CREATE TABLE: a key on one item bears its name; a
+// key over several is PRIMARYKEY, or UNIQUEn for the n-th UNIQUE list.
+std::string KeyName(const TableKey& key, int uniqueLists) {
+    if (key.items.size() == 1) return key.items.front();
+    return key.primary ? "PRIMARYKEY" : "UNIQUE" + std::to_string(uniqueLists);
+}
+
+}  // namespace
+
 void ExecuteCreateTable(QueryPlan& plan) {
     const BoundStatement& statement = *plan.statement;
     if (statement.table.empty() || !statement.hasColumnList) return;
     if (!NameFits(plan, statement.table.c_str(), kFileNameLength, true)) return;
     for (const ColumnDefinition& column : statement.definitions)
         if (!NameFits(plan, column.name.c_str(), kItemNameLength, false)) return;
+    // NOT NULL, DEFAULT and FOREIGN KEY have no place in the analysis the
+    // host keeps: strict refuses them rather than create a table that
+    // would not hold to them; the lenient rules let them pass unkept.
+    if (StrictValues(plan.dictionary != nullptr ? plan.dictionary->hostContext : 0)) {
+        for (const ColumnDefinition& column : statement.definitions) {
+            if (column.unenforced.empty()) continue;
+            const char* why = EnglishMessages() ? "the file engine's analysis does not keep it"
+                                                : "l'analyse du moteur de fichiers ne la conserve pas";
+            plan.SetError(MessageText(kMsgConstraintUnsupported, column.unenforced.front().c_str(),
+                                      statement.table.c_str(), column.name.c_str(), why),
+                          MessageState(kMsgConstraintUnsupported));
+            return;
+        }
+    }
+    int primaryKeys = 0;
+    for (const TableKey& key : statement.keys) primaryKeys += key.primary ? 1 : 0;
+    if (primaryKeys > 1) {
+        plan.SetError(MessageText(kMsgConstraintUnsupported, "PRIMARY KEY", statement.table.c_str(),
+                                  statement.keys.front().items.front().c_str(),
+                                  EnglishMessages() ? "a table has one primary key" : "une table a une seule clé primaire"),
+                      MessageState(kMsgConstraintUnsupported));
+        return;
+    }
 
     FileDescription area;
     std::memset(&area, 0, sizeof area);
@@ -90,7 +150,17 @@ void ExecuteCreateTable(QueryPlan& plan) {
         area.u.item.itemSize = static_cast<std::uint16_t>(column.size & 0xFFFF);
         if (!Describe(plan, 1, &area)) return;
     }
-    Describe(plan, 3, &area);
+    if (!Describe(plan, 3, &area)) return;
+    // The keys, once the file exists; a key on one item that an earlier
+    // one already made (PRIMARY KEY UNIQUE) is made once.
+    std::vector<std::string> keyed;
+    int uniqueLists = 0;
+    for (const TableKey& key : statement.keys) {
+        if (key.items.size() == 1 && std::find(keyed.begin(), keyed.end(), key.items.front()) != keyed.end()) continue;
+        if (key.items.size() == 1) keyed.push_back(key.items.front());
+        if (key.items.size() > 1 && !key.primary) ++uniqueLists;
+        if (!CreateKey(plan, statement.table, KeyName(key, uniqueLists), key.items, true)) return;
+    }
 }
 
 void ExecuteCreateIndex(QueryPlan& plan) {
@@ -99,25 +169,7 @@ void ExecuteCreateIndex(QueryPlan& plan) {
     if (!NameFits(plan, statement.indexName.c_str(), kItemNameLength, false) ||
         !NameFits(plan, statement.table.c_str(), kFileNameLength, true))
         return;
-
-    FileDescription area;
-    std::memset(&area, 0, sizeof area);
-    std::size_t length = 0;
-    for (const std::string& item : statement.columns) {
-        std::size_t add = item.size() + (length != 0 ? 1 : 0);
-        if (length + add > kKeyItemsLength) {
-            plan.SetError(MessageText(kMsgIncorrectItemList), nullptr);
-            return;
-        }
-        if (length != 0) area.u.keyItems[length] = ',';
-        std::memcpy(area.u.keyItems + length + (length != 0 ? 1 : 0), item.data(), item.size());
-        length += add;
-    }
-    CopyName(area.itemName, sizeof area.itemName, statement.indexName.c_str());
-    area.keyMode = statement.uniqueIndex ? 1 : 2;
-    CopyName(area.fileName, sizeof area.fileName, statement.table.c_str());
-    if (!Describe(plan, 2, &area)) return;
-    Describe(plan, 3, &area);
+    CreateKey(plan, statement.table, statement.indexName, statement.columns, statement.uniqueIndex);
 }
 
 }  // namespace qx

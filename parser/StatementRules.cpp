@@ -578,29 +578,46 @@ std::int16_t Parser::CreateTable(const char* text, std::int16_t position, Syntax
     return next;
 }
 
+// column definition list: element {"," element}, an element being a column
+// definition or a key over columns: ("PRIMARY KEY" | "UNIQUE") "(" column
+// list ")", a column list node whose `aux` is the keyword.
 std::int16_t Parser::ColumnDefinitionList(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_COLONNE_DEF_VIRGULE_LISTE, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
     ChildChain chain(node);
-    SyntaxNode* part = nullptr;
-    std::int16_t end = ColumnDefinition(text, position, &part);
-    if (end < 0) return Abandon(out, end);
-    chain.Add(part);
     Token token;
-    for (;;) {
-        std::int16_t next = ReadOptional(text, end, &token);
+    for (std::int16_t start = position;;) {
+        SyntaxNode* part = nullptr;
+        std::int16_t end;
+        std::int16_t next = ReadToken(text, start, false, &token);
+        if (next >= 0 && (token.kind == kKwPrimaryKey || token.kind == kKwUnique)) {
+            const std::int32_t keyword = token.kind;
+            std::int16_t afterKeyword = next;
+            next = ReadToken(text, afterKeyword, false, &token);
+            if (next < 0 || token.kind != kPunLeftParen)
+                return Abandon(out, Missing(next, kMsgLeftParenthesis, afterKeyword));
+            end = ColumnList(text, next, &part);
+            if (end < 0) return Abandon(out, end);
+            part->aux = keyword;
+            next = ReadToken(text, end, false, &token);
+            if (next < 0 || token.kind != kPunRightParen) return Abandon(out, Missing(next, kMsgRightParenthesis, end));
+            end = next;
+        } else {
+            end = ColumnDefinition(text, start, &part);
+            if (end < 0) return Abandon(out, end);
+        }
+        chain.Add(part);
+        next = ReadOptional(text, end, &token);
         if (next < 0) return Abandon(out, next);
         if (token.kind != kPunComma) return end;
-        end = ColumnDefinition(text, next, &part);
-        if (end < 0) return Abandon(out, end);
-        chain.Add(part);
+        start = next;
     }
 }
 
 // column definition: ident type {constraint}
 //   type: DATE | INTEGER | TIME | SMALLINT | REAL | BIGINT | TINYINT
 //         | DOUBLE [PRECISION] | (CHAR | VARCHAR) "(" unsigned integer ")"
-//   constraint: NOT NULL | DEFAULT si | WITH DEFAULT si | PRIMARY KEY | FOREIGN KEY
+//   constraint: NOT NULL | DEFAULT si | WITH DEFAULT si | PRIMARY KEY | UNIQUE | FOREIGN KEY
 std::int16_t Parser::ColumnDefinition(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_COLONNE_DEF, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
@@ -676,6 +693,7 @@ std::int16_t Parser::ColumnDefinition(const char* text, std::int16_t position, S
             break;
         }
         case kKwPrimaryKey:
+        case kKwUnique:
         case kKwForeignKey:
             if (AddLeaf(&chain, token, token.kind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, end));
             end = next;
