@@ -315,25 +315,26 @@ void ChangeRecords(QueryPlan& plan, bool update) {
     if (SelectBlock* block = plan.Block(0)) ApplyToSelection(*block, update ? &changer : nullptr);
 }
 
-// Writes the prepared rows (`width` values each) as new records; under
-// strict, checks first that no two of them repeat a unique item.
+// Fills the table's record with one prepared row: a new record starts
+// from zeros, so nothing of an earlier read leaks into it.
+void BuildRecord(TableRef& table, const PreparedValue* row, std::size_t width) {
+    std::memset(table.record, 0, table.recordSize);
+    for (std::size_t j = 0; j < width; ++j) Store(row[j]);
+}
+
+// Writes the prepared rows (`width` values each) as new records; with
+// `unique`, checks first that no two of them repeat a unique item.
 void InsertRows(QueryPlan& plan, TableRef& table, const std::vector<PreparedValue>& values, std::size_t width,
-                bool strict) {
+                UniqueValues* unique) {
     if (width == 0) return;
-    std::vector<ItemDescriptor*> targets;
-    for (std::size_t j = 0; j < width; ++j) targets.push_back(values[j].item);
-    UniqueValues unique(targets);
-    if (strict && !unique.Empty()) {
+    if (unique != nullptr && !unique->Empty()) {
         for (std::size_t first = 0; first < values.size(); first += width) {
-            std::memset(table.record, 0, table.recordSize);
-            for (std::size_t j = 0; j < width; ++j) Store(values[first + j]);
-            if (!unique.Note(plan, table)) return;
+            BuildRecord(table, &values[first], width);
+            if (!unique->Note(plan, table)) return;
         }
     }
     for (std::size_t first = 0; first < values.size(); first += width) {
-        // A new record starts from zeros: nothing of an earlier read leaks into it.
-        std::memset(table.record, 0, table.recordSize);
-        for (std::size_t j = 0; j < width; ++j) Store(values[first + j]);
+        BuildRecord(table, &values[first], width);
         std::int16_t code = table.WriteRecord(0);
         if (code == TableRef::kWriteDuplicate) return WriteFailed(plan, table, "23000");
         if (code != TableRef::kWriteOk) return WriteFailed(plan, table, nullptr);
@@ -341,26 +342,28 @@ void InsertRows(QueryPlan& plan, TableRef& table, const std::vector<PreparedValu
 }
 
 // INSERT ... SELECT: runs the SELECT, then inserts each of its rows, the
-// result columns going to the target items.
+// result columns going to the target items.  Under strict every row is
+// read and checked once before the first is written, then read again to
+// be written: the rows are never held twice.
 void InsertSelection(QueryPlan& plan, TableRef& table, const std::vector<ItemDescriptor*>& targets, bool strict) {
     plan.RunSelect();
     TableRef* rows = plan.resultSet;
     plan.resultSet = nullptr;
     if (!plan.status.ok() || rows == nullptr || rows->items.empty()) return;
-    std::size_t width = targets.size();
+    const std::size_t width = targets.size();
     if (strict && rows->items.size() != width) {
         plan.SetError(MessageText(kMsgValueCount, table.name.Get(), static_cast<int>(rows->items.size()),
                                   static_cast<int>(width)), "21S01");
         return;
     }
-    // Each row is read and checked before any is written; the values of all
-    // rows are kept only under strict, one row at a time otherwise.
-    std::vector<PreparedValue> values;
+    std::vector<PreparedValue> values(width);
     auto prepareRow = [&](std::int32_t r) {
         rows->ReadFrom(r);
         for (std::size_t j = 0; j < width; ++j) {
-            PreparedValue& out = values.emplace_back();
+            PreparedValue& out = values[j];
             out.item = targets[j];
+            out.fill = Fill::kLeave;
+            out.value.Reset();
             ItemDescriptor* source = rows->ItemAt(j);
             if (source == nullptr || out.item == nullptr) continue;
             const void* value = ReadCell(source, nullptr);
@@ -370,33 +373,30 @@ void InsertSelection(QueryPlan& plan, TableRef& table, const std::vector<ItemDes
                 plan.SetError(MessageText(kMsgOutOfMemory), nullptr);
                 return false;
             }
-            std::int16_t type = ValueClassOf(source->type) == kClassNumeric ? kOperandDouble : kOperandText;
-            Value read = type == kOperandDouble ? Value::Double(*static_cast<const double*>(value))
-                                                : Value::Borrowed(type, static_cast<std::int32_t>(std::strlen(
-                                                                            static_cast<const char*>(value)) + 1),
-                                                                  value);
+            Value read = ValueClassOf(source->type) == kClassNumeric
+                             ? Value::Double(*static_cast<const double*>(value))
+                             : Value::Borrowed(kOperandText,
+                                               static_cast<std::int32_t>(std::strlen(static_cast<const char*>(value)) + 1),
+                                               value);
             out.fill = Fill::kValue;
-            if (!strict) {
-                out.value = std::move(read);
-            } else {
-                // Keep an owned copy: the source buffer is reused by the next row.
-                Value copy = read.Copy();
-                if (!copy.Has() || !Checked(plan, CheckStrictValue(*out.item, table.name.Get(), copy, out.value)))
-                    return false;
-            }
+            if (!strict) out.value = std::move(read);
+            else if (!Checked(plan, CheckStrictValue(*out.item, table.name.Get(), read, out.value))) return false;
         }
         return true;
     };
     if (strict) {
-        for (std::int32_t r = 1; r <= rows->rowCount; ++r)
+        UniqueValues unique(targets);
+        for (std::int32_t r = 1; r <= rows->rowCount; ++r) {
             if (!prepareRow(r)) return;
-        InsertRows(plan, table, values, width, true);
-        return;
+            if (!unique.Empty()) {
+                BuildRecord(table, values.data(), width);
+                if (!unique.Note(plan, table)) return;
+            }
+        }
     }
     for (std::int32_t r = 1; r <= rows->rowCount && plan.status.ok(); ++r) {
-        values.clear();
         if (!prepareRow(r)) return;
-        InsertRows(plan, table, values, width, false);
+        InsertRows(plan, table, values, width, nullptr);
     }
 }
 
@@ -438,7 +438,8 @@ void ExecuteInsert(QueryPlan& plan) {
                 return;
         }
     }
-    InsertRows(plan, *table, values, width, strict);
+    UniqueValues unique(targets);
+    InsertRows(plan, *table, values, width, strict ? &unique : nullptr);
 }
 
 void ExecuteUpdate(QueryPlan& plan) { ChangeRecords(plan, true); }
