@@ -199,20 +199,14 @@ Status CheckStrictValue(const ItemDescriptor& item, const char* table, Value& va
         stored = std::move(value);
         return Status();
     }
-    // The value as the item will hold it: a number is written as text.
+    // The value as the item will hold it: a number is written as its
+    // shortest text (1, not 1.000000).
+    const bool number = IsNumberOperand(value.Type());
     std::string text;
-    if (IsNumberOperand(value.Type())) {
-        double number = ReadOperandNumber(value.Type(), value.Data());
-        if (valueClass != kClassText) {
-            text = NumberText(number);
-        } else {
-            char written[kNumberTextCapacity];
-            if (value.Type() == kOperandDouble && item.type == kFieldTerminatedText)
-                std::snprintf(written, sizeof written, "%lf", number);
-            else
-                WriteNumber(written, number, 9);
-            text = written;
-        }
+    if (number) {
+        char written[kNumberTextCapacity];
+        WriteNumber(written, ReadOperandNumber(value.Type(), value.Data()), 9);
+        text = written;
     } else {
         text = static_cast<const char*>(value.Data());
     }
@@ -223,7 +217,12 @@ Status CheckStrictValue(const ItemDescriptor& item, const char* table, Value& va
         used = used == std::string::npos ? 0 : used + 1;
         if (room > 0 && used > room)
             return Error::Message(kMsgTextTooLong, Shown(text.c_str()).c_str(), table, itemName, static_cast<int>(room));
-        stored = std::move(value);
+        if (!number) {
+            stored = std::move(value);
+            return Status();
+        }
+        stored = Value::Borrowed(kOperandText, static_cast<std::int32_t>(text.size() + 1), text.c_str()).Copy();
+        if (!stored.Has()) return Error::Message(kMsgOutOfMemory);
         return Status();
     }
     std::string written = Trimmed(text.c_str());
