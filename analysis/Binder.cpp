@@ -217,6 +217,9 @@ private:
 
     bool BindMain(const SyntaxNode* query);
     bool BindChange(const SyntaxNode* statement);
+    // The SET entries of an UPDATE (`update`) after `list`; with `block` not
+    // negative a value that reads the row is bound over that SELECT's table.
+    bool BindAssignments(const SyntaxNode* list, bool update, int block);
     bool BindInsert(const SyntaxNode* statement);
     void BindCreateTable(const SyntaxNode* statement);
     void BindCreateIndex(const SyntaxNode* statement);
@@ -333,6 +336,18 @@ Status Binder::Run(const SyntaxNode* tree) {
     return Status();
 }
 
+namespace {
+
+// A SET value that reads the row: an expression, or a name in parentheses.
+bool ReadsRow(const SyntaxNode* value) {
+    if (value == nullptr) return false;
+    if (value->kind == FON_ITEM_COMPARE) return true;
+    return value->kind == FON_ITEM_SIMPLE && value->child != nullptr && value->child->kind == kTokIdentifier &&
+           value->child->next == nullptr;
+}
+
+}  // namespace
+
 bool Binder::BindChange(const SyntaxNode* statement) {
     bool update = statement->kind == FON_REQUETE_MIS_A_JOUR_ENREG;
     out_.kind = update ? StatementKind::kUpdate : StatementKind::kDelete;
@@ -340,29 +355,56 @@ bool Binder::BindChange(const SyntaxNode* statement) {
     if (table == nullptr) return true;
     out_.table = TextOf(table);
     const SyntaxNode* before = table;  // the node the WHERE condition follows
+    bool readsRow = false;  // a SET value is computed from the row
     if (update) {
         before = table->next;
         if (before == nullptr) return true;
-        for (const SyntaxNode* assignment = before->child; assignment != nullptr; assignment = assignment->next) {
-            const SyntaxNode* column = assignment->child;
-            if (column == nullptr) continue;
-            out_.assignments.push_back(Assignment{TextOf(column), BindValue(column->next)});
-        }
+        for (const SyntaxNode* assignment = before->child; assignment != nullptr; assignment = assignment->next)
+            if (assignment->child != nullptr) readsRow = readsRow || ReadsRow(assignment->child->next);
     }
     const SyntaxNode* where = before->next;
-    if (where == nullptr) return true;
-    // The rows to change are those of "SELECT * FROM table WHERE condition".
+    if (where == nullptr && !readsRow) return BindAssignments(before, update, -1);
+    // The rows to change are those of "SELECT * FROM table [WHERE condition]".
     // Its rows are changed, never listed: it selects no column.
     auto select = std::make_unique<BoundSelect>();
     TableRef* found = FindTable(dictionary_.tables, out_.table.c_str());
     if (found == nullptr) return Raise(kMsgUnknownTable, out_.table.c_str()) != kFailure;
     select->tables.push_back(found);
     out_.selects.push_back(std::move(select));
-    bool logicMet = false;
-    CondPtr condition;
-    if (BindCondition(where, false, 0, nullptr, &condition, &logicMet) == kFailure) return false;
-    out_.selects[0]->where = std::move(condition);
+    if (!BindAssignments(before, update, 0)) return false;
+    if (where != nullptr) {
+        bool logicMet = false;
+        CondPtr condition;
+        if (BindCondition(where, false, 0, nullptr, &condition, &logicMet) == kFailure) return false;
+        out_.selects[0]->where = std::move(condition);
+    }
     LinkNested(0);
+    return true;
+}
+
+bool Binder::BindAssignments(const SyntaxNode* list, bool update, int block) {
+    if (!update) return true;
+    std::vector<std::string> references, tables;
+    Collector reads;
+    reads.items = &out_.setItems;
+    reads.references = &references;
+    reads.tables = &tables;
+    for (const SyntaxNode* assignment = list->child; assignment != nullptr; assignment = assignment->next) {
+        const SyntaxNode* column = assignment->child;
+        if (column == nullptr) continue;
+        const SyntaxNode* value = column->next;
+        ExprPtr bound;
+        if (block >= 0 && ReadsRow(value)) {
+            bool logicMet = false;
+            TypeClass result = value->kind == FON_ITEM_COMPARE
+                                   ? BindExpression(value, false, block, &reads, &logicMet, &bound)
+                                   : BindPrimary(value, false, block, &reads, &bound);
+            if (result == kFailure || bound == nullptr) return false;
+        } else {
+            bound = BindValue(value);
+        }
+        out_.assignments.push_back(Assignment{TextOf(column), std::move(bound)});
+    }
     return true;
 }
 
@@ -385,8 +427,11 @@ bool Binder::BindInsert(const SyntaxNode* statement) {
         return true;
     }
     out_.hasValues = true;
-    for (const SyntaxNode* value = body->child; value != nullptr; value = value->next)
-        out_.values.push_back(BindValue(value));
+    for (const SyntaxNode* row = body; row != nullptr; row = row->next) {
+        std::vector<ExprPtr>& values = out_.rows.emplace_back();
+        for (const SyntaxNode* value = row->child; value != nullptr; value = value->next)
+            values.push_back(BindValue(value));
+    }
     return true;
 }
 
@@ -399,11 +444,32 @@ void Binder::BindCreateTable(const SyntaxNode* statement) {
     out_.table = TextOf(table);
     out_.hasColumnList = true;
     for (const SyntaxNode* column = columns->child; column != nullptr; column = column->next) {
+        if (column->kind == FON_COLONNE_REF_VIRGULE_LISTE) {  // PRIMARY KEY (...) or UNIQUE (...)
+            TableKey& key = out_.keys.emplace_back();
+            key.primary = column->aux == kKwPrimaryKey;
+            for (const SyntaxNode* item = column->child; item != nullptr; item = item->next)
+                key.items.emplace_back(TextOf(item));
+            continue;
+        }
         const SyntaxNode* name = column->child;
         if (name == nullptr) continue;
         const SyntaxNode* type = name->next;
-        out_.definitions.push_back(ColumnDefinition{TextOf(name), type != nullptr ? type->kind : 0,
-                                                    type != nullptr ? static_cast<std::uint32_t>(type->aux) : 0});
+        ColumnDefinition& definition = out_.definitions.emplace_back(ColumnDefinition{
+            TextOf(name), type != nullptr ? type->kind : 0, type != nullptr ? static_cast<std::uint32_t>(type->aux) : 0, {}});
+        for (const SyntaxNode* constraint = type != nullptr ? type->next : nullptr; constraint != nullptr;
+             constraint = constraint->next) {
+            if (constraint->kind == kKwPrimaryKey || constraint->kind == kKwUnique) {
+                TableKey& key = out_.keys.emplace_back();
+                key.primary = constraint->kind == kKwPrimaryKey;
+                key.items.push_back(definition.name);
+            } else if (constraint->kind == kKwNot) {
+                definition.unenforced.emplace_back("NOT NULL");
+            } else if (constraint->kind == kKwDefault) {
+                definition.unenforced.emplace_back("DEFAULT");
+            } else if (constraint->kind == kKwForeignKey) {
+                definition.unenforced.emplace_back("FOREIGN KEY");
+            }
+        }
     }
 }
 

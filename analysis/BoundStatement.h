@@ -35,11 +35,21 @@ struct OrderKey {
     bool descending = false;
 };
 
-// A column of CREATE TABLE: its name, the keyword of its type, its size.
+// A column of CREATE TABLE: its name, the keyword of its type, its size,
+// and the constraints written on it that no key carries (NOT NULL,
+// DEFAULT, FOREIGN KEY), by name.
 struct ColumnDefinition {
     std::string name;
     int typeKeyword = 0;
     std::uint32_t size = 0;
+    std::vector<std::string> unenforced;
+};
+
+// A key CREATE TABLE makes: PRIMARY KEY or UNIQUE, on a column or over a
+// list of them.
+struct TableKey {
+    bool primary = false;
+    std::vector<std::string> items;
 };
 
 // A SET entry of UPDATE.
@@ -65,10 +75,12 @@ struct BoundStatement {
     std::string table;
     bool hasColumnList = false;               // INSERT (columns)
     std::vector<std::string> columns;         // INSERT columns; CREATE INDEX key items
-    std::vector<std::unique_ptr<BoundExpr>> values;  // INSERT VALUES
+    std::vector<std::vector<std::unique_ptr<BoundExpr>>> rows;  // INSERT VALUES: the values of each row
     bool hasValues = false;                   // INSERT VALUES (rather than nothing)
     std::vector<Assignment> assignments;      // UPDATE SET
+    std::vector<ItemDescriptor*> setItems;    // the items SET values read, by slot (of the changed table)
     std::vector<ColumnDefinition> definitions;  // CREATE TABLE
+    std::vector<TableKey> keys;                 // CREATE TABLE: its keys, in written order
     std::string indexName;                    // CREATE INDEX
     bool uniqueIndex = false;                 // CREATE UNIQUE INDEX
     std::vector<bool> descending;             // CREATE INDEX: per key item of `columns`, DESC

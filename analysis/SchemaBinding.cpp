@@ -43,7 +43,7 @@ Status BindSchemaChange(const SyntaxNode* statement, BoundStatement& out) {
     if (type == nullptr) return Error::Message(kMsgInternalError, "compilation");
     if (type->next != nullptr) return Error::Message(kMsgNotSupported);
     out.hasColumnList = true;
-    out.definitions.push_back(ColumnDefinition{NameOf(column), type->kind, static_cast<std::uint32_t>(type->aux)});
+    out.definitions.push_back(ColumnDefinition{NameOf(column), type->kind, static_cast<std::uint32_t>(type->aux), {}});
     return Status();
 }
 

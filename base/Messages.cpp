@@ -118,6 +118,16 @@ const char* MessageState(int number) {
         case kMsgOrderNotSelected: return "42000";
         case kMsgFunctionArguments: return "42000";
         case kMsgInterrupted: return "57014";     // query canceled
+        case kMsgUnknownTargetItem: return "42S22";  // column not found
+        case kMsgOutOfRange: return "22003";         // numeric value out of range
+        case kMsgTextTooLong: return "22001";        // string data, right truncation
+        case kMsgBadDate:
+        case kMsgBadTime: return "22007";            // invalid datetime format
+        case kMsgNotANumber: return "22018";         // invalid character value for cast
+        case kMsgValueCount: return "21S01";         // insert value list does not match column list
+        case kMsgDuplicateValue:
+        case kMsgNotNull: return "23000";            // integrity constraint violation
+        case kMsgConstraintUnsupported: return "0A000";  // feature not supported
         case kMsgIndexNotFound: return "42S12";
         case kMsgTableExists: return "42S01";
         case kMsgIndexExists: return "42S11";

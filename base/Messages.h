@@ -73,6 +73,17 @@ enum MessageNumber : int {
     kMsgOrderNotSelected = 4303,  // ORDER BY %s: SELECT DISTINCT sorts only by its columns
     kMsgFunctionArguments = 4304,  // function %s given too many or too few arguments
     kMsgInterrupted = 4305,       // the caller asked the running statement to stop
+    // Strict values: what the lenient rules would skip, cut or wrap is refused.
+    kMsgUnknownTargetItem = 4320,  // table %s has no item %s (INSERT column list, UPDATE SET)
+    kMsgOutOfRange = 4321,         // value %s out of range for %s.%s (%s: the range)
+    kMsgTextTooLong = 4322,        // text %s too long for %s.%s (%i: bytes it holds)
+    kMsgBadDate = 4323,            // date %s malformed or non-existent for %s.%s
+    kMsgBadTime = 4324,            // time %s malformed or non-existent for %s.%s
+    kMsgNotANumber = 4325,         // %s is not a number for %s.%s
+    kMsgValueCount = 4326,         // INSERT INTO %s: %i values for %i items
+    kMsgDuplicateValue = 4327,     // duplicate value for unique key %s of table %s: %s
+    kMsgNotNull = 4328,            // %s.%s is NOT NULL and left empty
+    kMsgConstraintUnsupported = 4329,  // constraint %s on %s.%s cannot be enforced: %s (why)
     kMsgIndexNotFound = 4340,     // DROP INDEX of a key no table has (%s: the key)
     kMsgTableExists = 4341,       // CREATE TABLE or RENAME TO a name in use (%s)
     kMsgIndexExists = 4342,       // CREATE INDEX of a key the table has (%s)

@@ -9,6 +9,9 @@
 //       letters from 50,000 distinct names, CITY from 100 values
 //   T2    100,000 rows: ID, T1ID (a T1.ID), CODE
 //   T3    100,000 rows: ID, T2ID (a T2.ID)
+// The load L1 then inserts the rows of T1 into an empty table T1L of the same
+// layout by INSERT statements of up to 500 rows each (as many as the longest
+// statement holds), SQLite running the same texts inside one transaction.
 // Each query then runs once on both sides to compare the rows (as multisets
 // of lines; numbers in the engine's text form: "%lf" with trailing zeros cut),
 // and `runs` more times for the clock.  A timed run is the whole statement:
@@ -140,7 +143,8 @@ const char* kAnalysis =
     "ANALYSIS 1\n"
     "FILE T1\nITEM ID 5 UNIQUE\nITEM QTY 3\nITEM PRICE 9\nITEM NAME 15 21\nITEM CITY 15 11\n"
     "FILE T2\nITEM ID 5 UNIQUE\nITEM T1ID 5\nITEM CODE 15 11\n"
-    "FILE T3\nITEM ID 5 UNIQUE\nITEM T2ID 5\n";
+    "FILE T3\nITEM ID 5 UNIQUE\nITEM T2ID 5\n"
+    "FILE T1L\nITEM ID 5 UNIQUE\nITEM QTY 3\nITEM PRICE 9\nITEM NAME 15 21\nITEM CITY 15 11\n";
 
 // Copies `text` into a type-15 field of `size` bytes: spaces up to size - 1, NUL last.
 void PutText(unsigned char* field, std::size_t size, const std::string& text) {
@@ -253,6 +257,57 @@ double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     std::size_t n = v.size();
     return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// INSERT INTO T1L statements holding every row of T1: up to 500 rows each,
+// fewer when the text would pass the longest statement the engine takes.
+std::vector<std::string> LoadStatements(const Data& data, const std::vector<T1Row>& t1) {
+    const std::string head = "INSERT INTO T1L VALUES ";
+    std::vector<std::string> statements;
+    std::string text, row;
+    int rows = 0;
+    for (const T1Row& r : t1) {
+        row = "(" + std::to_string(r.id) + "," + std::to_string(r.qty) + "," + NumberText(r.price) + ",'" +
+              data.names[r.name] + "','" + data.cities[r.city] + "')";
+        if (rows == 500 || (rows > 0 && text.size() + 1 + row.size() > QXSQL_MAX_STATEMENT - 1)) {
+            statements.push_back(text);
+            rows = 0;
+        }
+        text = rows == 0 ? head + row : text + "," + row;
+        ++rows;
+    }
+    if (rows > 0) statements.push_back(text);
+    return statements;
+}
+
+// Times the load on both sides and prints its line; false when a side
+// failed or the loaded tables differ.
+bool RunLoad(std::uint16_t ctx, sqlite3* db, const std::vector<std::string>& statements) {
+    long rows = 0;
+    auto t = Clock::now();
+    for (const std::string& statement : statements) {
+        Outcome outcome = RunQx(ctx, statement.c_str(), false);
+        if (!outcome.ok) {
+            std::printf("L1   load failed on the QX side: %s\n", outcome.error.c_str());
+            return false;
+        }
+    }
+    double ours = Seconds(t) * 1000;
+    t = Clock::now();
+    bool liteOk = Exec(db, "BEGIN");
+    for (std::size_t i = 0; liteOk && i < statements.size(); ++i) liteOk = Exec(db, statements[i].c_str());
+    liteOk = liteOk && Exec(db, "COMMIT");
+    double theirs = Seconds(t) * 1000;
+    const char* check = "SELECT COUNT(*), SUM(QTY), SUM(ID) FROM T1L";
+    Outcome a = RunQx(ctx, check, true), b = RunSqlite(db, check, true);
+    if (a.ok && !a.rows.empty()) rows = std::atol(a.rows[0].c_str());
+    bool same = liteOk && a.ok && b.ok && a.rows == b.rows;
+    char title[64];
+    std::snprintf(title, sizeof title, "load T1, INSERT of %.0f rows", statements.empty() ? 0.0 : double(rows) / statements.size());
+    std::printf("%-4s %-30s %9ld %10.1f %10.1f %8.2f  %s\n", "L1", title, rows, ours, theirs,
+                theirs > 0 ? ours / theirs : 0.0, same ? "same table" : "DIFFERENT tables");
+    std::fflush(stdout);
+    return same;
 }
 
 bool Wanted(const Options& o, const char* id) {
@@ -423,6 +478,9 @@ int main(int argc, char** argv) {
 
     std::printf("%-4s %-30s %9s %10s %10s %8s  %s\n", "", "query", "rows", "QX ms", "SQLite ms", "ratio", "check");
     bool allSame = true;
+    if (Wanted(options, "L1") && !Exec(db, "CREATE TABLE T1L (ID INTEGER PRIMARY KEY, QTY INTEGER, PRICE REAL, NAME TEXT, CITY TEXT)"))
+        return 2;
+    if (Wanted(options, "L1") && !RunLoad(ctx, db, LoadStatements(data, t1))) allSame = false;
     for (const Query& q : kQueries) {
         if (!Wanted(options, q.id)) continue;
         const char* liteSql = q.sqlite != nullptr ? q.sqlite : q.qx;

@@ -1,5 +1,6 @@
 #include "catalog/HostLink.h"
 
+#include <array>
 #include <cstring>
 
 #include "base/MemoryBlock.h"
@@ -33,6 +34,11 @@ HostRecordBlock g_recordBlock;
 void* g_messageModule = nullptr;  // the engine itself: source of message texts
 void* g_fileSlots = nullptr;      // reserved by the first instance
 int g_instances = 0;
+
+// The strict-values mode of each host context (a 16-bit number).
+enum class StrictMode : std::uint8_t { kProfile, kLenient, kStrict };
+std::array<StrictMode, 65536> g_strictModes{};
+bool g_strictDefault = false;  // the profile's SQL_STRICT, read at start-up
 
 // A statement's working memory is bounded by 1 GiB, or a quarter of the
 // machine's memory when that is less: far above what ordinary statements
@@ -125,6 +131,10 @@ std::int16_t InitInstance(const void* moduleTable) {
     ParseByteSize(limitText, limit);
     SetStatementMemoryLimit(limit);
 
+    char strictText[16];
+    platform::GetProfileString("OMBREL", "SQL_STRICT", "0", strictText, sizeof strictText);
+    g_strictDefault = strictText[0] == '1' || strictText[0] == 'Y' || strictText[0] == 'y';
+
     if (g_instances == 0) {
         g_fileSlots = AllocBlock(kFileSlots * sizeof(void*));
         if (g_fileSlots == nullptr) return 0;
@@ -142,5 +152,17 @@ void EndInstance() {
 }
 
 int InstanceCount() { return g_instances; }
+
+bool StrictValues(std::uint16_t hostContext) {
+    StrictMode mode = g_strictModes[hostContext];
+    return mode == StrictMode::kProfile ? g_strictDefault : mode == StrictMode::kStrict;
+}
+
+int SetStrictValues(std::uint16_t hostContext, int mode) {
+    if (mode < -1 || mode > 1) return -1;
+    int previous = StrictValues(hostContext) ? 1 : 0;
+    g_strictModes[hostContext] = mode == -1 ? StrictMode::kProfile : mode == 1 ? StrictMode::kStrict : StrictMode::kLenient;
+    return previous;
+}
 
 }  // namespace qx

@@ -38,4 +38,13 @@ std::int16_t InitInstance(const void* moduleTable);
 void EndInstance();
 int InstanceCount();
 
+// Strict values, chosen per host context (connection): under strict an
+// INSERT or UPDATE refuses what the lenient rules would skip, cut, wrap or
+// let through.  A context never set follows the profile's SQL_STRICT
+// (off when missing).
+bool StrictValues(std::uint16_t hostContext);
+// Sets the mode of `hostContext`: 1 strict, 0 lenient, -1 back to the
+// profile's choice.  The mode in force before, or -1 for another `mode`.
+int SetStrictValues(std::uint16_t hostContext, int mode);
+
 }  // namespace qx

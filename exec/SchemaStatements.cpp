@@ -1,7 +1,10 @@
 #include "exec/SchemaStatements.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "base/Messages.h"
 #include "catalog/HostLink.h"
@@ -103,12 +106,71 @@ char ItemKindLetter(int typeKeyword) {
     }
 }
 
+namespace {
+
+// Creates key `keyName` of `table` over `items` (unique or with
+// duplicates) through the host; `descending[i]` marks an item that orders
+// from its largest value ("A,B DESC,C").  True when made.
+bool CreateKey(QueryPlan& plan, const std::string& table, const std::string& keyName,
+               const std::vector<std::string>& items, const std::vector<bool>& descending, bool unique,
+               const Refusal& refusal = Refusal()) {
+    FileDescription area;
+    std::memset(&area, 0, sizeof area);
+    std::string list;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i != 0) list += ',';
+        list += items[i];
+        if (i < descending.size() && descending[i]) list += " DESC";
+    }
+    if (list.size() > kKeyItemsLength) {
+        plan.SetError(MessageText(kMsgIncorrectItemList), nullptr);
+        return false;
+    }
+    std::memcpy(area.u.keyItems, list.data(), list.size());
+    CopyName(area.itemName, sizeof area.itemName, keyName.c_str());
+    area.keyMode = unique ? 1 : 2;
+    CopyName(area.fileName, sizeof area.fileName, table.c_str());
+    return Describe(plan, OBHOST_DESCRIBE_KEY, &area, refusal) && Describe(plan, OBHOST_DESCRIBE_CREATE, &area);
+}
+
+// The name of a key of CREATE TABLE: a key on one item bears its name; a
+// key over several is PRIMARYKEY, or UNIQUEn for the n-th UNIQUE list.
+std::string KeyName(const TableKey& key, int uniqueLists) {
+    if (key.items.size() == 1) return key.items.front();
+    return key.primary ? "PRIMARYKEY" : "UNIQUE" + std::to_string(uniqueLists);
+}
+
+}  // namespace
+
 void ExecuteCreateTable(QueryPlan& plan) {
     const BoundStatement& statement = *plan.statement;
     if (statement.table.empty() || !statement.hasColumnList) return;
     if (!NameFits(plan, statement.table.c_str(), kFileNameLength, true)) return;
     for (const ColumnDefinition& column : statement.definitions)
         if (!NameFits(plan, column.name.c_str(), kItemNameLength, false)) return;
+    // NOT NULL, DEFAULT and FOREIGN KEY have no place in the analysis the
+    // host keeps: strict refuses them rather than create a table that
+    // would not hold to them; the lenient rules let them pass unkept.
+    if (StrictValues(plan.dictionary != nullptr ? plan.dictionary->hostContext : 0)) {
+        for (const ColumnDefinition& column : statement.definitions) {
+            if (column.unenforced.empty()) continue;
+            const char* why = EnglishMessages() ? "the file engine's analysis does not keep it"
+                                                : "l'analyse du moteur de fichiers ne la conserve pas";
+            plan.SetError(MessageText(kMsgConstraintUnsupported, column.unenforced.front().c_str(),
+                                      statement.table.c_str(), column.name.c_str(), why),
+                          MessageState(kMsgConstraintUnsupported));
+            return;
+        }
+    }
+    int primaryKeys = 0;
+    for (const TableKey& key : statement.keys) primaryKeys += key.primary ? 1 : 0;
+    if (primaryKeys > 1) {
+        plan.SetError(MessageText(kMsgConstraintUnsupported, "PRIMARY KEY", statement.table.c_str(),
+                                  statement.keys.front().items.front().c_str(),
+                                  EnglishMessages() ? "a table has one primary key" : "une table a une seule clé primaire"),
+                      MessageState(kMsgConstraintUnsupported));
+        return;
+    }
 
     FileDescription area;
     std::memset(&area, 0, sizeof area);
@@ -126,7 +188,17 @@ void ExecuteCreateTable(QueryPlan& plan) {
         area.u.item.itemSize = static_cast<std::uint16_t>(column.size & 0xFFFF);
         if (!Describe(plan, OBHOST_DESCRIBE_ITEM, &area)) return;
     }
-    Describe(plan, OBHOST_DESCRIBE_CREATE, &area);
+    if (!Describe(plan, OBHOST_DESCRIBE_CREATE, &area)) return;
+    // The keys, once the file exists; a key on one item that an earlier
+    // one already made (PRIMARY KEY UNIQUE) is made once.
+    std::vector<std::string> keyed;
+    int uniqueLists = 0;
+    for (const TableKey& key : statement.keys) {
+        if (key.items.size() == 1 && std::find(keyed.begin(), keyed.end(), key.items.front()) != keyed.end()) continue;
+        if (key.items.size() == 1) keyed.push_back(key.items.front());
+        if (key.items.size() > 1 && !key.primary) ++uniqueLists;
+        if (!CreateKey(plan, statement.table, KeyName(key, uniqueLists), key.items, {}, true)) return;
+    }
 }
 
 void ExecuteCreateIndex(QueryPlan& plan) {
@@ -136,29 +208,12 @@ void ExecuteCreateIndex(QueryPlan& plan) {
         !NameFits(plan, statement.table.c_str(), kFileNameLength, true))
         return;
 
-    FileDescription area;
-    std::memset(&area, 0, sizeof area);
-    // "A,B DESC,C": the items, each followed by " DESC" when it orders from its largest value.
-    std::string list;
-    for (std::size_t i = 0; i < statement.columns.size(); ++i) {
-        if (i != 0) list += ',';
-        list += statement.columns[i];
-        if (i < statement.descending.size() && statement.descending[i]) list += " DESC";
-    }
-    if (list.size() > kKeyItemsLength) {
-        plan.SetError(MessageText(kMsgIncorrectItemList), nullptr);
-        return;
-    }
-    std::memcpy(area.u.keyItems, list.data(), list.size());
-    CopyName(area.itemName, sizeof area.itemName, statement.indexName.c_str());
-    area.keyMode = statement.uniqueIndex ? 1 : 2;
-    CopyName(area.fileName, sizeof area.fileName, statement.table.c_str());
     Refusal refusal;
     refusal.exists = kMsgIndexExists;
     refusal.name = statement.indexName.c_str();
     if (statement.ifExists) refusal.quietResult = OBHOST_RESULT_EXISTS;
-    if (!Describe(plan, OBHOST_DESCRIBE_KEY, &area, refusal)) return;
-    Describe(plan, OBHOST_DESCRIBE_CREATE, &area);
+    CreateKey(plan, statement.table, statement.indexName, statement.columns, statement.descending,
+              statement.uniqueIndex, refusal);
 }
 
 void ExecuteDropTable(QueryPlan& plan) {

@@ -55,6 +55,17 @@ int32_t QXSQLFinRequete(uintptr_t handle);
  * statement runs is forgotten when the next one starts. */
 void QXSQLInterrupt(void);
 
+/* Strict values for the statements run with `hostContext`: mode 1 makes an
+ * INSERT or UPDATE fail, storing nothing, on an unknown item, a number out
+ * of the item's range, a text longer than the item, a malformed or
+ * non-existent date or time, a text that is not a number for a numeric
+ * item, a value count that does not match the items, a duplicate key or an
+ * empty NOT NULL item; mode 0 keeps the lenient rules (unknown items
+ * skipped, values fitted to the item); mode -1 returns to the profile's
+ * SQL_STRICT ([OMBREL] section, lenient when missing).  Returns the mode in
+ * force before (0 or 1), -1 for another mode. */
+int16_t QXSQLSetStrict(uint16_t hostContext, int16_t mode);
+
 /* Where the engine's message boxes (title, text) go: by default one
  * "title: text" line on standard error.  NULL restores that default.  The
  * sink is called on the thread of the engine call that shows the message. */

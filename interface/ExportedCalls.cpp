@@ -305,6 +305,9 @@ QX_EXPORT int16_t QXSQLErreur(uintptr_t handle, char* textOut, char* stateOut) {
 QX_EXPORT int32_t QXSQLFinRequete(uintptr_t handle) { return qx::FinRequete(handle); }
 
 QX_EXPORT void QXSQLInterrupt(void) { qx::RequestInterrupt(); }
+QX_EXPORT int16_t QXSQLSetStrict(uint16_t hostContext, int16_t mode) {
+    return static_cast<int16_t>(qx::SetStrictValues(hostContext, mode));
+}
 QX_EXPORT void QXSQLSetMessageSink(QXSQLMessageSink sink, void* context) {
     qx::platform::SetMessageSink(sink, context);
 }

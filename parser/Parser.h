@@ -166,6 +166,10 @@ private:
     std::int16_t Update(const char* text, std::int16_t position, SyntaxNode** out);            // FON_REQUETE_MIS_A_JOUR_ENREG
     std::int16_t AssignmentList(const char* text, std::int16_t position, SyntaxNode** out);    // FON_AFFECTATION_COLONNE_VIRGULE_LISTE
     std::int16_t Assignment(const char* text, std::int16_t position, SyntaxNode** out);        // FON_AFFECTATION_COLONNE
+    // After "=" "(": "DEFAULT", "NULL" or a simple item, then ")" that ends
+    // the value, appended to `chain`; the position after ")", 0 when the
+    // parentheses open an expression instead, or a fatal failure.
+    std::int16_t ParenthesizedValue(const char* text, std::int16_t position, ChildChain* chain);
     std::int16_t Delete(const char* text, std::int16_t position, SyntaxNode** out);            // FON_REQUETE_SUPPRESSION_ENREG
 
     // --- SchemaRules.cpp -------------------------------------------------

@@ -589,29 +589,46 @@ std::int16_t Parser::CreateTable(const char* text, std::int16_t position, Syntax
     return next;
 }
 
+// column definition list: element {"," element}, an element being a column
+// definition or a key over columns: ("PRIMARY KEY" | "UNIQUE") "(" column
+// list ")", a column list node whose `aux` is the keyword.
 std::int16_t Parser::ColumnDefinitionList(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_COLONNE_DEF_VIRGULE_LISTE, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
     ChildChain chain(node);
-    SyntaxNode* part = nullptr;
-    std::int16_t end = ColumnDefinition(text, position, &part);
-    if (end < 0) return Abandon(out, end);
-    chain.Add(part);
     Token token;
-    for (;;) {
-        std::int16_t next = ReadOptional(text, end, &token);
+    for (std::int16_t start = position;;) {
+        SyntaxNode* part = nullptr;
+        std::int16_t end;
+        std::int16_t next = ReadToken(text, start, false, &token);
+        if (next >= 0 && (token.kind == kKwPrimaryKey || token.kind == kKwUnique)) {
+            const std::int32_t keyword = token.kind;
+            std::int16_t afterKeyword = next;
+            next = ReadToken(text, afterKeyword, false, &token);
+            if (next < 0 || token.kind != kPunLeftParen)
+                return Abandon(out, Missing(next, kMsgLeftParenthesis, afterKeyword));
+            end = ColumnList(text, next, &part);
+            if (end < 0) return Abandon(out, end);
+            part->aux = keyword;
+            next = ReadToken(text, end, false, &token);
+            if (next < 0 || token.kind != kPunRightParen) return Abandon(out, Missing(next, kMsgRightParenthesis, end));
+            end = next;
+        } else {
+            end = ColumnDefinition(text, start, &part);
+            if (end < 0) return Abandon(out, end);
+        }
+        chain.Add(part);
+        next = ReadOptional(text, end, &token);
         if (next < 0) return Abandon(out, next);
         if (token.kind != kPunComma) return end;
-        end = ColumnDefinition(text, next, &part);
-        if (end < 0) return Abandon(out, end);
-        chain.Add(part);
+        start = next;
     }
 }
 
 // column definition: ident type {constraint}
 //   type: DATE | INTEGER | TIME | SMALLINT | REAL | BIGINT | TINYINT
 //         | DOUBLE [PRECISION] | (CHAR | VARCHAR) "(" unsigned integer ")"
-//   constraint: NOT NULL | DEFAULT si | WITH DEFAULT si | PRIMARY KEY | FOREIGN KEY
+//   constraint: NOT NULL | DEFAULT si | WITH DEFAULT si | PRIMARY KEY | UNIQUE | FOREIGN KEY
 std::int16_t Parser::ColumnDefinition(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_COLONNE_DEF, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
@@ -687,6 +704,7 @@ std::int16_t Parser::ColumnDefinition(const char* text, std::int16_t position, S
             break;
         }
         case kKwPrimaryKey:
+        case kKwUnique:
         case kKwForeignKey:
             if (AddLeaf(&chain, token, token.kind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, end));
             end = next;
@@ -775,7 +793,7 @@ std::int16_t Parser::Drop(const char* text, std::int16_t position, SyntaxNode** 
     return next;
 }
 
-// insert: ident ["(" column list ")"] (select body | "VALUES" "(" si {"," si} ")")
+// insert: ident ["(" column list ")"] (select body | "VALUES" row {"," row}), row: "(" si {"," si} ")"
 std::int16_t Parser::Insert(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_REQUETE_INSERT_ENREG, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
@@ -813,14 +831,21 @@ std::int16_t Parser::Insert(const char* text, std::int16_t position, SyntaxNode*
     }
     if (token.kind != kKwValues) return Abandon(out, Fail(kMsgSyntaxError, end));
     end = next;
-    next = ReadToken(text, end, false, &token);
-    if (next < 0 || token.kind != kPunLeftParen) return Abandon(out, Missing(next, kMsgLeftParenthesis, end));
-    end = SimpleItemList(text, next, &part);
-    if (end < 0) return Abandon(out, end);
-    chain.Add(part);
-    next = ReadToken(text, end, false, &token);
-    if (next < 0 || token.kind != kPunRightParen) return Abandon(out, Missing(next, kMsgRightParenthesis, end));
-    return next;
+    // One list of values per row, the rows separated by commas.
+    for (;;) {
+        next = ReadToken(text, end, false, &token);
+        if (next < 0 || token.kind != kPunLeftParen) return Abandon(out, Missing(next, kMsgLeftParenthesis, end));
+        end = SimpleItemList(text, next, &part);
+        if (end < 0) return Abandon(out, end);
+        chain.Add(part);
+        next = ReadToken(text, end, false, &token);
+        if (next < 0 || token.kind != kPunRightParen) return Abandon(out, Missing(next, kMsgRightParenthesis, end));
+        end = next;
+        next = ReadOptional(text, end, &token);
+        if (next < 0) return Abandon(out, next);
+        if (token.kind != kPunComma) return end;
+        end = next;
+    }
 }
 
 // update: ident "SET" assignment {"," assignment} ["WHERE" cond]
@@ -870,7 +895,9 @@ std::int16_t Parser::AssignmentList(const char* text, std::int16_t position, Syn
     }
 }
 
-// assignment: ident "=" "(" ("DEFAULT" | "NULL" | si) ")"
+// assignment: ident "=" ("DEFAULT" | "NULL" | "(" ("DEFAULT" | "NULL" | si) ")" | value expression).
+// The parenthesised simple item keeps its own node (a value of literals);
+// anything else is a value expression over the row's items.
 std::int16_t Parser::Assignment(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_AFFECTATION_COLONNE, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
@@ -883,23 +910,55 @@ std::int16_t Parser::Assignment(const char* text, std::int16_t position, SyntaxN
     Token token;
     std::int16_t next = ReadToken(text, end, false, &token);
     if (next < 0 || token.kind != kOpEqual) return Abandon(out, Missing(next, kMsgEqualExpected, end));
-    end = next;
-    next = ReadToken(text, end, false, &token);
-    if (next < 0 || token.kind != kPunLeftParen) return Abandon(out, Missing(next, kMsgLeftParenthesis, end));
     const std::int16_t valueStart = next;
     next = ReadToken(text, valueStart, false, &token);
     if (next < 0) return Abandon(out, Missing(next, kMsgItemDefaultNullExpected, valueStart));
     if (token.kind == kKwDefault || token.kind == kKwNull) {
         if (AddLeaf(&chain, token, token.kind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, valueStart));
-        end = next;
-    } else {
-        SyntaxNode* value = nullptr;
-        end = SimpleItem(text, valueStart, &value);
-        if (end < 0) return Abandon(out, Replace(end, kMsgSimpleItemExpected, valueStart));
-        chain.Add(value);
+        return next;
     }
-    next = ReadToken(text, end, false, &token);
-    if (next < 0 || token.kind != kPunRightParen) return Abandon(out, Missing(next, kMsgRightParenthesis, end));
+    if (token.kind == kPunLeftParen) {
+        if (std::int16_t closed = ParenthesizedValue(text, next, &chain); closed != 0) {
+            if (closed < 0) return Abandon(out, closed);
+            return closed;
+        }
+    }
+    SyntaxNode* value = nullptr;
+    end = Nested(&Parser::ItemCompare, text, valueStart, &value, valueStart);
+    if (end == -kMsgTypeMismatch) end = Fail(kMsgItemDefaultNullExpected, valueStart);
+    if (end < 0) return Abandon(out, end);
+    chain.Add(value);
+    return end;
+}
+
+std::int16_t Parser::ParenthesizedValue(const char* text, std::int16_t position, ChildChain* chain) {
+    Token first;
+    std::int16_t end = ReadToken(text, position, false, &first);
+    if (end < 0) return 0;
+    SyntaxNode* value = nullptr;
+    bool word = first.kind == kKwDefault || first.kind == kKwNull;
+    if (!word) {
+        std::int16_t savedPosition = errorPosition;
+        end = SimpleItem(text, position, &value);
+        if (end < 0) {
+            if (IsFatal(end)) return end;
+            errorPosition = savedPosition;
+            return 0;
+        }
+    }
+    Token token;
+    std::int16_t next = ReadToken(text, end, false, &token);
+    if (next < 0 || token.kind != kPunRightParen) return 0;
+    // "(1) + 2" is an expression: the parentheses must close the value.
+    std::int16_t following = ReadOptional(text, next, &token);
+    if (following < 0) return following;
+    if (token.kind != kPunComma && token.kind != kKwWhere && token.kind != kPunSemicolon && token.kind != kTokNone)
+        return 0;
+    if (word) {
+        if (AddLeaf(chain, first, first.kind) == nullptr) return Fail(kMsgOutOfMemory, position);
+    } else {
+        chain->Add(value);
+    }
     return next;
 }
 

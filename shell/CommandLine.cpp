@@ -70,12 +70,15 @@ CommandLine::Action CommandLine::Parse(int argc, const char* const* argv, ShellO
         std::string value;
         if (name == "-h" || name == "--help") return Action::Help;
         if (name == "--version") return Action::Version;
-        if (hasInline && (name == "--create" || name == "--bail" || name == "--echo" || name == "--interactive")) {
+        if (hasInline && (name == "--create" || name == "--compat" || name == "--bail" || name == "--echo" ||
+                          name == "--interactive")) {
             error = "option '" + std::string(name) + "' takes no value";
             return Action::Fail;
         }
         if (name == "--create") {
             options.create = true;
+        } else if (name == "--compat") {
+            options.compat = true;
         } else if (name == "--bail") {
             options.settings.bail = true;
         } else if (name == "--echo") {
@@ -145,6 +148,8 @@ const char* CommandLine::Usage() {
            "\n"
            "Options:\n"
            "      --create          create DBDIR (with an empty analysis) when it is missing\n"
+           "      --compat          lenient values: unknown items skipped, values fitted to\n"
+           "                        their items (by default a bad value fails the statement)\n"
            "  -f, --file FILE       run the statements and dot commands of FILE\n"
            "      --import FILE TABLE  load a CSV file (TSV: .tsv, .tab) into TABLE first\n"
            "  -m, --mode MODE       output mode: table, box, markdown, line, tsv, csv or json\n"

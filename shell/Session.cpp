@@ -95,6 +95,7 @@ bool Session::Start(const ShellOptions& options) {
         return false;
     }
     databaseDir_ = options.databaseDir;
+    QXSQLSetStrict(hostContext_, options.compat ? 0 : 1);
     return true;
 }
 

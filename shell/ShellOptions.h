@@ -13,6 +13,7 @@ namespace qxsql {
 struct ShellOptions {
     std::string databaseDir;             // DBDIR
     bool create = false;                 // --create: make DBDIR when missing
+    bool compat = false;                 // --compat: the engine's lenient values instead of strict ones
     std::vector<std::string> files;      // -f FILE, in order
     std::vector<std::string> sql;        // SQL arguments after DBDIR, in order
     std::vector<std::vector<std::string>> imports;  // --import FILE TABLE: {FILE, TABLE}, in order

@@ -8,6 +8,7 @@
 //                                         QX file engine instead of the test host
 //   host reopen                           close the QX database and open it again
 //   language en|fr                        message language from here on
+//   strict on|off                         strict values from here on (off at the start)
 //   table NAME ITEM:TYPE:SIZE[:aN][:kK][:c] ...   a test-host table (array N, key kind K, composite)
 //   row NAME v1 v2 ...                    a record; values are numbers, 'text' (quotes doubled
 //                                         inside), or - for a zero-filled item
@@ -158,6 +159,10 @@ private:
                 usingQx_ = true;
             }
             if (head.size() > 1 && head[1] == "reopen" && !qxtest::ReopenQxDatabase(error)) return Fail(r, error);
+            return;
+        }
+        if (verb == "strict") {
+            qxtest::SetStrict(head.size() > 1 && head[1] == "on");
             return;
         }
         if (verb == "language") {

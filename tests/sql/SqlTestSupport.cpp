@@ -264,6 +264,8 @@ void CloseQxDatabase() {
     g_hostContext = 1;
 }
 
+void SetStrict(bool strict) { QXSQLSetStrict(g_hostContext, strict ? 1 : 0); }
+
 StatementResult RunStatement(const std::string& statement, std::uintptr_t memoValues) {
     StatementResult result;
     // The caller sizes the column description and the row text: room for

@@ -29,6 +29,9 @@ void CloseQxDatabase();
 // Closes the QX database and opens it again (what is kept on disk only).
 bool ReopenQxDatabase(std::string& error);
 
+// Strict values on or off for the statements that follow.
+void SetStrict(bool strict);
+
 // "table ...", "row ...", "deleted ..." lines (see SqlTestRunner.cpp).
 bool ApplyHostDirective(const std::string& line, std::string& error);
 // Runs one statement over the started engine (host context 1) and fetches every row.
