@@ -38,6 +38,7 @@ bool MakeDirectories(const std::string& path, std::string& error) {
 }  // namespace
 
 Database::~Database() {
+    transaction_.Finish();
     tables_.clear();
     if (lockFd_ >= 0) ::close(lockFd_);  // releases the flock
 }
@@ -80,11 +81,19 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool create, s
     std::string text;
     if (!IoUtil::ReadFile(analysisPath, text, error)) return nullptr;
     if (!db->analysis_.Parse(text, analysisPath, error)) return nullptr;
+    std::vector<std::string> bases;
+    for (const FileDef& def : db->analysis_.Files()) bases.push_back(path + "/" + def.name);
+    Journal::Recovery recovery;
+    if (!Journal::Recover(path, bases, recovery, error)) return nullptr;
     for (const FileDef& def : db->analysis_.Files()) {
         auto table = std::make_unique<Table>();
         if (!table->Open(path, def, false, error)) return nullptr;
+        table->Attach(&db->transaction_, static_cast<std::uint32_t>(db->tables_.size()));
         db->tables_.push_back(std::move(table));
     }
+    std::string logError;
+    // Without a log (a full disk, a read-only directory) the database is still read.
+    if (!db->transaction_.Log().Open(path, logError)) db->transaction_.SetReadOnly(logError);
     return db;
 }
 
@@ -112,6 +121,7 @@ bool Database::CreateTable(const FileDef& def, std::string& error) {
     Analysis next = analysis_;
     next.Files().push_back(def);
     if (!SaveAnalysis(next, error)) return false;
+    table->Attach(&transaction_, static_cast<std::uint32_t>(tables_.size()));
     tables_.push_back(std::move(table));
     return true;
 }

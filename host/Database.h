@@ -1,8 +1,8 @@
 // Database: one open database directory: its lock, analysis and tables.
 //
-// A database is a directory holding analysis.qxa, and per file <NAME>.qxd
-// (records), <NAME>.qxj (journal) and <NAME>.qxm (memos, for files with
-// memo items).  qx.lock is held with flock() while the database is open,
+// A database is a directory holding analysis.qxa, qx.log (the Journal of
+// changes), and per file <NAME>.qxd (records) and <NAME>.qxm (memos, for
+// files with memo items).  qx.lock is held with flock() while the database is open,
 // so a second opener (another process, or the same one) is refused.
 // The Database owns its tables; it is owned by the DatabaseRegistry under
 // its context number.
@@ -17,6 +17,7 @@
 #include "host/Analysis.h"
 #include "host/SchemaEditor.h"
 #include "host/Table.h"
+#include "host/Transaction.h"
 
 namespace qxhost {
 
@@ -46,10 +47,12 @@ public:
     bool SaveAnalysis(const Analysis& next, std::string& error);
 
     SchemaEditor& Schema() { return schema_; }
+    Transaction& Changes() { return transaction_; }
     // The record whose memos OECRIREMEMO writes: set by a successful add or rewrite.
     Table* lastWrittenTable = nullptr;
     std::uint32_t lastWrittenRecord = 0;
     std::uint32_t changeCount = 0;  // records added, rewritten or deleted since open
+    long busyTimeoutMs = 5000;      // how long a statement waits for another connection's lock
     // Holds the memo last delivered by OGETMEMO, until the next OGETMEMO call.
     std::vector<unsigned char> memoBuffer;
 
@@ -61,6 +64,7 @@ private:
     int lockFd_ = -1;                              // qx.lock, flock()ed, owned
     Analysis analysis_;
     std::vector<std::unique_ptr<Table>> tables_;   // in analysis order, owned
+    Transaction transaction_{tables_};             // boundaries and undo of the changes
     SchemaEditor schema_;
     Table* cached_ = nullptr;                      // last table found by name
     char cachedName_[9] = {};

@@ -78,6 +78,24 @@ bool MemoFile::Append(std::uint16_t kind, const unsigned char* data, std::uint32
     return true;
 }
 
+bool MemoFile::Truncate(std::uint64_t end, std::string& error) {
+    if (end >= end_) return true;
+    if (::ftruncate(fd_, static_cast<off_t>(end)) != 0) {
+        error = IoUtil::ErrnoText("cannot cut", path_);
+        return false;
+    }
+    end_ = end;
+    return true;
+}
+
+bool MemoFile::Sync(std::string& error) {
+    if (fd_ >= 0 && ::fdatasync(fd_) != 0) {
+        error = IoUtil::ErrnoText("cannot sync", path_);
+        return false;
+    }
+    return true;
+}
+
 bool MemoFile::Read(std::uint32_t reference, std::uint16_t& kind, std::vector<unsigned char>& data) const {
     std::uint64_t offset = std::uint64_t(reference) * kAlign;
     if (fd_ < 0 || offset < kHeaderSize || offset + kBlockHeader > end_) return false;
