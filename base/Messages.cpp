@@ -118,6 +118,11 @@ const char* MessageState(int number) {
         case kMsgOrderNotSelected: return "42000";
         case kMsgFunctionArguments: return "42000";
         case kMsgInterrupted: return "57014";     // query canceled
+        case kMsgNoTransactions: return "0A000";  // feature not supported
+        case kMsgTransactionOpen: return "25001"; // active SQL transaction
+        case kMsgNoTransaction: return "2D000";   // invalid transaction termination
+        case kMsgChangesNotSettled: return "58030";  // I/O error
+        case kMsgDatabaseBusy: return "55006";    // object in use
         default: return nullptr;
     }
 }

@@ -73,6 +73,11 @@ enum MessageNumber : int {
     kMsgOrderNotSelected = 4303,  // ORDER BY %s: SELECT DISTINCT sorts only by its columns
     kMsgFunctionArguments = 4304,  // function %s given too many or too few arguments
     kMsgInterrupted = 4305,       // the caller asked the running statement to stop
+    kMsgNoTransactions = 4310,    // BEGIN, COMMIT or ROLLBACK with a host that keeps no transactions
+    kMsgTransactionOpen = 4311,   // BEGIN inside a transaction
+    kMsgNoTransaction = 4312,     // COMMIT or ROLLBACK without a transaction
+    kMsgChangesNotSettled = 4313, // the host could not commit or undo (%d: its status)
+    kMsgDatabaseBusy = 4314,      // another connection held the database past the busy timeout
 };
 
 // SQLSTATE of a statement that ran out of working memory.
