@@ -2,10 +2,10 @@
 #include "host/Database.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "host/IoUtil.h"
@@ -38,9 +38,21 @@ bool MakeDirectories(const std::string& path, std::string& error) {
 }  // namespace
 
 Database::~Database() {
-    transaction_.Finish();
+    // The log is emptied when no other connection is at work (its frames are then all
+    // committed, once a hot log has been recovered).
+    std::string ignored;
+    long timeout = busyTimeoutMs;
+    busyTimeoutMs = 0;
+    bool checkpoint = Acquire(DatabaseLock::Level::kWrite, ignored) == QXHOST_STATUS_OK;
+    transaction_.Finish(checkpoint);
+    busyTimeoutMs = timeout;
+    if (checkpoint) {
+        DatabaseLock::Shared shared = lock_.Read();
+        shared.committedEnd = transaction_.Log().End();
+        lock_.Write(shared);
+    }
     tables_.clear();
-    if (lockFd_ >= 0) ::close(lockFd_);  // releases the flock
+    lock_.Release();
 }
 
 std::unique_ptr<Database> Database::Open(const std::string& path, bool create, std::string& error) {
@@ -62,39 +74,115 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool create, s
     }
     std::unique_ptr<Database> db(new Database());
     db->directory_ = path;
-    std::string lockPath = path + "/" + kLockName;
-    db->lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (db->lockFd_ < 0) {
-        error = IoUtil::ErrnoText("cannot open the lock file", lockPath);
-        return nullptr;
-    }
-    if (::flock(db->lockFd_, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK)
-            error = "database '" + path + "' is already open for writing (by another process or session)";
-        else
-            error = IoUtil::ErrnoText("cannot lock", lockPath);
-        return nullptr;
-    }
+    if (!db->lock_.Open(path, error)) return nullptr;
     if (::access(analysisPath.c_str(), F_OK) != 0 &&
         !IoUtil::ReplaceFile(analysisPath, "ANALYSIS 1\n", true, error))
         return nullptr;
-    std::string text;
-    if (!IoUtil::ReadFile(analysisPath, text, error)) return nullptr;
-    if (!db->analysis_.Parse(text, analysisPath, error)) return nullptr;
-    std::vector<std::string> bases;
-    for (const FileDef& def : db->analysis_.Files()) bases.push_back(path + "/" + def.name);
-    Journal::Recovery recovery;
-    if (!Journal::Recover(path, bases, recovery, error)) return nullptr;
-    for (const FileDef& def : db->analysis_.Files()) {
-        auto table = std::make_unique<Table>();
-        if (!table->Open(path, def, false, error)) return nullptr;
-        table->Attach(&db->transaction_, static_cast<std::uint32_t>(db->tables_.size()));
-        db->tables_.push_back(std::move(table));
-    }
     std::string logError;
-    // Without a log (a full disk, a read-only directory) the database is still read.
+    // Without a log (a read-only directory) the database is still read.
     if (!db->transaction_.Log().Open(path, logError)) db->transaction_.SetReadOnly(logError);
+    Database* self = db.get();
+    db->transaction_.SetHooks(
+        [self](std::string& why) {
+            std::int16_t status = self->Acquire(DatabaseLock::Level::kWrite, why);
+            if (status == QXHOST_STATUS_BUSY) why = "busy: " + why;
+            return status == QXHOST_STATUS_OK;
+        },
+        [self] {
+            DatabaseLock::Shared shared = self->lock_.Read();
+            ++shared.changeCounter;
+            shared.committedEnd = self->transaction_.Log().End();
+            self->lock_.Write(shared);
+            self->seenCounter_ = shared.changeCounter;
+        });
+    // The tables are read under the shared lock, after any recovery.
+    if (db->Acquire(DatabaseLock::Level::kRead, error) != QXHOST_STATUS_OK) return nullptr;
+    db->lock_.Release();
     return db;
+}
+
+std::int16_t Database::Acquire(DatabaseLock::Level level, std::string& error) {
+    using Level = DatabaseLock::Level;
+    const Level held = lock_.Held();
+    if (held == Level::kWrite || held == level) return QXHOST_STATUS_OK;
+    auto busy = [&] {
+        if (held == Level::kNone) lock_.Release();
+        error = "database '" + directory_ + "' is busy: another connection held it for " +
+                std::to_string(busyTimeoutMs) + " ms";
+        return QXHOST_STATUS_BUSY;
+    };
+    if (!lock_.Take(level, busyTimeoutMs)) return busy();
+    DatabaseLock::Shared shared = lock_.Read();
+    Journal& log = transaction_.Log();
+    // A log longer than its committed part while nobody writes: a writer died in a transaction.
+    if (log.IsOpen() && log.FileSize() > std::max<std::uint64_t>(shared.committedEnd, Journal::kHeaderSize)) {
+        if (!lock_.Take(Level::kWrite, busyTimeoutMs)) return busy();
+        std::vector<std::string> bases;
+        std::string text;
+        Analysis analysis;
+        std::string analysisPath = directory_ + "/" + Analysis::kFileName;
+        if (!IoUtil::ReadFile(analysisPath, text, error) || !analysis.Parse(text, analysisPath, error)) {
+            if (held == Level::kNone) lock_.Release();
+            return QXHOST_STATUS_IO;
+        }
+        for (const FileDef& def : analysis.Files()) bases.push_back(directory_ + "/" + def.name);
+        Journal::Recovery recovery;
+        if (!Journal::Recover(directory_, bases, recovery, error)) {
+            if (held == Level::kNone) lock_.Release();
+            return QXHOST_STATUS_IO;
+        }
+        ++shared.changeCounter;
+        shared.committedEnd = 0;
+        lock_.Write(shared);
+        if (level == Level::kRead) lock_.Take(Level::kRead, 0);
+    }
+    if (shared.changeCounter != seenCounter_) {
+        if (!LoadTables(error)) {
+            if (held == Level::kNone) lock_.Release();
+            return QXHOST_STATUS_IO;
+        }
+        seenCounter_ = shared.changeCounter;
+    }
+    if (lock_.Held() == Level::kWrite && log.IsOpen()) {
+        if (!log.Attach(error)) {
+            if (held == Level::kNone) lock_.Release();
+            return QXHOST_STATUS_IO;
+        }
+        shared.committedEnd = log.End();
+        lock_.Write(shared);
+    }
+    return QXHOST_STATUS_OK;
+}
+
+bool Database::LoadTables(std::string& error) {
+    std::string analysisPath = directory_ + "/" + Analysis::kFileName;
+    std::string text;
+    Analysis next;
+    if (!IoUtil::ReadFile(analysisPath, text, error) || !next.Parse(text, analysisPath, error)) return false;
+    std::vector<std::unique_ptr<Table>> tables;
+    for (const FileDef& def : next.Files()) {
+        auto table = std::make_unique<Table>();
+        if (!table->Open(directory_, def, false, error)) return false;
+        table->Attach(&transaction_, static_cast<std::uint32_t>(tables.size()));
+        tables.push_back(std::move(table));
+    }
+    analysis_ = std::move(next);
+    tables_ = std::move(tables);  // the same vector object: the transaction keeps its reference
+    cached_ = nullptr;
+    lastWrittenTable = nullptr;
+    lastWrittenRecord = 0;
+    return true;
+}
+
+std::int16_t Database::Step(Transaction::Step step, std::string& error) {
+    if (step == Transaction::Step::kBeginStatement || step == Transaction::Step::kBeginWritingStatement) {
+        bool writes = step == Transaction::Step::kBeginWritingStatement;
+        std::int16_t status = Acquire(writes ? DatabaseLock::Level::kWrite : DatabaseLock::Level::kRead, error);
+        if (status != QXHOST_STATUS_OK) return status;
+    }
+    std::int16_t status = transaction_.Apply(step, error);
+    if (!transaction_.InStatement() && !transaction_.InTransaction()) lock_.Release();
+    return status;
 }
 
 Table* Database::LookUp(const char* name) {

@@ -1,9 +1,12 @@
 // Database: one open database directory: its lock, analysis and tables.
 //
 // A database is a directory holding analysis.qxa, qx.log (the Journal of
-// changes), and per file <NAME>.qxd (records) and <NAME>.qxm (memos, for
-// files with memo items).  qx.lock is held with flock() while the database is open,
-// so a second opener (another process, or the same one) is refused.
+// changes), qx.lock (the DatabaseLock), and per file <NAME>.qxd (records)
+// and <NAME>.qxm (memos, for files with memo items).  Any number of
+// connections (processes, or threads each with its own) may have it open:
+// each statement or transaction holds the lock, shared to read and
+// exclusive to write, and a connection reloads its tables when another one
+// has committed since it last held the lock.
 // The Database owns its tables; it is owned by the DatabaseRegistry under
 // its context number.
 #pragma once
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "host/Analysis.h"
+#include "host/DatabaseLock.h"
 #include "host/SchemaEditor.h"
 #include "host/Table.h"
 #include "host/Transaction.h"
@@ -23,8 +27,6 @@ namespace qxhost {
 
 class Database {
 public:
-    static constexpr const char* kLockName = "qx.lock";
-
     // Opens the database in `path` (create: makes the directory and an empty analysis when
     // missing).  Null with a message in `error` on failure.
     static std::unique_ptr<Database> Open(const std::string& path, bool create, std::string& error);
@@ -48,6 +50,10 @@ public:
 
     SchemaEditor& Schema() { return schema_; }
     Transaction& Changes() { return transaction_; }
+    // Applies a boundary after taking the lock it needs (a statement that changes records
+    // takes the exclusive lock); the lock goes once no statement or transaction is open.
+    // A status of qxhost.h.
+    std::int16_t Step(Transaction::Step step, std::string& error);
     // The record whose memos OECRIREMEMO writes: set by a successful add or rewrite.
     Table* lastWrittenTable = nullptr;
     std::uint32_t lastWrittenRecord = 0;
@@ -59,9 +65,15 @@ public:
 private:
     Database() = default;
     Table* LookUp(const char* name);
+    // Takes the lock at `level` (at least), recovers a log left by a dead writer and reloads
+    // the tables when another connection committed meanwhile.  A status of qxhost.h.
+    std::int16_t Acquire(DatabaseLock::Level level, std::string& error);
+    // Reads the analysis and opens every table again.
+    bool LoadTables(std::string& error);
 
     std::string directory_;
-    int lockFd_ = -1;                              // qx.lock, flock()ed, owned
+    DatabaseLock lock_;
+    std::uint64_t seenCounter_ = ~std::uint64_t(0);  // the change counter when the tables were loaded
     Analysis analysis_;
     std::vector<std::unique_ptr<Table>> tables_;   // in analysis order, owned
     Transaction transaction_{tables_};             // boundaries and undo of the changes

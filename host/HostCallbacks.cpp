@@ -37,7 +37,7 @@ public:
     explicit CallStatement(Database* db) {
         if (db == nullptr || db->Changes().InStatement()) return;
         std::string error;
-        if (db->Changes().Apply(Step::kBeginStatement, error) == QXHOST_STATUS_OK) db_ = db;
+        if (db->Step(Step::kBeginWritingStatement, error) == QXHOST_STATUS_OK) db_ = db;
         else failed_ = true;
     }
     ~CallStatement() { End(QXHOST_STATUS_IO); }
@@ -48,8 +48,7 @@ public:
     std::int16_t End(std::int16_t status) {
         if (db_ == nullptr) return status;
         std::string error;
-        std::int16_t ended = db_->Changes().Apply(status == QXHOST_STATUS_OK ? Step::kEndStatement
-                                                                             : Step::kUndoStatement, error);
+        std::int16_t ended = db_->Step(status == QXHOST_STATUS_OK ? Step::kEndStatement : Step::kUndoStatement, error);
         db_ = nullptr;
         return status == QXHOST_STATUS_OK ? ended : status;
     }
@@ -310,11 +309,11 @@ QXHOST_CALLBACK std::int32_t OTRANSACTION(std::uint32_t hostContext, std::int32_
     Database* db = DatabaseRegistry::Find(hostContext);
     if (db == nullptr) return QXHOST_STATUS_UNKNOWN;
     if (operation < static_cast<std::int32_t>(Step::kBeginStatement) ||
-        operation > static_cast<std::int32_t>(Step::kRollback))
+        operation > static_cast<std::int32_t>(Step::kBeginWritingStatement))
         return QXHOST_STATUS_REQUEST;
     std::string error;
     try {
-        return db->Changes().Apply(static_cast<Step>(operation), error);
+        return db->Step(static_cast<Step>(operation), error);
     } catch (...) {
         return QXHOST_STATUS_IO;
     }

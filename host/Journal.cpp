@@ -144,8 +144,14 @@ bool Journal::Recover(const std::string& directory, const std::vector<std::strin
     unsigned char header[kHeaderSize];
     if (IoUtil::ReadAt(fd, header, sizeof header, 0) != static_cast<long long>(sizeof header) ||
         std::memcmp(header, kMagic, 8) != 0 || GetU32(header + 8) != kVersion ||
-        Crc32(header, 16) != GetU32(header + 16))
-        return true;  // no whole header: no frame was ever trusted to it
+        Crc32(header, 16) != GetU32(header + 16)) {
+        // No whole header: no frame was ever trusted to it.
+        if (writable && ::ftruncate(fd, 0) != 0) {
+            error = IoUtil::ErrnoText("cannot empty", path);
+            return false;
+        }
+        return true;
+    }
     std::uint32_t salt = GetU32(header + 12);
 
     // First pass: where the whole frames end, and where the last commit ends.
@@ -157,9 +163,9 @@ bool Journal::Recover(const std::string& directory, const std::vector<std::strin
         if (frame.type == FrameType::kCommit) committedEnd = at;
     }
     const std::uint64_t end = at;
-    if (end == kHeaderSize) return true;
-    recovery.needed = true;
+    recovery.needed = end > kHeaderSize;
     if (!writable) {
+        if (!recovery.needed) return true;
         error = "cannot recover '" + directory + "': its log cannot be written";
         return false;
     }
@@ -227,17 +233,26 @@ bool Journal::Open(const std::string& directory, std::string& error) {
         error = IoUtil::ErrnoText("cannot open", path_);
         return false;
     }
+    return true;
+}
+
+std::uint64_t Journal::FileSize() const {
+    struct stat st;
+    return fd_ >= 0 && ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+bool Journal::Attach(std::string& error) {
+    buffer_.clear();
     unsigned char header[kHeaderSize];
     if (IoUtil::ReadAt(fd_, header, sizeof header, 0) == static_cast<long long>(sizeof header) &&
-        std::memcmp(header, kMagic, 8) == 0)
+        std::memcmp(header, kMagic, 8) == 0 && GetU32(header + 8) == kVersion &&
+        Crc32(header, 16) == GetU32(header + 16)) {
         salt_ = GetU32(header + 12);
-    else
-        salt_ = static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    if (!Reset(error)) {
-        Close();
-        return false;
+        fileEnd_ = FileSize();
+        return true;
     }
-    return true;
+    salt_ = static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    return Reset(error);
 }
 
 bool Journal::WriteHeader(std::string& error) {

@@ -36,8 +36,10 @@
 // transaction whose pages had not reached the disk), the frames after it are
 // undone (old bytes in reverse order, then each file cut to its kStart size).
 // Both are idempotent, and the log is bounded by the checkpoint: once it
-// passes kCheckpointBytes after a commit, the changed files are synced and
-// the log emptied.
+// passes kCheckpointBytes after a commit (or when a connection closes), the
+// changed files are synced and the log emptied.  The log is shared by the
+// connections to the database and written only under the exclusive lock
+// (DatabaseLock, which also tells a log left by a dead writer).
 #pragma once
 
 #include <cstdint>
@@ -77,8 +79,14 @@ public:
     static bool Recover(const std::string& directory, const std::vector<std::string>& tableBases,
                         Recovery& recovery, std::string& error);
 
-    // Opens (creating) the log of `directory` and empties it: recovery has been done.
+    // Opens (creating) the log of `directory`.
     bool Open(const std::string& directory, std::string& error);
+    // Takes the log as it is on the disk (other connections write it too): called with the
+    // exclusive lock held, once recovery has been done.  A log without a header is reset.
+    bool Attach(std::string& error);
+    // Bytes of the log on the disk.
+    std::uint64_t FileSize() const;
+    bool IsOpen() const { return fd_ >= 0; }
     void Close();
     void SetSync(bool sync) { sync_ = sync; }
 

@@ -9,6 +9,7 @@ namespace qxhost {
 std::int16_t Transaction::Apply(Step step, std::string& error) {
     switch (step) {
         case Step::kBeginStatement:
+        case Step::kBeginWritingStatement:
             if (inStatement_) {
                 error = "a statement is already running";
                 return QXHOST_STATUS_REQUEST;
@@ -100,28 +101,30 @@ bool Transaction::Commit(std::string& error) {
             return false;
         }
     }
+    bool changed = log_.End() > txnMark_.logEnd;
     Close();
     if (log_.End() > Journal::kCheckpointBytes) {
         std::string ignored;  // the transaction is committed; the log just stays longer
         Checkpoint(ignored);
     }
+    if (changed && committed_) committed_();
     return true;
 }
 
 bool Transaction::Checkpoint(std::string& error) {
-    for (std::uint32_t t = 0; t < dirty_.size() && t < tables_.size(); ++t)
-        if (dirty_[t] == checkpointGeneration_ && sync_ && !tables_[t]->Sync(error)) return false;
+    // Every file: the log may hold other connections' commits too.
+    for (std::size_t t = 0; sync_ && t < tables_.size(); ++t)
+        if (!tables_[t]->Sync(error)) return false;
     if (!log_.Reset(error)) return false;
-    ++checkpointGeneration_;
     return true;
 }
 
-void Transaction::Finish() {
+void Transaction::Finish(bool checkpoint) {
     std::string ignored;
     if (open_) UndoTo(false, ignored);
     Close();
     inStatement_ = false;
-    if (broken_.empty() && readOnly_.empty()) Checkpoint(ignored);
+    if (checkpoint && broken_.empty() && readOnly_.empty()) Checkpoint(ignored);
 }
 
 bool Transaction::Touch(std::uint32_t table, std::uint32_t count, std::uint64_t dataSize, std::uint64_t memoEnd,
@@ -130,6 +133,7 @@ bool Transaction::Touch(std::uint32_t table, std::uint32_t count, std::uint64_t 
         error = !readOnly_.empty() ? readOnly_ : !broken_.empty() ? broken_ : "a change outside any transaction";
         return false;
     }
+    if (wantWrite_ && !wantWrite_(error)) return false;
     if (Flag(inTxn_, table) != txnGeneration_) {
         if (!log_.Append(Journal::FrameType::kStart, table, dataSize, nullptr, 0, nullptr, 0, memoEnd, true, nullptr,
                          error))
@@ -141,7 +145,6 @@ bool Transaction::Touch(std::uint32_t table, std::uint32_t count, std::uint64_t 
         inStatementFlags_[table] = statementGeneration_;
         statementStarts_.push_back(Start{table, count, memoEnd});
     }
-    Flag(dirty_, table) = checkpointGeneration_;
     return true;
 }
 

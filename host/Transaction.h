@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@ public:
         kBegin = 3,
         kCommit = 4,
         kRollback = 5,
+        kBeginWritingStatement = 6,  // kBeginStatement of a statement that changes records
     };
 
     explicit Transaction(std::vector<std::unique_ptr<Table>>& tables) : tables_(tables) {}
@@ -45,12 +47,19 @@ public:
         log_.SetSync(sync);
     }
 
+    // `wantWrite` is called before the first change of a statement (it takes the exclusive
+    // lock); `committed` after each commit that changed something.
+    void SetHooks(std::function<bool(std::string&)> wantWrite, std::function<void()> committed) {
+        wantWrite_ = std::move(wantWrite);
+        committed_ = std::move(committed);
+    }
+
     bool InStatement() const { return inStatement_; }
     bool InTransaction() const { return explicit_; }
     // Applies `step`; a status of qxhost.h, with a message in `error` when it is not 0.
     std::int16_t Apply(Step step, std::string& error);
-    // Undoes any open transaction and empties the log (closing the database).
-    void Finish();
+    // Undoes any open transaction and, with `checkpoint`, empties the log (closing).
+    void Finish(bool checkpoint);
 
     // Called by a table before its files change: `count` records and `memoEnd` bytes of
     // memos (0: no memo file) as they are now.
@@ -92,6 +101,8 @@ private:
     }
 
     std::vector<std::unique_ptr<Table>>& tables_;  // the database's tables
+    std::function<bool(std::string&)> wantWrite_;
+    std::function<void()> committed_;
     Journal log_;
     std::string readOnly_;            // why changes are refused (empty: they are not)
     std::string broken_;              // an undo failed: changes refused until the database is opened again
@@ -101,8 +112,8 @@ private:
     bool inStatement_ = false;
     std::vector<Undo> undo_;
     std::vector<Start> txnStarts_, statementStarts_;
-    std::vector<std::uint32_t> inTxn_, inStatementFlags_, dirty_;  // per table: generation marks
-    std::uint32_t txnGeneration_ = 1, statementGeneration_ = 1, checkpointGeneration_ = 1;
+    std::vector<std::uint32_t> inTxn_, inStatementFlags_;  // per table: generation marks
+    std::uint32_t txnGeneration_ = 1, statementGeneration_ = 1;
     Mark txnMark_, statementMark_;
 };
 

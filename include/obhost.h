@@ -41,7 +41,8 @@ typedef int32_t (*OECRIREMEMO_t)(uint32_t hostContext, uint32_t length, void* ex
    every change as it is made, and the engine refuses BEGIN, COMMIT and
    ROLLBACK).  Operation: 0 a statement begins, 1 it ended well (its changes
    are kept, and committed when no transaction is open), 2 it failed (its
-   changes are undone), 3 BEGIN, 4 COMMIT, 5 ROLLBACK.  Returns 0, or a
+   changes are undone), 3 BEGIN, 4 COMMIT, 5 ROLLBACK, 6 a statement that
+   changes records begins (0 is then one that only reads).  Returns 0, or a
    status: 4 the files refused (the commit or undo did not happen; a failed
    commit undoes the transaction), 9 busy (another connection held the
    database past the busy timeout), 10 BEGIN inside a transaction, 11 COMMIT
@@ -53,7 +54,8 @@ enum {
     OBHOST_TX_UNDO_STATEMENT = 2,
     OBHOST_TX_BEGIN = 3,
     OBHOST_TX_COMMIT = 4,
-    OBHOST_TX_ROLLBACK = 5
+    OBHOST_TX_ROLLBACK = 5,
+    OBHOST_TX_BEGIN_WRITING_STATEMENT = 6
 };
 
 /* The host runtime module defines these six functions with C linkage. */

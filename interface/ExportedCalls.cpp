@@ -154,7 +154,7 @@ void FailOnInterrupt(SqlRequest* request, Status& status) {
 Status HostBoundary(std::uint16_t hostContext, std::int32_t operation) {
     OTRANSACTION_t transaction = Host().transaction;
     if (transaction == nullptr) {
-        if (operation <= OBHOST_TX_UNDO_STATEMENT) return Status();
+        if (operation <= OBHOST_TX_UNDO_STATEMENT || operation == OBHOST_TX_BEGIN_WRITING_STATEMENT) return Status();
         return Error::Message(kMsgNoTransactions);
     }
     switch (std::int32_t answer = transaction(hostContext, operation)) {
@@ -253,7 +253,9 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
     } else if (status.ok()) {
         if (info != nullptr) info->compiled = 1;
         // The statement is whole or absent: the host undoes its changes when it fails.
-        status = HostBoundary(hostContext, OBHOST_TX_BEGIN_STATEMENT);
+        const BoundStatement* bound = compiled.plan->statement.get();
+        bool reads = bound == nullptr || bound->explain || bound->kind == StatementKind::kSelect;
+        status = HostBoundary(hostContext, reads ? OBHOST_TX_BEGIN_STATEMENT : OBHOST_TX_BEGIN_WRITING_STATEMENT);
         if (status.ok()) {
             try {
                 status = compiled.plan->Execute();
