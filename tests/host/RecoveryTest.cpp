@@ -1,5 +1,5 @@
-// Crash safety and exclusion: journal replay at open, a process killed at
-// random moments while it writes, and a second process refused by the lock.
+// Crash safety: an earlier version's journal replayed at open, and a
+// process killed at random moments while it writes.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -105,29 +105,6 @@ TEST_F(RecoveryTest, OpenReplaysAWholeJournalEntryAndIgnoresATornOne) {
     ASSERT_NE(Open(dir_), 0) << lastError_;
     EXPECT_TRUE(Read("C", 'L', 4).outOfFile);
     EXPECT_EQ(std::filesystem::file_size(dir_ + "/C.qxd"), RecordFile::kHeaderSize + 3 * kRecord);
-}
-
-TEST_F(RecoveryTest, ASecondProcessIsRefused) {
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        char error[512];
-        std::uint16_t c = QXHostOpen(dir_.c_str(), 0, error, sizeof error);
-        ::_exit(c == 0 && std::strstr(error, "already open for writing") ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    // Once the first one closes, another process may open it.
-    Close(ctx_);
-    child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        char error[512];
-        ::_exit(QXHostOpen(dir_.c_str(), 0, error, sizeof error) != 0 ? 0 : 1);
-    }
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 // What the writing child reports after each call returns.

@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 
 #include <filesystem>
+#include <functional>
+#include <thread>
+#include <vector>
 
 #include "tests/host/HostTestSupport.h"
 
@@ -115,6 +118,108 @@ TEST_F(TransactionTest, BoundariesOutOfOrderAreRefused) {
     EXPECT_EQ(Write("N", 0, Rec(5)), QXHOST_STATUS_DUPLICATE);
     EXPECT_EQ(OTRANSACTION(ctx_, OBHOST_TX_COMMIT), 0);
     EXPECT_EQ(Walk("N", "ID").size(), 3u);
+}
+
+// Connections of their own (processes or threads) move units between records 1 and 2 and
+// count each move in record 3, while others read: the sum must hold in every read, and the
+// count must equal the moves made.
+constexpr int kWriters = 3, kReaders = 3, kMoves = 150, kTotal = 1000;
+
+// Runs `body` between the boundaries that begin with `begin`, again while the database is busy.
+bool Locked(std::uint16_t c, std::int32_t begin, const std::function<bool(HostRecordBlock&)>& body) {
+    HostRecordBlock block{};
+    for (int tries = 0; tries < 1000; ++tries) {
+        std::int32_t status = OTRANSACTION(c, begin);
+        if (status == QXHOST_STATUS_BUSY) continue;
+        if (status != 0) return false;
+        bool ok = body(block);
+        return OTRANSACTION(c, ok ? OBHOST_TX_END_STATEMENT : OBHOST_TX_UNDO_STATEMENT) == 0 && ok;
+    }
+    return false;
+}
+
+std::int32_t ValueOf(std::uint16_t c, HostRecordBlock& block, std::int32_t n) {
+    block.command = 'L';
+    OLIREENREG(c, "N", n, &block);
+    std::int32_t v = 0;
+    if (block.found) std::memcpy(&v, reinterpret_cast<const char*>(static_cast<std::uintptr_t>(block.recordAddress)) + 1, 4);
+    return v;
+}
+
+bool SetValue(std::uint16_t c, HostRecordBlock& block, std::int32_t n, std::int32_t v) {
+    Bytes r(5, 0);
+    hosttest::Put<std::int32_t>(r, 1, v);
+    block.recordAddress = reinterpret_cast<std::uintptr_t>(r.data());
+    block.recordLength = 5;
+    OECRIREENREG(c, "N", n, &block);
+    return block.status == 0;
+}
+
+// One connection's work: 0 when every move was made, or every read found the sum whole.
+int Connection(const std::string& dir, bool writer) {
+    char error[256];
+    std::uint16_t c = QXHostOpen(dir.c_str(), 0, error, sizeof error);
+    if (c == 0) return 2;
+    QXHostSetOption(c, QXHOST_OPTION_SYNC, 0);
+    QXHostSetOption(c, QXHOST_OPTION_BUSY_TIMEOUT, 20);
+    int failures = 0;
+    std::int32_t lastCount = 0;
+    for (int i = 0; i < kMoves; ++i) {
+        bool ok = writer ? Locked(c, OBHOST_TX_BEGIN_WRITING_STATEMENT, [&](HostRecordBlock& b) {
+            return SetValue(c, b, 1, ValueOf(c, b, 1) - 1) && SetValue(c, b, 2, ValueOf(c, b, 2) + 1) &&
+                   SetValue(c, b, 3, ValueOf(c, b, 3) + 1);
+        })
+                         : Locked(c, OBHOST_TX_BEGIN_STATEMENT, [&](HostRecordBlock& b) {
+                               std::int32_t count = ValueOf(c, b, 3);
+                               bool whole = ValueOf(c, b, 1) + ValueOf(c, b, 2) == kTotal && count >= lastCount;
+                               lastCount = count;
+                               return whole;
+                           });
+        if (!ok) ++failures;
+    }
+    QXHostClose(c);
+    return failures == 0 ? 0 : 1;
+}
+
+TEST(ConnectionsTest, ReadersAndWritersInProcessesAndThreadsAddUp) {
+    std::string dir = hosttest::MakeScratch();
+    hosttest::WriteText(dir + "/analysis.qxa", "ANALYSIS 1\nFILE N\nITEM V 5\n");
+    char error[256];
+    std::uint16_t c = QXHostOpen(dir.c_str(), 0, error, sizeof error);
+    ASSERT_NE(c, 0) << error;
+    HostRecordBlock block{};
+    for (std::int32_t v : {kTotal, 0, 0}) ASSERT_TRUE(SetValue(c, block, 0, v));
+    ASSERT_EQ(QXHostClose(c), 0);
+    for (bool threads : {false, true}) {
+        SCOPED_TRACE(threads ? "threads" : "processes");
+        std::vector<int> results(kWriters + kReaders, -1);
+        std::vector<pid_t> children;
+        std::vector<std::thread> workers;
+        for (int i = 0; i < kWriters + kReaders; ++i) {
+            bool writer = i < kWriters;
+            if (threads) {
+                workers.emplace_back([&, i, writer] { results[i] = Connection(dir, writer); });
+                continue;
+            }
+            pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) ::_exit(Connection(dir, writer));
+            children.push_back(child);
+        }
+        for (std::thread& t : workers) t.join();
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(children[i], &status, 0), children[i]);
+            results[i] = WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+        }
+        EXPECT_EQ(results, std::vector<int>(kWriters + kReaders, 0));
+    }
+    c = QXHostOpen(dir.c_str(), 0, error, sizeof error);
+    ASSERT_NE(c, 0) << error;
+    EXPECT_EQ(ValueOf(c, block, 3), 2 * kWriters * kMoves);
+    EXPECT_EQ(ValueOf(c, block, 1), kTotal - 2 * kWriters * kMoves);
+    QXHostClose(c);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
