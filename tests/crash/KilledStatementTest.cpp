@@ -290,4 +290,31 @@ TEST_F(ScratchDatabase, AFullDiskRefusesWritesLeavesNoTraceAndStillOpens) {
     ASSERT_EQ(QXHostClose(context), 0);
 }
 
+TEST_F(ScratchDatabase, AnIdleConnectionHoldsNoLockAndABusyOneTimesOut) {
+    std::uint16_t first = Open(true);
+    ASSERT_NE(first, 0) << lastError_;
+    ASSERT_EQ(Exec(first, "CREATE TABLE T (ID INTEGER)").rc, 0);
+    ASSERT_EQ(Exec(first, "INSERT INTO T VALUES (1)").rc, 0);
+    std::uint16_t second = Open();
+    ASSERT_NE(second, 0) << lastError_;
+    // The first one sits idle, even inside a transaction that has not read yet.
+    ASSERT_EQ(Exec(first, "BEGIN").rc, 0);
+    ASSERT_EQ(Exec(second, "INSERT INTO T VALUES (2)").rc, 0);
+    ASSERT_EQ(Exec(first, "SELECT COUNT(*) FROM T").lines, std::vector<std::string>{"2"});
+    // Now it holds the shared lock until COMMIT: the second waits its timeout, then fails.
+    QXHostSetOption(second, QXHOST_OPTION_BUSY_TIMEOUT, 100);
+    auto start = std::chrono::steady_clock::now();
+    Rows busy = Exec(second, "INSERT INTO T VALUES (3)");
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_NE(busy.rc, 0);
+    EXPECT_NE(busy.error.find("occupée"), std::string::npos) << busy.error;
+    EXPECT_GE(waited, std::chrono::milliseconds(100));
+    EXPECT_EQ(Exec(second, "SELECT COUNT(*) FROM T").lines, std::vector<std::string>{"2"});  // readers share
+    ASSERT_EQ(Exec(first, "COMMIT").rc, 0);
+    EXPECT_EQ(Exec(second, "INSERT INTO T VALUES (3)").rc, 0);
+    EXPECT_EQ(Exec(first, "SELECT COUNT(*) FROM T").lines, std::vector<std::string>{"3"});
+    QXHostClose(first);
+    QXHostClose(second);
+}
+
 }  // namespace
