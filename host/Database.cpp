@@ -105,6 +105,10 @@ std::int16_t Database::Acquire(DatabaseLock::Level level, std::string& error) {
     using Level = DatabaseLock::Level;
     const Level held = lock_.Held();
     if (held == Level::kWrite || held == level) return QXHOST_STATUS_OK;
+    if (level == Level::kWrite && transaction_.ReadOnly()) {
+        error = "the database can only be read";
+        return QXHOST_STATUS_IO;
+    }
     auto busy = [&] {
         if (held == Level::kNone) lock_.Release();
         error = "database '" + directory_ + "' is busy: another connection held it for " +
@@ -176,7 +180,8 @@ bool Database::LoadTables(std::string& error) {
 
 std::int16_t Database::Step(Transaction::Step step, std::string& error) {
     if (step == Transaction::Step::kBeginStatement || step == Transaction::Step::kBeginWritingStatement) {
-        bool writes = step == Transaction::Step::kBeginWritingStatement;
+        // Without a log its writes fail one by one, as writes the file system refuses.
+        bool writes = step == Transaction::Step::kBeginWritingStatement && !transaction_.ReadOnly();
         std::int16_t status = Acquire(writes ? DatabaseLock::Level::kWrite : DatabaseLock::Level::kRead, error);
         if (status != QXHOST_STATUS_OK) return status;
     }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "host/Crc32.h"
@@ -24,6 +25,7 @@ bool MemoFile::Open(const std::string& path, bool truncate, std::string& error) 
     Close();
     path_ = path;
     fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0), 0644);
+    if (fd_ < 0 && errno == EROFS && !truncate) fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);  // reads only
     if (fd_ < 0) {
         error = IoUtil::ErrnoText("cannot open", path);
         return false;

@@ -64,6 +64,7 @@ bool RecordFile::Open(const std::string& dataPath, const std::string& journalPat
     path_ = dataPath;
     recordSize_ = recordSize;
     fd_ = ::open(dataPath.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0 && errno == EROFS) fd_ = ::open(dataPath.c_str(), O_RDONLY | O_CLOEXEC);  // reads only
     if (fd_ < 0) {
         error = IoUtil::ErrnoText("cannot open", dataPath);
         return false;

@@ -42,6 +42,7 @@ public:
     Journal& Log() { return log_; }
     // The log could not be opened (a full disk, a read-only directory): reads only.
     void SetReadOnly(std::string reason) { readOnly_ = std::move(reason); }
+    bool ReadOnly() const { return !readOnly_.empty(); }
     void SetSync(bool sync) {
         sync_ = sync;
         log_.SetSync(sync);
