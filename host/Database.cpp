@@ -205,6 +205,11 @@ Table* Database::LookUp(const char* name) {
 bool Database::SaveAnalysis(const Analysis& next, std::string& error) {
     if (!IoUtil::ReplaceFile(directory_ + "/" + Analysis::kFileName, next.Format(), true, error)) return false;
     analysis_ = next;
+    // Other connections read the analysis again at their next lock.
+    DatabaseLock::Shared shared = lock_.Read();
+    ++shared.changeCounter;
+    lock_.Write(shared);
+    seenCounter_ = shared.changeCounter;
     return true;
 }
 

@@ -39,7 +39,8 @@ void RecordFile::Close() {
     mapSize_ = 0;
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    count_ = 0;
+    count_ = fileCount_ = 0;
+    pending_.clear();
 }
 
 bool RecordFile::Create(const std::string& dataPath, const std::string& journalPath, std::uint32_t recordSize,
@@ -119,6 +120,7 @@ bool RecordFile::Open(const std::string& dataPath, const std::string& journalPat
         Close();
         return false;
     }
+    fileCount_ = count_;
     if (!Remap(error)) {
         Close();
         return false;
@@ -175,7 +177,7 @@ bool RecordFile::ReplayEntry(int journal, std::string& error) {
 }
 
 bool RecordFile::Remap(std::string& error) {
-    std::uint64_t needed = kHeaderSize + std::uint64_t(count_) * recordSize_;
+    std::uint64_t needed = kHeaderSize + std::uint64_t(fileCount_) * recordSize_;
     if (map_ && needed <= mapSize_) return true;
     std::uint64_t size = mapSize_ ? mapSize_ : kMinMap;
     while (size < needed) size *= 2;
@@ -198,31 +200,59 @@ bool RecordFile::Write(std::uint32_t n, std::uint32_t offsetInRecord, const unsi
         error = "bad record write";
         return false;
     }
+    if (n == count_ + 1) {
+        pending_.insert(pending_.end(), data, data + length);
+        ++count_;
+        return pending_.size() < kPendingBytes || Flush(error);
+    }
+    if (n > fileCount_) {
+        std::memcpy(pending_.data() + static_cast<std::size_t>(n - fileCount_ - 1) * recordSize_ + offsetInRecord, data,
+                    length);
+        return true;
+    }
     if (!IoUtil::WriteAt(fd_, data, length, Offset(n, recordSize_, offsetInRecord))) {
         error = IoUtil::ErrnoText("cannot write", path_);
         return false;
     }
-    if (n == count_ + 1) {
-        ++count_;
-        if (!Remap(error)) {
-            --count_;  // written, but out of reach of the map: the caller undoes it
-            return false;
-        }
+    return true;
+}
+
+bool RecordFile::Flush(std::string& error) {
+    if (pending_.empty()) return true;
+    if (!IoUtil::WriteAt(fd_, pending_.data(), pending_.size(), Offset(fileCount_ + 1, recordSize_, 0))) {
+        // They stay waiting; what reached the file is cut off by the caller's undo (Truncate).
+        error = IoUtil::ErrnoText("cannot write", path_);
+        return false;
     }
+    std::uint32_t before = fileCount_;
+    fileCount_ = count_;
+    if (!Remap(error)) {
+        fileCount_ = before;  // written, but out of reach of the map: they stay waiting
+        return false;
+    }
+    pending_.clear();
     return true;
 }
 
 bool RecordFile::Truncate(std::uint32_t count, std::string& error) {
     if (count > count_) count = count_;
+    if (count >= fileCount_) {
+        pending_.resize(static_cast<std::size_t>(count - fileCount_) * recordSize_);
+        count_ = count;
+        count = fileCount_;  // and the file loses any part of a failed flush
+    } else {
+        pending_.clear();
+        count_ = fileCount_ = count;
+    }
     if (::ftruncate(fd_, static_cast<off_t>(kHeaderSize + std::uint64_t(count) * recordSize_)) != 0) {
         error = IoUtil::ErrnoText("cannot cut", path_);
         return false;
     }
-    count_ = count;
     return true;
 }
 
 bool RecordFile::Sync(std::string& error) {
+    if (!Flush(error)) return false;
     if (fd_ >= 0 && ::fdatasync(fd_) != 0) {
         error = IoUtil::ErrnoText("cannot sync", path_);
         return false;

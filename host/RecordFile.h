@@ -38,6 +38,7 @@ public:
     static constexpr std::uint32_t kJournalHeader = 20;
     static constexpr unsigned char kLive = 1;
     static constexpr unsigned char kDeleted = 2;
+    static constexpr std::size_t kPendingBytes = 1u << 20;
 
     RecordFile() = default;
     ~RecordFile();
@@ -55,8 +56,9 @@ public:
 
     std::uint32_t Count() const { return count_; }
     std::uint32_t RecordSize() const { return recordSize_; }
-    // Record n (1..Count()); the address stays valid until the next write that adds a record.
+    // Record n (1..Count()); the address stays valid until the next write.
     const unsigned char* Record(std::uint32_t n) const {
+        if (n > fileCount_) return pending_.data() + static_cast<std::size_t>(n - fileCount_ - 1) * recordSize_;
         return map_ + kHeaderSize + static_cast<std::uint64_t>(n - 1) * recordSize_;
     }
     bool IsLive(std::uint32_t n) const { return n >= 1 && n <= count_ && Record(n)[0] == kLive; }
@@ -66,11 +68,14 @@ public:
         return kHeaderSize + std::uint64_t(n - 1) * recordSize + offsetInRecord;
     }
     // Writes `length` bytes at `offsetInRecord` of record n (1..Count()), or a whole new
-    // record when n is Count() + 1.
+    // record when n is Count() + 1.  New records wait in memory (up to kPendingBytes) and
+    // reach the file together: at Flush, or when they fill the buffer.
     bool Write(std::uint32_t n, std::uint32_t offsetInRecord, const unsigned char* data, std::uint32_t length,
                std::string& error);
     // Keeps the first `count` records (and nothing after them: a partly written record goes).
     bool Truncate(std::uint32_t count, std::string& error);
+    // Writes the new records waiting in memory to the file.
+    bool Flush(std::string& error);
     // Flushes the file to the disk.
     bool Sync(std::string& error);
 
@@ -82,7 +87,9 @@ private:
     int fd_ = -1;                        // record file, owned
     unsigned char* map_ = nullptr;       // shared read-only map of the record file
     std::uint64_t mapSize_ = 0;          // bytes mapped (may reach past the end of the file)
-    std::uint32_t count_ = 0;            // records in the file
+    std::uint32_t count_ = 0;            // records, those waiting in memory included
+    std::uint32_t fileCount_ = 0;        // records in the file
+    std::vector<unsigned char> pending_; // records fileCount_ + 1 .. count_
     std::uint32_t recordSize_ = 0;
     std::string path_;                   // for messages
 };

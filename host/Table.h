@@ -91,6 +91,8 @@ public:
     bool CutTo(std::uint32_t count, std::uint64_t memoEnd, std::string& error);
     bool Sync(std::string& error) { return records_.Sync(error) && (!memos_.IsOpen() || memos_.Sync(error)); }
     bool SyncMemos(std::string& error) { return !memos_.IsOpen() || memos_.Sync(error); }
+    // Writes the new records waiting in memory (before a commit).
+    bool Flush(std::string& error) { return records_.Flush(error); }
 
     // Checks that a key over the items `items` could be created (for a unique key: no value
     // twice in the records); on success the new index is kept for CommitKey.

@@ -90,10 +90,13 @@ void Transaction::Close() {
 
 bool Transaction::Commit(std::string& error) {
     if (log_.End() > txnMark_.logEnd) {
-        // Memos are not in the log: they reach the disk before the commit frame does.
+        // New records reach the file (a full disk fails the commit here), and memos, which
+        // are not in the log, reach the disk before the commit frame does.
         bool done = true;
-        for (const Start& start : txnStarts_)
+        for (const Start& start : txnStarts_) {
+            if (done) done = tables_[start.table]->Flush(error);
             if (done && sync_ && start.memoEnd != 0) done = tables_[start.table]->SyncMemos(error);
+        }
         if (!done || !log_.Commit(error)) {
             std::string ignored;
             UndoTo(false, ignored);
