@@ -37,6 +37,13 @@ public:
     const Analysis& GetAnalysis() const { return analysis_; }
     std::size_t TableCount() const { return tables_.size(); }
     Table* TableAt(std::size_t index) { return index < tables_.size() ? tables_[index].get() : nullptr; }
+    // Between statements: reloads the tables when another connection has committed (or
+    // created a file) since this one last held the lock.
+    void Refresh() {
+        std::string ignored;
+        if (lock_.Held() == DatabaseLock::Level::kNone && Acquire(DatabaseLock::Level::kRead, ignored) == 0)
+            lock_.Release();
+    }
     // The table named `name` as the engine passes it (at most 8 bytes significant), or null.
     Table* FindTable(const char* name) {
         if (cached_ && name && std::strncmp(name, cachedName_, sizeof cachedName_) == 0) return cached_;

@@ -106,6 +106,11 @@ QXHOST_CALLBACK std::int32_t OGETINFOSOBD(std::uint32_t hostContext, std::int32_
     try {
         Table* table = FindTable(hostContext, name);
         if (operation == 0) {
+            Database* db = table ? nullptr : DatabaseRegistry::Find(hostContext);
+            if (db) {  // perhaps made by another connection since this one's last lock
+                db->Refresh();
+                table = db->FindTable(name);
+            }
             if (!table) return 0;  // itemCount stays as the engine set it: unknown file
             const qxhost::FileDef& def = table->Def();
             x.itemCount = static_cast<std::int16_t>(def.items.size() + def.keys.size());

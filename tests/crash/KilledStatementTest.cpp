@@ -313,6 +313,9 @@ TEST_F(ScratchDatabase, AnIdleConnectionHoldsNoLockAndABusyOneTimesOut) {
     ASSERT_EQ(Exec(first, "COMMIT").rc, 0);
     EXPECT_EQ(Exec(second, "INSERT INTO T VALUES (3)").rc, 0);
     EXPECT_EQ(Exec(first, "SELECT COUNT(*) FROM T").lines, std::vector<std::string>{"3"});
+    // A table made by one connection is known to the other at its next statement.
+    ASSERT_EQ(Exec(second, "CREATE TABLE U (ID INTEGER)").rc, 0);
+    EXPECT_EQ(Exec(first, "SELECT COUNT(*) FROM U").lines, std::vector<std::string>{"0"});
     QXHostClose(first);
     QXHostClose(second);
 }
