@@ -76,7 +76,7 @@ enum MessageNumber : int {
     kMsgNoTransactions = 4310,    // BEGIN, COMMIT or ROLLBACK with a host that keeps no transactions
     kMsgTransactionOpen = 4311,   // BEGIN inside a transaction
     kMsgNoTransaction = 4312,     // COMMIT or ROLLBACK without a transaction
-    kMsgChangesNotSettled = 4313, // the host could not commit or undo (%d: its status)
+    kMsgChangesNotSettled = 4313, // the host could not commit (%d: its status): the changes are undone
     kMsgDatabaseBusy = 4314,      // another connection held the database past the busy timeout
 };
 
