@@ -32,6 +32,11 @@ namespace {
 
 constexpr int kPad = 5000;  // PAD bytes: the record is larger than a page
 constexpr int kRows = 12;
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kMinKills = 40;  // each round is slower: the sweep is in the plain build
+#else
+constexpr int kMinKills = 200;
+#endif
 
 const ModuleNameTable* HostModules() {
     static ModuleNameEntry entries[8];
@@ -156,9 +161,13 @@ TEST_F(ScratchDatabase, KilledWriterKeepsEveryAcknowledgedCommitAndNothingElse) 
         pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) Writer(path_, progress, committed + 1);
-        // One round in eight is killed within its first millisecond: during open and recovery.
-        int delay = kills % 8 == 0 ? static_cast<int>(random() % 1000) : 1000 + static_cast<int>(random() % 25000);
-        std::this_thread::sleep_for(std::chrono::microseconds(delay));
+        // One round in eight is killed within its first millisecond: during open and recovery;
+        // the others at a random moment once the writer is at work.
+        if (kills % 8 != 0) {
+            for (int waited = 0; progress->attempted == committed && waited < 2000; ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % (kills % 8 == 0 ? 1000 : 25000)));
         ASSERT_EQ(::kill(child, SIGKILL), 0);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -192,7 +201,7 @@ TEST_F(ScratchDatabase, KilledWriterKeepsEveryAcknowledgedCommitAndNothingElse) 
         ASSERT_EQ(QXHostClose(context), 0);
     }
     ::munmap(progress, sizeof(Progress));
-    EXPECT_GE(kills, 200);
+    EXPECT_GE(kills, kMinKills);
     EXPECT_GT(acknowledged, 20) << "the writer hardly committed before it was killed";
     std::printf("%d kills, %d acknowledged commits checked, rows lost: 0\n", kills, acknowledged);
 }
