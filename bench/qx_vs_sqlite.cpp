@@ -15,7 +15,8 @@
 // QXSQLExecReq, QXSQLFetchNext and QXSQLValLine for every row, then
 // QXSQLFinRequete; on the SQLite side prepare, step, sqlite3_column_text of
 // every column, finalize.  The table printed gives the medians and the ratio
-// ours / SQLite.
+// ours / SQLite.  Two loads follow, each side with its default durability:
+// L1, a million one-row INSERTs in one transaction; L2, one autocommit INSERT.
 //
 //   qx_vs_sqlite [--scale S] [--runs R] [--only Q1,Q2,...] [--keep]
 //
