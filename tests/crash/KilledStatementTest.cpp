@@ -162,9 +162,10 @@ TEST_F(ScratchDatabase, KilledWriterKeepsEveryAcknowledgedCommitAndNothingElse) 
         ASSERT_GE(child, 0);
         if (child == 0) Writer(path_, progress, committed + 1);
         // One round in eight is killed within its first millisecond: during open and recovery;
-        // the others at a random moment once the writer is at work.
+        // three at a random moment of its first step; the others once it has committed one.
         if (kills % 8 != 0) {
-            for (int waited = 0; progress->attempted == committed && waited < 2000; ++waited)
+            std::atomic<int>& mark = kills % 8 < 4 ? progress->attempted : progress->acked;
+            for (int waited = 0; mark == committed && waited < 3000; ++waited)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         std::this_thread::sleep_for(std::chrono::microseconds(random() % (kills % 8 == 0 ? 1000 : 25000)));
