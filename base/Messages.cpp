@@ -134,6 +134,11 @@ const char* MessageState(int number) {
         case kMsgItemExists: return "42S21";
         case kMsgSchemaRefused: return "HY000";
         case kMsgNoSuchItem: return "42S22";
+        case kMsgNoTransactions: return "0A000";  // feature not supported
+        case kMsgTransactionOpen: return "25001"; // active SQL transaction
+        case kMsgNoTransaction: return "2D000";   // invalid transaction termination
+        case kMsgChangesNotSettled: return "58030";  // I/O error
+        case kMsgDatabaseBusy: return "55006";    // object in use
         default: return nullptr;
     }
 }

@@ -90,6 +90,11 @@ enum MessageNumber : int {
     kMsgItemExists = 4343,        // ALTER TABLE ADD of an item the table has (%s)
     kMsgSchemaRefused = 4344,     // the host refused a schema change (%s: the statement, %s: why)
     kMsgNoSuchItem = 4345,        // ALTER TABLE DROP of an item the table lacks (%s item, %s table)
+    kMsgNoTransactions = 4310,    // BEGIN, COMMIT or ROLLBACK with a host that keeps no transactions
+    kMsgTransactionOpen = 4311,   // BEGIN inside a transaction
+    kMsgNoTransaction = 4312,     // COMMIT or ROLLBACK without a transaction
+    kMsgChangesNotSettled = 4313, // the host could not commit (%d: its status): the changes are undone
+    kMsgDatabaseBusy = 4314,      // another connection held the database past the busy timeout
 };
 
 // SQLSTATE of a statement that ran out of working memory.

@@ -18,7 +18,8 @@
 // QXSQLExecReq, QXSQLFetchNext and QXSQLValLine for every row, then
 // QXSQLFinRequete; on the SQLite side prepare, step, sqlite3_column_text of
 // every column, finalize.  The table printed gives the medians and the ratio
-// ours / SQLite.
+// ours / SQLite.  Two loads follow, each side with its default durability:
+// L1, a million one-row INSERTs in one transaction; L2, one autocommit INSERT.
 //
 //   qx_vs_sqlite [--scale S] [--runs R] [--only Q1,Q2,...] [--keep]
 //
@@ -345,6 +346,63 @@ Options ParseArguments(int argc, char** argv) {
 
 }  // namespace
 
+// The loads, each through statements on both sides, into fresh databases with their
+// default durability (QX: a commit is synced; SQLite: rollback journal, synchronous=FULL):
+//   L1  `rows` one-row INSERTs inside one transaction
+//   L2  one-row INSERTs each committed on its own (the time of one, in ms)
+bool RunLoads(const std::string& dir, const Options& options, long rows) {
+    const std::string qxDir = dir + "/loads.qx", liteFile = dir + "/loads.sqlite";
+    char error[512];
+    std::uint16_t ctx = QXHostOpen(qxDir.c_str(), 1, error, sizeof error);
+    sqlite3* db = nullptr;
+    if (ctx == 0 || sqlite3_open(liteFile.c_str(), &db) != SQLITE_OK) {
+        std::fprintf(stderr, "loads: %s\n", ctx == 0 ? error : "cannot open SQLite");
+        return false;
+    }
+    const char* create = "CREATE TABLE L (ID INTEGER, NAME CHAR(20), PRICE DOUBLE PRECISION)";
+    bool ok = RunQx(ctx, create, false).ok && Exec(db, create);
+    auto insert = [](long i) {
+        char text[128];
+        std::snprintf(text, sizeof text, "INSERT INTO L VALUES (%ld, 'name %ld', %ld.25)", i, i % 50000, i % 1000);
+        return std::string(text);
+    };
+    auto qxLoad = [&](long from, long count, bool oneTransaction) {
+        if (oneTransaction) ok = ok && RunQx(ctx, "BEGIN", false).ok;
+        for (long i = from; ok && i < from + count; ++i) ok = RunQx(ctx, insert(i).c_str(), false).ok;
+        if (oneTransaction) ok = ok && RunQx(ctx, "COMMIT", false).ok;
+    };
+    auto liteLoad = [&](long from, long count, bool oneTransaction) {
+        if (oneTransaction) ok = ok && Exec(db, "BEGIN");
+        for (long i = from; ok && i < from + count; ++i) ok = Exec(db, insert(i).c_str());
+        if (oneTransaction) ok = ok && Exec(db, "COMMIT");
+    };
+    if (Wanted(options, "L1")) {
+        auto t = Clock::now();
+        qxLoad(0, rows, true);
+        double a = Seconds(t) * 1000;
+        t = Clock::now();
+        liteLoad(0, rows, true);
+        double b = Seconds(t) * 1000;
+        std::printf("%-4s %-30s %9ld %10.1f %10.1f %8.2f  %s\n", "L1", "INSERTs in one transaction", rows, a, b,
+                    b > 0 ? a / b : 0.0, ok ? "loaded" : "FAILED");
+    }
+    if (Wanted(options, "L2")) {
+        const long count = 50;
+        auto t = Clock::now();
+        qxLoad(rows, count, false);
+        double a = Seconds(t) * 1000 / count;
+        t = Clock::now();
+        liteLoad(rows, count, false);
+        double b = Seconds(t) * 1000 / count;
+        std::printf("%-4s %-30s %9ld %10.2f %10.2f %8.2f  %s\n", "L2", "one autocommit INSERT (ms)", 1L, a, b,
+                    b > 0 ? a / b : 0.0, ok ? "loaded" : "FAILED");
+    }
+    std::fflush(stdout);
+    sqlite3_close(db);
+    QXHostClose(ctx);
+    return ok;
+}
+
 int main(int argc, char** argv) {
     Options options = ParseArguments(argc, argv);
     Data data;
@@ -402,6 +460,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "QX open: %s\n", error);
         return 2;
     }
+    // One transaction for the whole load: one sync, not one per record.
+    if (OTRANSACTION(ctx, OBHOST_TX_BEGIN) != 0) return 2;
     {
         std::vector<unsigned char> r1(1 + 4 + 2 + 8 + 21 + 11), r2(1 + 4 + 4 + 11), r3(1 + 4 + 4);
         for (const T1Row& row : t1) {
@@ -424,6 +484,7 @@ int main(int argc, char** argv) {
             if (!AddRecord(ctx, "T3", r3)) return 2;
         }
     }
+    if (OTRANSACTION(ctx, OBHOST_TX_COMMIT) != 0) return 2;
     std::printf("QX data written in %.1f s\n", Seconds(start));
     std::fflush(stdout);
     if (OB4InitInstance(0, nullptr) == 0) {  // 1 on success
@@ -518,6 +579,10 @@ int main(int argc, char** argv) {
         std::printf("%-4s %-30s %9ld %10.1f %10.1f %8.2f  %s\n", q.id, q.title, ours.count, a, b, b > 0 ? a / b : 0.0,
                     check.c_str());
         std::fflush(stdout);
+    }
+
+    if (Wanted(options, "L1") || Wanted(options, "L2")) {
+        if (!RunLoads(dir, options, std::max(10L, std::lround(1000000 * options.scale)))) allSame = false;
     }
 
     sqlite3_close(db);

@@ -114,6 +114,8 @@ std::int16_t InitInstance(const void* moduleTable) {
         if (address == nullptr) return 0;
         *callback.slot = address;
     }
+    // A host without boundaries keeps each change as it is made.
+    *reinterpret_cast<void**>(&g_host.transaction) = platform::FindExport(host, "OTRANSACTION");
 
     // Message texts are compiled in; the lookup keeps the module's own name in use.
     g_messageModule = platform::FindLoadedModule(ModuleName(3));

@@ -1,7 +1,7 @@
 // HostLink: instance start-up and the engine's link to the host runtime.
 //
 // OB4InitInstance finds the host module by name (ModuleName(0)), resolves
-// its six callbacks in a fixed order, sets up the message service and the
+// its six callbacks in a fixed order (and OTRANSACTION when it has it), sets up the message service and the
 // language, and counts instances.  Every stage that touches data calls the
 // host through Host() and passes records through the one process-wide
 // HostRecordBlock.  Calls are made from one thread, one at a time.
@@ -21,6 +21,7 @@ struct HostCallbacks {
     OBECRITFICHIER_t describeFile = nullptr;// file and key creation
     OGETMEMO_t getMemo = nullptr;           // memo reads
     OECRIREMEMO_t writeMemo = nullptr;      // memo writes
+    OTRANSACTION_t transaction = nullptr;   // statement and transaction boundaries (optional)
 };
 
 // Module name of role `index`: the host's table entry when a table was given

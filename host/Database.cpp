@@ -2,10 +2,10 @@
 #include "host/Database.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "host/IoUtil.h"
@@ -39,8 +39,21 @@ bool MakeDirectories(const std::string& path, std::string& error) {
 }  // namespace
 
 Database::~Database() {
+    // The log is emptied when no other connection is at work (its frames are then all
+    // committed, once a hot log has been recovered).
+    std::string ignored;
+    long timeout = busyTimeoutMs;
+    busyTimeoutMs = 0;
+    bool checkpoint = Acquire(DatabaseLock::Level::kWrite, ignored) == QXHOST_STATUS_OK;
+    transaction_.Finish(checkpoint);
+    busyTimeoutMs = timeout;
+    if (checkpoint) {
+        DatabaseLock::Shared shared = lock_.Read();
+        shared.committedEnd = transaction_.Log().End();
+        lock_.Write(shared);
+    }
     tables_.clear();
-    if (lockFd_ >= 0) ::close(lockFd_);  // releases the flock
+    lock_.Release();
 }
 
 std::unique_ptr<Database> Database::Open(const std::string& path, bool create, std::string& error) {
@@ -64,32 +77,138 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool create, s
     }
     std::unique_ptr<Database> db(new Database());
     db->directory_ = path;
-    std::string lockPath = path + "/" + kLockName;
-    db->lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (db->lockFd_ < 0) {
-        error = IoUtil::ErrnoText("cannot open the lock file", lockPath);
-        return nullptr;
+    if (!db->lock_.Open(path, error)) return nullptr;
+    // Alone in the database, the leftovers of a schema change that never committed go (with
+    // another connection at work they may be its change in progress: they stay).
+    if (db->lock_.Take(DatabaseLock::Level::kWrite, 0)) {
+        bool recovered = SchemaSwitch::Recover(path, error);
+        db->lock_.Release();
+        if (!recovered) return nullptr;
     }
-    if (::flock(db->lockFd_, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK)
-            error = "database '" + path + "' is already open for writing (by another process or session)";
-        else
-            error = IoUtil::ErrnoText("cannot lock", lockPath);
-        return nullptr;
-    }
-    if (!SchemaSwitch::Recover(path, error)) return nullptr;
     if (::access(analysisPath.c_str(), F_OK) != 0 &&
         !IoUtil::ReplaceFile(analysisPath, "ANALYSIS 1\n", true, error))
         return nullptr;
-    std::string text;
-    if (!IoUtil::ReadFile(analysisPath, text, error)) return nullptr;
-    if (!db->analysis_.Parse(text, analysisPath, error)) return nullptr;
-    for (const FileDef& def : db->analysis_.Files()) {
-        auto table = std::make_unique<Table>();
-        if (!table->Open(path, def, false, error)) return nullptr;
-        db->tables_.push_back(std::move(table));
-    }
+    std::string logError;
+    // Without a log (a read-only directory) the database is still read.
+    if (!db->transaction_.Log().Open(path, logError)) db->transaction_.SetReadOnly(logError);
+    Database* self = db.get();
+    db->transaction_.SetHooks(
+        [self](std::string& why) {
+            std::int16_t status = self->Acquire(DatabaseLock::Level::kWrite, why);
+            if (status == QXHOST_STATUS_BUSY) why = "busy: " + why;
+            return status == QXHOST_STATUS_OK;
+        },
+        [self] {
+            DatabaseLock::Shared shared = self->lock_.Read();
+            ++shared.changeCounter;
+            shared.committedEnd = self->transaction_.Log().End();
+            self->lock_.Write(shared);
+            self->seenCounter_ = shared.changeCounter;
+        });
+    // The tables are read under the shared lock, after any recovery.
+    if (db->Acquire(DatabaseLock::Level::kRead, error) != QXHOST_STATUS_OK) return nullptr;
+    db->lock_.Release();
     return db;
+}
+
+std::int16_t Database::Acquire(DatabaseLock::Level level, std::string& error) {
+    using Level = DatabaseLock::Level;
+    const Level held = lock_.Held();
+    if (held == Level::kWrite || held == level) return QXHOST_STATUS_OK;
+    if (level == Level::kWrite && transaction_.ReadOnly()) {
+        error = "the database can only be read";
+        return QXHOST_STATUS_IO;
+    }
+    auto busy = [&] {
+        if (held == Level::kNone) lock_.Release();
+        error = "database '" + directory_ + "' is busy: another connection held it for " +
+                std::to_string(busyTimeoutMs) + " ms";
+        return QXHOST_STATUS_BUSY;
+    };
+    if (!lock_.Take(level, busyTimeoutMs)) return busy();
+    DatabaseLock::Shared shared = lock_.Read();
+    // A switch file while nobody writes: a writer died inside a committed schema change.
+    if (::access((directory_ + "/" + SchemaSwitch::kSwitchName).c_str(), F_OK) == 0) {
+        if (!lock_.Take(Level::kWrite, busyTimeoutMs)) return busy();
+        if (!SchemaSwitch::Recover(directory_, error)) {
+            if (held == Level::kNone) lock_.Release();
+            return QXHOST_STATUS_IO;
+        }
+        ++shared.changeCounter;
+        lock_.Write(shared);
+        if (level == Level::kRead) lock_.Take(Level::kRead, 0);
+    }
+    Journal& log = transaction_.Log();
+    // A log longer than its committed part while nobody writes: a writer died in a transaction.
+    if (log.IsOpen() && log.FileSize() > std::max<std::uint64_t>(shared.committedEnd, Journal::kHeaderSize)) {
+        if (!lock_.Take(Level::kWrite, busyTimeoutMs)) return busy();
+        std::vector<std::string> bases;
+        std::string text;
+        Analysis analysis;
+        std::string analysisPath = directory_ + "/" + Analysis::kFileName;
+        if (!IoUtil::ReadFile(analysisPath, text, error) || !analysis.Parse(text, analysisPath, error)) {
+            if (held == Level::kNone) lock_.Release();
+            return QXHOST_STATUS_IO;
+        }
+        for (const FileDef& def : analysis.Files()) bases.push_back(directory_ + "/" + def.name);
+        Journal::Recovery recovery;
+        if (!Journal::Recover(directory_, bases, recovery, error)) {
+            if (held == Level::kNone) lock_.Release();
+            return QXHOST_STATUS_IO;
+        }
+        ++shared.changeCounter;
+        shared.committedEnd = 0;
+        lock_.Write(shared);
+        if (level == Level::kRead) lock_.Take(Level::kRead, 0);
+    }
+    if (shared.changeCounter != seenCounter_) {
+        if (!LoadTables(error)) {
+            if (held == Level::kNone) lock_.Release();
+            return QXHOST_STATUS_IO;
+        }
+        seenCounter_ = shared.changeCounter;
+    }
+    if (lock_.Held() == Level::kWrite && log.IsOpen()) {
+        if (!log.Attach(error)) {
+            if (held == Level::kNone) lock_.Release();
+            return QXHOST_STATUS_IO;
+        }
+        shared.committedEnd = log.End();
+        lock_.Write(shared);
+    }
+    return QXHOST_STATUS_OK;
+}
+
+bool Database::LoadTables(std::string& error) {
+    std::string analysisPath = directory_ + "/" + Analysis::kFileName;
+    std::string text;
+    Analysis next;
+    if (!IoUtil::ReadFile(analysisPath, text, error) || !next.Parse(text, analysisPath, error)) return false;
+    std::vector<std::unique_ptr<Table>> tables;
+    for (const FileDef& def : next.Files()) {
+        auto table = std::make_unique<Table>();
+        if (!table->Open(directory_, def, false, error)) return false;
+        table->Attach(&transaction_, static_cast<std::uint32_t>(tables.size()));
+        tables.push_back(std::move(table));
+    }
+    analysis_ = std::move(next);
+    tables_ = std::move(tables);  // the same vector object: the transaction keeps its reference
+    cached_ = nullptr;
+    lastWrittenTable = nullptr;
+    lastWrittenRecord = 0;
+    return true;
+}
+
+std::int16_t Database::Step(Transaction::Step step, std::string& error) {
+    if (step == Transaction::Step::kBeginStatement || step == Transaction::Step::kBeginWritingStatement) {
+        // Without a log its writes fail one by one, as writes the file system refuses.
+        bool writes = step == Transaction::Step::kBeginWritingStatement && !transaction_.ReadOnly();
+        std::int16_t status = Acquire(writes ? DatabaseLock::Level::kWrite : DatabaseLock::Level::kRead, error);
+        if (status != QXHOST_STATUS_OK) return status;
+    }
+    std::int16_t status = transaction_.Apply(step, error);
+    if (!transaction_.InStatement() && !transaction_.InTransaction()) lock_.Release();
+    return status;
 }
 
 Table* Database::LookUp(const char* name) {
@@ -107,7 +226,23 @@ Table* Database::LookUp(const char* name) {
 bool Database::SaveAnalysis(const Analysis& next, std::string& error) {
     if (!IoUtil::ReplaceFile(directory_ + "/" + Analysis::kFileName, next.Format(), true, error)) return false;
     analysis_ = next;
+    Publish();
     return true;
+}
+
+void Database::Publish() {
+    // Other connections read the analysis again at their next lock.
+    DatabaseLock::Shared shared = lock_.Read();
+    ++shared.changeCounter;
+    shared.committedEnd = transaction_.Log().End();
+    lock_.Write(shared);
+    seenCounter_ = shared.changeCounter;
+}
+
+bool Database::BeginSchemaChange(std::string& error) {
+    std::int16_t status = Acquire(DatabaseLock::Level::kWrite, error);
+    if (status == QXHOST_STATUS_BUSY) error = "busy: " + error;
+    return status == QXHOST_STATUS_OK && transaction_.PrepareSchemaChange(error);
 }
 
 bool Database::CreateTable(const FileDef& def, std::string& error) {
@@ -116,6 +251,7 @@ bool Database::CreateTable(const FileDef& def, std::string& error) {
     Analysis next = analysis_;
     next.Files().push_back(def);
     if (!SaveAnalysis(next, error)) return false;
+    table->Attach(&transaction_, static_cast<std::uint32_t>(tables_.size()));
     tables_.push_back(std::move(table));
     return true;
 }
@@ -125,11 +261,13 @@ bool Database::ReopenTable(std::size_t index, std::string& error) {
     lastWrittenTable = nullptr;
     auto table = std::make_unique<Table>();
     if (!table->Open(directory_, analysis_.Files().at(index), false, error)) return false;
+    table->Attach(&transaction_, static_cast<std::uint32_t>(index));
     tables_.at(index) = std::move(table);
     return true;
 }
 
 bool Database::DropTable(std::size_t index, std::string& error) {
+    if (!BeginSchemaChange(error)) return false;
     Analysis next = analysis_;
     std::string base = directory_ + "/" + next.Files().at(index).name;
     next.Files().erase(next.Files().begin() + static_cast<std::ptrdiff_t>(index));
@@ -139,38 +277,42 @@ bool Database::DropTable(std::size_t index, std::string& error) {
     cached_ = nullptr;
     lastWrittenTable = nullptr;
     tables_.erase(tables_.begin() + static_cast<std::ptrdiff_t>(index));
-    for (const char* suffix : {".qxd", ".qxj", ".qxm"}) ::unlink((base + suffix).c_str());
+    for (std::size_t t = index; t < tables_.size(); ++t) tables_[t]->Attach(&transaction_, static_cast<std::uint32_t>(t));
+    for (const char* suffix : {".qxd", ".qxm"}) ::unlink((base + suffix).c_str());
     return true;
 }
 
 bool Database::RekeyTable(std::size_t index, const Analysis& next, std::string& error) {
-    return SaveAnalysis(next, error) && ReopenTable(index, error);
+    return BeginSchemaChange(error) && SaveAnalysis(next, error) && ReopenTable(index, error);
 }
 
 bool Database::RelayTable(std::size_t index, const Analysis& next, const std::vector<int>& source,
                           std::string& error) {
+    if (!BeginSchemaChange(error) || !tables_.at(index)->Flush(error)) return false;
     const FileDef& oldDef = analysis_.Files().at(index);
     const FileDef& newDef = next.Files().at(index);
     if (!SchemaSwitch::WriteRecords(directory_, tables_.at(index)->Records(), oldDef, newDef, source, error))
         return false;
     std::string name = newDef.name;
     if (!SchemaSwitch::Commit(directory_, next.Format(),
-                              {{name + SchemaSwitch::kNewRecords, name + ".qxd"},
-                               {name + SchemaSwitch::kNewJournal, name + ".qxj"}},
+                              {{name + SchemaSwitch::kNewRecords, name + ".qxd"}},
                               error))
         return false;
     analysis_ = next;
+    Publish();
     return ReopenTable(index, error);
 }
 
 bool Database::RenameTable(std::size_t index, const Analysis& next, std::string& error) {
+    if (!BeginSchemaChange(error) || !tables_.at(index)->Flush(error)) return false;
     std::string from = analysis_.Files().at(index).name, to = next.Files().at(index).name;
     std::vector<SchemaSwitch::Rename> renames;
-    for (const char* suffix : {".qxd", ".qxj", ".qxm"})
+    for (const char* suffix : {".qxd", ".qxm"})
         if (::access((directory_ + "/" + from + suffix).c_str(), F_OK) == 0)
             renames.emplace_back(from + suffix, to + suffix);
     if (!SchemaSwitch::Commit(directory_, next.Format(), renames, error)) return false;
     analysis_ = next;
+    Publish();
     return ReopenTable(index, error);
 }
 

@@ -2,8 +2,9 @@
 //
 // The registry owns every open Database.  Lookup is an array index, so the
 // callbacks find their database in constant time.  Numbers are handed out
-// round-robin, so a closed context is not reused at once.  Like the rest of
-// the library it is used from one thread at a time.
+// round-robin, so a closed context is not reused at once.  Opening and
+// closing may come from several threads (each with its own connections);
+// a context is used by one thread at a time.
 #pragma once
 
 #include <cstdint>

@@ -39,6 +39,16 @@ uint32_t QXHostChangeCount(uint16_t context) {
     return db != nullptr ? db->changeCount : 0;
 }
 
+int QXHostSetOption(uint16_t context, int option, long value) {
+    Database* db = DatabaseRegistry::Find(context);
+    if (db == nullptr) return -1;
+    switch (option) {
+        case QXHOST_OPTION_SYNC: db->Changes().SetSync(value != 0); return 0;
+        case QXHOST_OPTION_BUSY_TIMEOUT: db->busyTimeoutMs = value < 0 ? 0 : value; return 0;
+        default: return -1;
+    }
+}
+
 int QXHostTableCount(uint16_t context) {
     Database* db = DatabaseRegistry::Find(context);
     return db ? static_cast<int>(db->GetAnalysis().Files().size()) : -1;

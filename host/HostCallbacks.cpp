@@ -1,5 +1,6 @@
 // HostCallbacks: the six functions the SQL engine resolves by name in
-// libobhost32.so, over the databases of the DatabaseRegistry.
+// libobhost32.so, and the optional seventh, OTRANSACTION, over the
+// databases of the DatabaseRegistry.
 //
 // Each callback finds the database by its host context, the file by name,
 // and leaves its answer in the exchange area it was given: statuses and
@@ -10,6 +11,7 @@
 // writes to the same file (records) or the next OGETMEMO (memos).
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <string>
 
 #include "host/Database.h"
@@ -24,8 +26,37 @@
 using qxhost::Database;
 using qxhost::DatabaseRegistry;
 using qxhost::Table;
+using Step = qxhost::Transaction::Step;
 
 namespace {
+
+// A write call made outside any statement of the engine is a statement of its own: whole
+// or undone, and committed at once outside a transaction.
+class CallStatement {
+public:
+    explicit CallStatement(Database* db) {
+        if (db == nullptr || db->Changes().InStatement()) return;
+        std::string error;
+        if (db->Step(Step::kBeginWritingStatement, error) == QXHOST_STATUS_OK) db_ = db;
+        else failed_ = true;
+    }
+    ~CallStatement() { End(QXHOST_STATUS_IO); }
+    CallStatement(const CallStatement&) = delete;
+    CallStatement& operator=(const CallStatement&) = delete;
+    bool Failed() const { return failed_; }
+    // Keeps the changes when `status` is 0, else undoes them; the status that results.
+    std::int16_t End(std::int16_t status) {
+        if (db_ == nullptr) return status;
+        std::string error;
+        std::int16_t ended = db_->Step(status == QXHOST_STATUS_OK ? Step::kEndStatement : Step::kUndoStatement, error);
+        db_ = nullptr;
+        return status == QXHOST_STATUS_OK ? ended : status;
+    }
+
+private:
+    Database* db_ = nullptr;
+    bool failed_ = false;
+};
 
 Table* FindTable(std::uint32_t context, const char* fileName, Database** db = nullptr) {
     Database* database = DatabaseRegistry::Find(context);
@@ -75,6 +106,11 @@ QXHOST_CALLBACK std::int32_t OGETINFOSOBD(std::uint32_t hostContext, std::int32_
     try {
         Table* table = FindTable(hostContext, name);
         if (operation == 0) {
+            Database* db = table ? nullptr : DatabaseRegistry::Find(hostContext);
+            if (db) {  // perhaps made by another connection since this one's last lock
+                db->Refresh();
+                table = db->FindTable(name);
+            }
             if (!table) return 0;  // itemCount stays as the engine set it: unknown file
             const qxhost::FileDef& def = table->Def();
             x.itemCount = static_cast<std::int16_t>(def.items.size() + def.keys.size());
@@ -149,7 +185,9 @@ QXHOST_CALLBACK std::int32_t OECRIREENREG(std::uint32_t hostContext, const char*
     std::int16_t status = QXHOST_STATUS_REQUEST;
     bool duplicate = false;
     std::string error;
+    CallStatement statement(db);
     try {
+        if (statement.Failed()) throw std::runtime_error("no statement");
         const auto* data = reinterpret_cast<const unsigned char*>(static_cast<std::uintptr_t>(b.recordAddress));
         std::int16_t length = b.recordLength;
         std::uint32_t written = 0;
@@ -166,9 +204,15 @@ QXHOST_CALLBACK std::int32_t OECRIREENREG(std::uint32_t hostContext, const char*
             db->lastWrittenRecord = written;
             b.recordNumber = written;
         }
+        status = statement.End(status);
         if (status == QXHOST_STATUS_OK) ++db->changeCount;
     } catch (...) {
         status = QXHOST_STATUS_IO;
+    }
+    status = statement.End(status);
+    if (status != QXHOST_STATUS_OK) {
+        db->lastWrittenTable = nullptr;
+        db->lastWrittenRecord = 0;
     }
     b.status = status;
     b.duplicate = duplicate ? 1 : 0;
@@ -185,12 +229,15 @@ QXHOST_CALLBACK std::int32_t OECRIREMEMO(std::uint32_t hostContext, std::uint32_
     if (db && db->lastWrittenTable) {
         const auto* data = reinterpret_cast<const unsigned char*>(static_cast<std::uintptr_t>(b.memoAddress));
         std::string error;
+        CallStatement statement(db);
         try {
+            if (statement.Failed()) throw std::runtime_error("no statement");
             status = db->lastWrittenTable->WriteMemo(db->lastWrittenRecord, b.memoNumber, data, data ? length : 0,
                                                      error);
         } catch (...) {
             status = QXHOST_STATUS_IO;
         }
+        status = statement.End(status);
     }
     if (status != QXHOST_STATUS_OK && b.status == QXHOST_STATUS_OK) b.status = status;
     return status;
@@ -261,4 +308,18 @@ QXHOST_CALLBACK std::int32_t OBECRITFICHIER(std::uint32_t hostContext, std::int3
     d.result = result;
     if (result > 0) qxhost::CopyText(d.message, sizeof d.message, message);
     return result;
+}
+
+QXHOST_CALLBACK std::int32_t OTRANSACTION(std::uint32_t hostContext, std::int32_t operation) {
+    Database* db = DatabaseRegistry::Find(hostContext);
+    if (db == nullptr) return QXHOST_STATUS_UNKNOWN;
+    if (operation < static_cast<std::int32_t>(Step::kBeginStatement) ||
+        operation > static_cast<std::int32_t>(Step::kBeginWritingStatement))
+        return QXHOST_STATUS_REQUEST;
+    std::string error;
+    try {
+        return db->Step(static_cast<Step>(operation), error);
+    } catch (...) {
+        return QXHOST_STATUS_IO;
+    }
 }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "host/Crc32.h"
@@ -24,6 +25,7 @@ bool MemoFile::Open(const std::string& path, bool truncate, std::string& error) 
     Close();
     path_ = path;
     fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0), 0644);
+    if (fd_ < 0 && errno == EROFS && !truncate) fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);  // reads only
     if (fd_ < 0) {
         error = IoUtil::ErrnoText("cannot open", path);
         return false;
@@ -75,6 +77,24 @@ bool MemoFile::Append(std::uint16_t kind, const unsigned char* data, std::uint32
     }
     reference = static_cast<std::uint32_t>(end_ / kAlign);
     end_ += padded;
+    return true;
+}
+
+bool MemoFile::Truncate(std::uint64_t end, std::string& error) {
+    if (end >= end_) return true;
+    if (::ftruncate(fd_, static_cast<off_t>(end)) != 0) {
+        error = IoUtil::ErrnoText("cannot cut", path_);
+        return false;
+    }
+    end_ = end;
+    return true;
+}
+
+bool MemoFile::Sync(std::string& error) {
+    if (fd_ >= 0 && ::fdatasync(fd_) != 0) {
+        error = IoUtil::ErrnoText("cannot sync", path_);
+        return false;
+    }
     return true;
 }
 

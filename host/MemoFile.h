@@ -15,8 +15,8 @@
 // block's offset divided by 16, so it is never 0 (0 means "no memo") and
 // reaches 64 GiB.  Memos are never changed in place: a new value is a new
 // block, and the record's slot is pointed at it only after the block is
-// written, so a process killed in between leaves an unreferenced tail,
-// which later appends skip.  Space of replaced memos is not reclaimed.
+// written.  A transaction that is undone (or a process killed before its
+// commit) has the file cut back to its size at the start.  Space of replaced memos is not reclaimed.
 // Reading checks magic, length and CRC, so a wrong reference is refused.
 #pragma once
 
@@ -47,6 +47,11 @@ public:
     // Appends a memo; `reference` receives its reference.
     bool Append(std::uint16_t kind, const unsigned char* data, std::uint32_t length, std::uint32_t& reference,
                 std::string& error);
+    // Where the next block goes: the size a transaction's undo cuts the file back to.
+    std::uint64_t End() const { return end_; }
+    // Forgets every block from `end` on.
+    bool Truncate(std::uint64_t end, std::string& error);
+    bool Sync(std::string& error);
     // Reads the memo `reference` into `data`; false when the reference names no whole memo.
     bool Read(std::uint32_t reference, std::uint16_t& kind, std::vector<unsigned char>& data) const;
 

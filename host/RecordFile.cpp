@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "host/Crc32.h"
@@ -17,7 +18,6 @@ namespace {
 constexpr std::uint64_t kMinMap = 1u << 20;
 
 void PutU32(unsigned char* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
-void PutU64(unsigned char* p, std::uint64_t v) { std::memcpy(p, &v, 8); }
 std::uint32_t GetU32(const unsigned char* p) {
     std::uint32_t v;
     std::memcpy(&v, p, 4);
@@ -38,9 +38,9 @@ void RecordFile::Close() {
     map_ = nullptr;
     mapSize_ = 0;
     if (fd_ >= 0) ::close(fd_);
-    if (journalFd_ >= 0) ::close(journalFd_);
-    fd_ = journalFd_ = -1;
-    count_ = 0;
+    fd_ = -1;
+    count_ = fileCount_ = 0;
+    pending_.clear();
 }
 
 bool RecordFile::Create(const std::string& dataPath, const std::string& journalPath, std::uint32_t recordSize,
@@ -51,9 +51,12 @@ bool RecordFile::Create(const std::string& dataPath, const std::string& journalP
     PutU32(h + 8, kVersion);
     PutU32(h + 12, recordSize);
     PutU32(h + 16, kHeaderSize);
-    // The empty journal first: a stale entry must never be replayed onto the new file.
-    return IoUtil::ReplaceFile(journalPath, std::string(), false, error) &&
-           IoUtil::ReplaceFile(dataPath, header, true, error);
+    // A stale entry must never be replayed onto the new file.
+    if (::unlink(journalPath.c_str()) != 0 && errno != ENOENT) {
+        error = IoUtil::ErrnoText("cannot remove", journalPath);
+        return false;
+    }
+    return IoUtil::ReplaceFile(dataPath, header, true, error);
 }
 
 bool RecordFile::Open(const std::string& dataPath, const std::string& journalPath, std::uint32_t recordSize,
@@ -62,14 +65,9 @@ bool RecordFile::Open(const std::string& dataPath, const std::string& journalPat
     path_ = dataPath;
     recordSize_ = recordSize;
     fd_ = ::open(dataPath.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0 && errno == EROFS) fd_ = ::open(dataPath.c_str(), O_RDONLY | O_CLOEXEC);  // reads only
     if (fd_ < 0) {
         error = IoUtil::ErrnoText("cannot open", dataPath);
-        return false;
-    }
-    journalFd_ = ::open(journalPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (journalFd_ < 0) {
-        error = IoUtil::ErrnoText("cannot open", journalPath);
-        Close();
         return false;
     }
     unsigned char header[20];
@@ -100,7 +98,7 @@ bool RecordFile::Open(const std::string& dataPath, const std::string& journalPat
             return false;
         }
     }
-    if (!ReplayJournal(error)) {
+    if (!ReplayJournal(journalPath, error)) {
         Close();
         return false;
     }
@@ -122,6 +120,7 @@ bool RecordFile::Open(const std::string& dataPath, const std::string& journalPat
         Close();
         return false;
     }
+    fileCount_ = count_;
     if (!Remap(error)) {
         Close();
         return false;
@@ -129,9 +128,22 @@ bool RecordFile::Open(const std::string& dataPath, const std::string& journalPat
     return true;
 }
 
-bool RecordFile::ReplayJournal(std::string& error) {
+bool RecordFile::ReplayJournal(const std::string& journalPath, std::string& error) {
+    int journal = ::open(journalPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (journal < 0) return true;  // none: written by this version
+    bool replayed = ReplayEntry(journal, error);
+    ::close(journal);
+    // Once written again, the entry must never be: later changes do not go through it.
+    if (replayed && ::unlink(journalPath.c_str()) != 0 && errno != ENOENT && errno != EROFS) {
+        error = IoUtil::ErrnoText("cannot remove", journalPath);
+        return false;
+    }
+    return replayed;
+}
+
+bool RecordFile::ReplayEntry(int journal, std::string& error) {
     unsigned char head[kJournalHeader];
-    long long n = IoUtil::ReadAt(journalFd_, head, sizeof head, 0);
+    long long n = IoUtil::ReadAt(journal, head, sizeof head, 0);
     if (n < 0) {
         error = IoUtil::ErrnoText("cannot read the journal of", path_);
         return false;
@@ -144,7 +156,7 @@ bool RecordFile::ReplayJournal(std::string& error) {
     std::uint64_t last = (offset + length - 1 - kHeaderSize) / recordSize_;
     if (first != last) return true;  // never written that way: not an entry of ours
     std::vector<unsigned char> data(length);
-    if (IoUtil::ReadAt(journalFd_, data.data(), length, kJournalHeader) != static_cast<long long>(length))
+    if (IoUtil::ReadAt(journal, data.data(), length, kJournalHeader) != static_cast<long long>(length))
         return true;  // torn entry: the record file was not touched
     std::uint32_t crc = Crc32(head, 16);
     crc = Crc32(data.data(), length, crc);
@@ -165,7 +177,7 @@ bool RecordFile::ReplayJournal(std::string& error) {
 }
 
 bool RecordFile::Remap(std::string& error) {
-    std::uint64_t needed = kHeaderSize + std::uint64_t(count_) * recordSize_;
+    std::uint64_t needed = kHeaderSize + std::uint64_t(fileCount_) * recordSize_;
     if (map_ && needed <= mapSize_) return true;
     std::uint64_t size = mapSize_ ? mapSize_ : kMinMap;
     while (size < needed) size *= 2;
@@ -188,29 +200,62 @@ bool RecordFile::Write(std::uint32_t n, std::uint32_t offsetInRecord, const unsi
         error = "bad record write";
         return false;
     }
-    std::uint64_t offset = kHeaderSize + std::uint64_t(n - 1) * recordSize_ + offsetInRecord;
-    entry_.resize(kJournalHeader + length);
-    PutU32(entry_.data(), kJournalMagic);
-    PutU32(entry_.data() + 4, length);
-    PutU64(entry_.data() + 8, offset);
-    std::memcpy(entry_.data() + kJournalHeader, data, length);
-    std::uint32_t crc = Crc32(entry_.data(), 16);
-    crc = Crc32(data, length, crc);
-    PutU32(entry_.data() + 16, crc);
-    if (!IoUtil::WriteAt(journalFd_, entry_.data(), entry_.size(), 0)) {
-        error = IoUtil::ErrnoText("cannot write the journal of", path_);
-        return false;
+    if (n == count_ + 1) {
+        pending_.insert(pending_.end(), data, data + length);
+        ++count_;
+        return pending_.size() < kPendingBytes || Flush(error);
     }
-    if (!IoUtil::WriteAt(fd_, data, length, offset)) {
+    if (n > fileCount_) {
+        std::memcpy(pending_.data() + static_cast<std::size_t>(n - fileCount_ - 1) * recordSize_ + offsetInRecord, data,
+                    length);
+        return true;
+    }
+    if (!IoUtil::WriteAt(fd_, data, length, Offset(n, recordSize_, offsetInRecord))) {
         error = IoUtil::ErrnoText("cannot write", path_);
         return false;
     }
-    if (n == count_ + 1) {
-        ++count_;
-        if (!Remap(error)) {
-            --count_;  // written, but out of reach of the map until the file is opened again
-            return false;
-        }
+    return true;
+}
+
+bool RecordFile::Flush(std::string& error) {
+    if (pending_.empty()) return true;
+    if (!IoUtil::WriteAt(fd_, pending_.data(), pending_.size(), Offset(fileCount_ + 1, recordSize_, 0))) {
+        // They stay waiting; what reached the file is cut off by the caller's undo (Truncate).
+        error = IoUtil::ErrnoText("cannot write", path_);
+        return false;
+    }
+    std::uint32_t before = fileCount_;
+    fileCount_ = count_;
+    if (!Remap(error)) {
+        fileCount_ = before;  // written, but out of reach of the map: they stay waiting
+        return false;
+    }
+    pending_.clear();
+    return true;
+}
+
+bool RecordFile::Truncate(std::uint32_t count, std::string& error) {
+    if (count > count_) count = count_;
+    if (count >= fileCount_) {
+        pending_.resize(static_cast<std::size_t>(count - fileCount_) * recordSize_);
+        count_ = count;
+        count = fileCount_;  // and the file loses any part of a failed flush
+    } else {
+        pending_.clear();
+        count_ = fileCount_ = count;
+    }
+    if (::ftruncate(fd_, static_cast<off_t>(kHeaderSize + std::uint64_t(count) * recordSize_)) != 0) {
+        error = IoUtil::ErrnoText("cannot cut", path_);
+        return false;
+    }
+    return true;
+}
+
+bool RecordFile::Sync(std::string& error) {
+    if (!Flush(error)) return false;
+    if (fd_ >= 0 && ::fdatasync(fd_) != 0) {
+        error = IoUtil::ErrnoText("cannot sync", path_);
+        return false;
     }
     return true;
 }

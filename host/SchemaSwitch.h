@@ -4,7 +4,7 @@
 //
 // A change first writes every new file beside the old ones under a
 // temporary name and flushes it to the disk: the new records as
-// <NAME>.qxn with an empty journal <NAME>.qjn, the new analysis as
+// <NAME>.qxn, the new analysis as
 // analysis.qxn.  It then commits by writing the switch file schema.qxs
 // (through a temporary file, a flush and a rename), which lists the renames
 // that put the new files in place, one "from to" pair per line.  Only then
@@ -13,7 +13,7 @@
 // Opening a database first looks for schema.qxs: when it is there the
 // change was committed and its renames are made again (those already made
 // find no source and are skipped); when it is not, the temporary files of a
-// change that never committed (*.qxn, *.qjn, *.tmp) are removed.
+// change that never committed (*.qxn, *.tmp, and *.qjn of earlier versions) are removed.
 #pragma once
 
 #include <string>

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "host/FieldTypes.h"
+#include "host/Transaction.h"
 #include "obhost.h"
 #include "qxhost.h"
 
@@ -166,7 +167,9 @@ std::int16_t Table::Add(const unsigned char* data, std::uint32_t length, std::ui
         }
     }
     number = records_.Count() + 1;
-    if (!records_.Write(number, 0, image_.data(), def_.recordSize, error)) return QXHOST_STATUS_IO;
+    if (!BeforeWrite(number, 0, image_.data(), def_.recordSize, error) ||
+        !records_.Write(number, 0, image_.data(), def_.recordSize, error))
+        return QXHOST_STATUS_IO;
     for (std::size_t k = 0; k < keys_.size(); ++k) keys_[k]->Insert(newKeys_[k], number);
     return QXHOST_STATUS_OK;
 }
@@ -184,7 +187,9 @@ std::int16_t Table::Rewrite(std::uint32_t number, const unsigned char* data, std
             return QXHOST_STATUS_DUPLICATE;
         }
     }
-    if (!records_.Write(number, 0, image_.data(), def_.recordSize, error)) return QXHOST_STATUS_IO;
+    if (!BeforeWrite(number, 0, image_.data(), def_.recordSize, error) ||
+        !records_.Write(number, 0, image_.data(), def_.recordSize, error))
+        return QXHOST_STATUS_IO;
     for (std::size_t k = 0; k < keys_.size(); ++k) {
         if (oldKeys_[k] == newKeys_[k]) continue;
         keys_[k]->Erase(oldKeys_[k], number);
@@ -198,7 +203,8 @@ std::int16_t Table::DeleteLastRead(std::string& error) {
     if (!records_.IsLive(number)) return QXHOST_STATUS_NO_RECORD;
     for (std::size_t k = 0; k < keys_.size(); ++k) keys_[k]->MakeKey(records_.Record(number), oldKeys_[k]);
     const unsigned char state = RecordFile::kDeleted;
-    if (!records_.Write(number, 0, &state, 1, error)) return QXHOST_STATUS_IO;
+    if (!BeforeWrite(number, 0, &state, 1, error) || !records_.Write(number, 0, &state, 1, error))
+        return QXHOST_STATUS_IO;
     for (std::size_t k = 0; k < keys_.size(); ++k) keys_[k]->Erase(oldKeys_[k], number);
     return QXHOST_STATUS_OK;
 }
@@ -208,6 +214,8 @@ std::int16_t Table::WriteMemo(std::uint32_t number, std::uint16_t memoNumber, co
     if (memoNumber < 1 || memoNumber > memoItems_.size() || !records_.IsLive(number)) return QXHOST_STATUS_MEMO;
     const ItemDef& item = def_.items[memoItems_[memoNumber - 1]];
     std::uint32_t reference = 0;
+    // The memo file's size must be known to the transaction before it grows.
+    if (!BeforeWrite(number, item.offset, nullptr, 0, error)) return QXHOST_STATUS_IO;
     if (data && length > 0) {
         std::vector<unsigned char> block;
         if (item.type == FieldTypes::kBinaryMemo) {
@@ -219,8 +227,50 @@ std::int16_t Table::WriteMemo(std::uint32_t number, std::uint16_t memoNumber, co
     }
     unsigned char bytes[4];
     std::memcpy(bytes, &reference, 4);
-    if (!records_.Write(number, item.offset, bytes, 4, error)) return QXHOST_STATUS_IO;
+    if (!BeforeWrite(number, item.offset, bytes, 4, error) || !records_.Write(number, item.offset, bytes, 4, error))
+        return QXHOST_STATUS_IO;
     return QXHOST_STATUS_OK;
+}
+
+bool Table::BeforeWrite(std::uint32_t n, std::uint32_t offsetInRecord, const unsigned char* data,
+                        std::uint32_t length, std::string& error) {
+    if (transaction_ == nullptr) return true;
+    std::uint32_t count = records_.Count();
+    if (!transaction_->Touch(index_, count, RecordFile::Offset(count + 1, def_.recordSize, 0),
+                             memos_.IsOpen() ? memos_.End() : 0, error))
+        return false;
+    if (length == 0) return true;
+    const unsigned char* before = n <= count ? records_.Record(n) + offsetInRecord : nullptr;
+    return transaction_->LogWrite(index_, n, offsetInRecord, RecordFile::Offset(n, def_.recordSize, offsetInRecord),
+                                  before, data, length, error);
+}
+
+bool Table::Restore(std::uint32_t number, std::uint32_t offsetInRecord, const unsigned char* bytes,
+                    std::uint32_t length, std::string& error) {
+    ForgetPosition();
+    if (number > records_.Count()) return true;  // a record of the undone part: cut off after
+    bool wasLive = records_.IsLive(number);
+    for (std::size_t k = 0; wasLive && k < keys_.size(); ++k) keys_[k]->MakeKey(records_.Record(number), oldKeys_[k]);
+    if (!records_.Write(number, offsetInRecord, bytes, length, error)) return false;
+    for (std::size_t k = 0; wasLive && k < keys_.size(); ++k) keys_[k]->Erase(oldKeys_[k], number);
+    if (!records_.IsLive(number)) return true;
+    for (std::size_t k = 0; k < keys_.size(); ++k) {
+        keys_[k]->MakeKey(records_.Record(number), newKeys_[k]);
+        keys_[k]->Insert(newKeys_[k], number);
+    }
+    return true;
+}
+
+bool Table::CutTo(std::uint32_t count, std::uint64_t memoEnd, std::string& error) {
+    ForgetPosition();
+    for (std::uint32_t n = count + 1; n <= records_.Count(); ++n) {
+        if (!records_.IsLive(n)) continue;
+        for (std::size_t k = 0; k < keys_.size(); ++k) {
+            keys_[k]->MakeKey(records_.Record(n), oldKeys_[k]);
+            keys_[k]->Erase(oldKeys_[k], n);
+        }
+    }
+    return records_.Truncate(count, error) && (memoEnd == 0 || !memos_.IsOpen() || memos_.Truncate(memoEnd, error));
 }
 
 bool Table::PrepareKey(const KeyDef& key, std::string& error) {

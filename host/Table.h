@@ -22,6 +22,8 @@
 
 namespace qxhost {
 
+class Transaction;
+
 class Table {
 public:
     // What a read delivers.
@@ -36,6 +38,12 @@ public:
     // Opens the files of `def` in `directory`, making those that are missing, and builds
     // the key indexes.  `fresh` makes new empty files even when files are there.
     bool Open(const std::string& directory, const FileDef& def, bool fresh, std::string& error);
+
+    // Every change is reported to `transaction` first, as file number `index`.
+    void Attach(Transaction* transaction, std::uint32_t index) {
+        transaction_ = transaction;
+        index_ = index;
+    }
 
     const FileDef& Def() const { return def_; }
     const RecordFile& Records() const { return records_; }
@@ -76,6 +84,16 @@ public:
         return memos_.Read(reference, kind, data);
     }
 
+    // Undo: puts `length` old bytes back at `offsetInRecord` of record `number`, keys included.
+    bool Restore(std::uint32_t number, std::uint32_t offsetInRecord, const unsigned char* bytes, std::uint32_t length,
+                 std::string& error);
+    // Undo: keeps the first `count` records and the memos before `memoEnd` (0: no memo file).
+    bool CutTo(std::uint32_t count, std::uint64_t memoEnd, std::string& error);
+    bool Sync(std::string& error) { return records_.Sync(error) && (!memos_.IsOpen() || memos_.Sync(error)); }
+    bool SyncMemos(std::string& error) { return !memos_.IsOpen() || memos_.Sync(error); }
+    // Writes the new records waiting in memory (before a commit).
+    bool Flush(std::string& error) { return records_.Flush(error); }
+
     // Checks that `key` could be created (for a unique key: no value
     // twice in the records); on success the new index is kept for CommitKey.
     bool PrepareKey(const KeyDef& key, std::string& error);
@@ -85,11 +103,21 @@ public:
     void CommitKey(const FileDef& def);
 
 private:
+    // Reports the change of `length` bytes at `offsetInRecord` of record n to the transaction.
+    bool BeforeWrite(std::uint32_t n, std::uint32_t offsetInRecord, const unsigned char* data, std::uint32_t length,
+                     std::string& error);
+    void ForgetPosition() {
+        lastRead_ = 0;
+        cursorKey_ = -1;
+        cursorRecord_ = 0;
+    }
     void BuildImage(const unsigned char* data, std::uint32_t length, const unsigned char* memoSource);
     std::unique_ptr<KeyIndex> MakeIndex(const KeyDef& key) const;
     int FindKey(const std::string& name) const;
 
     FileDef def_;
+    Transaction* transaction_ = nullptr;            // not owned; null: changes are not logged
+    std::uint32_t index_ = 0;                       // this file's number in the analysis
     RecordFile records_;
     MemoFile memos_;
     std::vector<std::unique_ptr<KeyIndex>> keys_;   // item keys in item order, then composite keys

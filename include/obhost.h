@@ -37,6 +37,27 @@ typedef int16_t (*OGETMEMO_t)(uint32_t hostContext, const char* fileName,
 /* Write one memo of the record just written. */
 typedef int32_t (*OECRIREMEMO_t)(uint32_t hostContext, uint32_t length, void* exchange);
 
+/* Statement and transaction boundaries (optional: a host without it keeps
+   every change as it is made, and the engine refuses BEGIN, COMMIT and
+   ROLLBACK).  Operation: 0 a statement begins, 1 it ended well (its changes
+   are kept, and committed when no transaction is open), 2 it failed (its
+   changes are undone), 3 BEGIN, 4 COMMIT, 5 ROLLBACK, 6 a statement that
+   changes records begins (0 is then one that only reads).  Returns 0, or a
+   status: 4 the files refused (the commit or undo did not happen; a failed
+   commit undoes the transaction), 9 busy (another connection held the
+   database past the busy timeout), 10 BEGIN inside a transaction, 11 COMMIT
+   or ROLLBACK without one. */
+typedef int32_t (*OTRANSACTION_t)(uint32_t hostContext, int32_t operation);
+enum {
+    OBHOST_TX_BEGIN_STATEMENT = 0,
+    OBHOST_TX_END_STATEMENT = 1,
+    OBHOST_TX_UNDO_STATEMENT = 2,
+    OBHOST_TX_BEGIN = 3,
+    OBHOST_TX_COMMIT = 4,
+    OBHOST_TX_ROLLBACK = 5,
+    OBHOST_TX_BEGIN_WRITING_STATEMENT = 6
+};
+
 /* The host runtime module defines these six functions with C linkage. */
 int32_t OGETINFOSOBD(uint32_t hostContext, int32_t operation, void* area);
 int32_t OLIREENREG(uint32_t hostContext, const char* fileName, int32_t recordNumber, void* exchange);
@@ -45,6 +66,8 @@ int32_t OBECRITFICHIER(uint32_t hostContext, int32_t operation, void* descriptio
 int16_t OGETMEMO(uint32_t hostContext, const char* fileName, uint32_t memoReference, int32_t kind,
                  uintptr_t* valueOut);
 int32_t OECRIREMEMO(uint32_t hostContext, uint32_t length, void* exchange);
+/* and, when it keeps transactions, this one. */
+int32_t OTRANSACTION(uint32_t hostContext, int32_t operation);
 
 #pragma pack(push, 1)
 

@@ -32,6 +32,9 @@ extern "C" {
 #define QXHOST_STATUS_DUPLICATE 6  /* a unique key would hold a value twice (duplicate set) */
 #define QXHOST_STATUS_NO_RECORD 7  /* rewrite or delete of a record that is not live */
 #define QXHOST_STATUS_MEMO 8       /* memo write without a record just written, or bad memo */
+#define QXHOST_STATUS_BUSY 9       /* another connection held the database past the busy timeout */
+#define QXHOST_STATUS_NESTED 10    /* BEGIN while a transaction is open */
+#define QXHOST_STATUS_NO_TRANSACTION 11 /* COMMIT or ROLLBACK without a transaction */
 
 /* Opens (create != 0: creates when missing, with an empty analysis) the database in
    directory `path`.  Returns the host context number (1..65535) to pass to QXSQLExecReq,
@@ -44,6 +47,16 @@ QXHOST_API int QXHostClose(uint16_t context);
    opened (0 for an unknown context).  A caller compares it before and after a statement
    to learn how many records the statement changed. */
 QXHOST_API uint32_t QXHostChangeCount(uint16_t context);
+
+/* Settings of an open database (0 ok, -1 unknown context or option):
+   QXHOST_OPTION_SYNC        1 (default): a commit reaches the disk (fdatasync) before it is
+                             acknowledged; 0: it reaches the kernel only, which survives the
+                             process being killed but not a power failure.
+   QXHOST_OPTION_BUSY_TIMEOUT milliseconds a statement waits for another connection's lock
+                             before it fails with QXHOST_STATUS_BUSY (default 5000). */
+#define QXHOST_OPTION_SYNC 1
+#define QXHOST_OPTION_BUSY_TIMEOUT 2
+QXHOST_API int QXHostSetOption(uint16_t context, int option, long value);
 
 /* Analysis introspection.  QXHostTableCount: number of files, -1 unknown context.
    QXHostTableName: name of file `index` (from 0, analysis order); 0 ok, -1 unknown

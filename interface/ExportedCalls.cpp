@@ -25,6 +25,7 @@
 #include "exec/ResultColumns.h"
 #include "interface/SqlRequest.h"
 #include "obsqleng.h"
+#include "parser/NodeKinds.h"
 #include "parser/Parser.h"
 #include "parser/SyntaxNode.h"
 #include "planner/QueryPlan.h"
@@ -60,6 +61,7 @@ private:
 // A statement ready to run: its plan and the evaluator over it.  The
 // evaluator goes first.
 struct Compiled {
+    std::int32_t transactionWord = 0;  // BEGIN, COMMIT or ROLLBACK (TransactionStatement): no plan
     std::unique_ptr<QueryPlan> plan;
     std::unique_ptr<ExpressionEvaluator> evaluator;  // destroyed before `plan`
 
@@ -79,6 +81,11 @@ Compiled Compile(SqlRequest* request, Status& status) {
         Parser parser;
         SyntaxNode* tree = nullptr;
         status = parser.Parse(request->statement, &tree);
+        if (status.ok() && tree != nullptr &&
+            (tree->aux == kBeginStatement || tree->aux == kCommitStatement || tree->aux == kRollbackStatement)) {
+            compiled.transactionWord = tree->aux;
+            return compiled;
+        }
         if (status.ok()) status = request->dictionary->AddNames(parser.names);
         if (status.ok()) status = request->dictionary->LoadDescriptions();
         if (status.ok()) status = Bind(tree, *request->dictionary, *bound);
@@ -138,6 +145,33 @@ void FailOnInterrupt(SqlRequest* request, Status& status) {
     ClearInterrupt();
     status = Error::Message(kMsgInterrupted);
     DropResults(request);
+}
+
+// Tells the host of a statement or transaction boundary; its refusal as the
+// statement's error.  Without the host's OTRANSACTION, statement boundaries
+// are nothing (each change stays as it is made) and BEGIN, COMMIT and
+// ROLLBACK fail with 4310.
+Status HostBoundary(std::uint16_t hostContext, std::int32_t operation) {
+    OTRANSACTION_t transaction = Host().transaction;
+    if (transaction == nullptr) {
+        if (operation <= OBHOST_TX_UNDO_STATEMENT || operation == OBHOST_TX_BEGIN_WRITING_STATEMENT) return Status();
+        return Error::Message(kMsgNoTransactions);
+    }
+    switch (std::int32_t answer = transaction(hostContext, operation)) {
+        case 0: return Status();
+        case 9: return Error::Message(kMsgDatabaseBusy);
+        case 10: return Error::Message(kMsgTransactionOpen);
+        case 11: return Error::Message(kMsgNoTransaction);
+        default: return Error::Message(kMsgChangesNotSettled, static_cast<int>(answer));
+    }
+}
+
+std::int32_t TransactionOperation(std::int32_t word) {
+    switch (word) {
+        case kBeginStatement: return OBHOST_TX_BEGIN;
+        case kCommitStatement: return OBHOST_TX_COMMIT;
+        default: return OBHOST_TX_ROLLBACK;
+    }
 }
 
 }  // namespace
@@ -213,17 +247,31 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
         if (!status.ok() && status.error().empty()) status = Error::Message(kMsgInternalError, "compilation");
     }
 
-    if (status.ok()) {
+    if (status.ok() && compiled.transactionWord != 0) {
         if (info != nullptr) info->compiled = 1;
-        try {
-            status = compiled.plan->Execute();
-        } catch (const std::bad_alloc&) {
-            status = Error::Message(kMsgOutOfMemory);
+        status = HostBoundary(hostContext, TransactionOperation(compiled.transactionWord));
+    } else if (status.ok()) {
+        if (info != nullptr) info->compiled = 1;
+        // The statement is whole or absent: the host undoes its changes when it fails.
+        const BoundStatement* bound = compiled.plan->statement.get();
+        bool reads = bound == nullptr || bound->explain || bound->kind == StatementKind::kSelect;
+        status = HostBoundary(hostContext, reads ? OBHOST_TX_BEGIN_STATEMENT : OBHOST_TX_BEGIN_WRITING_STATEMENT);
+        if (status.ok()) {
+            try {
+                status = compiled.plan->Execute();
+            } catch (const std::bad_alloc&) {
+                status = Error::Message(kMsgOutOfMemory);
+            }
+            request->resultSet = compiled.plan->resultSet;
+            compiled.Release();
+            FailOnMemory(request, status);
+            FailOnInterrupt(request, status);
+            Status ended = HostBoundary(hostContext, status.ok() ? OBHOST_TX_END_STATEMENT : OBHOST_TX_UNDO_STATEMENT);
+            if (status.ok() && !ended.ok()) {
+                status = ended;
+                DropResults(request);
+            }
         }
-        request->resultSet = compiled.plan->resultSet;
-        compiled.Release();
-        FailOnMemory(request, status);
-        FailOnInterrupt(request, status);
     }
     compiled.Release();
     RecordError(request, status);

@@ -68,4 +68,12 @@ enum class JoinKind : std::int32_t { kNone, kInner, kCross, kLeft };
 // is wanted, not its rows or changes.
 constexpr std::int32_t kExplainStatement = 1;
 
+// `aux` of the FON_REQUETE root, without children, of BEGIN [TRANSACTION],
+// COMMIT [TRANSACTION] and ROLLBACK [TRANSACTION].
+enum TransactionStatement : std::int32_t {
+    kBeginStatement = 2,
+    kCommitStatement = 3,
+    kRollbackStatement = 4,
+};
+
 }  // namespace qx

@@ -70,7 +70,8 @@ bool StartsStatement(std::uint16_t kind) {
 
 }  // namespace
 
-// statement: ["EXPLAIN"] (SELECT query [set operator query] | DELETE FROM | DROP TABLE |
+// statement: "BEGIN" | "COMMIT" | "ROLLBACK" ["TRANSACTION"], or
+// ["EXPLAIN"] (SELECT query [set operator query] | DELETE FROM | DROP TABLE |
 // DROP VIEW | INSERT INTO | UPDATE | CREATE), then ";".
 std::int16_t Parser::Statement(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* root = Begin(FON_REQUETE, out);
@@ -89,6 +90,22 @@ std::int16_t Parser::Statement(const char* text, std::int16_t position, SyntaxNo
             position = next;
             next = ReadToken(text, position, false, &token);
             if (next < 0) return Abandon(out, Missing(next, kMsgPrematureEnd, position));
+        }
+    }
+
+    // BEGIN, COMMIT and ROLLBACK [TRANSACTION] are words by their place: alone as the
+    // statement; anything else after them stays the syntax error it always was.
+    std::int32_t word = IsWord(token, "BEGIN")      ? kBeginStatement
+                        : IsWord(token, "COMMIT")   ? kCommitStatement
+                        : IsWord(token, "ROLLBACK") ? kRollbackStatement
+                                                    : 0;
+    if (word != 0 && root->aux == 0) {
+        Token following;
+        std::int16_t after = ReadToken(text, next, false, &following);
+        if (after >= 0 && IsWord(following, "TRANSACTION")) after = ReadToken(text, after, false, &following);
+        if (after >= 0 && following.kind == kPunSemicolon) {
+            root->aux = word;
+            return after;
         }
     }
 

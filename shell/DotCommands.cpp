@@ -33,6 +33,8 @@ const char* DotCommands::HelpText() {
            ".read FILE         run the statements and dot commands of FILE\n"
            ".schema [TABLE]    the CREATE statements of TABLE, or of every table\n"
            ".tables            list the tables\n"
+           ".timeout MS        wait up to MS milliseconds for another connection's lock\n"
+           "                   before a statement fails as busy (default 5000)\n"
            ".timer on|off      show how long each statement takes (on standard error)\n"
            "Statements end with ';' and may span lines; '--' starts a comment.\n";
 }
@@ -85,6 +87,13 @@ bool DotCommands::Run(std::string_view line, int depth) {
     if (is(".timer")) return Flag(words, session_.Settings().timer) || Usage(".timer on|off");
     if (is(".echo")) return Flag(words, session_.Settings().echo) || Usage(".echo on|off");
     if (is(".memo")) return Memo(words);
+    if (is(".timeout")) {
+        char* end = nullptr;
+        long ms = words.size() == 2 ? std::strtol(words[1].c_str(), &end, 10) : -1;
+        if (ms < 0 || end == nullptr || *end != '\0') return Usage(".timeout MS");
+        return QXHostSetOption(session_.HostContext(), QXHOST_OPTION_BUSY_TIMEOUT, ms) == 0 ||
+               Usage(".timeout MS (with a database open)");
+    }
     if (is(".read")) {
         if (words.size() != 2) return Usage(".read FILE");
         return runner_.RunFile(words[1], depth + 1);

@@ -16,6 +16,7 @@
 #include <iostream>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "obsqleng.h"
 #include "qxhost.h"
@@ -245,10 +246,24 @@ public:
         bool exists = false;
         if (!FindTable(exists) || !CheckRows(exists)) return false;
         if (!exists && !session_.Query(CreateStatement(), [](const std::vector<std::string_view>&) {})) return false;
-        return LoadRows();
+        // One transaction for the rows (one sync, not one per row), unless one is open already;
+        // the rows loaded before a failure are kept, as the messages say.
+        bool own = Quietly("BEGIN");
+        bool loaded = LoadRows();
+        if (own && !Quietly("COMMIT")) return Fail("the loaded records could not be committed");
+        return loaded;
     }
 
 private:
+    // Runs a statement without showing its error: whether it succeeded.
+    bool Quietly(const char* statement) {
+        static std::vector<char> info(1 << 16);
+        std::uintptr_t handle = 0;
+        bool ok = QXSQLExecReq(&handle, statement, reinterpret_cast<ExecInfo*>(info.data()), session_.HostContext(),
+                               0) == 0;
+        if (handle != 0) QXSQLFinRequete(handle);
+        return ok;
+    }
     bool Fail(const std::string& text) {
         session_.ReportShellError(text);
         return false;

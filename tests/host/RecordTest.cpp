@@ -114,9 +114,11 @@ TEST_F(RecordTest, SeveralDatabasesAtOnce) {
     ctx_ = first;
     EXPECT_TRUE(Read("T", 'L', 2).outOfFile);
     EXPECT_EQ(hosttest::GetText(Read("T", 'L', 1).record, 5, 11), "FIRST");
-    // The same directory cannot be opened twice, even in one process.
-    EXPECT_EQ(Open(dir_), 0);
-    EXPECT_NE(lastError_.find("already open"), std::string::npos) << lastError_;
+    // A second connection to the same directory, in the same process, sees the first's rows.
+    std::uint16_t again = Open(dir_);
+    ASSERT_NE(again, 0) << lastError_;
+    EXPECT_EQ(hosttest::GetText(Read("T", 'L', 1).record, 5, 11), "FIRST");
+    Close(again);
     Close(second);
     ctx_ = second;
     EXPECT_EQ(Read("T", 'L', 1).status, QXHOST_STATUS_UNKNOWN);
