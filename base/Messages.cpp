@@ -118,6 +118,12 @@ const char* MessageState(int number) {
         case kMsgOrderNotSelected: return "42000";
         case kMsgFunctionArguments: return "42000";
         case kMsgInterrupted: return "57014";     // query canceled
+        case kMsgParameterMismatch: return "22005";   // error in assignment
+        case kMsgParameterNumber: return "07009";     // invalid descriptor index
+        case kMsgParameterUnbound: return "07002";    // wrong parameter values
+        case kMsgParameterZeroByte: return "22021";   // character not in repertoire
+        case kMsgParametersNeedPrepare: return "07002";
+        case kMsgNotPrepared: return "HY010";         // function sequence error
         default: return nullptr;
     }
 }

@@ -73,6 +73,12 @@ enum MessageNumber : int {
     kMsgOrderNotSelected = 4303,  // ORDER BY %s: SELECT DISTINCT sorts only by its columns
     kMsgFunctionArguments = 4304,  // function %s given too many or too few arguments
     kMsgInterrupted = 4305,       // the caller asked the running statement to stop
+    kMsgParameterMismatch = 4360,   // parameter %d: a %s value does not fit its use (%s)
+    kMsgParameterNumber = 4361,     // no parameter %d: the statement has %d
+    kMsgParameterUnbound = 4362,    // parameter %d has no value
+    kMsgParameterZeroByte = 4363,   // parameter %d: a value with a zero byte cannot be stored
+    kMsgParametersNeedPrepare = 4364,  // the statement has %d "?" parameter(s): it must be prepared
+    kMsgNotPrepared = 4365,         // the handle is not a prepared statement
 };
 
 // SQLSTATE of a statement that ran out of working memory.

@@ -24,6 +24,7 @@
 #include "exec/ExpressionEvaluator.h"
 #include "exec/ResultColumns.h"
 #include "interface/SqlRequest.h"
+#include "interface/StatementStages.h"
 #include "obsqleng.h"
 #include "parser/Parser.h"
 #include "parser/SyntaxNode.h"
@@ -56,89 +57,6 @@ private:
     platform::CursorHandle previous_ = nullptr;
     bool active_ = false;
 };
-
-// A statement ready to run: its plan and the evaluator over it.  The
-// evaluator goes first.
-struct Compiled {
-    std::unique_ptr<QueryPlan> plan;
-    std::unique_ptr<ExpressionEvaluator> evaluator;  // destroyed before `plan`
-
-    void Release() {
-        evaluator.reset();
-        plan.reset();
-    }
-};
-
-// Parse, build and load the dictionary view, bind, plan.  The syntax tree
-// ends with binding.  On failure the result holds no plan and the error is
-// in `status`.
-Compiled Compile(SqlRequest* request, Status& status) {
-    Compiled compiled;
-    auto bound = std::make_unique<BoundStatement>();
-    {
-        Parser parser;
-        SyntaxNode* tree = nullptr;
-        status = parser.Parse(request->statement, &tree);
-        if (status.ok()) status = request->dictionary->AddNames(parser.names);
-        if (status.ok()) status = request->dictionary->LoadDescriptions();
-        if (status.ok()) status = Bind(tree, *request->dictionary, *bound);
-    }
-    if (!status.ok()) return compiled;
-    compiled.plan = PlanStatement(request->dictionary.get(), std::move(bound));
-    compiled.evaluator = std::make_unique<ExpressionEvaluator>(compiled.plan.get());
-    compiled.plan->evaluator = compiled.evaluator.get();
-    return compiled;
-}
-
-// "512 MB", "1 GB", "1536 KB", "1000 bytes" (French units in French).
-void FormatByteSize(std::uint64_t bytes, char* out, std::size_t capacity) {
-    bool english = EnglishMessages() != 0;
-    struct Unit {
-        std::uint64_t size;
-        const char* english;
-        const char* french;
-    } const units[] = {{1ULL << 30, "GB", "Go"}, {1ULL << 20, "MB", "Mo"}, {1ULL << 10, "KB", "Ko"}, {1, "bytes", "octets"}};
-    for (const Unit& unit : units) {
-        if (bytes % unit.size == 0 || unit.size == 1) {
-            std::snprintf(out, capacity, "%llu %s", static_cast<unsigned long long>(bytes / unit.size),
-                          english ? unit.english : unit.french);
-            return;
-        }
-    }
-}
-
-// A failed statement leaves no result and no rows in its memory tables.
-void DropResults(SqlRequest* request) {
-    request->resultSet = nullptr;
-    for (const std::unique_ptr<TableRef>& table : request->dictionary->tables)
-        if (table->IsMemoryTable()) table->ReleaseRows();
-}
-
-// The statement's memory decides its outcome last.  Past its bound it fails
-// with 4300 and its memory tables go.  Some stages carry on when an
-// allocation is refused (a value that cannot be read compares as absent, a
-// list that cannot grow stays short): a statement during which memory ran
-// out must neither report success on such a result nor blame the statement,
-// so it fails with 4242, whatever error came after.
-void FailOnMemory(SqlRequest* request, Status& status) {
-    if (!request->budget.Exceeded()) {
-        if (request->budget.AllocationRefused()) status = Error::Message(kMsgOutOfMemory);
-        return;
-    }
-    char limit[48];
-    FormatByteSize(request->budget.Limit(), limit, sizeof limit);
-    status = Error::Text(MessageText(kMsgStatementMemory, limit), kSqlStateOutOfMemory);
-    DropResults(request);
-}
-
-// A request to stop wins over whatever the statement did meanwhile: reads
-// that stopped early may have looked like the end of a file.
-void FailOnInterrupt(SqlRequest* request, Status& status) {
-    if (!InterruptRequested()) return;
-    ClearInterrupt();
-    status = Error::Message(kMsgInterrupted);
-    DropResults(request);
-}
 
 }  // namespace
 
