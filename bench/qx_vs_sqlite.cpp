@@ -140,7 +140,8 @@ const char* kAnalysis =
     "ANALYSIS 1\n"
     "FILE T1\nITEM ID 5 UNIQUE\nITEM QTY 3\nITEM PRICE 9\nITEM NAME 15 21\nITEM CITY 15 11\n"
     "FILE T2\nITEM ID 5 UNIQUE\nITEM T1ID 5\nITEM CODE 15 11\n"
-    "FILE T3\nITEM ID 5 UNIQUE\nITEM T2ID 5\n";
+    "FILE T3\nITEM ID 5 UNIQUE\nITEM T2ID 5\n"
+    "FILE L1\nITEM ID 5 UNIQUE\nITEM QTY 3\nITEM PRICE 9\nITEM NAME 15 21\nITEM CITY 15 11\n";
 
 // Copies `text` into a type-15 field of `size` bytes: spaces up to size - 1, NUL last.
 void PutText(unsigned char* field, std::size_t size, const std::string& text) {
@@ -460,6 +461,47 @@ int main(int argc, char** argv) {
         std::printf("%-4s %-30s %9ld %10.1f %10.1f %8.2f  %s\n", q.id, q.title, ours.count, a, b, b > 0 ? a / b : 0.0,
                     check.c_str());
         std::fflush(stdout);
+    }
+
+    // Loading: T1's rows again into the empty L1 by one prepared INSERT run
+    // once a row, on each side.  SQLite runs it in one transaction; the QX
+    // file engine writes each record as it comes (it has no transactions).
+    if (Wanted(options, "L1")) {
+        auto t = Clock::now();
+        std::uintptr_t insert = 0;
+        bool ok = QXSQLPrepare(&insert, "INSERT INTO L1 VALUES (?, ?, ?, ?, ?)", ctx, nullptr) == 0;
+        for (std::size_t i = 0; ok && i < t1.size(); ++i) {
+            const T1Row& row = t1[i];
+            ok = QXSQLBindInteger(insert, 1, row.id) == 0 && QXSQLBindInteger(insert, 2, row.qty) == 0 &&
+                 QXSQLBindReal(insert, 3, row.price) == 0 &&
+                 QXSQLBindText(insert, 4, data.names[row.name].c_str(), -1) == 0 &&
+                 QXSQLBindText(insert, 5, data.cities[row.city].c_str(), -1) == 0 && QXSQLExecute(insert, nullptr) == 0;
+        }
+        QXSQLFinRequete(insert);
+        double a = Seconds(t) * 1000;
+        t = Clock::now();
+        sqlite3_stmt* s1 = nullptr;
+        ok = ok && Exec(db, "CREATE TABLE L1 (ID INTEGER PRIMARY KEY, QTY INTEGER, PRICE REAL, NAME TEXT, CITY TEXT); BEGIN;") &&
+             sqlite3_prepare_v2(db, "INSERT INTO L1 VALUES (?, ?, ?, ?, ?)", -1, &s1, nullptr) == SQLITE_OK;
+        for (std::size_t i = 0; ok && i < t1.size(); ++i) {
+            const T1Row& row = t1[i];
+            sqlite3_bind_int(s1, 1, row.id);
+            sqlite3_bind_int(s1, 2, row.qty);
+            sqlite3_bind_double(s1, 3, row.price);
+            sqlite3_bind_text(s1, 4, data.names[row.name].c_str(), -1, SQLITE_STATIC);
+            sqlite3_bind_text(s1, 5, data.cities[row.city].c_str(), -1, SQLITE_STATIC);
+            ok = sqlite3_step(s1) == SQLITE_DONE;
+            sqlite3_reset(s1);
+        }
+        sqlite3_finalize(s1);
+        ok = ok && Exec(db, "COMMIT;");
+        double b = Seconds(t) * 1000;
+        Outcome ours = RunQx(ctx, "SELECT SUM(PRICE), COUNT(*) FROM L1", true);
+        Outcome theirs = RunSqlite(db, "SELECT SUM(PRICE), COUNT(*) FROM L1", true);
+        bool same = ok && ours.ok && theirs.ok && ours.rows == theirs.rows;
+        if (!same) allSame = false;
+        std::printf("%-4s %-30s %9ld %10.1f %10.1f %8.2f  %s\n", "L1", "load by prepared INSERT", data.t1, a, b,
+                    b > 0 ? a / b : 0.0, same ? "same rows" : "FAILED");
     }
 
     sqlite3_close(db);
