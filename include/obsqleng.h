@@ -107,6 +107,9 @@ typedef struct QXSQLValue {
     const char* text;  /* never NULL: "" when the value has no text */
 } QXSQLValue;
 int16_t QXSQLColumnValue(uintptr_t handle, uint16_t column, QXSQLValue* out);
+/* The message number of the handle's last error (0: none, or an error
+ * that comes with its text only, such as a host's). */
+int32_t QXSQLErrorNumber(uintptr_t handle);
 
 /* moduleTable: a ModuleNameTable of obhost.h, or NULL for the default names. */
 int16_t OB4InitInstance(uint32_t unused, const void* moduleTable);

@@ -251,6 +251,10 @@ QX_EXPORT int16_t QXSQLBindTime(uintptr_t handle, uint16_t parameter, int32_t ho
 }
 QX_EXPORT int16_t QXSQLExecute(uintptr_t handle, ExecInfo* info) { return qx::Execute(handle, info); }
 QX_EXPORT int16_t QXSQLReset(uintptr_t handle) { return qx::Reset(handle); }
+QX_EXPORT int32_t QXSQLErrorNumber(uintptr_t handle) {
+    const qx::SqlRequest* request = qx::FromHandle(handle);
+    return request != nullptr ? request->errorNumber : 0;
+}
 QX_EXPORT int16_t QXSQLColumnValue(uintptr_t handle, uint16_t column, QXSQLValue* out) {
     return qx::ColumnValue(handle, column, out);
 }

@@ -31,6 +31,7 @@ struct SqlRequest {
     char* statement;                 // working copy of the text (owned by QXSQLExecReq)
     char errorText[255];             // last error, at most 254 bytes; empty: no error
     char sqlState[6];                // SQLSTATE of the last error; "-----" at creation
+    std::int32_t errorNumber;        // message number of the last error, 0 when it has none
     std::unique_ptr<QueryDictionary> dictionary;  // tables and items of the statement
     TableRef* resultSet;             // result memory table, owned by the dictionary
     std::uint32_t rowNumber;         // row last asked for by QXSQLFetchNext

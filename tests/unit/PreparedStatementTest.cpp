@@ -150,6 +150,7 @@ TEST_F(PreparedStatementTest, RefusalsAreNumbered) {
         EXPECT_NE(c.action(handle), 0) << c.statement;
         std::string error = Error(handle);
         EXPECT_EQ(error.substr(0, 5), c.state) << c.statement << ": " << error;
+        EXPECT_GE(QXSQLErrorNumber(handle), 4360) << c.statement;
         EXPECT_NE(error.find(c.fragment), std::string::npos) << c.statement << ": " << error;
         EXPECT_EQ(QXSQLFinRequete(handle), 0);
     }
