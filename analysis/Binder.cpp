@@ -1321,6 +1321,15 @@ TypeClass Binder::BindPrimary(const SyntaxNode* simpleItem, bool itemRequired, i
             *out = std::move(literal);
             return TypeClass::kCharacter;
         }
+        case kPunQuestion: {
+            // Its class is the value's, known only when it is bound.
+            if (itemRequired) return Raise(kMsgItemExpected, node->text);
+            auto parameter = std::make_unique<BoundExpr>(ExprKind::kParameter, TypeClass::kAny);
+            parameter->slot = static_cast<std::size_t>(node->aux);
+            parameter->text = "?";
+            *out = std::move(parameter);
+            return TypeClass::kAny;
+        }
         case kTokIdentifier:
             break;
         default:

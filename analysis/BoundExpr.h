@@ -38,6 +38,7 @@ enum class ExprKind : std::uint8_t {
     kDefault,        // DEFAULT or NULL in a list of values: the item's empty value
     kSubSelect,      // "(SELECT ...)" where a value stands: the first value of nested SELECT `block`'s rows
     kNoValue,        // an expression that gives no value (a name in VALUES, other aggregates, date parts)
+    kParameter,      // "?": the value bound to parameter `slot` (from 0) when the statement runs
 };
 
 enum class Aggregate : std::uint8_t {
@@ -79,7 +80,7 @@ struct BoundExpr {
     bool distinct = false;            // kAggregate: over distinct values
     ItemDescriptor* item = nullptr;   // kItem (owned by its table); kSubSelect: its column's item, if one
     int block = -1;                   // kSubSelect
-    std::size_t slot = 0;             // kItem: index in the enclosing predicate's items; kAggregate: in the SELECT's aggregates
+    std::size_t slot = 0;             // kItem: index in the enclosing predicate's items; kAggregate: in the SELECT's aggregates; kParameter: its number
     double number = 0;                // kNumber
     std::string text;                 // literal text, or the words as written (EXPLAIN)
     std::vector<std::unique_ptr<BoundExpr>> operands;

@@ -14,7 +14,9 @@ Error Error::Message(int number, ...) {
     va_start(args, number);
     FormatMessageText(number, args, text, sizeof text);
     va_end(args);
-    return Text(text, MessageState(number));
+    Error error = Text(text, MessageState(number));
+    error.number_ = number;
+    return error;
 }
 
 Error Error::Text(const char* text, const char* sqlState) {

@@ -31,11 +31,14 @@ public:
     bool empty() const { return text_[0] == '\0'; }
     // The SQLSTATE given, else kDefaultState ("00000" for an empty text).
     const char* sqlState() const { return sqlState_[0] != '\0' ? sqlState_ : empty() ? "00000" : kDefaultState; }
+    // The message table's number of an error made by Message, else 0.
+    int number() const { return number_; }
 
 private:
     Error() = default;
     char text_[kTextCapacity] = {};
     char sqlState_[6] = {};  // empty: none given
+    int number_ = 0;         // Message's number; 0 for a text made elsewhere
 };
 
 class [[nodiscard]] Status {

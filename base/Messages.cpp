@@ -139,6 +139,12 @@ const char* MessageState(int number) {
         case kMsgNoTransaction: return "2D000";   // invalid transaction termination
         case kMsgChangesNotSettled: return "58030";  // I/O error
         case kMsgDatabaseBusy: return "55006";    // object in use
+        case kMsgParameterMismatch: return "22005";   // error in assignment
+        case kMsgParameterNumber: return "07009";     // invalid descriptor index
+        case kMsgParameterUnbound: return "07002";    // wrong parameter values
+        case kMsgParameterZeroByte: return "22021";   // character not in repertoire
+        case kMsgParametersNeedPrepare: return "07002";
+        case kMsgNotPrepared: return "HY010";         // function sequence error
         default: return nullptr;
     }
 }

@@ -95,6 +95,12 @@ enum MessageNumber : int {
     kMsgNoTransaction = 4312,     // COMMIT or ROLLBACK without a transaction
     kMsgChangesNotSettled = 4313, // the host could not commit (%d: its status): the changes are undone
     kMsgDatabaseBusy = 4314,      // another connection held the database past the busy timeout
+    kMsgParameterMismatch = 4360,   // parameter %d: a %s value does not fit its use (%s)
+    kMsgParameterNumber = 4361,     // no parameter %d: the statement has %d
+    kMsgParameterUnbound = 4362,    // parameter %d has no value
+    kMsgParameterZeroByte = 4363,   // parameter %d: a value with a zero byte cannot be stored
+    kMsgParametersNeedPrepare = 4364,  // the statement has %d "?" parameter(s): it must be prepared
+    kMsgNotPrepared = 4365,         // the handle is not a prepared statement
 };
 
 // SQLSTATE of a statement that ran out of working memory.

@@ -18,8 +18,9 @@
 // QXSQLExecReq, QXSQLFetchNext and QXSQLValLine for every row, then
 // QXSQLFinRequete; on the SQLite side prepare, step, sqlite3_column_text of
 // every column, finalize.  The table printed gives the medians and the ratio
-// ours / SQLite.  Two loads follow, each side with its default durability:
-// L1, a million one-row INSERTs in one transaction; L2, one autocommit INSERT.
+// ours / SQLite.  Three loads follow, each side with its default durability:
+// L2, a million one-row INSERTs in one transaction; L3, one autocommit INSERT;
+// L4, T1's rows again by one prepared INSERT run once a row, in one transaction.
 //
 //   qx_vs_sqlite [--scale S] [--runs R] [--only Q1,Q2,...] [--keep]
 //
@@ -145,7 +146,8 @@ const char* kAnalysis =
     "FILE T1\nITEM ID 5 UNIQUE\nITEM QTY 3\nITEM PRICE 9\nITEM NAME 15 21\nITEM CITY 15 11\n"
     "FILE T2\nITEM ID 5 UNIQUE\nITEM T1ID 5\nITEM CODE 15 11\n"
     "FILE T3\nITEM ID 5 UNIQUE\nITEM T2ID 5\n"
-    "FILE T1L\nITEM ID 5 UNIQUE\nITEM QTY 3\nITEM PRICE 9\nITEM NAME 15 21\nITEM CITY 15 11\n";
+    "FILE T1L\nITEM ID 5 UNIQUE\nITEM QTY 3\nITEM PRICE 9\nITEM NAME 15 21\nITEM CITY 15 11\n"
+    "FILE T1P\nITEM ID 5 UNIQUE\nITEM QTY 3\nITEM PRICE 9\nITEM NAME 15 21\nITEM CITY 15 11\n";
 
 // Copies `text` into a type-15 field of `size` bytes: spaces up to size - 1, NUL last.
 void PutText(unsigned char* field, std::size_t size, const std::string& text) {
@@ -348,8 +350,8 @@ Options ParseArguments(int argc, char** argv) {
 
 // The loads, each through statements on both sides, into fresh databases with their
 // default durability (QX: a commit is synced; SQLite: rollback journal, synchronous=FULL):
-//   L1  `rows` one-row INSERTs inside one transaction
-//   L2  one-row INSERTs each committed on its own (the time of one, in ms)
+//   L2  `rows` one-row INSERTs inside one transaction
+//   L3  one-row INSERTs each committed on its own (the time of one, in ms)
 bool RunLoads(const std::string& dir, const Options& options, long rows) {
     const std::string qxDir = dir + "/loads.qx", liteFile = dir + "/loads.sqlite";
     char error[512];
@@ -376,17 +378,17 @@ bool RunLoads(const std::string& dir, const Options& options, long rows) {
         for (long i = from; ok && i < from + count; ++i) ok = Exec(db, insert(i).c_str());
         if (oneTransaction) ok = ok && Exec(db, "COMMIT");
     };
-    if (Wanted(options, "L1")) {
+    if (Wanted(options, "L2")) {
         auto t = Clock::now();
         qxLoad(0, rows, true);
         double a = Seconds(t) * 1000;
         t = Clock::now();
         liteLoad(0, rows, true);
         double b = Seconds(t) * 1000;
-        std::printf("%-4s %-30s %9ld %10.1f %10.1f %8.2f  %s\n", "L1", "INSERTs in one transaction", rows, a, b,
+        std::printf("%-4s %-30s %9ld %10.1f %10.1f %8.2f  %s\n", "L2", "INSERTs in one transaction", rows, a, b,
                     b > 0 ? a / b : 0.0, ok ? "loaded" : "FAILED");
     }
-    if (Wanted(options, "L2")) {
+    if (Wanted(options, "L3")) {
         const long count = 50;
         auto t = Clock::now();
         qxLoad(rows, count, false);
@@ -394,7 +396,7 @@ bool RunLoads(const std::string& dir, const Options& options, long rows) {
         t = Clock::now();
         liteLoad(rows, count, false);
         double b = Seconds(t) * 1000 / count;
-        std::printf("%-4s %-30s %9ld %10.2f %10.2f %8.2f  %s\n", "L2", "one autocommit INSERT (ms)", 1L, a, b,
+        std::printf("%-4s %-30s %9ld %10.2f %10.2f %8.2f  %s\n", "L3", "one autocommit INSERT (ms)", 1L, a, b,
                     b > 0 ? a / b : 0.0, ok ? "loaded" : "FAILED");
     }
     std::fflush(stdout);
@@ -581,8 +583,50 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
 
-    if (Wanted(options, "L1") || Wanted(options, "L2")) {
+    if (Wanted(options, "L2") || Wanted(options, "L3")) {
         if (!RunLoads(dir, options, std::max(10L, std::lround(1000000 * options.scale)))) allSame = false;
+    }
+
+    // Loading: T1's rows again into the empty T1P by one prepared INSERT run
+    // once a row, on each side, in one transaction.
+    if (Wanted(options, "L4")) {
+        auto t = Clock::now();
+        std::uintptr_t insert = 0;
+        bool ok = RunQx(ctx, "BEGIN", false).ok &&
+                  QXSQLPrepare(&insert, "INSERT INTO T1P VALUES (?, ?, ?, ?, ?)", ctx, nullptr) == 0;
+        for (std::size_t i = 0; ok && i < t1.size(); ++i) {
+            const T1Row& row = t1[i];
+            ok = QXSQLBindInteger(insert, 1, row.id) == 0 && QXSQLBindInteger(insert, 2, row.qty) == 0 &&
+                 QXSQLBindReal(insert, 3, row.price) == 0 &&
+                 QXSQLBindText(insert, 4, data.names[row.name].c_str(), -1) == 0 &&
+                 QXSQLBindText(insert, 5, data.cities[row.city].c_str(), -1) == 0 && QXSQLExecute(insert, nullptr) == 0;
+        }
+        QXSQLFinRequete(insert);
+        ok = ok && RunQx(ctx, "COMMIT", false).ok;
+        double a = Seconds(t) * 1000;
+        t = Clock::now();
+        sqlite3_stmt* s1 = nullptr;
+        ok = ok && Exec(db, "CREATE TABLE T1P (ID INTEGER PRIMARY KEY, QTY INTEGER, PRICE REAL, NAME TEXT, CITY TEXT); BEGIN;") &&
+             sqlite3_prepare_v2(db, "INSERT INTO T1P VALUES (?, ?, ?, ?, ?)", -1, &s1, nullptr) == SQLITE_OK;
+        for (std::size_t i = 0; ok && i < t1.size(); ++i) {
+            const T1Row& row = t1[i];
+            sqlite3_bind_int(s1, 1, row.id);
+            sqlite3_bind_int(s1, 2, row.qty);
+            sqlite3_bind_double(s1, 3, row.price);
+            sqlite3_bind_text(s1, 4, data.names[row.name].c_str(), -1, SQLITE_STATIC);
+            sqlite3_bind_text(s1, 5, data.cities[row.city].c_str(), -1, SQLITE_STATIC);
+            ok = sqlite3_step(s1) == SQLITE_DONE;
+            sqlite3_reset(s1);
+        }
+        sqlite3_finalize(s1);
+        ok = ok && Exec(db, "COMMIT;");
+        double b = Seconds(t) * 1000;
+        Outcome ours = RunQx(ctx, "SELECT SUM(PRICE), COUNT(*) FROM T1P", true);
+        Outcome theirs = RunSqlite(db, "SELECT SUM(PRICE), COUNT(*) FROM T1P", true);
+        bool same = ok && ours.ok && theirs.ok && ours.rows == theirs.rows;
+        if (!same) allSame = false;
+        std::printf("%-4s %-30s %9ld %10.1f %10.1f %8.2f  %s\n", "L4", "prepared INSERT, one transaction", data.t1, a, b,
+                    b > 0 ? a / b : 0.0, same ? "same rows" : "FAILED");
     }
 
     sqlite3_close(db);

@@ -68,6 +68,7 @@ public:
     static std::string Expression(const BoundExpr& e) {
         switch (e.kind) {
             case ExprKind::kItem:
+            case ExprKind::kParameter:
             case ExprKind::kNumber: return e.text;
             case ExprKind::kText: return Quoted(e.text);
             case ExprKind::kDate: return "DATE " + Quoted(e.text);

@@ -428,6 +428,11 @@ Value ExpressionEvaluator::Evaluate(const BoundExpr& e, ItemValues values, const
             return Value::Borrowed(v.type, v.size, v.data);
         }
         case ExprKind::kNumber: return Value::Double(e.number);
+        case ExprKind::kParameter: {
+            if (parameters_ == nullptr || e.slot >= parameters_->size()) return Value();
+            const Value& bound = (*parameters_)[e.slot];
+            return bound.Has() ? Value::Borrowed(bound.Type(), bound.Size(), bound.Data()) : Value();
+        }
         case ExprKind::kText:
             return Value::Borrowed(kOperandText, static_cast<std::int32_t>(e.text.size() + 1), e.text.c_str());
         case ExprKind::kDate: return Value::Inline(kOperandDate, 9, e.text.c_str());

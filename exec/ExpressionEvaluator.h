@@ -64,6 +64,8 @@ public:
     void SetAggregates(const std::vector<Value>* values) { aggregates_ = values; }
     // Drops the kept rows of nested SELECTs (a new run of the plan's blocks).
     void ForgetNestedRows();
+    // The values "?" parameters read, by number (null: none bound).
+    void SetParameters(const std::vector<Value>* values) { parameters_ = values; }
 
     QueryPlan* plan;  // the request's plan (not owned)
 
@@ -118,6 +120,7 @@ private:
     };
     std::unordered_map<int, CorrelatedRowSets> correlated_;
     std::string probeKey_;  // the left value's equality key, reused
+    const std::vector<Value>* parameters_ = nullptr;  // bound parameter values (not owned)
     const std::vector<Value>* aggregates_ = nullptr;  // the current group's aggregate values
 };
 

@@ -57,6 +57,14 @@ enum {
     OBHOST_TX_ROLLBACK = 5,
     OBHOST_TX_BEGIN_WRITING_STATEMENT = 6
 };
+/* OTRANSACTION's answers. */
+enum {
+    OBHOST_TX_OK = 0,
+    OBHOST_TX_IO = 4,
+    OBHOST_TX_BUSY = 9,
+    OBHOST_TX_NESTED = 10,
+    OBHOST_TX_NO_TRANSACTION = 11
+};
 
 /* The host runtime module defines these six functions with C linkage. */
 int32_t OGETINFOSOBD(uint32_t hostContext, int32_t operation, void* area);

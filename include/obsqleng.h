@@ -72,6 +72,56 @@ int16_t QXSQLSetStrict(uint16_t hostContext, int16_t mode);
 typedef void (*QXSQLMessageSink)(const char* title, const char* text, void* context);
 void QXSQLSetMessageSink(QXSQLMessageSink sink, void* context);
 
+/* Prepared statements.  QXSQLPrepare compiles a statement whose values may
+ * be "?" parameters (numbered from 1 in the order written) once, and gives a
+ * handle that the calls above accept too (QXSQLFetchNext, QXSQLValLine,
+ * QXSQLGetLongData, QXSQLErreur; QXSQLFinRequete releases it).  Bind a value
+ * to every parameter, then QXSQLExecute runs the statement with them (info as
+ * for QXSQLExecReq, or NULL); values stay bound for the next run until
+ * replaced or cleared by QXSQLReset.  A bound value is never put into SQL
+ * text.  A value that does not fit the parameter's use (a text where an
+ * item is numeric, a date where it is a time...) is refused by the bind call
+ * (4360).  Texts and binary data may not hold a zero byte (4363).  Every call
+ * gives 0, or -1 with the error readable by QXSQLErreur. */
+int16_t QXSQLPrepare(uintptr_t* handleOut, const char* statement, uint16_t hostContext, uint16_t* parameterCount);
+int16_t QXSQLBindInteger(uintptr_t handle, uint16_t parameter, int64_t value);
+int16_t QXSQLBindReal(uintptr_t handle, uint16_t parameter, double value);
+/* length: bytes of text, or -1 for a NUL-terminated text. */
+int16_t QXSQLBindText(uintptr_t handle, uint16_t parameter, const char* text, int32_t length);
+int16_t QXSQLBindDate(uintptr_t handle, uint16_t parameter, int32_t year, int32_t month, int32_t day);
+int16_t QXSQLBindTime(uintptr_t handle, uint16_t parameter, int32_t hour, int32_t minute, int32_t second);
+int16_t QXSQLBindBinary(uintptr_t handle, uint16_t parameter, const void* bytes, uint32_t size);
+/* NULL: the item's empty value (0 or an empty text), as NULL in VALUES. */
+int16_t QXSQLBindNull(uintptr_t handle, uint16_t parameter);
+int16_t QXSQLExecute(uintptr_t handle, ExecInfo* info);
+/* Drops the result of the last run and every bound value. */
+int16_t QXSQLReset(uintptr_t handle);
+
+/* A column of the current row (columns from 1), typed.  Works on every
+ * handle with a result.  `text` is valid until the next call on the handle. */
+enum {
+    QXSQL_TYPE_NONE = 0,     /* no readable value (composite key, unknown type) */
+    QXSQL_TYPE_INTEGER = 1,  /* integer */
+    QXSQL_TYPE_REAL = 2,     /* real */
+    QXSQL_TYPE_FIXED = 3,    /* real, and text: the exact decimal digits */
+    QXSQL_TYPE_TEXT = 4,     /* text */
+    QXSQL_TYPE_DATE = 5,     /* integer YYYYMMDD (0: no date), text as stored */
+    QXSQL_TYPE_TIME = 6,     /* integer HHMMSS, text as stored */
+    QXSQL_TYPE_MEMO = 7,     /* text (at most 4096 bytes) */
+    QXSQL_TYPE_BINARY = 8    /* text: the first bytes in hexadecimal */
+};
+typedef struct QXSQLValue {
+    int32_t type;      /* QXSQL_TYPE_* */
+    uint32_t size;     /* bytes at text, without its NUL */
+    int64_t integer;
+    double real;       /* every number, integers too */
+    const char* text;  /* never NULL: "" when the value has no text */
+} QXSQLValue;
+int16_t QXSQLColumnValue(uintptr_t handle, uint16_t column, QXSQLValue* out);
+/* The message number of the handle's last error (0: none, or an error
+ * that comes with its text only, such as a host's). */
+int32_t QXSQLErrorNumber(uintptr_t handle);
+
 /* moduleTable: a ModuleNameTable of obhost.h, or NULL for the default names. */
 int16_t OB4InitInstance(uint32_t unused, const void* moduleTable);
 void OBSQLFinInstance(uint32_t unused);

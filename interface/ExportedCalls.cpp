@@ -24,6 +24,7 @@
 #include "exec/ExpressionEvaluator.h"
 #include "exec/ResultColumns.h"
 #include "interface/SqlRequest.h"
+#include "interface/StatementStages.h"
 #include "obsqleng.h"
 #include "parser/NodeKinds.h"
 #include "parser/Parser.h"
@@ -57,122 +58,6 @@ private:
     platform::CursorHandle previous_ = nullptr;
     bool active_ = false;
 };
-
-// A statement ready to run: its plan and the evaluator over it.  The
-// evaluator goes first.
-struct Compiled {
-    std::int32_t transactionWord = 0;  // BEGIN, COMMIT or ROLLBACK (TransactionStatement): no plan
-    std::unique_ptr<QueryPlan> plan;
-    std::unique_ptr<ExpressionEvaluator> evaluator;  // destroyed before `plan`
-
-    void Release() {
-        evaluator.reset();
-        plan.reset();
-    }
-};
-
-// Parse, build and load the dictionary view, bind, plan.  The syntax tree
-// ends with binding.  On failure the result holds no plan and the error is
-// in `status`.
-Compiled Compile(SqlRequest* request, Status& status) {
-    Compiled compiled;
-    auto bound = std::make_unique<BoundStatement>();
-    {
-        Parser parser;
-        SyntaxNode* tree = nullptr;
-        status = parser.Parse(request->statement, &tree);
-        if (status.ok() && tree != nullptr &&
-            (tree->aux == kBeginStatement || tree->aux == kCommitStatement || tree->aux == kRollbackStatement)) {
-            compiled.transactionWord = tree->aux;
-            return compiled;
-        }
-        if (status.ok()) status = request->dictionary->AddNames(parser.names);
-        if (status.ok()) status = request->dictionary->LoadDescriptions();
-        if (status.ok()) status = Bind(tree, *request->dictionary, *bound);
-    }
-    if (!status.ok()) return compiled;
-    compiled.plan = PlanStatement(request->dictionary.get(), std::move(bound));
-    compiled.evaluator = std::make_unique<ExpressionEvaluator>(compiled.plan.get());
-    compiled.plan->evaluator = compiled.evaluator.get();
-    return compiled;
-}
-
-// "512 MB", "1 GB", "1536 KB", "1000 bytes" (French units in French).
-void FormatByteSize(std::uint64_t bytes, char* out, std::size_t capacity) {
-    bool english = EnglishMessages() != 0;
-    struct Unit {
-        std::uint64_t size;
-        const char* english;
-        const char* french;
-    } const units[] = {{1ULL << 30, "GB", "Go"}, {1ULL << 20, "MB", "Mo"}, {1ULL << 10, "KB", "Ko"}, {1, "bytes", "octets"}};
-    for (const Unit& unit : units) {
-        if (bytes % unit.size == 0 || unit.size == 1) {
-            std::snprintf(out, capacity, "%llu %s", static_cast<unsigned long long>(bytes / unit.size),
-                          english ? unit.english : unit.french);
-            return;
-        }
-    }
-}
-
-// A failed statement leaves no result and no rows in its memory tables.
-void DropResults(SqlRequest* request) {
-    request->resultSet = nullptr;
-    for (const std::unique_ptr<TableRef>& table : request->dictionary->tables)
-        if (table->IsMemoryTable()) table->ReleaseRows();
-}
-
-// The statement's memory decides its outcome last.  Past its bound it fails
-// with 4300 and its memory tables go.  Some stages carry on when an
-// allocation is refused (a value that cannot be read compares as absent, a
-// list that cannot grow stays short): a statement during which memory ran
-// out must neither report success on such a result nor blame the statement,
-// so it fails with 4242, whatever error came after.
-void FailOnMemory(SqlRequest* request, Status& status) {
-    if (!request->budget.Exceeded()) {
-        if (request->budget.AllocationRefused()) status = Error::Message(kMsgOutOfMemory);
-        return;
-    }
-    char limit[48];
-    FormatByteSize(request->budget.Limit(), limit, sizeof limit);
-    status = Error::Text(MessageText(kMsgStatementMemory, limit), kSqlStateOutOfMemory);
-    DropResults(request);
-}
-
-// A request to stop wins over whatever the statement did meanwhile: reads
-// that stopped early may have looked like the end of a file.
-void FailOnInterrupt(SqlRequest* request, Status& status) {
-    if (!InterruptRequested()) return;
-    ClearInterrupt();
-    status = Error::Message(kMsgInterrupted);
-    DropResults(request);
-}
-
-// Tells the host of a statement or transaction boundary; its refusal as the
-// statement's error.  Without the host's OTRANSACTION, statement boundaries
-// are nothing (each change stays as it is made) and BEGIN, COMMIT and
-// ROLLBACK fail with 4310.
-Status HostBoundary(std::uint16_t hostContext, std::int32_t operation) {
-    OTRANSACTION_t transaction = Host().transaction;
-    if (transaction == nullptr) {
-        if (operation <= OBHOST_TX_UNDO_STATEMENT || operation == OBHOST_TX_BEGIN_WRITING_STATEMENT) return Status();
-        return Error::Message(kMsgNoTransactions);
-    }
-    switch (std::int32_t answer = transaction(hostContext, operation)) {
-        case 0: return Status();
-        case 9: return Error::Message(kMsgDatabaseBusy);
-        case 10: return Error::Message(kMsgTransactionOpen);
-        case 11: return Error::Message(kMsgNoTransaction);
-        default: return Error::Message(kMsgChangesNotSettled, static_cast<int>(answer));
-    }
-}
-
-std::int32_t TransactionOperation(std::int32_t word) {
-    switch (word) {
-        case kBeginStatement: return OBHOST_TX_BEGIN;
-        case kCommitStatement: return OBHOST_TX_COMMIT;
-        default: return OBHOST_TX_ROLLBACK;
-    }
-}
 
 }  // namespace
 
@@ -230,7 +115,7 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
     } else {
         if (ReplaceMemoReferences(buffer, kStatementBufferSize)) {
             try {
-                compiled = Compile(request, status);
+                status = Compile(request, compiled, nullptr, true);
             } catch (const std::bad_alloc&) {
                 compiled.Release();
                 status = Error::Message(kMsgOutOfMemory);
@@ -253,26 +138,19 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
     } else if (status.ok()) {
         if (info != nullptr) info->compiled = 1;
         // The statement is whole or absent: the host undoes its changes when it fails.
-        const BoundStatement* bound = compiled.plan->statement.get();
-        bool reads = bound == nullptr || bound->explain || bound->kind == StatementKind::kSelect;
-        status = HostBoundary(hostContext, reads ? OBHOST_TX_BEGIN_STATEMENT : OBHOST_TX_BEGIN_WRITING_STATEMENT);
-        if (status.ok()) {
-            try {
-                status = compiled.plan->Execute();
-            } catch (const std::bad_alloc&) {
-                status = Error::Message(kMsgOutOfMemory);
-            }
-            request->resultSet = compiled.plan->resultSet;
-            compiled.Release();
-            FailOnMemory(request, status);
-            FailOnInterrupt(request, status);
-            Status ended = HostBoundary(hostContext, status.ok() ? OBHOST_TX_END_STATEMENT : OBHOST_TX_UNDO_STATEMENT);
-            if (status.ok() && !ended.ok()) {
-                status = ended;
-                DropResults(request);
-            }
+        try {
+            status = compiled.plan->Execute();
+        } catch (const std::bad_alloc&) {
+            status = Error::Message(kMsgOutOfMemory);
         }
+        request->resultSet = compiled.plan->resultSet;
+        compiled.Release();
+        FailOnMemory(request, status);
+        FailOnInterrupt(request, status);
     }
+    bool succeeded = status.ok();
+    status = EndStatement(hostContext, compiled, status);
+    if (succeeded && !status.ok()) DropResults(request);
     compiled.Release();
     RecordError(request, status);
     if (RequestOk(request)) {

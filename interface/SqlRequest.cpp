@@ -9,6 +9,7 @@ namespace qx {
 
 char* SetRequestError(SqlRequest* request, const char* text, const char* state) {
     if (request == nullptr || text == nullptr) return nullptr;
+    request->errorNumber = 0;
     std::size_t length = platform::Utf8CutLength(text, std::strlen(text), sizeof request->errorText - 1);
     std::memmove(request->errorText, text, length);
     request->errorText[length] = '\0';
@@ -23,7 +24,9 @@ char* SetRequestError(SqlRequest* request, const char* text, const char* state) 
 }
 
 void RecordError(SqlRequest* request, const Status& status) {
-    if (!status.ok()) SetRequestError(request, status.error().text(), status.error().sqlState());
+    if (status.ok()) return;
+    SetRequestError(request, status.error().text(), status.error().sqlState());
+    request->errorNumber = status.error().number();
 }
 
 }  // namespace qx

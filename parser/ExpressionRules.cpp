@@ -52,6 +52,7 @@ bool Parser::StartsValue(std::uint16_t kind) {
         case kTokExponent:
         case kTokString:
         case kTokIdentifier:
+        case kPunQuestion:
         case kOpPlus:
         case kOpMinus:
         case kPunLeftParen:
@@ -448,7 +449,7 @@ std::int16_t Parser::SimpleItemList(const char* text, std::int16_t position, Syn
     }
 }
 
-// simple item: number | string | identifier | function.  Read with signed
+// simple item: number | string | identifier | "?" | function.  Read with signed
 // numbers, so "-5" is one literal; a signed integer is kept with kind 104.
 // -4252 (position at the item) when nothing of the kind starts here.
 std::int16_t Parser::SimpleItem(const char* text, std::int16_t position, SyntaxNode** out) {
@@ -483,6 +484,11 @@ std::int16_t Parser::SimpleItem(const char* text, std::int16_t position, SyntaxN
             }
             leafKind = 0;
         }
+    }
+    if (token.kind == kPunQuestion) {
+        // A parameter: numbered by its place once the whole statement is read.
+        if (AddLeaf(&chain, token, kPunQuestion, next) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, position));
+        return next;
     }
     if (leafKind != 0) {
         if (AddLeaf(&chain, token, leafKind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, position));

@@ -6,9 +6,11 @@
 // ExpressionRules.cpp.  What the tree means is left to semantic analysis.
 #include "parser/Parser.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <new>
+#include <vector>
 
 #include "base/MemoryBlock.h"
 #include "parser/SyntaxNode.h"
@@ -128,6 +130,7 @@ Status Parser::Parse(const char* text, SyntaxNode** tree) {
     errorPosition = -1;
     depth_ = 0;
     names = StatementNames();
+    parameterCount = 0;
     lostName_ = false;
     tree_.Clear();
     *tree = nullptr;
@@ -138,7 +141,7 @@ Status Parser::Parse(const char* text, SyntaxNode** tree) {
         *tree = nullptr;
         return Error::Message(kMsgOutOfMemory);
     }
-    if (result >= 0) return Status();
+    if (result >= 0) return NumberParameters(*tree);
 
     int message = -result;
     if (errorPosition >= 0) {
@@ -165,6 +168,31 @@ Status Parser::Parse(const char* text, SyntaxNode** tree) {
     if (errorItem != nullptr) FreeBlock(errorItem);
     errorItem = nullptr;
     return error;
+}
+
+Status Parser::NumberParameters(SyntaxNode* root) {
+    // Each "?" leaf holds the position after it; the parameters are
+    // numbered from 0 in the order they are written.
+    std::vector<SyntaxNode*> parameters;
+    std::vector<SyntaxNode*> pending;
+    try {
+        for (SyntaxNode* node = root; node != nullptr || !pending.empty();) {
+            if (node == nullptr) {
+                node = pending.back();
+                pending.pop_back();
+            }
+            if (node->kind == kPunQuestion) parameters.push_back(node);
+            if (node->child != nullptr) pending.push_back(node->child);
+            node = node->next;
+        }
+    } catch (const std::bad_alloc&) {
+        return Error::Message(kMsgOutOfMemory);
+    }
+    std::sort(parameters.begin(), parameters.end(),
+              [](const SyntaxNode* a, const SyntaxNode* b) { return a->aux < b->aux; });
+    for (std::size_t i = 0; i < parameters.size(); ++i) parameters[i]->aux = static_cast<std::int32_t>(i);
+    parameterCount = static_cast<std::uint16_t>(parameters.size());
+    return Status();
 }
 
 }  // namespace qx

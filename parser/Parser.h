@@ -51,6 +51,7 @@ public:
     Lexer lexer;                   // tokenizer, owned
     char* errorItem;               // owned copy (memory block) of the token shown in an error, or null
     std::int16_t errorPosition;    // where the failing element begins; -1 while unknown
+    std::uint16_t parameterCount = 0;  // "?" parameters of the statement; leaf `aux` is each one's number from 0
 
     Parser();
     Parser(const Parser&) = delete;
@@ -138,6 +139,9 @@ private:
     // Reads a whole number at `position` into `value` (INT32_MAX at most);
     // the position after it, or -4254.
     std::int16_t WholeNumber(const char* text, std::int16_t position, std::int32_t* value);
+
+    // Numbers the "?" leaves of a finished tree in written order and counts them.
+    Status NumberParameters(SyntaxNode* root);
 
     // Notes an item name the statement mentions (a name lost to memory
     // exhaustion fails the parse at its end).

@@ -332,6 +332,28 @@ TEST_F(ScratchDatabase, AnIdleConnectionHoldsNoLockAndABusyOneTimesOut) {
     QXHostClose(second);
 }
 
+// A connection compiles each statement under the lock it runs it with: the
+// tables another connection changed meanwhile are read as they now are.
+TEST_F(ScratchDatabase, AnotherConnectionsSchemaChangeIsSeenByTheNextStatement) {
+    std::uint16_t one = Open(true);
+    ASSERT_NE(one, 0) << lastError_;
+    std::uint16_t two = Open();
+    ASSERT_NE(two, 0) << lastError_;
+    ASSERT_EQ(Exec(one, "CREATE TABLE T (ID INTEGER, V INTEGER)").rc, 0);
+    ASSERT_EQ(Exec(one, "INSERT INTO T VALUES (1, 10)").rc, 0);
+    EXPECT_EQ(Exec(two, "SELECT ID, V FROM T").lines, std::vector<std::string>{"1|10"});
+    for (const char* s : {"ALTER TABLE T DROP V", "ALTER TABLE T ADD W CHAR(5)", "INSERT INTO T VALUES (2, 'abc')"})
+        ASSERT_EQ(Exec(one, s).rc, 0) << s;
+    EXPECT_EQ(Exec(two, "SELECT ID, W FROM T ORDER BY ID").lines, (std::vector<std::string>{"1|", "2|abc"}));
+    EXPECT_NE(Exec(two, "SELECT V FROM T").rc, 0);
+    ASSERT_EQ(Exec(one, "ALTER TABLE T RENAME TO U").rc, 0);
+    EXPECT_EQ(Exec(two, "SELECT COUNT(*) FROM U").lines, std::vector<std::string>{"2"});
+    ASSERT_EQ(Exec(two, "DROP TABLE U").rc, 0);
+    EXPECT_NE(Exec(one, "SELECT ID FROM U").rc, 0);
+    EXPECT_EQ(QXHostClose(two), 0);
+    EXPECT_EQ(QXHostClose(one), 0);
+}
+
 TEST_F(ScratchDatabase, AlterTableLeavesTheOldOrTheNewTableWhole) {
     constexpr std::int64_t kAlterRows = 20000;
     std::uint16_t context = Open(true);

@@ -1,0 +1,132 @@
+#include "interface/StatementStages.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "analysis/Binder.h"
+#include "base/Interrupt.h"
+#include "base/MemoryBudget.h"
+#include "base/Messages.h"
+#include "catalog/HostLink.h"
+#include "catalog/QueryDictionary.h"
+#include "catalog/TableRef.h"
+#include "interface/SqlRequest.h"
+#include "parser/NodeKinds.h"
+#include "parser/Parser.h"
+#include "parser/SyntaxNode.h"
+
+namespace qx {
+namespace {
+
+// "512 MB", "1 GB", "1536 KB", "1000 bytes" (French units in French).
+void FormatByteSize(std::uint64_t bytes, char* out, std::size_t capacity) {
+    bool english = EnglishMessages() != 0;
+    struct Unit {
+        std::uint64_t size;
+        const char* english;
+        const char* french;
+    } const units[] = {{1ULL << 30, "GB", "Go"}, {1ULL << 20, "MB", "Mo"}, {1ULL << 10, "KB", "Ko"}, {1, "bytes", "octets"}};
+    for (const Unit& unit : units) {
+        if (bytes % unit.size == 0 || unit.size == 1) {
+            std::snprintf(out, capacity, "%llu %s", static_cast<unsigned long long>(bytes / unit.size),
+                          english ? unit.english : unit.french);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+Status Compile(SqlRequest* request, Compiled& compiled, std::uint16_t* parameterCount, bool openStatement) {
+    Status status;
+    auto bound = std::make_unique<BoundStatement>();
+    {
+        Parser parser;
+        SyntaxNode* tree = nullptr;
+        status = parser.Parse(request->statement, &tree);
+        if (!status.ok()) return status;
+        if (tree != nullptr &&
+            (tree->aux == kBeginStatement || tree->aux == kCommitStatement || tree->aux == kRollbackStatement)) {
+            compiled.transactionWord = tree->aux;
+            return status;
+        }
+        if (parameterCount != nullptr) *parameterCount = parser.parameterCount;
+        if (parameterCount == nullptr && parser.parameterCount > 0)
+            return Error::Message(kMsgParametersNeedPrepare, static_cast<int>(parser.parameterCount));
+        const SyntaxNode* statement = tree != nullptr ? tree->child : nullptr;
+        compiled.writes = statement != nullptr && tree->aux != kExplainStatement &&
+                          statement->kind != FON_REQUETE_SELECTION;
+        if (openStatement) status = BeginStatement(request->hostContext, compiled);
+        if (status.ok()) status = request->dictionary->AddNames(parser.names);
+        if (status.ok()) status = request->dictionary->LoadDescriptions();
+        if (status.ok()) status = Bind(tree, *request->dictionary, *bound);
+    }
+    if (!status.ok()) return status;
+    compiled.plan = PlanStatement(request->dictionary.get(), std::move(bound));
+    compiled.evaluator = std::make_unique<ExpressionEvaluator>(compiled.plan.get());
+    compiled.plan->evaluator = compiled.evaluator.get();
+    return status;
+}
+
+Status HostBoundary(std::uint16_t hostContext, std::int32_t operation) {
+    OTRANSACTION_t transaction = Host().transaction;
+    if (transaction == nullptr) {
+        if (operation <= OBHOST_TX_UNDO_STATEMENT || operation == OBHOST_TX_BEGIN_WRITING_STATEMENT) return Status();
+        return Error::Message(kMsgNoTransactions);
+    }
+    switch (std::int32_t answer = transaction(hostContext, operation)) {
+        case OBHOST_TX_OK: return Status();
+        case OBHOST_TX_BUSY: return Error::Message(kMsgDatabaseBusy);
+        case OBHOST_TX_NESTED: return Error::Message(kMsgTransactionOpen);
+        case OBHOST_TX_NO_TRANSACTION: return Error::Message(kMsgNoTransaction);
+        default: return Error::Message(kMsgChangesNotSettled, static_cast<int>(answer));
+    }
+}
+
+std::int32_t TransactionOperation(std::int32_t word) {
+    switch (word) {
+        case kBeginStatement: return OBHOST_TX_BEGIN;
+        case kCommitStatement: return OBHOST_TX_COMMIT;
+        default: return OBHOST_TX_ROLLBACK;
+    }
+}
+
+Status BeginStatement(std::uint16_t hostContext, Compiled& compiled) {
+    Status status =
+        HostBoundary(hostContext, compiled.writes ? OBHOST_TX_BEGIN_WRITING_STATEMENT : OBHOST_TX_BEGIN_STATEMENT);
+    compiled.statementOpen = status.ok();
+    return status;
+}
+
+Status EndStatement(std::uint16_t hostContext, Compiled& compiled, Status status) {
+    if (!compiled.statementOpen) return status;
+    compiled.statementOpen = false;
+    Status ended = HostBoundary(hostContext, status.ok() ? OBHOST_TX_END_STATEMENT : OBHOST_TX_UNDO_STATEMENT);
+    return status.ok() ? ended : status;
+}
+
+void DropResults(SqlRequest* request) {
+    request->resultSet = nullptr;
+    for (const std::unique_ptr<TableRef>& table : request->dictionary->tables)
+        if (table->IsMemoryTable()) table->ReleaseRows();
+}
+
+void FailOnMemory(SqlRequest* request, Status& status) {
+    if (!request->budget.Exceeded()) {
+        if (request->budget.AllocationRefused()) status = Error::Message(kMsgOutOfMemory);
+        return;
+    }
+    char limit[48];
+    FormatByteSize(request->budget.Limit(), limit, sizeof limit);
+    status = Error::Text(MessageText(kMsgStatementMemory, limit), kSqlStateOutOfMemory);
+    DropResults(request);
+}
+
+void FailOnInterrupt(SqlRequest* request, Status& status) {
+    if (!InterruptRequested()) return;
+    ClearInterrupt();
+    status = Error::Message(kMsgInterrupted);
+    DropResults(request);
+}
+
+}  // namespace qx
