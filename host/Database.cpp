@@ -191,6 +191,7 @@ bool Database::LoadTables(std::string& error) {
         table->Attach(&transaction_, static_cast<std::uint32_t>(tables.size()));
         tables.push_back(std::move(table));
     }
+    if (next.Format() != analysis_.Format()) ++schemaGeneration_;
     analysis_ = std::move(next);
     tables_ = std::move(tables);  // the same vector object: the transaction keeps its reference
     cached_ = nullptr;
@@ -231,6 +232,7 @@ bool Database::SaveAnalysis(const Analysis& next, std::string& error) {
 }
 
 void Database::Publish() {
+    ++schemaGeneration_;
     // Other connections read the analysis again at their next lock.
     DatabaseLock::Shared shared = lock_.Read();
     ++shared.changeCounter;

@@ -65,6 +65,9 @@ public:
     bool RenameTable(std::size_t index, const Analysis& next, std::string& error);
 
     SchemaEditor& Schema() { return schema_; }
+    // Counts the changes of the analysis (tables, items, keys) this connection has made or
+    // loaded: a statement compiled at one count is compiled again at another.
+    std::int32_t SchemaGeneration() const { return static_cast<std::int32_t>(schemaGeneration_ & 0x7FFFFFFF); }
     Transaction& Changes() { return transaction_; }
     // Applies a boundary after taking the lock it needs (a statement that changes records
     // takes the exclusive lock); the lock goes once no statement or transaction is open.
@@ -97,6 +100,7 @@ private:
     std::string directory_;
     DatabaseLock lock_;
     std::uint64_t seenCounter_ = ~std::uint64_t(0);  // the change counter when the tables were loaded
+    std::uint32_t schemaGeneration_ = 0;             // +1 at each change of the analysis this connection sees
     Analysis analysis_;
     std::vector<std::unique_ptr<Table>> tables_;   // in analysis order, owned
     Transaction transaction_{tables_};             // boundaries and undo of the changes

@@ -313,6 +313,7 @@ QXHOST_CALLBACK std::int32_t OBECRITFICHIER(std::uint32_t hostContext, std::int3
 QXHOST_CALLBACK std::int32_t OTRANSACTION(std::uint32_t hostContext, std::int32_t operation) {
     Database* db = DatabaseRegistry::Find(hostContext);
     if (db == nullptr) return QXHOST_STATUS_UNKNOWN;
+    if (operation == OBHOST_TX_SCHEMA_GENERATION) return db->SchemaGeneration();
     if (operation < static_cast<std::int32_t>(Step::kBeginStatement) ||
         operation > static_cast<std::int32_t>(Step::kBeginWritingStatement))
         return QXHOST_STATUS_REQUEST;

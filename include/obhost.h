@@ -46,7 +46,10 @@ typedef int32_t (*OECRIREMEMO_t)(uint32_t hostContext, uint32_t length, void* ex
    status: 4 the files refused (the commit or undo did not happen; a failed
    commit undoes the transaction), 9 busy (another connection held the
    database past the busy timeout), 10 BEGIN inside a transaction, 11 COMMIT
-   or ROLLBACK without one. */
+   or ROLLBACK without one.  Operation 7, asked inside a statement, returns
+   a count (>= 0) that changes whenever the tables' definitions change: a
+   prepared statement compiled at another count is compiled again (a host
+   that answers a constant never has it compiled again). */
 typedef int32_t (*OTRANSACTION_t)(uint32_t hostContext, int32_t operation);
 enum {
     OBHOST_TX_BEGIN_STATEMENT = 0,
@@ -55,7 +58,8 @@ enum {
     OBHOST_TX_BEGIN = 3,
     OBHOST_TX_COMMIT = 4,
     OBHOST_TX_ROLLBACK = 5,
-    OBHOST_TX_BEGIN_WRITING_STATEMENT = 6
+    OBHOST_TX_BEGIN_WRITING_STATEMENT = 6,
+    OBHOST_TX_SCHEMA_GENERATION = 7
 };
 /* OTRANSACTION's answers. */
 enum {

@@ -77,12 +77,20 @@ std::int16_t Prepare(std::uintptr_t* handleOut, const char* statement, std::uint
         std::memcpy(buffer + length, ";", 2);
         request->statement = buffer;
         std::uint16_t count = 0;
+        // Compiled inside a statement, so that the tables are read as they are now and the
+        // host's count of definition changes is known.
+        Compiled compiled;
         try {
-            Compiled compiled;
-            status = Compile(request, compiled, &count);
+            status = Compile(request, compiled, &count, true);
+        } catch (const std::bad_alloc&) {
+            compiled.Release();
+            status = Error::Message(kMsgOutOfMemory);
+        }
+        status = EndStatement(hostContext, compiled, status);
+        try {
             if (status.ok()) {
-                request->prepared =
-                    std::make_unique<PreparedStatement>(std::move(compiled), count, request->dictionary->tables.size());
+                request->prepared = std::make_unique<PreparedStatement>(std::move(compiled), buffer, count,
+                                                                        request->dictionary->tables.size());
                 if (parameterCount != nullptr) *parameterCount = count;
             }
         } catch (const std::bad_alloc&) {

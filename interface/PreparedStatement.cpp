@@ -57,8 +57,9 @@ const char* UseName(ParameterUse use) {
 
 }  // namespace
 
-PreparedStatement::PreparedStatement(Compiled compiled, std::uint16_t parameterCount, std::size_t compiledTables)
-    : compiled_(std::move(compiled)), values_(parameterCount), uses_(parameterCount, ParameterUse::kAny),
+PreparedStatement::PreparedStatement(Compiled compiled, const char* text, std::uint16_t parameterCount,
+                                     std::size_t compiledTables)
+    : compiled_(std::move(compiled)), text_(text), values_(parameterCount), uses_(parameterCount, ParameterUse::kAny),
       compiledTables_(compiledTables) {
     if (compiled_.plan != nullptr) FindUses();
 }
@@ -124,6 +125,9 @@ void PreparedStatement::ClearValues() {
 }
 
 void PreparedStatement::ForgetRun(SqlRequest* request) {
+    request->resultSet = nullptr;
+    request->rowNumber = 0;
+    if (compiled_.plan == nullptr) return;  // a compilation again that failed: the next run tries again
     QueryPlan& plan = *compiled_.plan;
     plan.status = Status();
     plan.resultSet = nullptr;
@@ -134,8 +138,6 @@ void PreparedStatement::ForgetRun(SqlRequest* request) {
         block->everyRecord = false;
     }
     compiled_.evaluator->ForgetNestedRows();
-    request->resultSet = nullptr;
-    request->rowNumber = 0;
     std::vector<std::unique_ptr<TableRef>>& tables = request->dictionary->tables;
     if (tables.size() > compiledTables_)
         tables.erase(tables.begin() + static_cast<std::ptrdiff_t>(compiledTables_), tables.end());
@@ -149,21 +151,54 @@ Status PreparedStatement::Run(SqlRequest* request) {
     MemoryBudget::Scope budgetScope(&request->budget);
     ForgetRun(request);
     request->budget.Start(StatementMemoryLimit());
-    compiled_.evaluator->SetParameters(&values_);
     // Each run is a statement of its own: whole or absent.
     Status status = BeginStatement(request->hostContext, compiled_);
     if (status.ok()) {
+        std::int32_t generation = SchemaGeneration(request->hostContext);
+        if (generation != compiled_.schemaGeneration || compiled_.plan == nullptr)
+            status = Recompile(request, generation);
+    }
+    if (status.ok()) {
+        compiled_.evaluator->SetParameters(&values_);
         try {
             status = compiled_.plan->Execute();
         } catch (const std::bad_alloc&) {
             status = Error::Message(kMsgOutOfMemory);
         }
     }
-    request->resultSet = compiled_.plan->resultSet;
+    request->resultSet = compiled_.plan != nullptr ? compiled_.plan->resultSet : nullptr;
     FailOnMemory(request, status);
     FailOnInterrupt(request, status);
     if (!status.ok() && status.error().empty()) status = Error::Message(kMsgInternalError, "execution");
     return EndStatement(request->hostContext, compiled_, status);
+}
+
+Status PreparedStatement::Recompile(SqlRequest* request, std::int32_t generation) {
+    // The plan reads the dictionary: the plan goes first.
+    compiled_.Release();
+    request->resultSet = nullptr;
+    request->dictionary = std::make_unique<QueryDictionary>(request->hostContext, 0);
+    std::string work = text_;  // the parser works on its own copy
+    request->statement = work.data();
+    Compiled fresh;
+    std::uint16_t count = 0;
+    Status status;
+    try {
+        status = Compile(request, fresh, &count);
+    } catch (const std::bad_alloc&) {
+        fresh.Release();
+        status = Error::Message(kMsgOutOfMemory);
+    }
+    request->statement = nullptr;
+    if (status.ok() && count != values_.size()) status = Error::Message(kMsgInternalError, "parameters");
+    fresh.statementOpen = compiled_.statementOpen;
+    fresh.schemaGeneration = generation;
+    compiled_ = std::move(fresh);
+    if (!status.ok()) return status;
+    compiledTables_ = request->dictionary->tables.size();
+    std::fill(uses_.begin(), uses_.end(), ParameterUse::kAny);
+    FindUses();
+    return status;
 }
 
 }  // namespace qx

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "base/Error.h"
@@ -32,9 +33,10 @@ enum class BoundKind : std::uint8_t { kNull, kInteger, kReal, kText, kDate, kTim
 
 class PreparedStatement {
 public:
-    // Takes a compiled statement with its `parameterCount` parameters; its
-    // dictionary then holds `compiledTables` tables.
-    PreparedStatement(Compiled compiled, std::uint16_t parameterCount, std::size_t compiledTables);
+    // Takes a compiled statement, its text (compiled again when the host's
+    // tables change) and its `parameterCount` parameters; its dictionary then
+    // holds `compiledTables` tables.
+    PreparedStatement(Compiled compiled, const char* text, std::uint16_t parameterCount, std::size_t compiledTables);
 
     std::size_t ParameterCount() const { return values_.size(); }
     // Binds `value` (of `kind`) to parameter `number` (from 1); a failure
@@ -52,8 +54,12 @@ private:
     void FindUses();
     // Drops what the previous run left in the plan and the dictionary.
     void ForgetRun(SqlRequest* request);
+    // Compiles the text again, in a new dictionary, inside the open statement:
+    // another connection changed the tables since it was compiled.
+    Status Recompile(SqlRequest* request, std::int32_t generation);
 
     Compiled compiled_;
+    std::string text_;                // the statement as compiled, ";" included
     std::vector<Value> values_;       // by number from 0; no value: not bound
     std::vector<ParameterUse> uses_;  // by number from 0
     std::size_t compiledTables_;      // tables of the dictionary once compiled; later ones are results

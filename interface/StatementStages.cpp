@@ -57,6 +57,7 @@ Status Compile(SqlRequest* request, Compiled& compiled, std::uint16_t* parameter
         compiled.writes = statement != nullptr && tree->aux != kExplainStatement &&
                           statement->kind != FON_REQUETE_SELECTION;
         if (openStatement) status = BeginStatement(request->hostContext, compiled);
+        if (status.ok() && compiled.statementOpen) compiled.schemaGeneration = SchemaGeneration(request->hostContext);
         if (status.ok()) status = request->dictionary->AddNames(parser.names);
         if (status.ok()) status = request->dictionary->LoadDescriptions();
         if (status.ok()) status = Bind(tree, *request->dictionary, *bound);
@@ -89,6 +90,11 @@ std::int32_t TransactionOperation(std::int32_t word) {
         case kCommitStatement: return OBHOST_TX_COMMIT;
         default: return OBHOST_TX_ROLLBACK;
     }
+}
+
+std::int32_t SchemaGeneration(std::uint16_t hostContext) {
+    OTRANSACTION_t transaction = Host().transaction;
+    return transaction != nullptr ? transaction(hostContext, OBHOST_TX_SCHEMA_GENERATION) : -1;
 }
 
 Status BeginStatement(std::uint16_t hostContext, Compiled& compiled) {

@@ -21,6 +21,7 @@ struct Compiled {
     std::int32_t transactionWord = 0;  // BEGIN, COMMIT or ROLLBACK (TransactionStatement): no plan
     bool writes = false;               // the statement changes records or the schema
     bool statementOpen = false;        // the host's statement is open: EndStatement must close it
+    std::int32_t schemaGeneration = -1;  // the host's count of definition changes it was compiled at
     std::unique_ptr<QueryPlan> plan;
     std::unique_ptr<ExpressionEvaluator> evaluator;  // destroyed before `plan`
 
@@ -48,6 +49,9 @@ Status Compile(SqlRequest* request, Compiled& compiled, std::uint16_t* parameter
 Status HostBoundary(std::uint16_t hostContext, std::int32_t operation);
 // The boundary of BEGIN, COMMIT or ROLLBACK.
 std::int32_t TransactionOperation(std::int32_t word);
+// The host's count of changes to the tables' definitions (asked inside a
+// statement); -1 from a host without transactions.
+std::int32_t SchemaGeneration(std::uint16_t hostContext);
 // Opens the host's statement, reading or writing as `compiled` does.
 Status BeginStatement(std::uint16_t hostContext, Compiled& compiled);
 // Closes an open statement: its changes kept when `status` is a success,

@@ -342,12 +342,18 @@ TEST_F(ScratchDatabase, AnotherConnectionsSchemaChangeIsSeenByTheNextStatement) 
     ASSERT_EQ(Exec(one, "CREATE TABLE T (ID INTEGER, V INTEGER)").rc, 0);
     ASSERT_EQ(Exec(one, "INSERT INTO T VALUES (1, 10)").rc, 0);
     EXPECT_EQ(Exec(two, "SELECT ID, V FROM T").lines, std::vector<std::string>{"1|10"});
+    // A statement prepared before the change is compiled again at its next run.
+    std::uintptr_t insert = 0;
+    ASSERT_EQ(QXSQLPrepare(&insert, "INSERT INTO T (ID) VALUES (?)", two, nullptr), 0);
     for (const char* s : {"ALTER TABLE T DROP V", "ALTER TABLE T ADD W CHAR(5)", "INSERT INTO T VALUES (2, 'abc')"})
         ASSERT_EQ(Exec(one, s).rc, 0) << s;
-    EXPECT_EQ(Exec(two, "SELECT ID, W FROM T ORDER BY ID").lines, (std::vector<std::string>{"1|", "2|abc"}));
+    ASSERT_EQ(QXSQLBindInteger(insert, 1, 3), 0);
+    ASSERT_EQ(QXSQLExecute(insert, nullptr), 0);
+    EXPECT_EQ(QXSQLFinRequete(insert), 0);
+    EXPECT_EQ(Exec(two, "SELECT ID, W FROM T ORDER BY ID").lines, (std::vector<std::string>{"1|", "2|abc", "3|"}));
     EXPECT_NE(Exec(two, "SELECT V FROM T").rc, 0);
     ASSERT_EQ(Exec(one, "ALTER TABLE T RENAME TO U").rc, 0);
-    EXPECT_EQ(Exec(two, "SELECT COUNT(*) FROM U").lines, std::vector<std::string>{"2"});
+    EXPECT_EQ(Exec(two, "SELECT COUNT(*) FROM U").lines, std::vector<std::string>{"3"});
     ASSERT_EQ(Exec(two, "DROP TABLE U").rc, 0);
     EXPECT_NE(Exec(one, "SELECT ID FROM U").rc, 0);
     EXPECT_EQ(QXHostClose(two), 0);
