@@ -184,10 +184,16 @@ bool Database::LoadTables(std::string& error) {
     std::string text;
     Analysis next;
     if (!IoUtil::ReadFile(analysisPath, text, error) || !next.Parse(text, analysisPath, error)) return false;
+    // A connection that cannot write, before a log a dead writer left: reads see the last
+    // committed state, made in memory from the log.
+    std::vector<std::vector<RecordFile::Patch>> patches;
+    if (transaction_.ReadOnly() && !ReadCommittedState(patches, error)) return false;
     std::vector<std::unique_ptr<Table>> tables;
     for (const FileDef& def : next.Files()) {
         auto table = std::make_unique<Table>();
-        if (!table->Open(directory_, def, false, error)) return false;
+        std::size_t index = tables.size();
+        if (!table->Open(directory_, def, false, error, index < patches.size() ? &patches[index] : nullptr))
+            return false;
         table->Attach(&transaction_, static_cast<std::uint32_t>(tables.size()));
         tables.push_back(std::move(table));
     }
@@ -198,6 +204,29 @@ bool Database::LoadTables(std::string& error) {
     lastWrittenTable = nullptr;
     lastWrittenRecord = 0;
     return true;
+}
+
+bool Database::ReadCommittedState(std::vector<std::vector<RecordFile::Patch>>& patches, std::string& error) {
+    struct InMemory : Journal::Target {
+        std::vector<std::vector<RecordFile::Patch>>& patches;
+        explicit InMemory(std::vector<std::vector<RecordFile::Patch>>& out) : patches(out) {}
+        std::vector<RecordFile::Patch>& Of(std::uint32_t table) {
+            if (table >= patches.size()) patches.resize(table + 1);
+            return patches[table];
+        }
+        bool Write(std::uint32_t table, std::uint64_t offset, const unsigned char* bytes, std::uint32_t length,
+                   std::string&) override {
+            Of(table).push_back(RecordFile::Patch{offset, std::vector<unsigned char>(bytes, bytes + length), false});
+            return true;
+        }
+        bool Cut(std::uint32_t table, std::uint64_t size, std::uint64_t, std::string&) override {
+            // Memos past the start size belong to records cut or given back their old bytes.
+            Of(table).push_back(RecordFile::Patch{size, {}, true});
+            return true;
+        }
+    } target(patches);
+    Journal::Recovery recovery;
+    return Journal::Replay(directory_, target, recovery, error);
 }
 
 std::int16_t Database::Step(Transaction::Step step, std::string& error) {

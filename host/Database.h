@@ -96,6 +96,8 @@ private:
     std::int16_t Acquire(DatabaseLock::Level level, std::string& error);
     // Reads the analysis and opens every table again.
     bool LoadTables(std::string& error);
+    // What recovery of the log would write, per table, for a connection that cannot write.
+    bool ReadCommittedState(std::vector<std::vector<RecordFile::Patch>>& patches, std::string& error);
 
     std::string directory_;
     DatabaseLock lock_;

@@ -69,13 +69,53 @@ bool ReadFrame(int fd, std::uint32_t salt, std::uint64_t at, Frame& frame, std::
     return FrameCrc(salt, head, payload.data(), length) == GetU32(head + 32);
 }
 
-// The files recovery touches, opened once each.
-class RecoveryFiles {
+// Recovery into the files themselves, each opened once.
+class FileTarget : public Journal::Target {
 public:
-    explicit RecoveryFiles(const std::vector<std::string>& bases) : bases_(bases) {}
-    ~RecoveryFiles() {
+    explicit FileTarget(const std::vector<std::string>& bases) : bases_(bases) {}
+    ~FileTarget() override {
         for (auto& [key, fd] : fds_)
             if (fd >= 0) ::close(fd);
+    }
+    bool Write(std::uint32_t table, std::uint64_t offset, const unsigned char* bytes, std::uint32_t length,
+               std::string& error) override {
+        int fd = Get(table, false, error);
+        if (fd < 0) return false;
+        if (IoUtil::WriteAt(fd, bytes, length, offset)) return true;
+        error = IoUtil::ErrnoText("cannot recover", bases_[table]);
+        return false;
+    }
+    bool Cut(std::uint32_t table, std::uint64_t size, std::uint64_t memoEnd, std::string& error) override {
+        int data = Get(table, false, error);
+        if (data < 0) return false;
+        if (!CutFile(data, size)) {
+            error = IoUtil::ErrnoText("cannot recover", bases_[table]);
+            return false;
+        }
+        if (memoEnd == 0) return true;
+        int memo = Get(table, true, error);
+        if (memo < 0) return false;
+        if (CutFile(memo, memoEnd)) return true;
+        error = IoUtil::ErrnoText("cannot recover", bases_[table]);
+        return false;
+    }
+    bool SyncAll(std::string& error) {
+        for (auto& [key, fd] : fds_) {
+            if (fd >= 0 && ::fdatasync(fd) != 0) {
+                error = IoUtil::ErrnoText("cannot sync", bases_[key.first]);
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    // Cuts `fd` to `size` when it is longer.
+    static bool CutFile(int fd, std::uint64_t size) {
+        struct stat st;
+        if (::fstat(fd, &st) != 0) return false;
+        if (static_cast<std::uint64_t>(st.st_size) <= size) return true;
+        return ::ftruncate(fd, static_cast<off_t>(size)) == 0;
     }
     // The record file (memo: the memo file) of table `table`; -1 with a message.
     int Get(std::uint32_t table, bool memo, std::string& error) {
@@ -92,27 +132,73 @@ public:
         fds_[key] = fd;
         return fd;
     }
-    bool SyncAll(std::string& error) {
-        for (auto& [key, fd] : fds_) {
-            if (fd >= 0 && ::fdatasync(fd) != 0) {
-                error = IoUtil::ErrnoText("cannot sync", bases_[key.first]);
-                return false;
-            }
-        }
-        return true;
-    }
 
-private:
     const std::vector<std::string>& bases_;
     std::map<std::pair<std::uint32_t, bool>, int> fds_;
 };
 
-// Cuts `fd` to `size` when it is longer.
-bool CutFile(int fd, std::uint64_t size) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0) return false;
-    if (static_cast<std::uint64_t>(st.st_size) <= size) return true;
-    return ::ftruncate(fd, static_cast<off_t>(size)) == 0;
+// Opens the log at `path` for reading (and writing when it can); -1 when it is missing
+// (errno ENOENT) or cannot be opened.
+int OpenLog(const std::string& path, bool& writable) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    writable = fd >= 0;
+    if (fd < 0 && errno != ENOENT) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    return fd;
+}
+
+// Gives `target` the committed frames' new bytes in order, then the unfinished
+// transaction's old bytes, last change first, and its files' start sizes.  False with
+// `error` from the target; `salt` from the log's header.
+bool ReplayFrames(int fd, std::uint32_t salt, Journal::Target& target, Journal::Recovery& recovery,
+                  std::string& error) {
+    // First pass: where the whole frames end, and where the last commit ends.
+    Frame frame;
+    std::vector<unsigned char> payload;
+    std::uint64_t at = Journal::kHeaderSize, committedEnd = Journal::kHeaderSize;
+    auto next = [&] { return at + Journal::kFrameHeader + frame.beforeLength + frame.afterLength; };
+    while (ReadFrame(fd, salt, at, frame, payload)) {
+        at = next();
+        if (frame.type == Journal::FrameType::kCommit) committedEnd = at;
+    }
+    const std::uint64_t end = at;
+    recovery.needed = end > Journal::kHeaderSize;
+    // Committed transactions: their new bytes again, in order.
+    for (at = Journal::kHeaderSize; at < committedEnd; at = next()) {
+        if (!ReadFrame(fd, salt, at, frame, payload)) break;
+        if (frame.type != Journal::FrameType::kWrite) continue;
+        if (!target.Write(frame.table, frame.offset, payload.data() + frame.beforeLength, frame.afterLength, error))
+            return false;
+        ++recovery.committedFrames;
+    }
+    // The unfinished one: old bytes back, last change first, then the files cut to their sizes.
+    std::vector<Frame> pending;
+    for (at = committedEnd; at < end; at = next()) {
+        if (!ReadFrame(fd, salt, at, frame, payload)) break;
+        if (frame.type == Journal::FrameType::kStart || frame.beforeLength > 0) pending.push_back(frame);
+    }
+    for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
+        if (it->type != Journal::FrameType::kWrite) continue;
+        if (!ReadFrame(fd, salt, it->at, frame, payload)) break;
+        if (!target.Write(frame.table, frame.offset, payload.data(), frame.beforeLength, error)) return false;
+        ++recovery.undoneFrames;
+    }
+    for (const Frame& start : pending) {
+        if (start.type != Journal::FrameType::kStart) continue;
+        if (!target.Cut(start.table, start.offset, start.memoEnd, error)) return false;
+        ++recovery.undoneFrames;
+    }
+    return true;
+}
+
+// The salt of a whole header; false when the log has none (no frame was ever trusted to it).
+bool ReadHeader(int fd, std::uint32_t& salt) {
+    unsigned char header[Journal::kHeaderSize];
+    if (IoUtil::ReadAt(fd, header, sizeof header, 0) != static_cast<long long>(sizeof header) ||
+        std::memcmp(header, Journal::kMagic, 8) != 0 || GetU32(header + 8) != Journal::kVersion ||
+        Crc32(header, 16) != GetU32(header + 16))
+        return false;
+    salt = GetU32(header + 12);
+    return true;
 }
 
 }  // namespace
@@ -129,9 +215,8 @@ void Journal::Close() {
 bool Journal::Recover(const std::string& directory, const std::vector<std::string>& tableBases, Recovery& recovery,
                       std::string& error) {
     std::string path = directory + "/" + kFileName;
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    bool writable = fd >= 0;
-    if (fd < 0 && errno != ENOENT) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    bool writable = false;
+    int fd = OpenLog(path, writable);
     if (fd < 0) {
         if (errno == ENOENT) return true;
         error = IoUtil::ErrnoText("cannot open", path);
@@ -141,88 +226,49 @@ bool Journal::Recover(const std::string& directory, const std::vector<std::strin
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    unsigned char header[kHeaderSize];
-    if (IoUtil::ReadAt(fd, header, sizeof header, 0) != static_cast<long long>(sizeof header) ||
-        std::memcmp(header, kMagic, 8) != 0 || GetU32(header + 8) != kVersion ||
-        Crc32(header, 16) != GetU32(header + 16)) {
-        // No whole header: no frame was ever trusted to it.
+    std::uint32_t salt = 0;
+    if (!ReadHeader(fd, salt)) {
         if (writable && ::ftruncate(fd, 0) != 0) {
             error = IoUtil::ErrnoText("cannot empty", path);
             return false;
         }
         return true;
     }
-    std::uint32_t salt = GetU32(header + 12);
-
-    // First pass: where the whole frames end, and where the last commit ends.
-    Frame frame;
-    std::vector<unsigned char> payload;
-    std::uint64_t at = kHeaderSize, committedEnd = kHeaderSize;
-    while (ReadFrame(fd, salt, at, frame, payload)) {
-        at += kFrameHeader + frame.beforeLength + frame.afterLength;
-        if (frame.type == FrameType::kCommit) committedEnd = at;
-    }
-    const std::uint64_t end = at;
-    recovery.needed = end > kHeaderSize;
     if (!writable) {
+        // Frames no one can undo here: the files are left as they are.
+        struct Nothing : Target {
+            bool Write(std::uint32_t, std::uint64_t, const unsigned char*, std::uint32_t, std::string&) override {
+                return true;
+            }
+            bool Cut(std::uint32_t, std::uint64_t, std::uint64_t, std::string&) override { return true; }
+        } nothing;
+        ReplayFrames(fd, salt, nothing, recovery, error);
         if (!recovery.needed) return true;
         error = "cannot recover '" + directory + "': its log cannot be written";
         return false;
     }
-
-    RecoveryFiles files(tableBases);
-    // Committed transactions: their new bytes again, in order.
-    for (at = kHeaderSize; at < committedEnd; at += kFrameHeader + frame.beforeLength + frame.afterLength) {
-        if (!ReadFrame(fd, salt, at, frame, payload)) break;
-        if (frame.type != FrameType::kWrite) continue;
-        int data = files.Get(frame.table, false, error);
-        if (data < 0) return false;
-        if (!IoUtil::WriteAt(data, payload.data() + frame.beforeLength, frame.afterLength, frame.offset)) {
-            error = IoUtil::ErrnoText("cannot recover", tableBases[frame.table]);
-            return false;
-        }
-        ++recovery.committedFrames;
-    }
-    // The unfinished one: old bytes back, last change first, then the files cut to their sizes.
-    std::vector<Frame> pending;
-    for (at = committedEnd; at < end; at += kFrameHeader + frame.beforeLength + frame.afterLength) {
-        if (!ReadFrame(fd, salt, at, frame, payload)) break;
-        if (frame.type == FrameType::kStart || frame.beforeLength > 0) pending.push_back(frame);
-    }
-    for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
-        if (it->type != FrameType::kWrite) continue;
-        if (!ReadFrame(fd, salt, it->at, frame, payload)) break;
-        int data = files.Get(frame.table, false, error);
-        if (data < 0) return false;
-        if (!IoUtil::WriteAt(data, payload.data(), frame.beforeLength, frame.offset)) {
-            error = IoUtil::ErrnoText("cannot recover", tableBases[frame.table]);
-            return false;
-        }
-        ++recovery.undoneFrames;
-    }
-    for (const Frame& start : pending) {
-        if (start.type != FrameType::kStart) continue;
-        int data = files.Get(start.table, false, error);
-        if (data < 0 || !CutFile(data, start.offset)) {
-            if (data >= 0) error = IoUtil::ErrnoText("cannot recover", tableBases[start.table]);
-            return false;
-        }
-        if (start.memoEnd != 0) {
-            int memo = files.Get(start.table, true, error);
-            if (memo < 0 || !CutFile(memo, start.memoEnd)) {
-                if (memo >= 0) error = IoUtil::ErrnoText("cannot recover", tableBases[start.table]);
-                return false;
-            }
-        }
-        ++recovery.undoneFrames;
-    }
-    if (!files.SyncAll(error)) return false;
+    FileTarget files(tableBases);
+    if (!ReplayFrames(fd, salt, files, recovery, error) || !files.SyncAll(error)) return false;
     // Every change is now where it belongs: the log is spent.
     if (::ftruncate(fd, 0) != 0 || ::fdatasync(fd) != 0) {
         error = IoUtil::ErrnoText("cannot empty", path);
         return false;
     }
     return true;
+}
+
+bool Journal::Replay(const std::string& directory, Target& target, Recovery& recovery, std::string& error) {
+    std::string path = directory + "/" + kFileName;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return true;
+        error = IoUtil::ErrnoText("cannot open", path);
+        return false;
+    }
+    std::uint32_t salt = 0;
+    bool done = !ReadHeader(fd, salt) || ReplayFrames(fd, salt, target, recovery, error);
+    ::close(fd);
+    return done;
 }
 
 bool Journal::Open(const std::string& directory, std::string& error) {

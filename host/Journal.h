@@ -73,11 +73,26 @@ public:
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
+    // Where recovery puts the bytes it finds in the log: the files, or a read-only
+    // connection's memory.
+    class Target {
+    public:
+        virtual ~Target() = default;
+        // Puts `length` bytes at `offset` of the record file of table `table`.
+        virtual bool Write(std::uint32_t table, std::uint64_t offset, const unsigned char* bytes,
+                           std::uint32_t length, std::string& error) = 0;
+        // Cuts that record file to `size` bytes and its memo file to `memoEnd` (0: none).
+        virtual bool Cut(std::uint32_t table, std::uint64_t size, std::uint64_t memoEnd, std::string& error) = 0;
+    };
+
     // Brings the files named by `tableBases` (directory/NAME, in analysis order) to the
     // state of the last committed transaction from the log in `directory`, syncs them and
     // empties the log.  A missing log is an empty one.
     static bool Recover(const std::string& directory, const std::vector<std::string>& tableBases,
                         Recovery& recovery, std::string& error);
+    // The same changes, given to `target`, with nothing written: for a connection that
+    // cannot write, which then reads the last committed state.
+    static bool Replay(const std::string& directory, Target& target, Recovery& recovery, std::string& error);
 
     // Opens (creating) the log of `directory`.
     bool Open(const std::string& directory, std::string& error);

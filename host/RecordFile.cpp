@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -65,6 +66,7 @@ bool RecordFile::Open(const std::string& dataPath, const std::string& journalPat
     path_ = dataPath;
     recordSize_ = recordSize;
     fd_ = ::open(dataPath.c_str(), O_RDWR | O_CLOEXEC);
+    writable_ = fd_ >= 0;
     if (fd_ < 0 && errno == EROFS) fd_ = ::open(dataPath.c_str(), O_RDONLY | O_CLOEXEC);  // reads only
     if (fd_ < 0) {
         error = IoUtil::ErrnoText("cannot open", dataPath);
@@ -114,7 +116,8 @@ bool RecordFile::Open(const std::string& dataPath, const std::string& journalPat
         return false;
     }
     count_ = static_cast<std::uint32_t>(body / recordSize_);
-    if (body % recordSize_ != 0 &&
+    // A partial record is cut off (left, unread, in a file that cannot be written).
+    if (body % recordSize_ != 0 && writable_ &&
         ::ftruncate(fd_, static_cast<off_t>(kHeaderSize + std::uint64_t(count_) * recordSize_)) != 0) {
         error = IoUtil::ErrnoText("cannot cut the partial record of", dataPath);
         Close();
@@ -215,6 +218,39 @@ bool RecordFile::Write(std::uint32_t n, std::uint32_t offsetInRecord, const unsi
         return false;
     }
     return true;
+}
+
+void RecordFile::PatchInMemory(const std::vector<Patch>& patches) {
+    if (patches.empty() || map_ == nullptr) return;
+    // Copy on write: the pages patched become this process's own.
+    void* p = ::mmap(map_, mapSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED, fd_, 0);
+    if (p == MAP_FAILED) return;
+    for (const Patch& patch : patches) {
+        if (patch.offset < kHeaderSize) continue;
+        std::uint64_t records = (patch.offset - kHeaderSize) / recordSize_;
+        if (patch.cut) {
+            if (records >= count_) continue;
+            count_ = static_cast<std::uint32_t>(records);
+            fileCount_ = std::min(fileCount_, count_);
+            pending_.resize(std::size_t(count_ - fileCount_) * recordSize_);
+            continue;
+        }
+        const std::uint64_t fileBytes = kHeaderSize + std::uint64_t(fileCount_) * recordSize_;
+        for (std::size_t i = 0; i < patch.bytes.size(); ++i) {
+            std::uint64_t at = patch.offset + i;
+            if (at < fileBytes) {
+                map_[at] = patch.bytes[i];
+                continue;
+            }
+            std::uint64_t past = at - fileBytes;
+            if (past / recordSize_ > 0x7FFFFFFF - fileCount_) break;
+            if (past >= pending_.size()) {
+                pending_.resize((past / recordSize_ + 1) * recordSize_, 0);
+                count_ = fileCount_ + static_cast<std::uint32_t>(pending_.size() / recordSize_);
+            }
+            pending_[past] = patch.bytes[i];
+        }
+    }
 }
 
 bool RecordFile::Flush(std::string& error) {

@@ -76,6 +76,17 @@ public:
     bool Truncate(std::uint32_t count, std::string& error);
     // Writes the new records waiting in memory to the file.
     bool Flush(std::string& error);
+
+    // A change recovery would make to the file: bytes at an offset, or a cut to a size.
+    struct Patch {
+        std::uint64_t offset = 0;  // where the bytes go; for a cut, the size kept
+        std::vector<unsigned char> bytes;
+        bool cut = false;
+    };
+    // For a connection that cannot write: makes `patches` in a private copy of the map
+    // (past the file's end, in the records kept in memory), never in the file, so that
+    // reads see the last committed state.
+    void PatchInMemory(const std::vector<Patch>& patches);
     // Flushes the file to the disk.
     bool Sync(std::string& error);
 
@@ -85,6 +96,7 @@ private:
     bool ReplayEntry(int journalFd, std::string& error);
 
     int fd_ = -1;                        // record file, owned
+    bool writable_ = false;              // fd_ opened for writing
     unsigned char* map_ = nullptr;       // shared read-only map of the record file
     std::uint64_t mapSize_ = 0;          // bytes mapped (may reach past the end of the file)
     std::uint32_t count_ = 0;            // records, those waiting in memory included

@@ -40,7 +40,8 @@ void NormalizeBlock(const unsigned char* data, std::uint32_t length, std::vector
 
 }  // namespace
 
-bool Table::Open(const std::string& directory, const FileDef& def, bool fresh, std::string& error) {
+bool Table::Open(const std::string& directory, const FileDef& def, bool fresh, std::string& error,
+                 const std::vector<RecordFile::Patch>* patches) {
     def_ = def;
     std::string base = directory + "/" + def.name;
     std::string dataPath = base + ".qxd", journalPath = base + ".qxj";
@@ -48,6 +49,7 @@ bool Table::Open(const std::string& directory, const FileDef& def, bool fresh, s
         if (!RecordFile::Create(dataPath, journalPath, def.recordSize, error)) return false;
     }
     if (!records_.Open(dataPath, journalPath, def.recordSize, error)) return false;
+    if (patches != nullptr) records_.PatchInMemory(*patches);
     memoItems_.clear();
     for (std::size_t i = 0; i < def.items.size(); ++i)
         if (FieldTypes::IsMemo(def.items[i].type)) memoItems_.push_back(i);

@@ -37,7 +37,9 @@ public:
 
     // Opens the files of `def` in `directory`, making those that are missing, and builds
     // the key indexes.  `fresh` makes new empty files even when files are there.
-    bool Open(const std::string& directory, const FileDef& def, bool fresh, std::string& error);
+    // `patches`: what recovery would write, made in memory only (a connection that cannot write).
+    bool Open(const std::string& directory, const FileDef& def, bool fresh, std::string& error,
+              const std::vector<RecordFile::Patch>* patches = nullptr);
 
     // Every change is reported to `transaction` first, as file number `index`.
     void Attach(Transaction* transaction, std::uint32_t index) {

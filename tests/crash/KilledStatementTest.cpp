@@ -302,6 +302,30 @@ TEST_F(ScratchDatabase, AFullDiskRefusesWritesLeavesNoTraceAndStillOpens) {
     ASSERT_EQ(QXHostClose(context), 0);
 }
 
+TEST_F(ScratchDatabase, AReadOnlyCopyOfACrashedDatabaseReadsItsLastCommit) {
+    std::string mountPoint = root_ + "/ro";
+    std::filesystem::create_directories(mountPoint);
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=4m") != 0)
+        GTEST_SKIP() << "no tmpfs could be mounted (" << std::strerror(errno) << "): read-only recovery not tested";
+    mounted_ = mountPoint;
+    std::uint16_t context = Open(true);
+    ASSERT_NE(context, 0) << lastError_;
+    for (const char* s : {"CREATE TABLE T (ID INTEGER, V INTEGER)", "INSERT INTO T VALUES (1, 10), (2, 20)",
+                          "BEGIN", "UPDATE T SET V = V + 1", "DELETE FROM T WHERE ID = 1", "INSERT INTO T VALUES (3, 30)"})
+        ASSERT_EQ(Exec(context, s).rc, 0) << s;
+    // The files as a crash inside the transaction leaves them, on a disk that cannot be written.
+    std::filesystem::copy(path_, mountPoint + "/db", std::filesystem::copy_options::recursive);
+    ASSERT_EQ(Exec(context, "ROLLBACK").rc, 0);
+    ASSERT_EQ(QXHostClose(context), 0);
+    ASSERT_EQ(::mount(nullptr, mountPoint.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0) << std::strerror(errno);
+    path_ = mountPoint + "/db";
+    context = Open();
+    ASSERT_NE(context, 0) << lastError_;
+    EXPECT_EQ(Exec(context, "SELECT ID, V FROM T ORDER BY ID").lines, (std::vector<std::string>{"1|10", "2|20"}));
+    EXPECT_NE(Exec(context, "INSERT INTO T VALUES (4, 40)").rc, 0);
+    ASSERT_EQ(QXHostClose(context), 0);
+}
+
 TEST_F(ScratchDatabase, AnIdleConnectionHoldsNoLockAndABusyOneTimesOut) {
     std::uint16_t first = Open(true);
     ASSERT_NE(first, 0) << lastError_;
