@@ -267,6 +267,7 @@ std::int32_t FormatMemoMarker(char* out, std::int32_t number) {
 }
 
 std::int32_t ReplaceMemoReferences(char* statement, std::uint32_t capacity) {
+    if (std::strchr(statement, '{') == nullptr) return 1;  // every reference opens with a brace
     MemoContext* context = NewMemoContext();
     if (context == nullptr) return 1;  // the refused allocation fails the statement
     std::int32_t count = ScanMemoReferences(context, statement);

@@ -67,12 +67,16 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
     ClearInterrupt();  // a request made while no statement ran is forgotten
     if (info != nullptr) info->compiled = 0;
     if (handleOut == nullptr) return -1;
-    char* buffer = static_cast<char*>(AllocLargeBlock(kStatementBufferSize));
-    if (buffer == nullptr) return -1;
     if (statement == nullptr) statement = "";
-
     std::size_t length = strnlen(statement, kMaxStatementLength + 1);
     bool tooLong = length > kMaxStatementLength;
+    // Memo references ("{OBMemoBinaire(...)}") are replaced in place by markers of
+    // another length: only a statement that may hold one needs room to spare.
+    std::uint32_t capacity = tooLong                                       ? 2
+                             : std::memchr(statement, '{', length) != nullptr ? kStatementBufferSize
+                                                                           : static_cast<std::uint32_t>(length + 2);
+    char* buffer = static_cast<char*>(AllocLargeBlock(capacity));
+    if (buffer == nullptr) return -1;
     if (!tooLong) {
         std::memcpy(buffer, statement, length);
         std::memcpy(buffer + length, ";", 2);
@@ -113,7 +117,7 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
                       static_cast<unsigned>(kMaxStatementLength));
         status = Error::Message(kMsgInternalError, reason);
     } else {
-        if (ReplaceMemoReferences(buffer, kStatementBufferSize)) {
+        if (ReplaceMemoReferences(buffer, capacity)) {
             try {
                 status = Compile(request, compiled, nullptr, true);
             } catch (const std::bad_alloc&) {

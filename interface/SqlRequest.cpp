@@ -1,6 +1,5 @@
 #include "interface/SqlRequest.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "platform/Utf8.h"
@@ -18,7 +17,7 @@ char* SetRequestError(SqlRequest* request, const char* text, const char* state) 
         std::memcpy(request->sqlState, state, n);
         request->sqlState[n] = '\0';
     } else {
-        std::snprintf(request->sqlState, sizeof request->sqlState, "%05i", length != 0 ? 123 : 0);
+        std::memcpy(request->sqlState, length != 0 ? "00123" : "00000", 6);
     }
     return request->errorText[0] != '\0' ? request->errorText : nullptr;
 }

@@ -75,29 +75,59 @@ int MatchEntry(const char* entry, const char* text, int p) {
 
 }  // namespace
 
-Lexer::Lexer() {
-    std::memset(keywords_, 0, sizeof keywords_);
-    std::memset(punctuation_, 0, sizeof punctuation_);
-    std::memset(operators_, 0, sizeof operators_);
-    for (int i = 0; i < kKeywordCount; ++i)
-        std::memcpy(keywords_[i], kKeywordSpellings[i], std::strlen(kKeywordSpellings[i]));
-    for (int i = 0; i < kPunctuationCount; ++i) punctuation_[i][0] = kPunctuationSpellings[i][0];
-    for (int i = 0; i < kOperatorCount; ++i)
-        std::memcpy(operators_[i], kOperatorSpellings[i], std::strlen(kOperatorSpellings[i]));
+namespace {
+
+// The spellings in fixed-size fields, built once: keywords, punctuation and
+// operators in code order (two-character operators first).
+struct SpellingTables {
+    char keywords[Lexer::kKeywordCount][Lexer::kKeywordFieldSize];
+    char punctuation[Lexer::kPunctuationCount][2];
+    char operators[Lexer::kOperatorCount][3];
+    // Keywords by their first letter (A to Z), in code order.
+    std::int8_t byInitial[26][Lexer::kKeywordCount];
+    int initialCount[26];
+};
+
+constexpr bool EveryKeywordStartsWithALetter() {
+    for (const char* spelling : kKeywordSpellings)
+        if (spelling[0] < 'A' || spelling[0] > 'Z') return false;
+    return true;
 }
+static_assert(EveryKeywordStartsWithALetter(), "MatchKeyword looks keywords up by their first letter");
+
+const SpellingTables& Spellings() {
+    static const SpellingTables tables = [] {
+        SpellingTables t{};
+        for (int i = 0; i < Lexer::kKeywordCount; ++i)
+            std::memcpy(t.keywords[i], kKeywordSpellings[i], std::strlen(kKeywordSpellings[i]));
+        for (int i = 0; i < Lexer::kPunctuationCount; ++i) t.punctuation[i][0] = kPunctuationSpellings[i][0];
+        for (int i = 0; i < Lexer::kOperatorCount; ++i)
+            std::memcpy(t.operators[i], kOperatorSpellings[i], std::strlen(kOperatorSpellings[i]));
+        for (int i = 0; i < Lexer::kKeywordCount; ++i) {
+            int letter = t.keywords[i][0] - 'A';
+            t.byInitial[letter][t.initialCount[letter]++] = static_cast<std::int8_t>(i);
+        }
+        return t;
+    }();
+    return tables;
+}
+
+}  // namespace
+
+Lexer::Lexer() = default;
 
 Lexer::~Lexer() {
     if (text_ != nullptr) FreeBlock(text_);
 }
 
 const char* Lexer::KeywordAt(int index) const {
-    return index >= 0 && index < kKeywordCount ? keywords_[index] : nullptr;
+    return index >= 0 && index < kKeywordCount ? Spellings().keywords[index] : nullptr;
 }
 const char* Lexer::PunctuationAt(int index) const {
-    return index >= 0 && index < kPunctuationCount ? punctuation_[index] : nullptr;
+    return index >= 0 && index < kPunctuationCount ? Spellings().punctuation[index] : nullptr;
 }
 const char* Lexer::OperatorAt(int index) const {
-    return index >= 0 && index < kOperatorCount ? operators_[index] : nullptr;
+    return index >= 0 && index < kOperatorCount ? Spellings().operators[index] : nullptr;
 }
 
 std::int16_t Lexer::StoreTokenText(const char* text) {
@@ -220,10 +250,10 @@ std::int16_t Lexer::Scan(const char* text, std::int16_t position, std::int16_t* 
 
 int Lexer::ScanOperator(const char* text, int p) {
     for (int i = 0; i < kOperatorCount; ++i) {
-        int length = MatchEntry(operators_[i], text, p);
+        int length = MatchEntry(Spellings().operators[i], text, p);
         if (length == 0) continue;
         if (p + length > kMaxPosition) return Fail(kMsgPrematureEnd);
-        if (!StoreSpan(operators_[i], length)) return Fail(kMsgOutOfMemory);
+        if (!StoreSpan(Spellings().operators[i], length)) return Fail(kMsgOutOfMemory);
         kind_ = static_cast<std::uint16_t>(kOpFirst + i);
         return p + length;
     }
@@ -232,8 +262,8 @@ int Lexer::ScanOperator(const char* text, int p) {
 
 int Lexer::ScanPunctuation(const char* text, int p) {
     for (int i = 0; i < kPunctuationCount; ++i) {
-        if (MatchEntry(punctuation_[i], text, p) == 0) continue;
-        if (!StoreSpan(punctuation_[i], 1)) return Fail(kMsgOutOfMemory);
+        if (MatchEntry(Spellings().punctuation[i], text, p) == 0) continue;
+        if (!StoreSpan(Spellings().punctuation[i], 1)) return Fail(kMsgOutOfMemory);
         kind_ = static_cast<std::uint16_t>(kPunFirst + i);
         return p + 1;
     }
@@ -308,12 +338,18 @@ int Lexer::ScanNumber(const char* text, int p) {
 }
 
 int Lexer::MatchKeyword(const char* text, int p) const {
-    for (int i = 0; i < kKeywordCount; ++i) {
-        const char* entry = keywords_[i];
+    // Only the keywords of the word's first letter can match; they are in code order.
+    char initial = ToUpper(text[p]);
+    if (initial < 'A' || initial > 'Z') return -1;
+    const SpellingTables& tables = Spellings();
+    const int letter = initial - 'A';
+    for (int c = 0; c < tables.initialCount[letter]; ++c) {
+        const int index = tables.byInitial[letter][c];
+        const char* entry = tables.keywords[index];
         int k = 0;
         // Entries are upper case; a mismatch (the NUL included) ends the comparison.
         while (entry[k] != '\0' && ToUpper(text[p + k]) == entry[k]) ++k;
-        if (entry[k] == '\0' && IsSeparator(text, p + k)) return i;
+        if (entry[k] == '\0' && IsSeparator(text, p + k)) return index;
     }
     return -1;
 }
@@ -323,9 +359,9 @@ int Lexer::ScanWord(const char* text, int p) {
     if (IsLetter(c)) {
         int index = MatchKeyword(text, p);
         if (index >= 0) {
-            const int length = static_cast<int>(std::strlen(keywords_[index]));
+            const int length = static_cast<int>(std::strlen(Spellings().keywords[index]));
             if (p + length > kMaxPosition) return Fail(kMsgPrematureEnd);
-            if (!StoreSpan(keywords_[index], length)) return Fail(kMsgOutOfMemory);
+            if (!StoreSpan(Spellings().keywords[index], length)) return Fail(kMsgOutOfMemory);
             kind_ = static_cast<std::uint16_t>(kKwFirst + index);
             return p + length;
         }

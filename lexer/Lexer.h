@@ -92,9 +92,6 @@ private:
     char* text_ = nullptr;           // owned token text (block heap); null until first stored
     std::int16_t capacity_ = 0;      // bytes in text_
     std::uint16_t kind_ = kTokNone;  // kind of the current token
-    char keywords_[kKeywordCount][kKeywordFieldSize];  // in code order; never changed
-    char punctuation_[kPunctuationCount][2];           // in code order; never changed
-    char operators_[kOperatorCount][3];                // in code order, two-character ones first
 };
 
 }  // namespace qx
