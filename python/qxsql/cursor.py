@@ -103,6 +103,8 @@ class Cursor:
         return self._handle
 
     def _bind(self, parameters):
+        if parameters is None:
+            parameters = ()
         if isinstance(parameters, (str, bytes, collections.abc.Mapping)) or \
                 not isinstance(parameters, collections.abc.Sequence):
             raise ProgrammingError("parameters go in a sequence (qmark style), not a %s" % type(parameters).__name__)

@@ -122,6 +122,9 @@ def test_executemany_prepares_once(db, monkeypatch):
                                             ("SELECT I32 FROM T WHERE TX = ?", ("r500",), 1)]:
         assert cur.execute(statement, parameters).rowcount == rowcount, statement
     assert len(calls) == 5 and cur.fetchall() == [(500,)]
+    db.commit()
+    db.execute("ALTER TABLE T DROP COLUMN I8")  # moves TX: the plan made before goes
+    assert cur.execute("SELECT I32 FROM T WHERE TX = ?", ("r500",)).fetchall() == [(500,)] and len(calls) == 8
 
 
 def test_transactions(path):
