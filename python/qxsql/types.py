@@ -118,19 +118,15 @@ def _text(value):
 
 
 def _date(value):
-    # YYYYMMDD, or YYMMDD in a short date item (19YY); an impossible date
-    # (kept by lenient writes) comes back as its text.
+    # YYYYMMDD (short date items too); an impossible date, which lenient
+    # writes may keep, comes back as its text.
     digits = _text(value)
     if digits.strip() == "":
         return None
     try:
-        if len(digits) == 8:
-            return Date(int(digits[:4]), int(digits[4:6]), int(digits[6:]))
-        if len(digits) == 6:
-            return Date(1900 + int(digits[:2]), int(digits[2:4]), int(digits[4:]))
+        return Date(int(digits[:4]), int(digits[4:6]), int(digits[6:8]))
     except ValueError:
-        pass
-    return digits
+        return digits
 
 
 def _time(value):
