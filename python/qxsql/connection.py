@@ -15,10 +15,9 @@ import tempfile
 import weakref
 
 from . import _library as L
-from .cursor import Cursor, engine_error, leading_word
+from .cursor import CHANGE_WORDS, Cursor, engine_error, leading_word
 from .exceptions import InterfaceError, OperationalError
 
-CHANGE_WORDS = frozenset(("INSERT", "UPDATE", "DELETE"))
 _LANGUAGES = {"en": "USA", "fr": "FRENCH"}
 
 
@@ -173,7 +172,6 @@ class Connection:
         """Opens the implicit transaction before a change of records."""
         if word in CHANGE_WORDS and not self._autocommit and not self._in_transaction:
             self._run_alone("BEGIN")
-            self._in_transaction = True
 
     def _after(self, word):
         """Follows BEGIN, COMMIT and ROLLBACK the caller ran."""
@@ -182,10 +180,11 @@ class Connection:
         elif word in ("COMMIT", "ROLLBACK"):
             self._in_transaction = False
 
-    def _statement_changed_schema(self, word):
-        if word not in CHANGE_WORDS and word not in ("SELECT", "BEGIN", "COMMIT", "ROLLBACK", "EXPLAIN"):
-            for cursor in list(self._cursors):
-                cursor._forget_plan()
+    def _forget_plans(self):
+        """After a schema statement: the plans the cursors keep were made
+        for the tables as they were."""
+        for cursor in list(self._cursors):
+            cursor._forget_plan()
 
     def _run_alone(self, statement):
         """Runs a statement that takes no parameter and gives no rows."""

@@ -14,6 +14,8 @@ from . import types
 from .exceptions import InterfaceError, ProgrammingError, error_for
 
 _WORD = re.compile(r"\s*\(*\s*([A-Za-z]+)")
+CHANGE_WORDS = frozenset(("INSERT", "UPDATE", "DELETE"))
+TRANSACTION_WORDS = frozenset(("BEGIN", "COMMIT", "ROLLBACK"))
 
 
 def leading_word(statement):
@@ -82,10 +84,10 @@ class Cursor:
             if self._columns > 0:
                 self.description = self._describe(info)
                 self.rowcount = int.from_bytes(counts[4:8], "little")
-            elif word in ("INSERT", "UPDATE", "DELETE"):
+            elif word in CHANGE_WORDS:
                 self.rowcount = changed
-            else:
-                connection._statement_changed_schema(word)
+            elif word not in TRANSACTION_WORDS:
+                connection._forget_plans()
 
     def _prepare(self, operation):
         """The handle of `operation` compiled, reused when it is the last one."""
