@@ -70,14 +70,13 @@ class Cursor:
             connection._before(word)
             handle = self._prepare(operation)
             info = connection._exec_info()
-            changed = runs = 0
+            before, runs = host.QXHostChangeCount(connection._context), 0
             for parameters in parameter_sets:
                 runs += 1
                 self._bind(parameters)
-                before = host.QXHostChangeCount(connection._context)
                 if engine.QXSQLExecute(handle, info) != 0:
                     raise engine_error(engine, handle)
-                changed += host.QXHostChangeCount(connection._context) - before
+            changed = host.QXHostChangeCount(connection._context) - before
             connection._after(word)
             counts = ctypes.string_at(info, L.COUNTS_SIZE) if runs else bytes(L.COUNTS_SIZE)
             self._columns = int.from_bytes(counts[2:4], "little")
@@ -107,8 +106,9 @@ class Cursor:
     def _bind(self, parameters):
         if parameters is None:
             parameters = ()
-        if isinstance(parameters, (str, bytes, collections.abc.Mapping)) or \
-                not isinstance(parameters, collections.abc.Sequence):
+        elif type(parameters) not in (tuple, list) and (
+                isinstance(parameters, (str, bytes, collections.abc.Mapping))
+                or not isinstance(parameters, collections.abc.Sequence)):
             raise ProgrammingError("parameters go in a sequence (qmark style), not a %s" % type(parameters).__name__)
         if len(parameters) != self._parameters:
             raise ProgrammingError("the statement has %d parameters, %d given" % (self._parameters, len(parameters)),
