@@ -53,9 +53,9 @@ def _start_engine(engine, language):
 
 class Connection:
     def __init__(self, path, create=False, strict=True, language="en", autocommit=False, timeout=None):
+        self._context = 0
         if language not in _LANGUAGES:
             raise InterfaceError("language must be one of %s, not %r" % (", ".join(sorted(_LANGUAGES)), language))
-        self._context = 0
         try:
             self._lib = L.libraries()
         except OSError as e:
