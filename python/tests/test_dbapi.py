@@ -187,6 +187,7 @@ def test_fetching_and_description(demo):
         db.execute("SELECT * FROM NOPE")
 
 
+@pytest.mark.filterwarnings("ignore:pandas only supports SQLAlchemy")
 def test_pandas_read_sql(db):
     pandas = pytest.importorskip("pandas")
     db.cursor().executemany("INSERT INTO T (I32, F8, FX, TX, D) VALUES (?, ?, ?, ?, ?)",
