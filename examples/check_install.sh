@@ -27,3 +27,32 @@ cmake --build "$prefix/example-cmake"
 got=$("$prefix/example-cmake/host_example" "$prefix/demo-db" "$query")
 [ "$got" = "$expected" ] || { echo "find_package build printed:"; echo "$got"; exit 1; } >&2
 echo "the installed tree builds and runs the example both ways"
+
+# The Python module from the installed tree alone (no QX_LIBRARY_PATH): it
+# reads the demo database, and pandas makes a frame of it where pandas is
+# installed (Debian's python3-pandas is for /usr/bin/python3).
+package=$(find "$prefix" -type d -name qxsql -path "*python3*" | head -n 1)
+[ -n "$package" ] || { echo "the qxsql package is not installed" >&2; exit 1; }
+python=python3
+for candidate in python3 /usr/bin/python3; do
+  if "$candidate" -c "import pandas" 2>/dev/null; then python=$candidate; break; fi
+done
+(cd / && env -u QX_LIBRARY_PATH PYTHONPATH="$(dirname "$package")" PYTHONDONTWRITEBYTECODE=1 \
+   "$python" - "$prefix" <<'PYTHON'
+import sys, warnings
+import qxsql
+prefix = sys.argv[1]
+assert qxsql.__file__.startswith(prefix), qxsql.__file__
+with qxsql.connect(prefix + "/demo-db") as db:
+    rows = db.execute("SELECT CODE, PRICE FROM PRODUCTS WHERE PRICE > ? ORDER BY CODE", (200,)).fetchall()
+    assert rows == [("DESK01", 389.0), ("DESK02", 210.0), ("SCREEN01", 279.0)], rows
+    try:
+        import pandas
+    except ImportError:
+        sys.exit(print("the installed qxsql module reads the demo database (no pandas here for a frame)"))
+    warnings.simplefilter("ignore", UserWarning)  # pandas' note on connections other than sqlite3's
+    frame = pandas.read_sql("SELECT CODE, PRICE, STOCK FROM PRODUCTS", db)
+    assert frame.shape == (30, 3) and [str(t) for t in frame.dtypes] == ["object", "float64", "int64"], frame.dtypes
+    print("the installed qxsql module reads the demo database and pandas makes a frame of it")
+PYTHON
+)
