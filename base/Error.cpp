@@ -14,7 +14,11 @@ Error Error::Message(int number, ...) {
     va_start(args, number);
     FormatMessageText(number, args, text, sizeof text);
     va_end(args);
-    Error error = Text(text, MessageState(number));
+    return Numbered(number, text, MessageState(number));
+}
+
+Error Error::Numbered(int number, const char* text, const char* sqlState) {
+    Error error = Text(text, sqlState);
     error.number_ = number;
     return error;
 }

@@ -26,6 +26,8 @@ public:
     // A text made elsewhere (a host's message, a text built in pieces);
     // `sqlState` null or empty gives kDefaultState.
     static Error Text(const char* text, const char* sqlState = nullptr);
+    // A text already made from message `number` (its number kept for the caller).
+    static Error Numbered(int number, const char* text, const char* sqlState);
 
     const char* text() const { return text_; }
     bool empty() const { return text_[0] == '\0'; }

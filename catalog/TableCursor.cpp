@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "base/Interrupt.h"
 #include "base/MemoryBlock.h"
@@ -120,12 +121,12 @@ std::int16_t TableRef::WriteRecord(std::int32_t n) {
 std::int16_t TableRef::WriteMemoryRow(std::int32_t n) {
     lastStatus = 0;
     if (recordSize == 0 || record == nullptr || n < 0 || rowCharge.Refused()) {
-        errorText.Set(MessageText(kMsgOutOfMemory));
+        SetWriteError(kMsgOutOfMemory, MessageText(kMsgOutOfMemory));
         return kWriteNoMemory;
     }
     std::int64_t target = n == 0 ? static_cast<std::int64_t>(rowCount) + 1 : n;
     if (target > INT32_MAX / 2) {
-        errorText.Set(MessageText(kMsgOutOfMemory));
+        SetWriteError(kMsgOutOfMemory, MessageText(kMsgOutOfMemory));
         return kWriteNoMemory;
     }
     if (target > rowCapacity) {
@@ -142,7 +143,7 @@ std::int16_t TableRef::WriteMemoryRow(std::int32_t n) {
                                                                    : ReallocLargeBlock(rows, static_cast<std::uint32_t>(bytes));
         if (grown == nullptr) {
             ReleaseRows();
-            errorText.Set(MessageText(kMsgOutOfMemory));
+            SetWriteError(kMsgOutOfMemory, MessageText(kMsgOutOfMemory));
             return kWriteNoMemory;
         }
         rows = static_cast<unsigned char*>(grown);
@@ -182,8 +183,9 @@ std::int16_t TableRef::WriteFileRecord(std::int32_t n) {
     std::int16_t code = kWriteOk;
     if (block->status != 0) code = kWriteReadWrite;
     if (block->duplicate != 0) code = kWriteDuplicate;
-    if (code == kWriteReadWrite) errorText.Set(MessageText(kMsgReadWriteError, file, static_cast<int>(lastStatus)));
-    if (code == kWriteDuplicate) errorText.Set(MessageText(kMsgDuplicateKey, file));
+    if (code == kWriteReadWrite)
+        SetWriteError(kMsgReadWriteError, MessageText(kMsgReadWriteError, file, static_cast<int>(lastStatus)));
+    if (code == kWriteDuplicate) SetWriteError(kMsgDuplicateKey, MessageText(kMsgDuplicateKey, file));
     return code;
 }
 
@@ -202,11 +204,23 @@ void TableRef::WriteMemos() {
         std::memcpy(&parameter, record + item->offset, 4);
         const unsigned char* data = nullptr;
         std::uint32_t length = 0;
+        std::vector<unsigned char> binary;  // a binary memo given as a value: header and bytes
         if (parameter == 0) {
             if (item->type == 12 && item->memoText != nullptr) {
                 data = reinterpret_cast<const unsigned char*>(item->memoText);
                 length = static_cast<std::uint32_t>(std::strlen(item->memoText));
                 if (length > kMaxTextMemo) length = kMaxTextMemo;
+            } else if (item->memoText != nullptr) {
+                // Binary memos travel with their value block's header, as a parameter's do.
+                std::uint32_t bytes = static_cast<std::uint32_t>(std::strlen(item->memoText));
+                MemoValueBlock header{};
+                header.dataOffset = OBHOST_MEMO_HEADER_SIZE;
+                header.dataLength = bytes;
+                binary.resize(OBHOST_MEMO_HEADER_SIZE + bytes);
+                std::memcpy(binary.data(), &header, OBHOST_MEMO_HEADER_SIZE);
+                std::memcpy(binary.data() + OBHOST_MEMO_HEADER_SIZE, item->memoText, bytes);
+                data = binary.data();
+                length = static_cast<std::uint32_t>(binary.size());
             }
         } else if (unsigned char* value = MemoParameter(dictionary, parameter)) {
             auto* header = reinterpret_cast<MemoValueBlock*>(value);

@@ -42,6 +42,7 @@ public:
     unsigned char* record = nullptr;       // owned zero-filled memory block of recordSize bytes, or null
     std::int16_t lastStatus = 0;           // host status after the last read or write
     OwnedString errorText{OwnedString::kNullReadsEmpty};  // text of the last failed write
+    int errorNumber = 0;                   // its message number
     unsigned char* rows = nullptr;         // owned memory block of the rows of a memory table, or null
     std::int32_t rowCount = 0;             // rows stored (numbered from 1)
     std::int32_t rowCapacity = 0;          // rows `rows` has room for
@@ -106,6 +107,10 @@ private:
     std::int16_t WriteMemoryRow(std::int32_t n);
     std::int16_t WriteFileRecord(std::int32_t n);
     void WriteMemos();
+    void SetWriteError(int number, const char* text) {
+        errorText.Set(text);
+        errorNumber = number;
+    }
     ItemDescriptor* Search(const char* itemName, std::int32_t qualified) const;
 };
 

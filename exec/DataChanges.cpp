@@ -48,7 +48,9 @@ TableRef* TableOf(QueryPlan& plan) {
 }
 
 // Reports a host write failure from the table's error text.
-void WriteFailed(QueryPlan& plan, TableRef& table, const char* state) { plan.SetError(table.errorText.Get(), state); }
+void WriteFailed(QueryPlan& plan, TableRef& table, const char* state) {
+    plan.status = Error::Numbered(table.errorNumber, table.errorText.Get(), state);
+}
 
 // Reads record `n` exactly (a number without a live record gives 0).
 std::int32_t ReadExactly(TableRef& table, std::int64_t n) {
@@ -73,7 +75,7 @@ struct PreparedValue {
 // The first error of a strict check in `plan`; false then.
 bool Checked(QueryPlan& plan, const Status& status) {
     if (status.ok()) return true;
-    plan.SetError(status.error().text(), status.error().sqlState());
+    plan.status = status;
     return false;
 }
 

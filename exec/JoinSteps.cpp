@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/BoundSelect.h"
+#include "base/Interrupt.h"
 #include "base/MemoryBudget.h"
 #include "base/Messages.h"
 #include "catalog/Cell.h"
@@ -220,6 +221,8 @@ void Steps::Run() {
         std::size_t count = rows.size() / width;
         std::vector<std::uint32_t> candidates;
         for (std::size_t row = 0; row < count; ++row) {
+            // Rows made in memory read no record: a request to stop is looked at here too.
+            if (InterruptRequested()) Fail(MessageText(kMsgInterrupted));
             bool matched = false;
             auto take = [&](std::uint32_t r) {
                 numbers.assign(rows.begin() + static_cast<std::ptrdiff_t>(row * width),
@@ -259,9 +262,11 @@ void Steps::Run() {
         if (!result_->tuples->AddColumn(step.table->name.Get())) Fail(MessageText(kMsgOutOfMemory));
     std::size_t width = steps.size();
     if (!result_->tuples->Reserve(static_cast<std::int32_t>(rows.size() / width) + 1)) Fail(MessageText(kMsgOutOfMemory));
-    for (std::size_t row = 0; row < rows.size() / width; ++row)
+    for (std::size_t row = 0; row < rows.size() / width; ++row) {
+        if ((row & 0xFFF) == 0 && InterruptRequested()) Fail(MessageText(kMsgInterrupted));
         if (!result_->tuples->AppendTuple(rows.data() + row * width, static_cast<int>(width)))
             Fail(MessageText(kMsgOutOfMemory));
+    }
 }
 
 }  // namespace

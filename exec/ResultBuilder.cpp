@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Interrupt.h"
 #include "base/MemoryBlock.h"
 #include "base/MemoryBudget.h"
 #include "base/Messages.h"
@@ -453,6 +454,11 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
     bool kept = only != nullptr && only->record != nullptr && only->recordSize > 0 && columns[0] >= 0 &&
                 condition->keptRecords == static_cast<std::size_t>(tuples.Rows()) && condition->keptRecords > 0;
     for (std::int32_t row = 1; row < tuples.rowEnd && !enough; ++row) {
+        // Rows of a combination in memory read no file: a request to stop is looked at here.
+        if ((row & 0xFFF) == 0 && InterruptRequested()) {
+            block.SetError(MessageText(kMsgInterrupted));
+            return nullptr;
+        }
         std::size_t reader = 0;
         if (kept) {
             auto index = static_cast<std::size_t>(row - 1);

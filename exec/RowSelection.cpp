@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analysis/BoundCondition.h"
+#include "base/Interrupt.h"
 #include "base/MemoryBlock.h"
 #include "base/MemoryBudget.h"
 #include "base/Messages.h"
@@ -696,6 +697,8 @@ std::int16_t Selection::CoverEveryTable() {
     std::vector<std::size_t> at(missing.size(), 0);  // the odometer over the missing tables' records
     std::vector<std::uint32_t> numbers(static_cast<std::size_t>(have.ColumnCount()) + missing.size());
     for (bool more = !none; more;) {
+        // The combinations are made in memory, reading no file: a request to stop is looked at here.
+        if (InterruptRequested()) return Fail(MessageText(kMsgInterrupted));
         for (std::size_t m = 0; m < missing.size(); ++m)
             numbers[static_cast<std::size_t>(have.ColumnCount()) + m] = records[m][at[m]];
         for (std::int32_t row = 1; row < have.rowEnd; ++row) {
