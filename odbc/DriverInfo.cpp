@@ -1,8 +1,6 @@
 #include "odbc/DriverInfo.h"
 
 #include <cstring>
-#include <string>
-#include <variant>
 
 namespace qxodbc {
 namespace {
@@ -21,7 +19,7 @@ constexpr SQLUSMALLINT kFunctions[] = {
     SQL_API_SQLSETSTMTATTR,   SQL_API_SQLGETSTMTATTR,  SQL_API_SQLCANCEL,
 };
 
-using Answer = std::variant<std::string, SQLUSMALLINT, SQLUINTEGER>;
+using Answer = InfoAnswer;
 
 // Every answer but the data source's own names, which come from the connection.
 bool FixedAnswer(SQLUSMALLINT type, Answer& answer) {
@@ -116,16 +114,19 @@ bool FixedAnswer(SQLUSMALLINT type, Answer& answer) {
 
 }  // namespace
 
+bool FindInfo(const Connection& connection, SQLUSMALLINT type, InfoAnswer& answer) {
+    switch (type) {
+        case SQL_DATA_SOURCE_NAME: answer = connection.Settings().Get("DSN"); return true;
+        case SQL_SERVER_NAME: case SQL_DATABASE_NAME: answer = connection.Settings().Get("DATABASE"); return true;
+        default: return FixedAnswer(type, answer);
+    }
+}
+
 SQLRETURN GetInfo(Connection& connection, SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT capacity,
                   SQLSMALLINT* length) {
     Answer answer;
-    switch (type) {
-        case SQL_DATA_SOURCE_NAME: answer = connection.Settings().Get("DSN"); break;
-        case SQL_SERVER_NAME: case SQL_DATABASE_NAME: answer = connection.Settings().Get("DATABASE"); break;
-        default:
-            if (!FixedAnswer(type, answer))
-                return connection.diagnostics.Fail("HY096", "information type " + std::to_string(type) + " is not known");
-    }
+    if (!FindInfo(connection, type, answer))
+        return connection.diagnostics.Fail("HY096", "information type " + std::to_string(type) + " is not known");
     if (const auto* text = std::get_if<std::string>(&answer)) {
         SQLLEN full = 0;
         SQLRETURN rc = CopyText(*text, static_cast<SQLCHAR*>(value), capacity, &full);

@@ -5,9 +5,17 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <string>
+#include <variant>
+
 #include "odbc/Connection.h"
 
 namespace qxodbc {
+
+// An SQLGetInfo answer: a text, or a 16- or 32-bit number.
+using InfoAnswer = std::variant<std::string, SQLUSMALLINT, SQLUINTEGER>;
+// The answer to information type `type`; false for a type the driver does not know.
+bool FindInfo(const Connection& connection, SQLUSMALLINT type, InfoAnswer& answer);
 
 // SQLGetInfo: SQL_SUCCESS, SQL_SUCCESS_WITH_INFO for a cut text, or
 // SQL_ERROR with HY096 for a type it does not know.

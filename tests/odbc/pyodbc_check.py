@@ -35,14 +35,14 @@ assert cur.execute("SELECT NAME FROM T WHERE ID = 1").fetchval() == "it's \"quot
 
 for statement, params, state in [
     ("SELECT NOPE FROM T", (), None),
-    ("SELECT ID FROM T WHERE ID = ?", ("twelve",), "22005"),
+    ("SELECT ID FROM T WHERE ID = ?", ("twelve",), "22018"),
     ("INSERT INTO T (ID, NAME) VALUES (?, ?)", (9, "x" * 30), None),
 ]:
     try:
         cur.execute(statement, *params)
     except pyodbc.Error as error:
         assert state is None or error.args[0] == state, (statement, error.args)
-        assert "[QX]" in error.args[1], error.args
+        assert "[QX]" in error.args[1] and "\0" not in error.args[1], error.args
     else:
         raise AssertionError(f"no error: {statement}")
 cnx.rollback()
