@@ -151,11 +151,11 @@ SQLRETURN ListColumns(Statement& statement, const std::string& tablePattern, con
             rows.push_back({Text(nullptr), Text(nullptr), Text(table.c_str()), Text(item.name.c_str()), Number(c.sqlType),
                             Text(c.TypeName()), Number(static_cast<std::int64_t>(c.size)), Number(c.OctetLength()),
                             c.IsNumeric() ? Number(c.decimals) : FieldValue::Null(),
-                            c.IsNumeric() ? Number(10) : FieldValue::Null(), Number(SQL_NO_NULLS), Text(nullptr),
+                            c.IsNumeric() ? Number(10) : FieldValue::Null(), Number(c.Nullable()), Text(nullptr),
                             Text(nullptr), Number(datetime ? SQL_DATETIME : c.sqlType),
                             datetime ? Number(c.sqlType == SQL_TYPE_DATE ? SQL_CODE_DATE : SQL_CODE_TIME) : FieldValue::Null(),
                             text ? Number(static_cast<std::int64_t>(c.size)) : FieldValue::Null(), Number(position),
-                            Text("NO")});
+                            Text(c.Nullable() == SQL_NULLABLE ? "YES" : "NO")});
         }
     }
     statement.SetRows(std::move(columns), std::move(rows));
@@ -177,7 +177,7 @@ SQLRETURN ListTypes(Statement& statement, SQLSMALLINT type) {
         bool numeric = t.quote == nullptr;
         bool datetime = t.sqlType == SQL_TYPE_DATE || t.sqlType == SQL_TYPE_TIME;
         rows.push_back({Text(t.name), Number(t.sqlType), Number(t.size), Text(t.quote), Text(t.quote),
-                        Text(t.createParams), Number(SQL_NO_NULLS), Number(SQL_FALSE), Number(SQL_SEARCHABLE),
+                        Text(t.createParams), Number(datetime ? SQL_NULLABLE : SQL_NO_NULLS), Number(SQL_FALSE), Number(SQL_SEARCHABLE),
                         numeric ? Number(t.isUnsigned) : FieldValue::Null(), Number(t.fixedScale), numeric ? Number(SQL_FALSE) : FieldValue::Null(),
                         Text(nullptr), numeric ? Number(0) : FieldValue::Null(),
                         numeric ? Number(t.fixedScale ? 6 : 0) : FieldValue::Null(),

@@ -20,7 +20,8 @@ bool MatchesPattern(const std::string& name, const std::string& pattern);
 // list of catalogs; with types "%" and the rest empty: the list of types.
 SQLRETURN ListTables(Statement& statement, const std::string& catalog, const std::string& tablePattern,
                      const std::string& types);
-// The items of the matching tables, in record order.
+// The items of the matching tables, in record order.  Only dates and
+// times are nullable: their empty value reads as NULL.
 SQLRETURN ListColumns(Statement& statement, const std::string& tablePattern, const std::string& columnPattern);
 // The data types (one, or every one for SQL_ALL_TYPES).
 SQLRETURN ListTypes(Statement& statement, SQLSMALLINT type);

@@ -25,6 +25,11 @@ struct ColumnDescription {
     // Bytes of the value in its default C type (SQL_DESC_OCTET_LENGTH).
     SQLLEN OctetLength() const;
     bool IsNumeric() const;
+    // SQL_NULLABLE for dates and times (their empty value reads as NULL),
+    // SQL_NO_NULLS for the rest: the engine has no NULL.
+    SQLSMALLINT Nullable() const {
+        return sqlType == SQL_TYPE_DATE || sqlType == SQL_TYPE_TIME ? SQL_NULLABLE : SQL_NO_NULLS;
+    }
 
     // The description of a file item of the analysis: field type code
     // `fieldType` (host/README.md's table) and declared size.

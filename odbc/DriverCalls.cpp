@@ -303,7 +303,7 @@ SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT stmt, SQLUSMALLINT column, SQLCHAR* na
     if (type != nullptr) *type = c->sqlType;
     if (size != nullptr) *size = c->size;
     if (decimals != nullptr) *decimals = c->decimals;
-    if (nullable != nullptr) *nullable = SQL_NULLABLE_UNKNOWN;
+    if (nullable != nullptr) *nullable = c->Nullable();
     return ShortText(c->name, name, capacity, nameLength, call.statement.diagnostics);
 }
 
@@ -335,7 +335,7 @@ SQLRETURN SQL_API SQLColAttribute(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLI
         case SQL_DESC_OCTET_LENGTH: answer = c->OctetLength(); break;
         case SQL_DESC_DISPLAY_SIZE: answer = c->DisplaySize(); break;
         case SQL_DESC_SCALE: case SQL_COLUMN_SCALE: answer = c->decimals; break;
-        case SQL_DESC_NULLABLE: case SQL_COLUMN_NULLABLE: answer = SQL_NULLABLE_UNKNOWN; break;
+        case SQL_DESC_NULLABLE: case SQL_COLUMN_NULLABLE: answer = c->Nullable(); break;
         case SQL_DESC_UNSIGNED: answer = c->IsNumeric() && !c->isUnsigned ? SQL_FALSE : SQL_TRUE; break;
         case SQL_DESC_NUM_PREC_RADIX: answer = c->IsNumeric() ? 10 : 0; break;
         case SQL_DESC_FIXED_PREC_SCALE: answer = c->sqlType == SQL_DECIMAL ? SQL_TRUE : SQL_FALSE; break;
