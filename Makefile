@@ -33,11 +33,11 @@ demo:
 	demo/rebuild.sh $(BUILD)/shell/qxsql $(DEMO_DB)
 	@$(BUILD)/shell/qxsql $(DEMO_DB) || true
 
-# The libraries, headers, qxsql with its man page, qx.pc and the CMake
-# package under PREFIX.
+# The libraries, headers, qxsql with its man page, qx.pc, the CMake
+# package and the ODBC driver (when unixODBC's headers are there) under PREFIX.
 install:
 	cmake -S . -B $(BUILD) -G Ninja -DQX_WERROR=ON -DBUILD_TESTING=OFF
-	cmake --build $(BUILD) -j $(JOBS) --target qxsql
+	cmake --build $(BUILD) -j $(JOBS) --target qx_installed
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # The side-by-side benchmark with SQLite at full size (a few minutes).

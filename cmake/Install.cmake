@@ -38,3 +38,11 @@ configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/QXConfig.cmake.in ${PROJ
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/QXConfigVersion.cmake COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/QXConfig.cmake ${PROJECT_BINARY_DIR}/QXConfigVersion.cmake
         DESTINATION ${QX_CMAKE_DIR})
+
+# What `make install` builds before installing: the shell (and with it the
+# two libraries) and, when it is built here, the ODBC driver.
+add_custom_target(qx_installed)
+add_dependencies(qx_installed qxsql)
+if(TARGET qxodbc)
+  add_dependencies(qx_installed qxodbc)
+endif()

@@ -56,3 +56,16 @@ with qxsql.connect(prefix + "/demo-db") as db:
     print("the installed qxsql module reads the demo database and pandas makes a frame of it")
 PYTHON
 )
+
+# The installed ODBC driver, registered by its script in a private
+# ODBCSYSINI, lists and queries the demo tables through a data source.
+if [ -e "$prefix/lib/libqxodbc.so" ] && command -v isql >/dev/null && command -v odbcinst >/dev/null; then
+  export ODBCSYSINI="$prefix/odbc" ODBCINI="$prefix/odbc/odbc.ini"
+  mkdir -p "$ODBCSYSINI" && touch "$ODBCSYSINI/odbcinst.ini" "$ODBCINI"
+  "$prefix/share/qx/odbc/register.sh" "" SHOP "$prefix/demo-db" >/dev/null
+  got=$(printf 'help\n%s\n' "$query" | isql -b -d'|' SHOP)
+  for want in "|PRODUCTS|TABLE|" "DESK02|210"; do
+    grep -qF "$want" <<<"$got" || { echo "isql through the installed driver printed:"; echo "$got"; exit 1; } >&2
+  done
+  echo "the installed ODBC driver answers isql through a data source"
+fi
