@@ -59,6 +59,14 @@ bool DescribedItem(const FileDescription& area, const std::string& fileName, Ite
     return true;
 }
 
+// True (with `message`) when a file or a view is named `name`: the two share their names.
+bool NameTaken(const Database& db, const std::string& name, std::string& message) {
+    if (db.GetAnalysis().FindFile(name) >= 0) message = "File '" + name + "' already exists";
+    else if (db.GetAnalysis().FindView(name) >= 0) message = "View '" + name + "' already exists";
+    else return false;
+    return true;
+}
+
 }  // namespace
 
 std::int16_t SchemaEditor::Apply(Database& db, std::int32_t operation, const FileDescription& area,
@@ -90,10 +98,7 @@ std::int16_t SchemaEditor::BeginFile(Database& db, const FileDescription& area, 
         message = "Invalid file name: " + why;
         return 1;
     }
-    if (db.GetAnalysis().FindFile(file_.name) >= 0 || db.GetAnalysis().FindView(file_.name) >= 0) {
-        message = "File or view '" + file_.name + "' already exists";
-        return kExists;
-    }
+    if (NameTaken(db, file_.name, message)) return kExists;
     mode_ = Mode::File;
     return 0;
 }
@@ -213,10 +218,7 @@ std::int16_t SchemaEditor::Create(Database& db, std::string& message) {
     std::string why;
     int line = 0;
     if (mode == Mode::File) {
-        if (db.GetAnalysis().FindFile(file_.name) >= 0 || db.GetAnalysis().FindView(file_.name) >= 0) {
-            message = "File or view '" + file_.name + "' already exists";
-            return 1;
-        }
+        if (NameTaken(db, file_.name, message)) return 1;
         if (!Analysis::CheckFile(file_, why, line)) {
             message = "Cannot create file '" + file_.name + "': " + why;
             return 1;
@@ -399,10 +401,7 @@ std::int16_t SchemaEditor::RenameFile(Database& db, const FileDescription& area,
         message = "Invalid file name: " + why;
         return kRefused;
     }
-    if (db.GetAnalysis().FindFile(name) >= 0 || db.GetAnalysis().FindView(name) >= 0) {
-        message = "File or view '" + name + "' already exists";
-        return kExists;
-    }
+    if (NameTaken(db, name, message)) return kExists;
     Analysis next = db.GetAnalysis();
     next.Files()[static_cast<std::size_t>(index)].name = name;
     if (!db.RenameTable(static_cast<std::size_t>(index), next, why)) {
@@ -441,10 +440,7 @@ std::int16_t SchemaEditor::CreateView(Database& db, const FileDescription& area,
         }
         view.columns.push_back(name);
     }
-    if (db.GetAnalysis().FindFile(view.name) >= 0 || db.GetAnalysis().FindView(view.name) >= 0) {
-        message = "File or view '" + view.name + "' already exists";
-        return kExists;
-    }
+    if (NameTaken(db, view.name, message)) return kExists;
     Analysis next = db.GetAnalysis();
     next.Views().push_back(std::move(view));
     if (!db.SaveAnalysis(next, why)) {
