@@ -1,7 +1,7 @@
 // SchemaBinding: the bound form of the statements that drop or change what
-// exists (DROP TABLE, DROP VIEW, DROP INDEX, ALTER TABLE) and CREATE VIEW.  They name tables,
-// keys and items the host knows, so binding only keeps the names; the host
-// answers for them when the statement runs.
+// exists (DROP TABLE, DROP VIEW, DROP INDEX, ALTER TABLE) and of CREATE
+// VIEW.  They name tables, views, keys and items the host knows, so binding
+// only keeps the names; the host answers for them when the statement runs.
 #pragma once
 
 #include "analysis/BoundStatement.h"

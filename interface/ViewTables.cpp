@@ -64,8 +64,10 @@ Status CompileView(const ViewContext& context, const std::string& name, const st
     if (parser.parameterCount > 0)
         return Unusable(name, "a view's SELECT takes no '?' parameter", "le SELECT d'une vue ne prend pas de paramètre '?'");
     out.dictionary = std::make_unique<QueryDictionary>(context.hostContext, context.memoValues);
+    // The views it reads belong to its statement: computed with it, never listed for a refresh.
     ViewContext inner = context;
     inner.changed.clear();
+    inner.read = nullptr;
     inner.chain.push_back(name);
     status = out.dictionary->AddNames(parser.names);
     if (status.ok()) status = out.dictionary->LoadDescriptions(ViewResolver(std::move(inner)));

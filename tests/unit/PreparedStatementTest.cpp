@@ -180,7 +180,8 @@ TEST_F(PreparedStatementTest, ViewsAreComputedAtEachRun) {
     auto run = [](const char* statement) { EXPECT_EQ(qxtest::RunStatement(statement).error, "") << statement; };
     run("CREATE TABLE N (V INTEGER)");
     run("INSERT INTO N VALUES (1), (2)");
-    run("CREATE VIEW BIG AS SELECT V FROM N WHERE V > 1");
+    run("CREATE VIEW BIG1 AS SELECT V FROM N WHERE V > 1");
+    run("CREATE VIEW BIG AS SELECT V FROM BIG1");
     std::uintptr_t count = Prepare("SELECT COUNT(*) FROM BIG B WHERE B.V < ?", 1);
     ASSERT_EQ(QXSQLBindInteger(count, 1, 100), 0);
     const struct {
@@ -191,11 +192,11 @@ TEST_F(PreparedStatementTest, ViewsAreComputedAtEachRun) {
         {nullptr, 0, "2:1"},
         {"INSERT INTO N VALUES (5), (6)", 0, "2:3"},
         {"DROP VIEW BIG", 4348, nullptr},
-        {"CREATE VIEW BIG AS SELECT V, V AS W FROM N", 4349, nullptr},
+        {"CREATE VIEW BIG AS SELECT V, V AS W FROM BIG1", 4349, nullptr},
         {"DROP VIEW BIG", 4348, nullptr},
         {"CREATE VIEW BIG AS SELECT V * 2 AS V FROM N", 4349, nullptr},  // a number of another type
         {"DROP VIEW BIG", 4348, nullptr},
-        {"CREATE VIEW BIG AS SELECT V FROM N WHERE V < 6", 0, "2:3"},
+        {"CREATE VIEW BIG AS SELECT V FROM BIG1 WHERE V < 6", 0, "2:2"},
     };
     for (const auto& step : steps) {
         std::string label = step.before != nullptr ? step.before : "first run";
