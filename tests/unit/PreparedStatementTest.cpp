@@ -172,8 +172,7 @@ TEST_F(PreparedStatementTest, RefusalsAreNumbered) {
 }  // namespace
 
 // A prepared statement computes the views it reads at each run, from the
-// tables as they are then; a view changed or dropped since it was prepared
-// fails the run.
+// tables as they are then, and follows a view dropped or made again.
 TEST_F(PreparedStatementTest, ViewsAreComputedAtEachRun) {
     std::string error;
     ASSERT_TRUE(qxtest::OpenQxDatabase(error)) << error;
@@ -191,12 +190,8 @@ TEST_F(PreparedStatementTest, ViewsAreComputedAtEachRun) {
     } steps[] = {
         {nullptr, 0, "2:1"},
         {"INSERT INTO N VALUES (5), (6)", 0, "2:3"},
-        {"DROP VIEW BIG", 4348, nullptr},
-        {"CREATE VIEW BIG AS SELECT V, V AS W FROM BIG1", 4349, nullptr},
-        {"DROP VIEW BIG", 4348, nullptr},
-        {"CREATE VIEW BIG AS SELECT V * 2 AS V FROM N", 4349, nullptr},  // a number of another type
-        {"DROP VIEW BIG", 4348, nullptr},
-        {"CREATE VIEW BIG AS SELECT V FROM BIG1 WHERE V < 6", 0, "2:2"},
+        {"DROP VIEW BIG", 4243, nullptr},
+        {"CREATE VIEW BIG AS SELECT V, V AS W FROM BIG1 WHERE V < 6", 0, "2:2"},
     };
     for (const auto& step : steps) {
         std::string label = step.before != nullptr ? step.before : "first run";
