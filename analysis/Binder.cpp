@@ -305,6 +305,7 @@ Status Binder::Run(const SyntaxNode* tree) {
         case FON_REQUETE_CREATION_TABLE: BindCreateTable(statement); break;
         case FON_REQUETE_CREATION_INDEX: BindCreateIndex(statement); break;
         case FON_REQUETE_DESTRUCTION_TABLE_VUE:
+        case FON_REQUETE_CREATION_VUE:
         case kNodeDropIndex:
         case kNodeAlterTable: status_ = BindSchemaChange(statement, out_); break;
         case FON_REQUETE_SELECTION: {

@@ -25,6 +25,8 @@ enum class StatementKind : std::uint8_t {
     kDropTable,
     kDropIndex,
     kAlterTable,
+    kCreateView,
+    kDropView,
     kUnsupported,
 };
 
@@ -85,7 +87,11 @@ struct BoundStatement {
     bool uniqueIndex = false;                 // CREATE UNIQUE INDEX
     std::vector<bool> descending;             // CREATE INDEX: per key item of `columns`, DESC
 
-    // DROP TABLE, DROP INDEX, ALTER TABLE (and IF [NOT] EXISTS of CREATE)
+    // CREATE VIEW: its name in `table`, its column list in `columns`
+    // (`hasColumnList`), its SELECT as written here.
+    std::string viewText;
+
+    // DROP TABLE, DROP VIEW, DROP INDEX, ALTER TABLE (and IF [NOT] EXISTS of CREATE)
     bool ifExists = false;                    // IF EXISTS, or IF NOT EXISTS for CREATE
     AlterAction alterAction = AlterAction::kAddColumn;  // ALTER TABLE: ADD uses definitions[0]
     std::string otherName;                    // ALTER TABLE: the item dropped or the new table name

@@ -16,10 +16,23 @@ Status BindSchemaChange(const SyntaxNode* statement, BoundStatement& out) {
     if (name == nullptr) return Error::Message(kMsgInternalError, "compilation");
     switch (statement->kind) {
         case FON_REQUETE_DESTRUCTION_TABLE_VUE:
-            // DROP VIEW stays refused: this version keeps no views.
-            if ((statement->aux & kDropsView) == 0) out.kind = StatementKind::kDropTable;
+            out.kind = (statement->aux & kDropsView) != 0 ? StatementKind::kDropView : StatementKind::kDropTable;
             out.table = NameOf(name);
             return Status();
+        case FON_REQUETE_CREATION_VUE: {
+            out.kind = StatementKind::kCreateView;
+            out.table = NameOf(name);
+            const SyntaxNode* query = name->next;
+            if (query != nullptr && query->kind == FON_COLONNE_REF_VIRGULE_LISTE) {
+                out.hasColumnList = true;
+                for (const SyntaxNode* column = query->child; column != nullptr; column = column->next)
+                    out.columns.emplace_back(NameOf(column));
+                query = query->next;
+            }
+            if (query == nullptr) return Error::Message(kMsgInternalError, "compilation");
+            out.viewText = NameOf(query);
+            return Status();
+        }
         case kNodeDropIndex:
             out.kind = StatementKind::kDropIndex;
             out.indexName = NameOf(name);

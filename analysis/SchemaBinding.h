@@ -1,7 +1,7 @@
 // SchemaBinding: the bound form of the statements that drop or change what
-// exists (DROP TABLE, DROP VIEW, DROP INDEX, ALTER TABLE).  They name tables,
-// keys and items the host knows, so binding only keeps the names; the host
-// answers for them when the statement runs.
+// exists (DROP TABLE, DROP VIEW, DROP INDEX, ALTER TABLE) and of CREATE
+// VIEW.  They name tables, views, keys and items the host knows, so binding
+// only keeps the names; the host answers for them when the statement runs.
 #pragma once
 
 #include "analysis/BoundStatement.h"
@@ -11,8 +11,9 @@ namespace qx {
 
 struct SyntaxNode;
 
-// Fills `out` from a DROP, DROP INDEX or ALTER TABLE node.  An ALTER TABLE
-// ADD whose column has a constraint fails with 4298.
+// Fills `out` from a DROP, DROP INDEX, ALTER TABLE or CREATE VIEW node.  An
+// ALTER TABLE ADD whose column has a constraint fails with 4298.  CREATE
+// VIEW keeps its SELECT as text: it is compiled on its own.
 Status BindSchemaChange(const SyntaxNode* statement, BoundStatement& out);
 
 }  // namespace qx

@@ -134,6 +134,10 @@ const char* MessageState(int number) {
         case kMsgItemExists: return "42S21";
         case kMsgSchemaRefused: return "HY000";
         case kMsgNoSuchItem: return "42S22";
+        case kMsgNoViews: return "0A000";          // feature not supported
+        case kMsgWrongObjectKind: return "42000";  // access rule violation: the statement does not apply to it
+        case kMsgViewNotFound: return "42S02";     // base table or view not found
+        case kMsgViewUnusable: return "42000";
         case kMsgNoTransactions: return "0A000";  // feature not supported
         case kMsgTransactionOpen: return "25001"; // active SQL transaction
         case kMsgNoTransaction: return "2D000";   // invalid transaction termination

@@ -90,6 +90,10 @@ enum MessageNumber : int {
     kMsgItemExists = 4343,        // ALTER TABLE ADD of an item the table has (%s)
     kMsgSchemaRefused = 4344,     // the host refused a schema change (%s: the statement, %s: why)
     kMsgNoSuchItem = 4345,        // ALTER TABLE DROP of an item the table lacks (%s item, %s table)
+    kMsgNoViews = 4346,           // CREATE or DROP VIEW on a host that keeps no views
+    kMsgWrongObjectKind = 4347,   // '%s' is a %s, not a %s (a view changed as a table, a table dropped as a view)
+    kMsgViewNotFound = 4348,      // DROP VIEW of a view the analysis lacks (%s)
+    kMsgViewUnusable = 4349,      // view %s: %s (why it cannot be made or read)
     kMsgNoTransactions = 4310,    // BEGIN, COMMIT or ROLLBACK with a host that keeps no transactions
     kMsgTransactionOpen = 4311,   // BEGIN inside a transaction
     kMsgNoTransaction = 4312,     // COMMIT or ROLLBACK without a transaction

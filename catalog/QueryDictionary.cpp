@@ -193,11 +193,12 @@ std::int16_t QueryDictionary::LoadItems(TableRef* table, const char* fileName, S
     return result;
 }
 
-Status QueryDictionary::LoadDescriptions() {
+Status QueryDictionary::LoadDescriptions(const UnknownTable& unknownTable) {
     Status status;
     bool hostReady = Host().getInfo != nullptr;
-    for (const std::unique_ptr<TableRef>& table : tables) {
-        if (table->aliasOf != nullptr) continue;
+    for (const std::unique_ptr<TableRef>& owned : tables) {
+        TableRef* table = owned.get();
+        if (table->aliasOf != nullptr || table->IsMemoryTable()) continue;
         const char* name = table->name.Get();
         std::size_t length = std::strlen(name);
         if (length > kMaxFileName || !hostReady) continue;  // stays unknown: 4243 below
@@ -207,7 +208,15 @@ Status QueryDictionary::LoadDescriptions() {
         info.itemCount = 0;
         info.fileInfo = 0;  // no size left over from the previous table
         Host().getInfo(hostContext, kTableQuestion, &info);
-        if (info.itemCount <= 0) continue;
+        if (info.itemCount <= 0) {
+            if (!unknownTable) continue;
+            Status resolved = unknownTable(*table);
+            if (!resolved.ok()) {
+                referencedNames.Clear();
+                return resolved;
+            }
+            continue;
+        }
 
         table->found = 1;
         table->status.Set("");
@@ -218,7 +227,7 @@ Status QueryDictionary::LoadDescriptions() {
         char fileName[kMaxFileName + 1];
         std::memcpy(fileName, info.fileName, sizeof fileName - 1);
         fileName[kMaxFileName] = '\0';
-        LoadItems(table.get(), fileName, status);
+        LoadItems(table, fileName, status);
     }
 
     // The names were only needed to choose the items to describe.

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -58,10 +59,14 @@ public:
     // one) as a referenced item name.  Returns 1.
     std::int16_t NoteItemName(const char* name);
     // Asks the host about every table and its items and builds the
-    // descriptors.  Fails with 4243 for the first unknown table, 4241 for a
-    // dictionary answer that cannot be laid out in the record, 4242 when
-    // memory runs out.
-    Status LoadDescriptions();
+    // descriptors.  A table the host does not describe goes to
+    // `unknownTable` when one is given, which may make it a memory table
+    // (a view: `found` set, with its items and those of its correlation
+    // names); its failure ends the loading.  Fails with 4243 for the first
+    // table left unknown, 4241 for a dictionary answer that cannot be laid
+    // out in the record, 4242 when memory runs out.
+    using UnknownTable = std::function<Status(TableRef& table)>;
+    Status LoadDescriptions(const UnknownTable& unknownTable = nullptr);
 
 private:
     // Reads the items of table `table` (found by the host, `info` answered

@@ -67,13 +67,13 @@ unsigned char* MemoParameter(const QueryDictionary* dictionary, std::uint32_t k)
 }  // namespace
 
 std::int32_t TableRef::ReadFrom(std::int64_t n) {
-    if (IsMemoryTable()) {
-        if (n < 1 || n > rowCount || record == nullptr) return 0;
-        std::memcpy(record, RowAddress(static_cast<std::int32_t>(n)), recordSize);
+    const TableRef& file = aliasOf != nullptr ? *aliasOf : *this;
+    if (file.IsMemoryTable()) {
+        if (n < 1 || n > file.rowCount || record == nullptr || recordSize != file.recordSize) return 0;
+        std::memcpy(record, file.RowAddress(static_cast<std::int32_t>(n)), recordSize);
         currentRecord = static_cast<std::uint32_t>(n);
         return static_cast<std::int32_t>(n);
     }
-    const TableRef& file = aliasOf != nullptr ? *aliasOf : *this;
     HostRecordBlock* block = RecordBlock();
     const HostCallbacks& host = Host();
     if (host.readRecord == nullptr) return -3;

@@ -33,6 +33,7 @@ public:
     OwnedString status{OwnedString::kNullReadsEmpty};  // "" once the dictionary knows the table
     TableRef* aliasOf = nullptr;    // table this correlation name stands for (not owned); null for a table
     std::uint16_t unnamed = 0;      // 1: created without a name (a memory table)
+    std::uint16_t view = 0;         // 1: a view, its rows computed into this memory table before binding
     std::uint16_t usedName = 0;     // 1: the statement uses the table under this reference's name
     std::uint16_t allItems = 0;     // 1: every item of the table counts as referenced
     std::uint16_t found = 0;        // 1 once the dictionary has described the table
@@ -81,10 +82,10 @@ public:
     // ReadFrom's answer once the statement was asked to stop (base/Interrupt.h).
     static constexpr std::int32_t kReadInterrupted = -1000;
 
-    bool IsMemoryTable() const { return unnamed != 0; }
+    bool IsMemoryTable() const { return unnamed != 0 || view != 0; }
     // Reads record (or row) `n` into `record`, skipping numbers without a
     // live record: the number read, 0 at the end, minus the host status, or
-    // kReadInterrupted.
+    // kReadInterrupted.  A correlation name of a view reads the view's rows.
     std::int32_t ReadFrom(std::int64_t n);
     std::int32_t ReadFirst() { return ReadFrom(1); }
     std::int32_t ReadNext() { return ReadFrom(static_cast<std::int64_t>(currentRecord) + 1); }

@@ -71,6 +71,8 @@ Status QueryPlan::Execute() {
         case StatementKind::kDropTable: ExecuteDropTable(*this); break;
         case StatementKind::kDropIndex: ExecuteDropIndex(*this); break;
         case StatementKind::kAlterTable: ExecuteAlterTable(*this); break;
+        case StatementKind::kCreateView: ExecuteCreateView(*this); break;
+        case StatementKind::kDropView: ExecuteDropView(*this); break;
         case StatementKind::kSelect: RunSelect(); break;
         case StatementKind::kUnsupported: SetError(MessageText(kMsgNotSupported), nullptr); break;
     }

@@ -252,9 +252,13 @@ public:
                 Add(depth, "CREATE INDEX " + statement_.indexName + " ON " + statement_.table);
                 break;
             case OperatorKind::kSchemaChange:
-                if (statement_.kind == StatementKind::kDropIndex) Add(depth, "DROP INDEX " + statement_.indexName);
-                else Add(depth, (statement_.kind == StatementKind::kDropTable ? "DROP TABLE " : "ALTER TABLE ") +
-                                statement_.table);
+                switch (statement_.kind) {
+                    case StatementKind::kDropIndex: Add(depth, "DROP INDEX " + statement_.indexName); break;
+                    case StatementKind::kDropTable: Add(depth, "DROP TABLE " + statement_.table); break;
+                    case StatementKind::kCreateView: Add(depth, "CREATE VIEW " + statement_.table); break;
+                    case StatementKind::kDropView: Add(depth, "DROP VIEW " + statement_.table); break;
+                    default: Add(depth, "ALTER TABLE " + statement_.table); break;
+                }
                 break;
         }
         for (const auto& input : op.inputs) {

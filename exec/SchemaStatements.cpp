@@ -9,6 +9,7 @@
 #include "base/Messages.h"
 #include "catalog/HostLink.h"
 #include "catalog/QueryDictionary.h"
+#include "catalog/ViewDefinition.h"
 #include "lexer/TokenKinds.h"
 #include "planner/QueryPlan.h"
 #include "platform/Utf8.h"
@@ -86,6 +87,17 @@ bool TableExists(QueryPlan& plan, const std::string& name) {
 
 void CopyName(char* target, std::size_t capacity, const char* name) {
     platform::CopyUtf8Bounded(target, name, capacity);
+}
+
+std::uint16_t HostContextOf(const QueryPlan& plan) {
+    return plan.dictionary != nullptr ? plan.dictionary->hostContext : 0;
+}
+
+// True when `name` is a view: the plan's error is then 4347.
+bool RefuseView(QueryPlan& plan, const std::string& name) {
+    if (LookUpView(HostContextOf(plan), name.c_str(), nullptr) != ViewLookup::kView) return false;
+    plan.status = WrongObjectKind(name.c_str(), true);
+    return true;
 }
 
 }  // namespace
@@ -225,10 +237,11 @@ void ExecuteDropTable(QueryPlan& plan) {
     std::string text = "DROP TABLE " + statement.table;
     Refusal refusal;
     refusal.statement = text.c_str();
-    refusal.notFound = kMsgUnknownTable;
-    refusal.name = statement.table.c_str();
-    if (statement.ifExists) refusal.quietResult = OBHOST_RESULT_NOT_FOUND;
-    Describe(plan, OBHOST_DESCRIBE_DROP_FILE, &area, refusal);
+    refusal.quietResult = OBHOST_RESULT_NOT_FOUND;
+    if (Describe(plan, OBHOST_DESCRIBE_DROP_FILE, &area, refusal) || area.result != OBHOST_RESULT_NOT_FOUND) return;
+    // No table of that name: a view is never dropped as one, even with IF EXISTS.
+    if (!RefuseView(plan, statement.table) && !statement.ifExists)
+        plan.status = Error::Message(kMsgUnknownTable, statement.table.c_str());
 }
 
 void ExecuteDropIndex(QueryPlan& plan) {
@@ -257,7 +270,7 @@ void ExecuteAlterTable(QueryPlan& plan) {
     const BoundStatement& statement = *plan.statement;
     if (!NameFits(plan, statement.table.c_str(), kFileNameLength, true)) return;
     if (!TableExists(plan, statement.table)) {
-        plan.status = Error::Message(kMsgUnknownTable, statement.table.c_str());
+        if (!RefuseView(plan, statement.table)) plan.status = Error::Message(kMsgUnknownTable, statement.table.c_str());
         return;
     }
     FileDescription area;
@@ -295,6 +308,48 @@ void ExecuteAlterTable(QueryPlan& plan) {
             break;
     }
     Describe(plan, operation, &area, refusal);
+}
+
+void ExecuteCreateView(QueryPlan& plan) {
+    const BoundStatement& statement = *plan.statement;
+    if (!NameFits(plan, statement.table.c_str(), kFileNameLength, true)) return;
+    std::string columns;
+    for (const std::string& column : statement.columns) {
+        if (!NameFits(plan, column.c_str(), kItemNameLength, false)) return;
+        columns += (columns.empty() ? "" : ",") + column;
+    }
+    FileDescription area;
+    std::memset(&area, 0, sizeof area);
+    CopyName(area.fileName, sizeof area.fileName, statement.table.c_str());
+    area.u.view.columns = reinterpret_cast<std::uintptr_t>(columns.c_str());
+    area.u.view.text = reinterpret_cast<std::uintptr_t>(statement.viewText.c_str());
+    std::string text = "CREATE VIEW " + statement.table;
+    Refusal refusal;
+    refusal.statement = text.c_str();
+    refusal.exists = kMsgTableExists;
+    refusal.name = statement.table.c_str();
+    if (statement.ifExists) refusal.quietResult = OBHOST_RESULT_EXISTS;
+    Describe(plan, OBHOST_DESCRIBE_CREATE_VIEW, &area, refusal);
+}
+
+void ExecuteDropView(QueryPlan& plan) {
+    const BoundStatement& statement = *plan.statement;
+    if (!NameFits(plan, statement.table.c_str(), kFileNameLength, true)) return;
+    if (LookUpView(HostContextOf(plan), statement.table.c_str(), nullptr) == ViewLookup::kUnsupported) {
+        plan.status = Error::Message(kMsgNoViews);
+        return;
+    }
+    FileDescription area;
+    std::memset(&area, 0, sizeof area);
+    CopyName(area.fileName, sizeof area.fileName, statement.table.c_str());
+    std::string text = "DROP VIEW " + statement.table;
+    Refusal refusal;
+    refusal.statement = text.c_str();
+    refusal.quietResult = OBHOST_RESULT_NOT_FOUND;
+    if (Describe(plan, OBHOST_DESCRIBE_DROP_VIEW, &area, refusal) || area.result != OBHOST_RESULT_NOT_FOUND) return;
+    // A table is never dropped as a view, even with IF EXISTS.
+    if (TableExists(plan, statement.table)) plan.status = WrongObjectKind(statement.table.c_str(), false);
+    else if (!statement.ifExists) plan.status = Error::Message(kMsgViewNotFound, statement.table.c_str());
 }
 
 }  // namespace qx

@@ -153,6 +153,82 @@ bool FinishFile(FileDef& file, std::vector<PendingKey>& pendingKeys, std::string
     return Analysis::CheckFile(file, why, line);
 }
 
+// The SELECT of a view as the AS line holds it: "\\" for a backslash,
+// "\n" and "\r" for line breaks, so that it stays on one line.
+std::string EscapeText(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\') out += "\\\\";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
+}
+
+std::string UnescapeText(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] == '\\' && (next == '\\' || next == 'n' || next == 'r')) {
+            out += next == 'n' ? '\n' : next == 'r' ? '\r' : '\\';
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// "VIEW <name> [<column>,...]": the view without its text yet.
+bool ParseView(const std::vector<std::string>& t, ViewDef& view, std::string& why) {
+    if (t.size() < 2) {
+        why = "VIEW needs a name";
+        return false;
+    }
+    if (!Analysis::NormalizeName(t[1], Analysis::kMaxFileName, view.name, why)) return false;
+    for (std::size_t i = 2; i < t.size(); ++i) {
+        std::size_t start = 0;
+        while (start <= t[i].size()) {
+            std::size_t comma = t[i].find(',', start);
+            if (comma == std::string::npos) comma = t[i].size();
+            if (comma > start) {
+                std::string name;
+                if (!Analysis::NormalizeName(t[i].substr(start, comma - start), Analysis::kMaxItemName, name, why))
+                    return false;
+                for (const std::string& other : view.columns)
+                    if (other == name) {
+                        why = "view " + view.name + " names column " + name + " twice";
+                        return false;
+                    }
+                view.columns.push_back(name);
+            }
+            start = comma + 1;
+        }
+    }
+    return true;
+}
+
+// The line after VIEW, "AS <select>": the SELECT, or false.
+bool ParseViewText(const std::string& line, ViewDef& view, std::string& why) {
+    std::size_t at = 0;
+    while (at < line.size() && IsBlank(line[at])) ++at;
+    bool as = line.size() >= at + 2 && Upper(line.substr(at, 2)) == "AS" &&
+              (line.size() == at + 2 || IsBlank(line[at + 2]));
+    std::size_t end = line.size();
+    while (end > at + 2 && IsBlank(line[end - 1])) --end;
+    at += 2;
+    while (at < end && IsBlank(line[at])) ++at;
+    if (!as || at >= end) {
+        why = "VIEW " + view.name + " must be followed by its line 'AS <select>'";
+        return false;
+    }
+    view.text = UnescapeText(line.substr(at, end - at));
+    return true;
+}
+
 }  // namespace
 
 bool Analysis::NormalizeName(const std::string& text, std::size_t maxLength, std::string& out, std::string& why) {
@@ -243,8 +319,11 @@ bool Analysis::CheckFile(FileDef& file, std::string& why, int& line) {
 
 bool Analysis::Parse(const std::string& text, const std::string& source, std::string& error) {
     std::vector<FileDef> files;
+    std::vector<ViewDef> views;
     std::vector<PendingKey> pendingKeys;
     bool sawHeader = false;
+    bool fileOpen = false;      // ITEM and KEY lines belong to files.back()
+    bool viewTextNext = false;  // the line just read was VIEW: its AS line comes
     int lineNumber = 0;
     std::string why;
     int faultLine = 0;
@@ -259,8 +338,13 @@ bool Analysis::Parse(const std::string& text, const std::string& source, std::st
         std::string line = text.substr(start, end - start);
         start = end + 1;
         ++lineNumber;
-        if (std::size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (viewTextNext) {
+            viewTextNext = false;
+            if (!ParseViewText(line, views.back(), why)) return fail(lineNumber);
+            continue;
+        }
+        if (std::size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
         std::vector<std::string> t = Tokens(line);
         if (t.empty()) continue;
         std::string word = Upper(t[0]);
@@ -272,8 +356,18 @@ bool Analysis::Parse(const std::string& text, const std::string& source, std::st
             sawHeader = true;
             continue;
         }
-        if (word == "FILE") {
-            if (!files.empty() && !FinishFile(files.back(), pendingKeys, why, faultLine)) return fail(faultLine);
+        if (word == "FILE" || word == "VIEW") {
+            if (fileOpen && !FinishFile(files.back(), pendingKeys, why, faultLine)) return fail(faultLine);
+            fileOpen = false;
+        }
+        if (word == "VIEW") {
+            ViewDef view;
+            view.line = lineNumber;
+            if (!ParseView(t, view, why)) return fail(lineNumber);
+            views.push_back(std::move(view));
+            viewTextNext = true;
+        } else if (word == "FILE") {
+            fileOpen = true;
             FileDef file;
             file.line = lineNumber;
             if (t.size() != 2) {
@@ -288,8 +382,8 @@ bool Analysis::Parse(const std::string& text, const std::string& source, std::st
                 }
             files.push_back(std::move(file));
         } else if (word == "ITEM" || word == "KEY") {
-            if (files.empty()) {
-                why = word + " before any FILE";
+            if (!fileOpen) {
+                why = word + " outside a FILE block";
                 return fail(lineNumber);
             }
             if (word == "ITEM") {
@@ -304,7 +398,7 @@ bool Analysis::Parse(const std::string& text, const std::string& source, std::st
                 pendingKeys.push_back(std::move(pending));
             }
         } else {
-            why = "unknown keyword '" + t[0] + "' (expected FILE, ITEM or KEY)";
+            why = "unknown keyword '" + t[0] + "' (expected FILE, ITEM, KEY or VIEW)";
             return fail(lineNumber);
         }
     }
@@ -312,8 +406,23 @@ bool Analysis::Parse(const std::string& text, const std::string& source, std::st
         why = "empty analysis: expected 'ANALYSIS 1' as the first line";
         return fail(lineNumber == 0 ? 1 : lineNumber);
     }
-    if (!files.empty() && !FinishFile(files.back(), pendingKeys, why, faultLine)) return fail(faultLine);
+    if (viewTextNext) {
+        why = "VIEW " + views.back().name + " must be followed by its line 'AS <select>'";
+        return fail(lineNumber);
+    }
+    if (fileOpen && !FinishFile(files.back(), pendingKeys, why, faultLine)) return fail(faultLine);
+    // A view's name is unique among files and views.
+    for (std::size_t v = 0; v < views.size(); ++v) {
+        bool twice = false;
+        for (std::size_t w = 0; w < v; ++w) twice = twice || views[w].name == views[v].name;
+        for (const FileDef& file : files) twice = twice || file.name == views[v].name;
+        if (twice) {
+            why = "view " + views[v].name + " has the name of another file or view";
+            return fail(views[v].line);
+        }
+    }
     files_ = std::move(files);
+    views_ = std::move(views);
     return true;
 }
 
@@ -341,7 +450,19 @@ std::string Analysis::FormatFile(const FileDef& file) {
 std::string Analysis::Format() const {
     std::string out = "ANALYSIS 1\n";
     for (const FileDef& file : files_) out += "\n" + FormatFile(file);
+    for (const ViewDef& view : views_) {
+        out += "\nVIEW " + view.name;
+        for (std::size_t c = 0; c < view.columns.size(); ++c) out += (c == 0 ? " " : ",") + view.columns[c];
+        out += "\nAS " + EscapeText(view.text) + "\n";
+    }
     return out;
+}
+
+int Analysis::FindView(const std::string& name) const {
+    std::string upper = Upper(name);
+    for (std::size_t i = 0; i < views_.size(); ++i)
+        if (views_[i].name == upper) return static_cast<int>(i);
+    return -1;
 }
 
 int Analysis::FindFile(const std::string& name) const {

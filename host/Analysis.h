@@ -7,7 +7,12 @@
 //   FILE <name>                                  starts a file (table), name <= 8 bytes
 //   ITEM <name> <type> [<size>] [ARRAY <n>] [UNIQUE | DUPLICATES]
 //   KEY  <name> UNIQUE | DUPLICATES <item>[,<item>...]
+//   VIEW <name> [<column>[,<column>...]]         a view, name <= 8 bytes
+//   AS <select>                                  the line after VIEW: its SELECT
 //
+// The AS line is taken to its end as written ('#' included); a backslash
+// stands for itself when doubled, and "\n" / "\r" for the line breaks of
+// the SELECT.
 // '#' starts a comment; blank lines are ignored; keywords and names are
 // case-insensitive (names are kept in upper case, as the SQL engine writes
 // them).  Parse refuses a malformed text with a message naming the line.
@@ -18,6 +23,7 @@
 #include <vector>
 
 #include "host/FileDef.h"
+#include "host/ViewDef.h"
 
 namespace qxhost {
 
@@ -39,6 +45,11 @@ public:
     // Index of the file named `name` (ASCII case folded), or -1.
     int FindFile(const std::string& name) const;
 
+    const std::vector<ViewDef>& Views() const { return views_; }
+    std::vector<ViewDef>& Views() { return views_; }
+    // Index of the view named `name` (ASCII case folded), or -1.
+    int FindView(const std::string& name) const;
+
     // Folds `text` to upper case and checks it as a name of at most `maxLength` bytes
     // (letters, digits, '_' and bytes above 127, not starting with a digit).
     static bool NormalizeName(const std::string& text, std::size_t maxLength, std::string& out, std::string& why);
@@ -47,6 +58,7 @@ public:
 
 private:
     std::vector<FileDef> files_;
+    std::vector<ViewDef> views_;
 };
 
 }  // namespace qxhost

@@ -96,10 +96,44 @@ void AnswerItem(const Table& table, std::uint16_t index, DictionaryExchange& x) 
     if (name) std::memcpy(x.itemName, name->data(), name->size());  // at most 10 bytes
 }
 
+// Copies `text` into the engine's buffer at `address` (at most `capacity` bytes).
+void LendText(const std::string& text, std::uint64_t address, std::uint32_t capacity, std::uint32_t& length) {
+    length = static_cast<std::uint32_t>(text.size());
+    auto* buffer = reinterpret_cast<char*>(static_cast<std::uintptr_t>(address));
+    if (buffer != nullptr) std::memcpy(buffer, text.data(), text.size() < capacity ? text.size() : capacity);
+}
+
+// OGETINFOSOBD operation 2: the view named in the area, into the engine's buffers.
+std::int32_t AnswerView(std::uint32_t hostContext, ViewExchange& v) {
+    Database* db = DatabaseRegistry::Find(hostContext);
+    if (!db) return -1;
+    db->Refresh();  // perhaps made by another connection since this one's last lock
+    int index = db->GetAnalysis().FindView(std::string(v.viewName, ::strnlen(v.viewName, sizeof v.viewName)));
+    v.answer = OBHOST_VIEW_NONE;
+    if (index < 0) return 0;
+    const qxhost::ViewDef& view = db->GetAnalysis().Views()[static_cast<std::size_t>(index)];
+    std::string columns;
+    for (const std::string& column : view.columns) columns += (columns.empty() ? "" : ",") + column;
+    std::uint32_t length = 0;
+    LendText(columns, v.columns, v.columnsCapacity, length);
+    v.columnsLength = length;
+    LendText(view.text, v.text, v.textCapacity, length);
+    v.textLength = length;
+    v.answer = OBHOST_VIEW_FOUND;
+    return 0;
+}
+
 }  // namespace
 
 QXHOST_CALLBACK std::int32_t OGETINFOSOBD(std::uint32_t hostContext, std::int32_t operation, void* area) {
     if (!area) return -1;
+    if (operation == OBHOST_INFO_VIEW) {
+        try {
+            return AnswerView(hostContext, *static_cast<ViewExchange*>(area));
+        } catch (...) {
+            return -1;
+        }
+    }
     auto& x = *static_cast<DictionaryExchange*>(area);
     char name[sizeof x.fileName + 1] = {};
     std::memcpy(name, x.fileName, sizeof x.fileName);

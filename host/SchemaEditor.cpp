@@ -1,6 +1,7 @@
 // SchemaEditor: OBECRITFICHIER's operations (see SchemaEditor.h).
 #include "host/SchemaEditor.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "host/Analysis.h"
@@ -58,6 +59,14 @@ bool DescribedItem(const FileDescription& area, const std::string& fileName, Ite
     return true;
 }
 
+// True (with `message`) when a file or a view is named `name`: the two share their names.
+bool NameTaken(const Database& db, const std::string& name, std::string& message) {
+    if (db.GetAnalysis().FindFile(name) >= 0) message = "File '" + name + "' already exists";
+    else if (db.GetAnalysis().FindView(name) >= 0) message = "View '" + name + "' already exists";
+    else return false;
+    return true;
+}
+
 }  // namespace
 
 std::int16_t SchemaEditor::Apply(Database& db, std::int32_t operation, const FileDescription& area,
@@ -72,6 +81,8 @@ std::int16_t SchemaEditor::Apply(Database& db, std::int32_t operation, const Fil
         case OBHOST_DESCRIBE_ADD_ITEM: return AddItemToFile(db, area, message);
         case OBHOST_DESCRIBE_DROP_ITEM: return DropItem(db, area, message);
         case OBHOST_DESCRIBE_RENAME_FILE: return RenameFile(db, area, message);
+        case OBHOST_DESCRIBE_CREATE_VIEW: return CreateView(db, area, message);
+        case OBHOST_DESCRIBE_DROP_VIEW: return DropView(db, area, message);
         default:
             message = "Unknown file description operation " + std::to_string(operation);
             return kRefused;
@@ -87,10 +98,7 @@ std::int16_t SchemaEditor::BeginFile(Database& db, const FileDescription& area, 
         message = "Invalid file name: " + why;
         return 1;
     }
-    if (db.GetAnalysis().FindFile(file_.name) >= 0) {
-        message = "File '" + file_.name + "' already exists";
-        return kExists;
-    }
+    if (NameTaken(db, file_.name, message)) return kExists;
     mode_ = Mode::File;
     return 0;
 }
@@ -210,10 +218,7 @@ std::int16_t SchemaEditor::Create(Database& db, std::string& message) {
     std::string why;
     int line = 0;
     if (mode == Mode::File) {
-        if (db.GetAnalysis().FindFile(file_.name) >= 0) {
-            message = "File '" + file_.name + "' already exists";
-            return 1;
-        }
+        if (NameTaken(db, file_.name, message)) return 1;
         if (!Analysis::CheckFile(file_, why, line)) {
             message = "Cannot create file '" + file_.name + "': " + why;
             return 1;
@@ -396,14 +401,67 @@ std::int16_t SchemaEditor::RenameFile(Database& db, const FileDescription& area,
         message = "Invalid file name: " + why;
         return kRefused;
     }
-    if (db.GetAnalysis().FindFile(name) >= 0) {
-        message = "File '" + name + "' already exists";
-        return kExists;
-    }
+    if (NameTaken(db, name, message)) return kExists;
     Analysis next = db.GetAnalysis();
     next.Files()[static_cast<std::size_t>(index)].name = name;
     if (!db.RenameTable(static_cast<std::size_t>(index), next, why)) {
         message = "Cannot rename file '" + raw + "': " + why;
+        return kIoError;
+    }
+    return kOk;
+}
+
+std::int16_t SchemaEditor::CreateView(Database& db, const FileDescription& area, std::string& message) {
+    mode_ = Mode::None;
+    ViewDef view;
+    std::string why, raw = Field(area.fileName, sizeof area.fileName);
+    if (!Analysis::NormalizeName(raw, Analysis::kMaxFileName, view.name, why)) {
+        message = "Invalid view name: " + why;
+        return kRefused;
+    }
+    const auto* columns = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(area.u.view.columns));
+    const auto* text = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(area.u.view.text));
+    if (text == nullptr || *text == '\0') {
+        message = "View '" + view.name + "' has no SELECT";
+        return kRefused;
+    }
+    view.text = text;
+    for (std::string list = columns != nullptr ? columns : "", name; !list.empty();) {
+        std::size_t comma = list.find(',');
+        std::string part = Trim(list.substr(0, comma));
+        list = comma == std::string::npos ? "" : list.substr(comma + 1);
+        if (!Analysis::NormalizeName(part, Analysis::kMaxItemName, name, why)) {
+            message = "Invalid column name of view '" + view.name + "': " + why;
+            return kRefused;
+        }
+        if (std::find(view.columns.begin(), view.columns.end(), name) != view.columns.end()) {
+            message = "Column '" + name + "' appears twice in view '" + view.name + "'";
+            return kRefused;
+        }
+        view.columns.push_back(name);
+    }
+    if (NameTaken(db, view.name, message)) return kExists;
+    Analysis next = db.GetAnalysis();
+    next.Views().push_back(std::move(view));
+    if (!db.SaveAnalysis(next, why)) {
+        message = "Cannot create view '" + raw + "': " + why;
+        return kIoError;
+    }
+    return kOk;
+}
+
+std::int16_t SchemaEditor::DropView(Database& db, const FileDescription& area, std::string& message) {
+    mode_ = Mode::None;
+    std::string why, raw = Field(area.fileName, sizeof area.fileName);
+    int index = db.GetAnalysis().FindView(raw);
+    if (index < 0) {
+        message = "Unknown view '" + raw + "'";
+        return kNotFound;
+    }
+    Analysis next = db.GetAnalysis();
+    next.Views().erase(next.Views().begin() + index);
+    if (!db.SaveAnalysis(next, why)) {
+        message = "Cannot drop view '" + raw + "': " + why;
         return kIoError;
     }
     return kOk;

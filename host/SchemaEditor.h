@@ -21,6 +21,9 @@
 // (a key of an item leaves the item, no longer a key), 6 adds an item at
 // the end of an existing file's records, 7 drops an item, 8 renames a file.
 // 6 and 7 rewrite the record file and 8 renames it, through SchemaSwitch.
+// 9 keeps a view (its column names and SELECT) in the analysis, 10 drops
+// one; a view's name is unique among files and views.  Views hold no
+// records: the SQL engine computes their rows from the SELECT.
 // A name that does not exist gives OBHOST_RESULT_NOT_FOUND, a new name that
 // does OBHOST_RESULT_EXISTS (also for operations 0 and 2).
 #pragma once
@@ -53,6 +56,8 @@ private:
     std::int16_t AddItemToFile(Database& db, const FileDescription& area, std::string& message);
     std::int16_t DropItem(Database& db, const FileDescription& area, std::string& message);
     std::int16_t RenameFile(Database& db, const FileDescription& area, std::string& message);
+    std::int16_t CreateView(Database& db, const FileDescription& area, std::string& message);
+    std::int16_t DropView(Database& db, const FileDescription& area, std::string& message);
     // The existing file named in `area`, or -1 with `message` set.
     static int FindFile(Database& db, const FileDescription& area, std::string& message);
 

@@ -21,7 +21,9 @@ extern "C" {
 
 /* ---- Callback signatures (resolved by these exact names) ---------------- */
 
-/* Dictionary questions: operation 0 describes a file, 1 one of its items. */
+/* Dictionary questions: operation 0 describes a file, 1 one of its items
+   (area: DictionaryExchange), 2 gives the definition of a view (area:
+   ViewExchange, below). */
 typedef int32_t (*OGETINFOSOBD_t)(uint32_t hostContext, int32_t operation, void* area);
 /* Read a record: command "P", "S" or "L" is set in the record block. */
 typedef int32_t (*OLIREENREG_t)(uint32_t hostContext, const char* fileName,
@@ -126,6 +128,37 @@ typedef struct DictionaryExchange {
     char     itemName[42];           /* 33: item name; empty ends the items */
 } DictionaryExchange;
 
+/* ---- ViewExchange: OGETINFOSOBD operation 2 (75 bytes) ------------------
+ * The engine names the view and lends two buffers; the host copies the
+ * view's column list (names joined by ",", empty when CREATE VIEW gave
+ * none) and its SELECT into them, at most `capacity` bytes each, and sets
+ * the full lengths (no NUL is written) and `answer`.  The engine sets
+ * `answer` to OBHOST_VIEW_UNANSWERED first: a host that keeps no views
+ * leaves it so (and returns -1, as for any operation it does not know).
+ * The area has the size of a DictionaryExchange. */
+enum {
+    OBHOST_INFO_FILE = 0,
+    OBHOST_INFO_ITEM = 1,
+    OBHOST_INFO_VIEW = 2
+};
+enum {
+    OBHOST_VIEW_NONE = 0,          /* no view of that name (a table may have it) */
+    OBHOST_VIEW_FOUND = 1,         /* the view: lengths and buffers filled */
+    OBHOST_VIEW_UNANSWERED = 255   /* set by the engine; kept by a host without views */
+};
+typedef struct ViewExchange {
+    char     viewName[9];            /* 0: view asked about */
+    uint8_t  answer;                 /* 9: OBHOST_VIEW_* */
+    unsigned char gap1[2];
+    uint32_t columnsCapacity;        /* 12: bytes the columns buffer holds */
+    uint32_t columnsLength;          /* 16: bytes of the column list */
+    uint32_t textCapacity;           /* 20: bytes the text buffer holds */
+    uint32_t textLength;             /* 24: bytes of the SELECT */
+    uint64_t columns;                /* 28: address of the engine's columns buffer */
+    uint64_t text;                   /* 36: address of the engine's text buffer */
+    unsigned char gap2[31];
+} ViewExchange;
+
 /* ---- FileDescription: OBECRITFICHIER's area (797 bytes) ----------------- */
 typedef struct FileDescription {
     char     fileName[9];            /* 0 */
@@ -138,6 +171,10 @@ typedef struct FileDescription {
             uint8_t  itemKind;       /* 277: host type letter (operation 1) */
             uint16_t itemSize;       /* 278: item size (operation 1) */
         } item;
+        struct {
+            uint64_t columns;        /* 23: column names joined by ",", NUL-terminated; empty: none */
+            uint64_t text;           /* 31: the SELECT, NUL-terminated (CREATE_VIEW) */
+        } view;
     } u;
     uint16_t keyMode;                /* 280: 1 unique, 2 with duplicates */
     int16_t  result;                 /* 282: > 0: the operation failed */
@@ -147,7 +184,10 @@ typedef struct FileDescription {
 /* OBECRITFICHIER operations.  0..3 describe then create a file or key; the
  * others act at once.  DROP_KEY with an empty fileName looks for the key in
  * every file.  ADD_ITEM takes the item as operation 1 does; RENAME_FILE takes
- * the new name in itemName.  A key item may be followed by " DESC". */
+ * the new name in itemName.  A key item may be followed by " DESC".
+ * CREATE_VIEW keeps the view named in fileName (u.view: its columns and
+ * SELECT) in the analysis; DROP_VIEW removes it.  A view's name is unique
+ * among files and views: EXISTS when either has it. */
 enum ObhostDescribeOperation {
     OBHOST_DESCRIBE_BEGIN = 0,
     OBHOST_DESCRIBE_ITEM = 1,
@@ -157,7 +197,9 @@ enum ObhostDescribeOperation {
     OBHOST_DESCRIBE_DROP_KEY = 5,
     OBHOST_DESCRIBE_ADD_ITEM = 6,
     OBHOST_DESCRIBE_DROP_ITEM = 7,
-    OBHOST_DESCRIBE_RENAME_FILE = 8
+    OBHOST_DESCRIBE_RENAME_FILE = 8,
+    OBHOST_DESCRIBE_CREATE_VIEW = 9,
+    OBHOST_DESCRIBE_DROP_VIEW = 10
 };
 
 /* FileDescription.result: 0 done; above 0 refused, with a message. */
@@ -226,7 +268,16 @@ OBHOST_ASSERT(offsetof(DictionaryExchange, keyKind) == 29, "keyKind");
 OBHOST_ASSERT(offsetof(DictionaryExchange, compositeKey) == 31, "compositeKey");
 OBHOST_ASSERT(offsetof(DictionaryExchange, itemName) == 33, "itemName");
 
+OBHOST_ASSERT(sizeof(ViewExchange) == 75, "ViewExchange size");
+OBHOST_ASSERT(offsetof(ViewExchange, answer) == 9, "view answer");
+OBHOST_ASSERT(offsetof(ViewExchange, columnsCapacity) == 12, "view columnsCapacity");
+OBHOST_ASSERT(offsetof(ViewExchange, textLength) == 24, "view textLength");
+OBHOST_ASSERT(offsetof(ViewExchange, columns) == 28, "view columns");
+OBHOST_ASSERT(offsetof(ViewExchange, text) == 36, "view text");
+
 OBHOST_ASSERT(sizeof(FileDescription) == 797, "FileDescription size");
+OBHOST_ASSERT(offsetof(FileDescription, u.view.columns) == 23, "view columns address");
+OBHOST_ASSERT(offsetof(FileDescription, u.view.text) == 31, "view text address");
 OBHOST_ASSERT(offsetof(FileDescription, fileName) == 0, "fileName");
 OBHOST_ASSERT(offsetof(FileDescription, fileSuffix) == 9, "fileSuffix");
 OBHOST_ASSERT(offsetof(FileDescription, itemName) == 12, "itemName");

@@ -10,6 +10,7 @@
 #include "catalog/QueryDictionary.h"
 #include "catalog/TableRef.h"
 #include "interface/SqlRequest.h"
+#include "interface/ViewTables.h"
 #include "values/FieldType.h"
 #include "values/Transfor.h"
 
@@ -161,7 +162,8 @@ Status PreparedStatement::Run(SqlRequest* request) {
     if (status.ok()) {
         compiled_.evaluator->SetParameters(&values_);
         try {
-            status = compiled_.plan->Execute();
+            status = RefreshViews(request->hostContext, request->memoValues, compiled_.views);
+            if (status.ok()) status = compiled_.plan->Execute();
         } catch (const std::bad_alloc&) {
             status = Error::Message(kMsgOutOfMemory);
         }

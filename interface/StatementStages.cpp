@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "analysis/Binder.h"
 #include "base/Interrupt.h"
@@ -11,6 +13,7 @@
 #include "catalog/QueryDictionary.h"
 #include "catalog/TableRef.h"
 #include "interface/SqlRequest.h"
+#include "interface/ViewTables.h"
 #include "parser/NodeKinds.h"
 #include "parser/Parser.h"
 #include "parser/SyntaxNode.h"
@@ -32,6 +35,20 @@ void FormatByteSize(std::uint64_t bytes, char* out, std::size_t capacity) {
                           english ? unit.english : unit.french);
             return;
         }
+    }
+}
+
+// The table a statement writes into, which no view may stand for: that of
+// INSERT, UPDATE, DELETE and CREATE INDEX; "" for the others.
+std::string ChangedTable(const SyntaxNode* statement) {
+    if (statement == nullptr || statement->child == nullptr) return std::string();
+    switch (statement->kind) {
+        case FON_REQUETE_INSERT_ENREG:
+        case FON_REQUETE_MIS_A_JOUR_ENREG:
+        case FON_REQUETE_SUPPRESSION_ENREG: return statement->child->text;
+        case FON_REQUETE_CREATION_INDEX:
+            return statement->child->next != nullptr ? statement->child->next->text : std::string();
+        default: return std::string();
     }
 }
 
@@ -58,9 +75,22 @@ Status Compile(SqlRequest* request, Compiled& compiled, std::uint16_t* parameter
                           statement->kind != FON_REQUETE_SELECTION;
         if (openStatement) status = BeginStatement(request->hostContext, compiled);
         if (status.ok() && compiled.statementOpen) compiled.schemaGeneration = SchemaGeneration(request->hostContext);
-        if (status.ok()) status = request->dictionary->AddNames(parser.names);
-        if (status.ok()) status = request->dictionary->LoadDescriptions();
+        // CREATE VIEW's SELECT is compiled on its own, below: its names are not this statement's.
+        bool createsView = statement != nullptr && statement->kind == FON_REQUETE_CREATION_VUE;
+        if (status.ok() && !createsView) status = request->dictionary->AddNames(parser.names);
+        if (status.ok() && !createsView) {
+            ViewContext views;
+            views.hostContext = request->hostContext;
+            views.memoValues = request->memoValues;
+            bool prepared = parameterCount != nullptr;
+            views.rows = tree->aux == kExplainStatement || prepared ? ViewContext::Rows::kDescribe
+                                                                    : ViewContext::Rows::kCompute;
+            if (prepared) views.read = &compiled.views;
+            views.changed = ChangedTable(statement);
+            status = request->dictionary->LoadDescriptions(ViewResolver(std::move(views)));
+        }
         if (status.ok()) status = Bind(tree, *request->dictionary, *bound);
+        if (status.ok() && createsView) status = CheckNewView(request->hostContext, request->memoValues, *bound);
     }
     if (!status.ok()) return status;
     compiled.plan = PlanStatement(request->dictionary.get(), std::move(bound));

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "base/Error.h"
 #include "exec/ExpressionEvaluator.h"
@@ -14,6 +15,7 @@
 namespace qx {
 
 struct SqlRequest;
+class TableRef;
 
 // A statement ready to run: its plan and the evaluator over it.  The
 // evaluator goes first.
@@ -22,6 +24,7 @@ struct Compiled {
     bool writes = false;               // the statement changes records or the schema
     bool statementOpen = false;        // the host's statement is open: EndStatement must close it
     std::int32_t schemaGeneration = -1;  // the host's count of definition changes it was compiled at
+    std::vector<TableRef*> views;      // prepared: the views read, whose rows each run computes again
     std::unique_ptr<QueryPlan> plan;
     std::unique_ptr<ExpressionEvaluator> evaluator;  // destroyed before `plan`
 
@@ -38,7 +41,10 @@ struct Compiled {
 // tables between compiling and running.  On failure `compiled` holds no
 // plan and the error is returned.  The "?" parameters the statement has go
 // to `*parameterCount`; without it a statement with parameters fails (4364),
-// its values having no way in.
+// its values having no way in.  The views the statement reads are computed
+// into memory tables before binding; a statement prepared (with
+// `parameterCount`) only lays out their columns and lists them in `views`
+// for each run to compute (RefreshViews).
 Status Compile(SqlRequest* request, Compiled& compiled, std::uint16_t* parameterCount = nullptr,
                bool openStatement = false);
 

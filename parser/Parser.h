@@ -150,6 +150,8 @@ private:
     // --- StatementRules.cpp ----------------------------------------------
     std::int16_t Statement(const char* text, std::int16_t position, SyntaxNode** out);         // FON_REQUETE
     std::int16_t Query(const char* text, std::int16_t position, SyntaxNode** out);             // FON_REQUETE_SELECTION
+    // After a query at `end`: an optional set operator and second query, appended to `chain`.
+    std::int16_t SetOperand(const char* text, std::int16_t end, ChildChain* chain);
     std::int16_t SelectBody(const char* text, std::int16_t position, SyntaxNode** out);        // FON_SOUS_SELECT
     std::int16_t SelectedItems(const char* text, std::int16_t position, SyntaxNode** out);     // FON_ITEM_SELECTIONNE
     std::int16_t SelectionItemList(const char* text, std::int16_t position, SyntaxNode** out); // FON_SELECTION_ITEM_VIRGULE_LISTE

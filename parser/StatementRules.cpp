@@ -8,7 +8,8 @@
 // when the select list was "*", and `usedName` on the name the statement
 // uses), the tables of INSERT, UPDATE, DELETE and CREATE INDEX (`allItems`
 // for an INSERT without column list), and every name of a column list or
-// assignment.  CREATE TABLE, CREATE VIEW and DROP note no table, and the
+// assignment.  CREATE TABLE and DROP note no table (the tables of CREATE
+// VIEW's query are noted, but the view is compiled on its own), and the
 // ORDER BY list notes nothing.  Conditions and simple items are the
 // business of ExpressionRules.cpp.
 #include <cstdint>
@@ -135,28 +136,38 @@ std::int16_t Parser::Statement(const char* text, std::int16_t position, SyntaxNo
     if (end < 0) return Abandon(out, end);
     chain.Add(part);
 
-    next = ReadToken(text, end, false, &token);
-    if (first == kKwSelect && next >= 0 && IsSetOperator(token.kind)) {
-        if (AddLeaf(&chain, token, token.kind) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, end));
-        std::int16_t second = next;
-        if (token.kind == kKwUnion) {
-            const std::int16_t afterUnion = next;
-            next = ReadToken(text, afterUnion, false, &token);
-            if (next < 0) return Abandon(out, Missing(next, kMsgSyntaxError, afterUnion));
-            if (token.kind == kKwAll) {
-                if (AddLeaf(&chain, token, kKwAll) == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, afterUnion));
-            } else {
-                next = afterUnion;
-            }
-            second = next;
-        }
-        end = Query(text, second, &part);
+    if (first == kKwSelect) {
+        end = SetOperand(text, end, &chain);
         if (end < 0) return Abandon(out, end);
-        chain.Add(part);
-        next = ReadToken(text, end, false, &token);
     }
+    next = ReadToken(text, end, false, &token);
     if (next < 0 || token.kind != kPunSemicolon) return Abandon(out, Missing(next, kMsgSemicolonExpected, end));
     return next;
+}
+
+// After a query: [("UNION" ["ALL"] | "INTERSECT" | "EXCEPT") query], its
+// leaves and query appended to `chain`.
+std::int16_t Parser::SetOperand(const char* text, std::int16_t end, ChildChain* chain) {
+    Token token;
+    std::int16_t next = ReadOptional(text, end, &token);
+    if (next < 0) return next;
+    if (!IsSetOperator(token.kind)) return end;
+    if (AddLeaf(chain, token, token.kind) == nullptr) return Fail(kMsgOutOfMemory, end);
+    std::int16_t second = next;
+    if (token.kind == kKwUnion) {
+        const std::int16_t afterUnion = next;
+        next = ReadToken(text, afterUnion, false, &token);
+        if (next < 0) return Missing(next, kMsgSyntaxError, afterUnion);
+        if (token.kind == kKwAll) {
+            if (AddLeaf(chain, token, kKwAll) == nullptr) return Fail(kMsgOutOfMemory, afterUnion);
+            second = next;
+        }
+    }
+    SyntaxNode* part = nullptr;
+    end = Query(text, second, &part);
+    if (end < 0) return end;
+    chain->Add(part);
+    return end;
 }
 
 // query: select body ["ORDER BY" order list] ["LIMIT" n ["OFFSET" m]]; LIMIT
@@ -763,11 +774,14 @@ std::int16_t Parser::CreateIndex(const char* text, std::int16_t position, Syntax
     return next;
 }
 
-// create view: ident ["(" column list ")"] "AS" query
+// create view: ["IF" "NOT" "EXISTS"] ident ["(" column list ")"] "AS" query
+// [set operator query].  The first query node's text is the whole SELECT
+// as written, which is what the host keeps.
 std::int16_t Parser::CreateView(const char* text, std::int16_t position, SyntaxNode** out) {
     SyntaxNode* node = Begin(FON_REQUETE_CREATION_VUE, out);
     if (node == nullptr) return Fail(kMsgOutOfMemory, position);
     ChildChain chain(node);
+    position = IfExists(text, position, true, node);
     std::int16_t end = NameLeaf(text, position, &chain);
     if (end < 0) return Abandon(out, end);
 
@@ -787,9 +801,15 @@ std::int16_t Parser::CreateView(const char* text, std::int16_t position, SyntaxN
         if (next < 0) return Abandon(out, Missing(next, kMsgSyntaxError, end));
     }
     if (token.kind != kKwAs) return Abandon(out, Fail(kMsgSyntaxError, end));
-    end = Query(text, next, &part);
+    const std::int16_t start = next;
+    end = Query(text, start, &part);
     if (end < 0) return Abandon(out, end);
     chain.Add(part);
+    SyntaxNode* query = part;
+    end = SetOperand(text, end, &chain);
+    if (end < 0) return Abandon(out, end);
+    query->text = tree_.Text(text + start, static_cast<std::size_t>(end - start));
+    if (query->text == nullptr) return Abandon(out, Fail(kMsgOutOfMemory, start));
     return end;
 }
 

@@ -113,6 +113,8 @@ OperatorPtr Planner::Root() {
         case StatementKind::kCreateIndex: return std::make_unique<PlanOperator>(OperatorKind::kCreateIndex);
         case StatementKind::kDropTable:
         case StatementKind::kDropIndex:
+        case StatementKind::kCreateView:
+        case StatementKind::kDropView:
         case StatementKind::kAlterTable: return std::make_unique<PlanOperator>(OperatorKind::kSchemaChange);
         case StatementKind::kUnsupported: break;
     }

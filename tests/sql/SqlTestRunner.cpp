@@ -6,7 +6,8 @@
 //   # comment
 //   host qx                               (first record) run over a scratch database of the
 //                                         QX file engine instead of the test host
-//   host reopen                           close the QX database and open it again
+//   host reopen                           close the QX database and open it again; the lines
+//                                         after it are first added to its analysis file
 //   language en|fr                        message language from here on
 //   strict on|off                         strict values from here on (off at the start)
 //   table NAME ITEM:TYPE:SIZE[:aN][:kK][:c] ...   a test-host table (array N, key kind K, composite)
@@ -158,7 +159,10 @@ private:
                 if (!qxtest::OpenQxDatabase(error)) return Fail(r, error);
                 usingQx_ = true;
             }
-            if (head.size() > 1 && head[1] == "reopen" && !qxtest::ReopenQxDatabase(error)) return Fail(r, error);
+            std::string added;
+            for (std::size_t i = 1; i < r.lines.size(); ++i) added += r.lines[i] + "\n";
+            if (head.size() > 1 && head[1] == "reopen" && !qxtest::ReopenQxDatabase(error, added))
+                return Fail(r, error);
             return;
         }
         if (verb == "strict") {

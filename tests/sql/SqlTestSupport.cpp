@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -243,14 +244,15 @@ bool OpenQxDatabase(std::string& error) {
     return true;
 }
 
-bool ReopenQxDatabase(std::string& error) {
+bool ReopenQxDatabase(std::string& error, const std::string& added) {
     auto close = reinterpret_cast<int (*)(std::uint16_t)>(dlsym(g_qxLibrary, "QXHostClose"));
     using OpenFn = std::uint16_t (*)(const char*, int, char*, std::size_t);
     auto open = reinterpret_cast<OpenFn>(dlsym(g_qxLibrary, "QXHostOpen"));
     char message[256] = "no QX file engine";
-    if (close != nullptr && open != nullptr && close(g_hostContext) == 0 &&
-        (g_hostContext = open(g_qxDirectory.c_str(), 0, message, sizeof message)) != 0)
-        return true;
+    if (close != nullptr && open != nullptr && close(g_hostContext) == 0) {
+        std::ofstream(g_qxDirectory + "/analysis.qxa", std::ios::app) << added;  // written before the open
+        if ((g_hostContext = open(g_qxDirectory.c_str(), 0, message, sizeof message)) != 0) return true;
+    }
     error = std::string("reopening the database failed: ") + message;
     return false;
 }

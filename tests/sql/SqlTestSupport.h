@@ -26,8 +26,9 @@ struct StatementResult {
 // closes it and removes the directory.
 bool OpenQxDatabase(std::string& error);
 void CloseQxDatabase();
-// Closes the QX database and opens it again (what is kept on disk only).
-bool ReopenQxDatabase(std::string& error);
+// Closes the QX database and opens it again (what is kept on disk only),
+// with `added` appended to its analysis file in between.
+bool ReopenQxDatabase(std::string& error, const std::string& added = "");
 
 // Strict values on or off for the statements that follow.
 void SetStrict(bool strict);

@@ -171,3 +171,38 @@ TEST_F(PreparedStatementTest, RefusalsAreNumbered) {
 }
 
 }  // namespace
+
+// A prepared statement computes the views it reads at each run, from the
+// tables as they are then, and follows a view dropped or made again.
+TEST_F(PreparedStatementTest, ViewsAreComputedAtEachRun) {
+    std::string error;
+    ASSERT_TRUE(qxtest::OpenQxDatabase(error)) << error;
+    auto run = [](const char* statement) { EXPECT_EQ(qxtest::RunStatement(statement).error, "") << statement; };
+    run("CREATE TABLE N (V INTEGER)");
+    run("INSERT INTO N VALUES (1), (2)");
+    run("CREATE VIEW BIG1 AS SELECT V FROM N WHERE V > 1");
+    run("CREATE VIEW BIG AS SELECT V FROM BIG1");
+    std::uintptr_t count = Prepare("SELECT COUNT(*) FROM BIG B WHERE B.V < ?", 1);
+    ASSERT_EQ(QXSQLBindInteger(count, 1, 100), 0);
+    const struct {
+        const char* before;  // run first, not prepared
+        std::int32_t errorNumber;
+        const char* rows;
+    } steps[] = {
+        {nullptr, 0, "2:1"},
+        {"INSERT INTO N VALUES (5), (6)", 0, "2:3"},
+        {"DROP VIEW BIG", 4243, nullptr},
+        {"CREATE VIEW BIG AS SELECT V, V AS W FROM BIG1 WHERE V < 6", 0, "2:2"},
+    };
+    for (const auto& step : steps) {
+        std::string label = step.before != nullptr ? step.before : "first run";
+        if (step.before != nullptr) run(step.before);
+        EXPECT_EQ(QXSQLExecute(count, nullptr), step.errorNumber == 0 ? 0 : -1) << label;
+        EXPECT_EQ(QXSQLErrorNumber(count), step.errorNumber) << label << ": " << Error(count);
+        if (step.rows != nullptr) {
+            EXPECT_EQ(Rows(count, 1), std::vector<std::string>{step.rows}) << label;
+        }
+    }
+    EXPECT_EQ(QXSQLFinRequete(count), 0);
+    qxtest::CloseQxDatabase();
+}
