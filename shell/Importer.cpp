@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -110,10 +111,21 @@ bool ParseTime(std::string_view text, std::string& out) {
     return std::stoi(out.substr(0, 2)) < 24 && std::stoi(out.substr(2, 2)) < 60;
 }
 
-std::string NumberLiteral(double value) {
-    char text[64];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-    return ec == std::errc() ? std::string(text, end) : "0";
+// The whole of `in`: in one read when its size is known (a file), else
+// piece by piece (a pipe).
+bool ReadAll(std::ifstream& in, std::string& text) {
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    in.seekg(0);
+    if (size >= 0 && in) {
+        text.resize(static_cast<std::size_t>(size));
+        return static_cast<bool>(in.read(text.data(), size));
+    }
+    in.clear();
+    std::ostringstream content;
+    content << in.rdbuf();
+    text = std::move(content).str();
+    return !in.bad();
 }
 
 // The column of an existing item; false when SQL cannot write the item.
@@ -158,9 +170,15 @@ const char* KindName(const Column& column) {
     return "a text";
 }
 
-// The value as an SQL literal for `column`; false when it does not fit.
-// `why` then says what was expected.
-bool Literal(const Column& column, std::string_view value, std::string& literal, std::string& why) {
+// A field's value in the form its parameter is bound with.
+struct FieldValue {
+    std::int64_t integer = 0;  // Integer; Date: YYYYMMDD; Time: HHMM
+    double number = 0;         // Number
+};
+
+// Reads `value` for `column`; false when it does not fit, with `why`
+// saying what was expected.
+bool ReadField(const Column& column, std::string_view value, FieldValue& out, std::string& why) {
     std::string_view trimmed = Trim(value);
     std::string text;
     switch (column.kind) {
@@ -169,40 +187,103 @@ bool Literal(const Column& column, std::string_view value, std::string& literal,
                 why = "longer than the " + std::to_string(column.bytes) + " bytes of the item";
                 return false;
             }
-            literal = SqlString(value);
+            if (value.find('\0') != std::string_view::npos) {
+                why = "a text with a zero byte";
+                return false;
+            }
             return true;
-        case Kind::Integer: {
-            std::int64_t number = 0;
-            if (!ParseInteger(trimmed, number)) break;
-            if (number < column.low || number > column.high) {
+        case Kind::Integer:
+            if (!ParseInteger(trimmed, out.integer)) break;
+            if (out.integer < column.low || out.integer > column.high) {
                 why = "out of the item's range (" + std::to_string(column.low) + " to " + std::to_string(column.high) + ")";
                 return false;
             }
-            literal = std::to_string(number);
             return true;
-        }
-        case Kind::Number: {
-            double number = 0;
-            if (!ParseNumber(trimmed, number)) break;
-            if (column.single && std::fabs(number) > FLT_MAX) {
+        case Kind::Number:
+            if (!ParseNumber(trimmed, out.number)) break;
+            if (column.single && std::fabs(out.number) > FLT_MAX) {
                 why = "too large for a REAL item";
                 return false;
             }
-            literal = NumberLiteral(number);
             return true;
-        }
         case Kind::Date:
-            if (!ParseDate(trimmed, text)) break;
-            literal = SqlString(text);
-            return true;
         case Kind::Time:
-            if (!ParseTime(trimmed, text)) break;
-            literal = SqlString(text);
+            if (!(column.kind == Kind::Date ? ParseDate(trimmed, text) : ParseTime(trimmed, text))) break;
+            out.integer = std::stoll(text);
             return true;
     }
     why = std::string("not ") + KindName(column);
     return false;
 }
+
+// Binds parameter `parameter` of `insert` to a field read by ReadField.
+bool BindField(std::uintptr_t insert, std::uint16_t parameter, const Column& column, std::string_view value,
+               const FieldValue& field) {
+    switch (column.kind) {
+        case Kind::Text:
+            return QXSQLBindText(insert, parameter, value.data(), static_cast<std::int32_t>(value.size())) == 0;
+        case Kind::Integer: return QXSQLBindInteger(insert, parameter, field.integer) == 0;
+        case Kind::Number: return QXSQLBindReal(insert, parameter, field.number) == 0;
+        case Kind::Date:
+            return QXSQLBindDate(insert, parameter, static_cast<std::int32_t>(field.integer / 10000),
+                                 static_cast<std::int32_t>(field.integer / 100 % 100),
+                                 static_cast<std::int32_t>(field.integer % 100)) == 0;
+        case Kind::Time:
+            return QXSQLBindTime(insert, parameter, static_cast<std::int32_t>(field.integer / 100),
+                                 static_cast<std::int32_t>(field.integer % 100), 0) == 0;
+    }
+    return false;
+}
+
+// The prepared INSERTs of one load, one for each set of items that records
+// give values to: an empty number, date or time leaves its item out (at its
+// default), so records with empty fields in different places need
+// different statements.  Few sets occur in practice; past kMaxStatements
+// the oldest are released.
+class InsertStatements {
+public:
+    InsertStatements(std::uint16_t hostContext, std::string table, const std::vector<Column>& columns)
+        : hostContext_(hostContext), table_(std::move(table)), columns_(columns) {}
+    InsertStatements(const InsertStatements&) = delete;
+    InsertStatements& operator=(const InsertStatements&) = delete;
+    ~InsertStatements() {
+        for (const auto& entry : statements_) QXSQLFinRequete(entry.second);
+    }
+
+    // The statement for the items marked in `given`; 0 when it cannot be
+    // prepared (`failed` then holds the handle whose error says why, to
+    // release after reading, or 0 when the engine gave none).
+    std::uintptr_t For(const std::vector<bool>& given, std::uintptr_t& failed) {
+        failed = 0;
+        auto found = statements_.find(given);
+        if (found != statements_.end()) return found->second;
+        if (statements_.size() >= kMaxStatements) {
+            for (const auto& entry : statements_) QXSQLFinRequete(entry.second);
+            statements_.clear();
+        }
+        std::string sql = "INSERT INTO " + table_ + " (", marks;
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            if (!given[i]) continue;
+            sql += (marks.empty() ? "" : ", ") + columns_[i].name;
+            marks += marks.empty() ? "?" : ", ?";
+        }
+        sql += ") VALUES (" + marks + ")";
+        std::uintptr_t handle = 0;
+        if (QXSQLPrepare(&handle, sql.c_str(), hostContext_, nullptr) != 0) {
+            failed = handle;
+            return 0;
+        }
+        statements_.emplace(given, handle);
+        return handle;
+    }
+
+private:
+    static constexpr std::size_t kMaxStatements = 64;
+    std::uint16_t hostContext_;
+    std::string table_;
+    const std::vector<Column>& columns_;
+    std::map<std::vector<bool>, std::uintptr_t> statements_;
+};
 
 // Progress on standard error while rows go in: a bar that is redrawn when
 // the percentage changes and erased at the end.
@@ -237,20 +318,20 @@ public:
         if (!IsIdentifier(request_.table)) return Fail("'" + request_.table + "' is not a table name");
         std::ifstream in(request_.file, std::ios::binary);
         if (!in) return Fail("cannot open '" + request_.file + "': " + std::strerror(errno));
-        std::ostringstream content;
-        content << in.rdbuf();
-        if (!in && !in.eof()) return Fail("cannot read '" + request_.file + "'");
-        text_ = std::move(content).str();
+        if (!ReadAll(in, text_)) return Fail("cannot read '" + request_.file + "'");
 
         if (!ReadHeader()) return false;
         bool exists = false;
         if (!FindTable(exists) || !CheckRows(exists)) return false;
         if (!exists && !session_.Query(CreateStatement(), [](const std::vector<std::string_view>&) {})) return false;
-        // One transaction for the rows (one sync, not one per row), unless one is open already;
-        // the rows loaded before a failure are kept, as the messages say.
-        bool own = Quietly("BEGIN");
+        // One transaction for the rows (one sync, not one per row), unless one
+        // is open already: a record the engine refuses, or Ctrl-C, then
+        // undoes the whole load.  In the caller's transaction the records
+        // loaded before stay, as the message says.
+        own_ = Quietly("BEGIN");
         bool loaded = LoadRows();
-        if (own && !Quietly("COMMIT")) return Fail("the loaded records could not be committed");
+        if (own_ && !Quietly(loaded ? "COMMIT" : "ROLLBACK") && loaded)
+            return Fail("the loaded records could not be committed");
         return loaded;
     }
 
@@ -327,22 +408,19 @@ private:
         DelimitedReader reader = Reader();
         std::vector<std::string> fields;
         reader.Next(fields);  // the header
-        std::string literal, why;
-        std::size_t headLength = 32 + table_.size();
-        for (const Column& column : columns_) headLength += column.name.size() + 2;
+        FieldValue field;
+        std::string why;
         while (reader.Next(fields)) {
             ++rows_;
             if (fields.size() != columns_.size())
                 return FailAt(reader.Line(), 0, std::to_string(fields.size()) + " fields where the header has " +
                                                     std::to_string(columns_.size()));
-            std::size_t length = headLength;
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 const std::string& value = fields[i];
-                length += 2 * value.size() + 4;  // every character a quote, at worst
                 if (value.empty()) continue;
                 Column& column = columns_[i];
-                if (exists) {
-                    if (!Literal(column, value, literal, why))
+                if (exists || value.find('\0') != std::string::npos) {
+                    if (!ReadField(column, value, field, why))
                         return FailAt(reader.Line(), i + 1, "'" + value + "' is " + why);
                     continue;
                 }
@@ -353,9 +431,6 @@ private:
                     column.allIntegers = false;
                 if (column.allNumbers && !column.allIntegers && !ParseNumber(Trim(value), number)) column.allNumbers = false;
             }
-            if (length > QXSQL_MAX_STATEMENT)
-                return FailAt(reader.Line(), 0, "the record is too long for one statement (" +
-                                                    std::to_string(QXSQL_MAX_STATEMENT) + " bytes)");
         }
         if (!reader.Error().empty()) return FailAt(reader.Line(), reader.ErrorColumn(), reader.Error());
         if (!exists) {
@@ -384,37 +459,59 @@ private:
         return sql + ")";
     }
 
+    // Fails the load at `line` after the engine refused a record (its error
+    // reported first); says what stays loaded.
+    bool NotLoaded(std::uintptr_t handle, std::size_t line, std::size_t loaded) {
+        session_.ReportEngineError(handle);
+        return FailAt(line, 0, own_ ? std::string("not loaded; the import is undone (nothing loaded)")
+                                    : "not loaded (" + std::to_string(loaded) + " records before it were)");
+    }
+
+    bool Interrupted(std::size_t loaded) {
+        return Fail("import interrupted: " + (own_ ? std::string("nothing loaded")
+                                                    : std::to_string(loaded) + " of " + std::to_string(rows_) +
+                                                          " records loaded"));
+    }
+
     bool LoadRows() {
         DelimitedReader reader = Reader();
         std::vector<std::string> fields;
         reader.Next(fields);
         ProgressBar progress(text_.size(), text_.size() > kProgressFileBytes && isatty(STDERR_FILENO) != 0);
-        std::string sql, values, literal, why;
+        InsertStatements inserts(session_.HostContext(), table_, columns_);
+        std::vector<bool> given(columns_.size());
+        std::vector<FieldValue> values(columns_.size());
+        std::string why;
         std::size_t loaded = 0;
         while (reader.Next(fields)) {
-            if (ctrlc::Pressed())
-                return Fail("import interrupted: " + std::to_string(loaded) + " of " + std::to_string(rows_) +
-                            " records loaded");
-            sql = "INSERT INTO " + table_ + " (";
-            values.clear();
+            if (ctrlc::Pressed()) return Interrupted(loaded);
+            bool any = false;
             for (std::size_t i = 0; i < fields.size(); ++i) {
-                const Column& column = columns_[i];
-                if (fields[i].empty() && column.kind != Kind::Text) continue;
-                Literal(column, fields[i], literal, why);
-                if (!values.empty()) {
-                    sql += ", ";
-                    values += ", ";
-                }
-                sql += column.name;
-                values += literal;
+                given[i] = !fields[i].empty() || columns_[i].kind == Kind::Text;
+                if (given[i]) ReadField(columns_[i], fields[i], values[i], why);
+                any = any || given[i];
             }
-            if (values.empty()) {  // nothing but defaults
-                sql += columns_[0].name;
-                values = columns_[0].kind == Kind::Integer || columns_[0].kind == Kind::Number ? "0" : "''";
+            if (!any) given[0] = true;  // nothing but defaults: the first item's empty value
+            std::uintptr_t failed = 0;
+            std::uintptr_t insert = inserts.For(given, failed);
+            if (insert == 0) {
+                bool result = NotLoaded(failed, reader.Line(), loaded);
+                if (failed != 0) QXSQLFinRequete(failed);
+                return result;
             }
-            sql += ") VALUES (" + values + ")";
-            if (!session_.Query(sql, [](const std::vector<std::string_view>&) {}))
-                return FailAt(reader.Line(), 0, "not loaded (" + std::to_string(loaded) + " records before it were)");
+            std::uint16_t parameter = 0;
+            bool bound = true;
+            for (std::size_t i = 0; i < fields.size() && bound; ++i) {
+                if (!given[i]) continue;
+                ++parameter;
+                bound = fields[i].empty() && columns_[i].kind != Kind::Text
+                            ? QXSQLBindNull(insert, parameter) == 0
+                            : BindField(insert, parameter, columns_[i], fields[i], values[i]);
+            }
+            if (!bound || QXSQLExecute(insert, nullptr) != 0) {
+                if (ctrlc::Pressed()) return Interrupted(loaded);
+                return NotLoaded(insert, reader.Line(), loaded);
+            }
             ++loaded;
             progress.Update(reader.Offset());
         }
@@ -427,6 +524,7 @@ private:
     std::string table_;  // as the analysis names it
     std::vector<Column> columns_;
     std::size_t rows_ = 0;
+    bool own_ = false;  // the load runs in its own transaction
 };
 
 }  // namespace

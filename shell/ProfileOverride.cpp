@@ -10,6 +10,8 @@
 #include <sstream>
 #include <vector>
 
+#include "shell/TextUtil.h"
+
 namespace qxsql {
 
 namespace {
@@ -29,15 +31,22 @@ std::string CurrentProfileText() {
 
 }  // namespace
 
-std::string ProfileOverride::DefaultLanguage() {
-    // A LANGUAGE line of the profile's [OMBREL] section decides: the engine reads it.
+std::string ProfileOverride::ProfileLanguage() {
     std::istringstream profile(CurrentProfileText());
     bool ombrel = false;
-    for (std::string line; std::getline(profile, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty() && line.front() == '[') ombrel = line == "[OMBREL]";
-        else if (ombrel && line.rfind("LANGUAGE=", 0) == 0) return "";
+    for (std::string text; std::getline(profile, text);) {
+        std::string_view line = Trim(text);
+        std::size_t equals = line.find('=');
+        if (!line.empty() && line.front() == '[') ombrel = EqualsIgnoreCase(line, "[OMBREL]");
+        else if (ombrel && equals != std::string_view::npos && EqualsIgnoreCase(Trim(line.substr(0, equals)), "LANGUAGE"))
+            return std::string(Trim(line.substr(equals + 1)));
     }
+    return "";
+}
+
+std::string ProfileOverride::DefaultLanguage() {
+    // A LANGUAGE line of the profile's [OMBREL] section decides: the engine reads it.
+    if (!ProfileLanguage().empty()) return "";
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(name);
         if (value != nullptr && *value != '\0') return std::strncmp(value, "fr", 2) == 0 ? "fr" : "en";

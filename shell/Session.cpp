@@ -11,10 +11,9 @@
 #include "obsqleng.h"
 #include "qxhost.h"
 #include "shell/CtrlC.h"
-#include "shell/NumberText.h"
 #include "shell/ProfileOverride.h"
 #include "shell/RowFormatter.h"
-#include "shell/RowReader.h"
+#include "shell/RowValues.h"
 #include "shell/TextUtil.h"
 
 namespace qxsql {
@@ -166,17 +165,10 @@ std::vector<ResultColumn> Session::Columns() const {
 }
 
 void Session::ReadRows(std::uintptr_t handle, const std::vector<ResultColumn>& columns, const RowCallback& row) {
-    RowReader reader(columns, [handle](const char* separator, char* line) {
-        return QXSQLValLine(handle, separator, line);
+    RowValues values(columns, [handle](std::uint16_t column, QXSQLValue* value) {
+        return QXSQLColumnValue(handle, column, value);
     });
-    std::vector<std::string_view> values;
-    std::vector<std::string> numbers(columns.size());  // reformatted numeric values of the current row
-    while (!ctrlc::Pressed() && QXSQLFetchNext(handle) == 0) {
-        if (!reader.ReadValues(values)) break;
-        for (std::size_t i = 0; i < columns.size(); ++i)
-            if (columns[i].Numeric() && ShortestNumber(values[i], numbers[i])) values[i] = numbers[i];
-        row(values);
-    }
+    while (!ctrlc::Pressed() && QXSQLFetchNext(handle) == 0) row(values.Read());
 }
 
 void Session::PrintRows(std::uintptr_t handle) {
