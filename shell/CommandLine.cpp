@@ -139,7 +139,20 @@ CommandLine::Action CommandLine::Parse(int argc, const char* const* argv, ShellO
     return Action::Run;
 }
 
-const char* CommandLine::Usage() {
+std::string CommandLine::LanguageOption(int argc, const char* const* argv) {
+    std::string language;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg(argv[i]);
+        if (arg == "--") break;
+        std::string_view value = arg.substr(0, 7) == "--lang=" ? arg.substr(7)
+                                 : arg == "--lang" && i + 1 < argc ? std::string_view(argv[++i])
+                                                                   : std::string_view();
+        if (value == "en" || value == "fr") language = value;
+    }
+    return language;
+}
+
+std::string CommandLine::Usage() {
     return "Usage: qxsql [options] DBDIR [SQL ...]\n"
            "Runs SQL statements on the QX database in directory DBDIR.\n"
            "Statements come from the SQL arguments, from -f FILE, from standard input\n"

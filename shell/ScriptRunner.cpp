@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <istream>
+#include <new>
 #include <vector>
 
 #include "shell/CtrlC.h"
@@ -25,15 +26,24 @@ bool IsDotCommand(std::string_view line) {
 
 bool ScriptRunner::Halted() const { return session_.StopRequested() || ctrlc::Pressed(); }
 
+// A shortage of memory fails the statement or command, not the shell.
 void ScriptRunner::RunCommand(std::string_view line, int depth) {
     session_.BeginUnit();
-    commands_.Run(line, depth);
+    try {
+        commands_.Run(line, depth);
+    } catch (const std::bad_alloc&) {
+        session_.ReportOutOfMemory();
+    }
     session_.EndUnit();
 }
 
 void ScriptRunner::RunStatement(const std::string& statement) {
     session_.BeginUnit();
-    session_.RunStatement(statement);
+    try {
+        session_.RunStatement(statement);
+    } catch (const std::bad_alloc&) {
+        session_.ReportOutOfMemory();
+    }
     session_.EndUnit();
 }
 

@@ -11,6 +11,7 @@
 #include "obsqleng.h"
 #include "qxhost.h"
 #include "shell/CtrlC.h"
+#include "shell/Language.h"
 #include "shell/ProfileOverride.h"
 #include "shell/RowFormatter.h"
 #include "shell/RowValues.h"
@@ -23,6 +24,8 @@ namespace {
 // description text, about 60 bytes per column at most.  Four megabytes
 // cover every column count the engine's 16-bit counts allow.
 constexpr std::size_t kExecInfoBytes = 8 + (std::size_t{4} << 20);
+
+constexpr std::int32_t kOutOfMemoryNumber = 4242;  // the engine's message "Out of memory"
 
 // True when the statement's first word is INSERT, UPDATE or DELETE.
 bool ChangesRecords(const std::string& statement) {
@@ -118,7 +121,7 @@ void Session::NoteFailure() {
 
 void Session::ReportShellError(const std::string& text) {
     out_->flush();
-    err_ << "Error: " << text << '\n';
+    err_ << Say("Error: %1", "Erreur : %1", {text}) << '\n';
     err_.flush();
     NoteFailure();
 }
@@ -126,14 +129,15 @@ void Session::ReportShellError(const std::string& text) {
 void Session::ReportEngineError(std::uintptr_t handle) {
     char text[256] = "";
     char state[8] = "";
-    if (handle == 0 || QXSQLErreur(handle, text, state) != 0) {
-        ShowEngineMessages({});
-        ReportShellError("the engine could not take the statement (out of memory)");
+    if (handle == 0 || QXSQLErreur(handle, text, state) != 0) {  // no request: no memory for one
+        ReportOutOfMemory();
         return;
     }
+    // The boxes that announced a shortage of memory only repeat the error.
+    if (QXSQLErrorNumber(handle) == kOutOfMemoryNumber) engineMessages_.clear();
     ShowEngineMessages(text);
     out_->flush();
-    err_ << "Error " << state << ": " << text << '\n';
+    err_ << Say("Error %1: %2", "Erreur %1 : %2", {state, text}) << '\n';
     err_.flush();
     NoteFailure();
 }
@@ -194,9 +198,22 @@ bool Session::Execute(const std::string& statement, std::uintptr_t& handle) {
 bool Session::Query(const std::string& statement, const RowCallback& row) {
     std::uintptr_t handle = 0;
     bool ok = Execute(statement, handle);
-    if (ok) ReadRows(handle, Columns(), row);
+    try {
+        if (ok) ReadRows(handle, Columns(), row);
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();
+        ok = false;
+    }
     if (handle != 0) QXSQLFinRequete(handle);
     return ok;
+}
+
+void Session::ReportOutOfMemory() {
+    engineMessages_.clear();  // the engine's boxes of the same shortage say no more
+    out_->flush();
+    err_ << Say("Error HY001: Out of memory", "Erreur HY001 : Mémoire insuffisante") << '\n';
+    err_.flush();
+    NoteFailure();
 }
 
 bool Session::RedirectOutput(const std::string& path, bool once) {
@@ -240,8 +257,13 @@ bool Session::RunStatement(const std::string& statement) {
     bool ok = Execute(statement, handle);
     auto* info = reinterpret_cast<ExecInfo*>(execInfo_.get());
     if (ok && info->columnCount > 0) {
-        PrintRows(handle);
-        if (ctrlc::Pressed()) {
+        try {
+            PrintRows(handle);
+        } catch (const std::bad_alloc&) {  // the rows a table waits for, a long value...
+            ReportOutOfMemory();
+            ok = false;
+        }
+        if (ok && ctrlc::Pressed()) {
             ReportShellError("interrupted: the rest of the rows were not shown");
             ok = false;
         }

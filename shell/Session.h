@@ -67,6 +67,9 @@ public:
 
     // Reports the error of a request handle ("Error SQLSTATE: message") and counts it.
     void ReportEngineError(std::uintptr_t handle);
+    // Reports that the shell ran out of memory for the current statement or
+    // command (as the engine says it) and counts it.
+    void ReportOutOfMemory();
     // Reports a failure of the shell itself ("Error: text") and counts it.
     void ReportShellError(const std::string& text);
     // Counts a failure; with --bail the run stops.

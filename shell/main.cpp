@@ -10,6 +10,7 @@
 #include "shell/Completion.h"
 #include "shell/CtrlC.h"
 #include "shell/Importer.h"
+#include "shell/Language.h"
 #include "shell/LineEditor.h"
 #include "shell/SchemaSql.h"
 #include "shell/ScriptRunner.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     using namespace qxsql;
     std::ios::sync_with_stdio(false);
 
+    SetLanguage(ChooseLanguage(CommandLine::LanguageOption(argc, argv)));
     ShellOptions options;
     std::string error;
     switch (CommandLine::Parse(argc, argv, options, error)) {
