@@ -22,6 +22,7 @@
 #include "obsqleng.h"
 #include "qxhost.h"
 #include "shell/CtrlC.h"
+#include "shell/Language.h"
 #include "shell/SchemaSql.h"
 #include "shell/Session.h"
 #include "shell/TextUtil.h"
@@ -159,15 +160,19 @@ bool ColumnOf(const SchemaItem& item, Column& column) {
     return true;
 }
 
-const char* KindName(const Column& column) {
+// "'VALUE' is not ...": what `column` takes.
+std::string NotA(const Column& column, std::string_view value) {
     switch (column.kind) {
-        case Kind::Integer: return "an integer";
-        case Kind::Number: return "a number";
-        case Kind::Date: return "a date (YYYYMMDD or YYYY-MM-DD)";
-        case Kind::Time: return "a time (HHMM or HH:MM)";
+        case Kind::Integer: return Say("'%1' is not an integer", "« %1 » n'est pas un entier", {value});
+        case Kind::Number: return Say("'%1' is not a number", "« %1 » n'est pas un nombre", {value});
+        case Kind::Date:
+            return Say("'%1' is not a date (YYYYMMDD or YYYY-MM-DD)", "« %1 » n'est pas une date (AAAAMMJJ ou AAAA-MM-JJ)",
+                       {value});
+        case Kind::Time:
+            return Say("'%1' is not a time (HHMM or HH:MM)", "« %1 » n'est pas une heure (HHMM ou HH:MM)", {value});
         case Kind::Text: break;
     }
-    return "a text";
+    return Say("'%1' is not a text", "« %1 » n'est pas un texte", {value});
 }
 
 // A field's value in the form its parameter is bound with.
@@ -177,32 +182,34 @@ struct FieldValue {
 };
 
 // Reads `value` for `column`; false when it does not fit, with `why`
-// saying what was expected.
+// saying so.
 bool ReadField(const Column& column, std::string_view value, FieldValue& out, std::string& why) {
     std::string_view trimmed = Trim(value);
     std::string text;
     switch (column.kind) {
         case Kind::Text:
             if (value.size() > column.bytes) {
-                why = "longer than the " + std::to_string(column.bytes) + " bytes of the item";
+                why = Say("'%1' is longer than the %2 bytes of the item", "« %1 » dépasse les %2 octets de la rubrique",
+                          {value, std::to_string(column.bytes)});
                 return false;
             }
             if (value.find('\0') != std::string_view::npos) {
-                why = "a text with a zero byte";
+                why = Say("'%1' holds a zero byte", "« %1 » contient un octet nul", {value});
                 return false;
             }
             return true;
         case Kind::Integer:
             if (!ParseInteger(trimmed, out.integer)) break;
             if (out.integer < column.low || out.integer > column.high) {
-                why = "out of the item's range (" + std::to_string(column.low) + " to " + std::to_string(column.high) + ")";
+                why = Say("'%1' is out of the item's range (%2 to %3)", "« %1 » sort des limites de la rubrique (%2 à %3)",
+                          {value, std::to_string(column.low), std::to_string(column.high)});
                 return false;
             }
             return true;
         case Kind::Number:
             if (!ParseNumber(trimmed, out.number)) break;
             if (column.single && std::fabs(out.number) > FLT_MAX) {
-                why = "too large for a REAL item";
+                why = Say("'%1' is too large for a REAL item", "« %1 » est trop grand pour une rubrique REAL", {value});
                 return false;
             }
             return true;
@@ -212,7 +219,7 @@ bool ReadField(const Column& column, std::string_view value, FieldValue& out, st
             out.integer = std::stoll(text);
             return true;
     }
-    why = std::string("not ") + KindName(column);
+    why = NotA(column, value);
     return false;
 }
 
@@ -300,7 +307,7 @@ public:
         drawn_ = percent;
         constexpr int kWidth = 40;
         int filled = percent * kWidth / 100;
-        std::cerr << "\rimporting [" << std::string(static_cast<std::size_t>(filled), '#')
+        std::cerr << '\r' << Say("importing", "import") << " [" << std::string(static_cast<std::size_t>(filled), '#')
                   << std::string(static_cast<std::size_t>(kWidth - filled), '.') << "] " << percent << '%' << std::flush;
     }
 
@@ -315,10 +322,10 @@ public:
     Import(Session& session, const ImportRequest& request) : session_(session), request_(request) {}
 
     bool Run() {
-        if (!IsIdentifier(request_.table)) return Fail("'" + request_.table + "' is not a table name");
+        if (!IsIdentifier(request_.table)) return Fail(Say("'%1' is not a table name", "« %1 » n'est pas un nom de table", {request_.table}));
         std::ifstream in(request_.file, std::ios::binary);
-        if (!in) return Fail("cannot open '" + request_.file + "': " + std::strerror(errno));
-        if (!ReadAll(in, text_)) return Fail("cannot read '" + request_.file + "'");
+        if (!in) return Fail(Say("cannot open '%1': %2", "impossible d'ouvrir « %1 » : %2", {request_.file, std::strerror(errno)}));
+        if (!ReadAll(in, text_)) return Fail(Say("cannot read '%1'", "impossible de lire « %1 »", {request_.file}));
 
         if (!ReadHeader()) return false;
         bool exists = false;
@@ -331,7 +338,7 @@ public:
         own_ = Quietly("BEGIN");
         bool loaded = LoadRows();
         if (own_ && !Quietly(loaded ? "COMMIT" : "ROLLBACK") && loaded)
-            return Fail("the loaded records could not be committed");
+            return Fail(Say("the loaded records could not be committed", "les fiches chargées n'ont pas pu être validées"));
         return loaded;
     }
 
@@ -352,10 +359,10 @@ private:
     bool FailAt(std::size_t line, std::size_t column, const std::string& text) {
         std::string where = request_.file + ":" + std::to_string(line);
         if (column > 0) {
-            where += ": column " + std::to_string(column);
+            where += Say(": column %1", " : colonne %1", {std::to_string(column)});
             if (column <= columns_.size()) where += " (" + columns_[column - 1].name + ")";
         }
-        return Fail(where + ": " + text);
+        return Fail(where + Say(": ", " : ") + text);
     }
 
     DelimitedReader Reader() const {
@@ -369,13 +376,14 @@ private:
         std::vector<std::string> names;
         if (!reader.Next(names)) {
             if (!reader.Error().empty()) return FailAt(reader.Line(), reader.ErrorColumn(), reader.Error());
-            return Fail(request_.file + ": no header line (the item names)");
+            return Fail(Say("%1: no header line (the item names)", "%1 : pas de ligne d'en-tête (les noms des rubriques)",
+                            {request_.file}));
         }
         for (std::size_t i = 0; i < names.size(); ++i) {
             std::string name(Trim(names[i]));
-            if (!IsIdentifier(name)) return FailAt(reader.Line(), i + 1, "'" + name + "' is not an item name");
+            if (!IsIdentifier(name)) return FailAt(reader.Line(), i + 1, Say("'%1' is not an item name", "« %1 » n'est pas un nom de rubrique", {name}));
             for (const Column& other : columns_)
-                if (EqualsIgnoreCase(other.name, name)) return FailAt(reader.Line(), i + 1, "'" + name + "' twice in the header");
+                if (EqualsIgnoreCase(other.name, name)) return FailAt(reader.Line(), i + 1, Say("'%1' twice in the header", "« %1 » deux fois dans l'en-tête", {name}));
             Column column;
             column.name = name;
             columns_.push_back(column);
@@ -387,16 +395,17 @@ private:
         std::vector<SchemaTable> tables;
         exists = DescribeTables(session_.HostContext(), request_.table.c_str(), tables) == 0;
         if (!exists) return true;
-        if (tables.empty()) return Fail("cannot read the analysis of " + request_.table);
+        if (tables.empty()) return Fail(Say("cannot read the analysis of %1", "impossible de lire l'analyse de %1", {request_.table}));
         table_ = tables.front().name;
         for (std::size_t i = 0; i < columns_.size(); ++i) {
             const SchemaItem* found = nullptr;
             for (const SchemaItem& item : tables.front().items)
                 if (EqualsIgnoreCase(item.name, columns_[i].name)) found = &item;
             std::size_t line = request_.skip + 1;
-            if (found == nullptr) return FailAt(line, i + 1, "no item '" + columns_[i].name + "' in " + table_);
+            if (found == nullptr) return FailAt(line, i + 1, Say("no item '%1' in %2", "pas de rubrique « %1 » dans %2", {columns_[i].name, table_}));
             if (!ColumnOf(*found, columns_[i]))
-                return FailAt(line, i + 1, "the item's type (" + std::to_string(found->hostType) + ") cannot be written by SQL");
+                return FailAt(line, i + 1, Say("the item's type (%1) cannot be written by SQL",
+                                               "le type de la rubrique (%1) ne s'écrit pas en SQL", {std::to_string(found->hostType)}));
         }
         return true;
     }
@@ -413,15 +422,15 @@ private:
         while (reader.Next(fields)) {
             ++rows_;
             if (fields.size() != columns_.size())
-                return FailAt(reader.Line(), 0, std::to_string(fields.size()) + " fields where the header has " +
-                                                    std::to_string(columns_.size()));
+                return FailAt(reader.Line(), 0, Say("%1 fields where the header has %2", "%1 champs là où l'en-tête en a %2",
+                                                    {std::to_string(fields.size()), std::to_string(columns_.size())}));
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 const std::string& value = fields[i];
                 if (value.empty()) continue;
                 Column& column = columns_[i];
                 if (exists || value.find('\0') != std::string::npos) {
                     if (!ReadField(column, value, field, why))
-                        return FailAt(reader.Line(), i + 1, "'" + value + "' is " + why);
+                        return FailAt(reader.Line(), i + 1, why);
                     continue;
                 }
                 column.bytes = std::max(column.bytes, value.size());
@@ -463,14 +472,16 @@ private:
     // reported first); says what stays loaded.
     bool NotLoaded(std::uintptr_t handle, std::size_t line, std::size_t loaded) {
         session_.ReportEngineError(handle);
-        return FailAt(line, 0, own_ ? std::string("not loaded; the import is undone (nothing loaded)")
-                                    : "not loaded (" + std::to_string(loaded) + " records before it were)");
+        return FailAt(line, 0, own_ ? Say("not loaded; the import is undone (nothing loaded)",
+                                          "non chargée ; l'import est annulé (rien n'est chargé)")
+                                    : Say("not loaded (%1 records before it were)", "non chargée (les %1 fiches d'avant le sont)",
+                                          {std::to_string(loaded)}));
     }
 
     bool Interrupted(std::size_t loaded) {
-        return Fail("import interrupted: " + (own_ ? std::string("nothing loaded")
-                                                    : std::to_string(loaded) + " of " + std::to_string(rows_) +
-                                                          " records loaded"));
+        return Fail(own_ ? Say("import interrupted: nothing loaded", "import interrompu : rien n'est chargé")
+                         : Say("import interrupted: %1 of %2 records loaded", "import interrompu : %1 fiches chargées sur %2",
+                               {std::to_string(loaded), std::to_string(rows_)}));
     }
 
     bool LoadRows() {
@@ -540,14 +551,14 @@ bool ParseImportWords(const std::vector<std::string>& words, ImportRequest& requ
         } else if (word == "--skip" && i + 1 < words.size() && AllDigits(words[i + 1])) {
             request.skip = static_cast<std::size_t>(std::strtoull(words[++i].c_str(), nullptr, 10));
         } else if (word.rfind("--", 0) == 0) {
-            error = "unknown option '" + word + "'";
+            error = Say("unknown option '%1'", "option inconnue « %1 »", {word});
             return false;
         } else {
             names.push_back(word);
         }
     }
     if (names.size() != 2) {
-        error = "FILE and TABLE expected";
+        error = Say("FILE and TABLE expected", "FICHIER et TABLE attendus");
         return false;
     }
     request.file = names[0];

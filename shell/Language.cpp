@@ -21,7 +21,7 @@ Language CurrentLanguage() { return current; }
 Language ChooseLanguage(const std::string& option) {
     if (!option.empty()) return option == "fr" ? Language::French : Language::English;
     std::string profile = ProfileOverride::ProfileLanguage();
-    if (!profile.empty()) return profile == "USA" ? Language::English : Language::French;
+    if (!profile.empty()) return EqualsIgnoreCase(profile, "USA") ? Language::English : Language::French;
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(name);
         if (value != nullptr && *value != '\0') return std::strncmp(value, "fr", 2) == 0 ? Language::French : Language::English;

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "shell/Language.h"
 #include "shell/TextUtil.h"
 
 namespace qxsql {
@@ -62,7 +63,8 @@ bool ProfileOverride::Apply(const std::string& language, const std::string& memo
     name.push_back('\0');
     int fd = mkstemp(name.data());
     if (fd < 0) {
-        error = "cannot create a profile file in " + pattern.substr(0, pattern.rfind('/')) + ": " + std::strerror(errno);
+        error = Say("cannot create a profile file in %1: %2", "impossible de créer un fichier de profil dans %1 : %2",
+                    {pattern.substr(0, pattern.rfind('/')), std::strerror(errno)});
         return false;
     }
     path_ = name.data();
@@ -75,7 +77,7 @@ bool ProfileOverride::Apply(const std::string& language, const std::string& memo
     bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     close(fd);
     if (!written) {
-        error = "cannot write the profile file " + path_;
+        error = Say("cannot write the profile file %1", "impossible d'écrire le fichier de profil %1", {path_});
         unlink(path_.c_str());
         path_.clear();
         return false;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "shell/CtrlC.h"
+#include "shell/Language.h"
 #include "shell/LineEditor.h"
 #include "shell/Session.h"
 #include "shell/StatementSplitter.h"
@@ -94,13 +95,14 @@ void ScriptRunner::RunStream(std::istream& in, int depth) {
 
 bool ScriptRunner::RunFile(const std::string& path, int depth) {
     if (depth > kMaxReadDepth) {
-        session_.ReportShellError("'" + path + "' is read from too deep a nest of .read commands (at most " +
-                                  std::to_string(kMaxReadDepth) + ")");
+        session_.ReportShellError(Say("'%1' is read from too deep a nest of .read commands (at most %2)",
+                                      "« %1 » est lu par trop de .read imbriqués (%2 au plus)",
+                                      {path, std::to_string(kMaxReadDepth)}));
         return false;
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        session_.ReportShellError("cannot open '" + path + "': " + std::strerror(errno));
+        session_.ReportShellError(Say("cannot open '%1': %2", "impossible d'ouvrir « %1 » : %2", {path, std::strerror(errno)}));
         return false;
     }
     RunStream(in, depth);

@@ -84,7 +84,8 @@ bool Session::Start(const ShellOptions& options) {
     int started = OB4InitInstance(0, nullptr);
     ShowEngineMessages({});
     if (started == 0) {
-        ReportShellError("the SQL engine could not start: the QX file engine's callbacks were not found");
+        ReportShellError(Say("the SQL engine could not start: the QX file engine's callbacks were not found",
+                             "le moteur SQL n'a pas pu démarrer : les fonctions du moteur de fichiers QX sont introuvables"));
         return false;
     }
     engineStarted_ = true;
@@ -93,7 +94,9 @@ bool Session::Start(const ShellOptions& options) {
     char message[512] = "";
     hostContext_ = QXHostOpen(options.databaseDir.c_str(), options.create ? 1 : 0, message, sizeof message);
     if (hostContext_ == 0) {
-        ReportShellError(message[0] != '\0' ? message : "cannot open the database " + options.databaseDir);
+        ReportShellError(message[0] != '\0' ? std::string(message)
+                                             : Say("cannot open the database %1", "impossible d'ouvrir la base %1",
+                                                   {options.databaseDir}));
         return false;
     }
     databaseDir_ = options.databaseDir;
@@ -157,8 +160,9 @@ bool Session::CheckMemoReferences(const std::string& statement) {
     if (missing != 0) QXSQL_OBMS_GetMemoInfo(context, missing - 1, name, sizeof name, &kind);
     QXSQL_OBMS_Free(context);
     if (missing == 0) return true;
-    ReportShellError("memo reference " + std::to_string(missing) + " ('" + name + "') has no value: bind one with .memo " +
-                     std::to_string(missing) + " FILE");
+    ReportShellError(Say("memo reference %1 ('%2') has no value: bind one with .memo %1 FILE",
+                         "la référence de mémo %1 (« %2 ») n'a pas de valeur : donnez-en une par .memo %1 FICHIER",
+                         {std::to_string(missing), name}));
     return false;
 }
 
@@ -220,7 +224,7 @@ bool Session::RedirectOutput(const std::string& path, bool once) {
     RestoreOutput();
     auto file = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
     if (!*file) {
-        ReportShellError("cannot write to '" + path + "': " + std::strerror(errno));
+        ReportShellError(Say("cannot write to '%1': %2", "impossible d'écrire dans « %1 » : %2", {path, std::strerror(errno)}));
         return false;
     }
     file_ = std::move(file);
@@ -232,7 +236,7 @@ bool Session::RedirectOutput(const std::string& path, bool once) {
 void Session::RestoreOutput() {
     if (file_ != nullptr) {
         file_->flush();
-        if (!*file_) ReportShellError("could not write all the output to its file");
+        if (!*file_) ReportShellError(Say("could not write all the output to its file", "la sortie n'a pas pu être écrite en entier dans son fichier"));
         file_.reset();
     }
     out_ = &console_;
@@ -264,14 +268,16 @@ bool Session::RunStatement(const std::string& statement) {
             ok = false;
         }
         if (ok && ctrlc::Pressed()) {
-            ReportShellError("interrupted: the rest of the rows were not shown");
+            ReportShellError(Say("interrupted: the rest of the rows were not shown", "interrompu : les autres lignes ne sont pas affichées"));
             ok = false;
         }
     } else if (ok && (settings_.mode == OutputMode::Table || settings_.mode == OutputMode::Box) &&
                ChangesRecords(statement)) {
         // The engine counts nothing; the file engine counts every record it adds, rewrites or deletes.
         std::uint32_t changed = QXHostChangeCount(hostContext_) - changesBefore;
-        *out_ << changed << (changed == 1 ? " row changed\n" : " rows changed\n");
+        *out_ << Say(changed == 1 ? "%1 row changed" : "%1 rows changed",
+                     changed <= 1 ? "%1 ligne modifiée" : "%1 lignes modifiées", {std::to_string(changed)})
+              << '\n';
     }
     if (handle != 0) QXSQLFinRequete(handle);
     ShowEngineMessages({});
@@ -279,9 +285,9 @@ bool Session::RunStatement(const std::string& statement) {
     if (settings_.timer) {
         std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
         char text[64];
-        std::snprintf(text, sizeof text, "Run Time: %.3f s\n", elapsed.count());
+        std::snprintf(text, sizeof text, "%.3f", elapsed.count());
         out_->flush();
-        err_ << text;
+        err_ << Say("Run Time: %1 s", "Durée : %1 s", {text}) << '\n';
         err_.flush();
     }
     return ok;
