@@ -322,9 +322,11 @@ public:
     Import(Session& session, const ImportRequest& request) : session_(session), request_(request) {}
 
     bool Run() {
-        if (!IsIdentifier(request_.table)) return Fail(Say("'%1' is not a table name", "« %1 » n'est pas un nom de table", {request_.table}));
+        if (!IsIdentifier(request_.table))
+            return Fail(Say("'%1' is not a table name", "« %1 » n'est pas un nom de table", {request_.table}));
         std::ifstream in(request_.file, std::ios::binary);
-        if (!in) return Fail(Say("cannot open '%1': %2", "impossible d'ouvrir « %1 » : %2", {request_.file, std::strerror(errno)}));
+        if (!in)
+            return Fail(Say("cannot open '%1': %2", "impossible d'ouvrir « %1 » : %2", {request_.file, std::strerror(errno)}));
         if (!ReadAll(in, text_)) return Fail(Say("cannot read '%1'", "impossible de lire « %1 »", {request_.file}));
 
         if (!ReadHeader()) return false;
@@ -381,9 +383,13 @@ private:
         }
         for (std::size_t i = 0; i < names.size(); ++i) {
             std::string name(Trim(names[i]));
-            if (!IsIdentifier(name)) return FailAt(reader.Line(), i + 1, Say("'%1' is not an item name", "« %1 » n'est pas un nom de rubrique", {name}));
+            if (!IsIdentifier(name))
+                return FailAt(reader.Line(), i + 1,
+                              Say("'%1' is not an item name", "« %1 » n'est pas un nom de rubrique", {name}));
             for (const Column& other : columns_)
-                if (EqualsIgnoreCase(other.name, name)) return FailAt(reader.Line(), i + 1, Say("'%1' twice in the header", "« %1 » deux fois dans l'en-tête", {name}));
+                if (EqualsIgnoreCase(other.name, name))
+                    return FailAt(reader.Line(), i + 1,
+                                  Say("'%1' twice in the header", "« %1 » deux fois dans l'en-tête", {name}));
             Column column;
             column.name = name;
             columns_.push_back(column);
@@ -395,17 +401,21 @@ private:
         std::vector<SchemaTable> tables;
         exists = DescribeTables(session_.HostContext(), request_.table.c_str(), tables) == 0;
         if (!exists) return true;
-        if (tables.empty()) return Fail(Say("cannot read the analysis of %1", "impossible de lire l'analyse de %1", {request_.table}));
+        if (tables.empty())
+            return Fail(Say("cannot read the analysis of %1", "impossible de lire l'analyse de %1", {request_.table}));
         table_ = tables.front().name;
         for (std::size_t i = 0; i < columns_.size(); ++i) {
             const SchemaItem* found = nullptr;
             for (const SchemaItem& item : tables.front().items)
                 if (EqualsIgnoreCase(item.name, columns_[i].name)) found = &item;
             std::size_t line = request_.skip + 1;
-            if (found == nullptr) return FailAt(line, i + 1, Say("no item '%1' in %2", "pas de rubrique « %1 » dans %2", {columns_[i].name, table_}));
+            if (found == nullptr)
+                return FailAt(line, i + 1,
+                              Say("no item '%1' in %2", "pas de rubrique « %1 » dans %2", {columns_[i].name, table_}));
             if (!ColumnOf(*found, columns_[i]))
-                return FailAt(line, i + 1, Say("the item's type (%1) cannot be written by SQL",
-                                               "le type de la rubrique (%1) ne s'écrit pas en SQL", {std::to_string(found->hostType)}));
+                return FailAt(line, i + 1,
+                              Say("the item's type (%1) cannot be written by SQL",
+                                  "le type de la rubrique (%1) ne s'écrit pas en SQL", {std::to_string(found->hostType)}));
         }
         return true;
     }

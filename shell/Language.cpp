@@ -24,12 +24,14 @@ Language ChooseLanguage(const std::string& option) {
     if (!profile.empty()) return EqualsIgnoreCase(profile, "USA") ? Language::English : Language::French;
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') return std::strncmp(value, "fr", 2) == 0 ? Language::French : Language::English;
+        if (value != nullptr && *value != '\0')
+            return std::strncmp(value, "fr", 2) == 0 ? Language::French : Language::English;
     }
     return Language::English;
 }
 
-std::string Say(std::string_view english, std::string_view french, std::initializer_list<std::string_view> arguments) {
+std::string Say(std::string_view english, std::string_view french,
+                std::initializer_list<std::string_view> arguments) {
     std::string_view text = current == Language::French ? french : english;
     std::string out;
     out.reserve(text.size() + 32);

@@ -24,6 +24,7 @@ Language ChooseLanguage(const std::string& option);
 
 // `english` or `french` as the run's language wants, with %N replaced by
 // the N-th argument.
-std::string Say(std::string_view english, std::string_view french, std::initializer_list<std::string_view> arguments = {});
+std::string Say(std::string_view english, std::string_view french,
+                std::initializer_list<std::string_view> arguments = {});
 
 }  // namespace qxsql

@@ -33,7 +33,8 @@ bool MemoBindings::BindFile(int number, const std::string& path, std::string& er
 
 bool MemoBindings::BindData(int number, const std::string& label, const std::string& data, std::string& error) {
     if (number < 1 || number > kMaxParameters) {
-        error = Say("memo parameter numbers go from 1 to %1", "les paramètres de mémo vont de 1 à %1", {std::to_string(kMaxParameters)});
+        error = Say("memo parameter numbers go from 1 to %1", "les paramètres de mémo vont de 1 à %1",
+                    {std::to_string(kMaxParameters)});
         return false;
     }
     if (data.size() > kMaxBytes) {
@@ -84,7 +85,8 @@ void MemoBindings::List(std::ostream& out) const {
         if (bindings_[i].block == nullptr) continue;
         std::uint32_t length;
         std::memcpy(&length, bindings_[i].block.get() + offsetof(MemoValueBlock, dataLength), sizeof length);
-        out << (i + 1) << ": " << bindings_[i].label << " (" << length << Say(length == 1 ? " byte)" : " bytes)", length <= 1 ? " octet)" : " octets)") << '\n';
+        out << (i + 1) << ": " << bindings_[i].label << " (" << length
+            << Say(length == 1 ? " byte)" : " bytes)", length <= 1 ? " octet)" : " octets)") << '\n';
     }
 }
 

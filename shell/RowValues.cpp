@@ -18,13 +18,16 @@ RowValues::RowValues(const std::vector<ResultColumn>& columns, ValueSource sourc
 
 std::string RowValues::Text(const ResultColumn& column, const QXSQLValue& value) {
     switch (value.type) {
-        case QXSQL_TYPE_NONE: return Say("<unknown type>", "<type inconnu>");
+        case QXSQL_TYPE_NONE:
+            return Say("<unknown type>", "<type inconnu>");
         case QXSQL_TYPE_INTEGER: {
             char digits[24];
             return std::string(digits, std::to_chars(digits, digits + sizeof digits, value.integer).ptr);
         }
-        case QXSQL_TYPE_REAL: return NumberText(value.real, column.size == kSingleBytes);
-        default: return std::string(value.text, value.size);
+        case QXSQL_TYPE_REAL:
+            return NumberText(value.real, column.size == kSingleBytes);
+        default:
+            return std::string(value.text, value.size);
     }
 }
 
@@ -34,7 +37,8 @@ const std::vector<std::string_view>& RowValues::Read() {
         QXSQLValue value{};
         if (source_(static_cast<std::uint16_t>(i + 1), &value) != 0) {
             owned_[i].clear();
-        } else if (value.type == QXSQL_TYPE_NONE || value.type == QXSQL_TYPE_INTEGER || value.type == QXSQL_TYPE_REAL) {
+        } else if (value.type == QXSQL_TYPE_NONE || value.type == QXSQL_TYPE_INTEGER ||
+                   value.type == QXSQL_TYPE_REAL) {
             owned_[i] = Text(columns_[i], value);
         } else {
             owned_[i].assign(value.text, value.size);

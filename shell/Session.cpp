@@ -236,7 +236,9 @@ bool Session::RedirectOutput(const std::string& path, bool once) {
 void Session::RestoreOutput() {
     if (file_ != nullptr) {
         file_->flush();
-        if (!*file_) ReportShellError(Say("could not write all the output to its file", "la sortie n'a pas pu être écrite en entier dans son fichier"));
+        if (!*file_)
+            ReportShellError(Say("could not write all the output to its file",
+                                 "la sortie n'a pas pu être écrite en entier dans son fichier"));
         file_.reset();
     }
     out_ = &console_;
@@ -268,7 +270,8 @@ bool Session::RunStatement(const std::string& statement) {
             ok = false;
         }
         if (ok && ctrlc::Pressed()) {
-            ReportShellError(Say("interrupted: the rest of the rows were not shown", "interrompu : les autres lignes ne sont pas affichées"));
+            ReportShellError(Say("interrupted: the rest of the rows were not shown",
+                                 "interrompu : les autres lignes ne sont pas affichées"));
             ok = false;
         }
     } else if (ok && (settings_.mode == OutputMode::Table || settings_.mode == OutputMode::Box) &&
