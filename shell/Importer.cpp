@@ -262,11 +262,13 @@ public:
     // release after reading, or 0 when the engine gave none).
     std::uintptr_t For(const std::vector<bool>& given, std::uintptr_t& failed) {
         failed = 0;
+        if (last_ != 0 && given == lastGiven_) return last_;  // most records give the same items
         auto found = statements_.find(given);
-        if (found != statements_.end()) return found->second;
+        if (found != statements_.end()) return Remember(given, found->second);
         if (statements_.size() >= kMaxStatements) {
             for (const auto& entry : statements_) QXSQLFinRequete(entry.second);
             statements_.clear();
+            last_ = 0;
         }
         std::string sql = "INSERT INTO " + table_ + " (", marks;
         for (std::size_t i = 0; i < columns_.size(); ++i) {
@@ -281,15 +283,23 @@ public:
             return 0;
         }
         statements_.emplace(given, handle);
-        return handle;
+        return Remember(given, handle);
     }
 
 private:
+    std::uintptr_t Remember(const std::vector<bool>& given, std::uintptr_t handle) {
+        lastGiven_ = given;
+        last_ = handle;
+        return handle;
+    }
+
     static constexpr std::size_t kMaxStatements = 64;
     std::uint16_t hostContext_;
     std::string table_;
     const std::vector<Column>& columns_;
     std::map<std::vector<bool>, std::uintptr_t> statements_;
+    std::vector<bool> lastGiven_;
+    std::uintptr_t last_ = 0;  // the statement of lastGiven_, 0 when none
 };
 
 // Progress on standard error while rows go in: a bar that is redrawn when
@@ -509,7 +519,7 @@ private:
             bool any = false;
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 given[i] = !fields[i].empty() || columns_[i].kind == Kind::Text;
-                if (given[i]) ReadField(columns_[i], fields[i], values[i], why);
+                if (given[i] && columns_[i].kind != Kind::Text) ReadField(columns_[i], fields[i], values[i], why);
                 any = any || given[i];
             }
             if (!any) given[0] = true;  // nothing but defaults: the first item's empty value
