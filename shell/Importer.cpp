@@ -193,10 +193,6 @@ bool ReadField(const Column& column, std::string_view value, FieldValue& out, st
                           {value, std::to_string(column.bytes)});
                 return false;
             }
-            if (value.find('\0') != std::string_view::npos) {
-                why = Say("'%1' holds a zero byte", "« %1 » contient un octet nul", {value});
-                return false;
-            }
             return true;
         case Kind::Integer:
             if (!ParseInteger(trimmed, out.integer)) break;
@@ -448,7 +444,9 @@ private:
                 const std::string& value = fields[i];
                 if (value.empty()) continue;
                 Column& column = columns_[i];
-                if (exists || value.find('\0') != std::string::npos) {
+                if (value.find('\0') != std::string::npos)  // no parameter takes one
+                    return FailAt(reader.Line(), i + 1, Say("a value holds a zero byte", "une valeur contient un octet nul"));
+                if (exists) {
                     if (!ReadField(column, value, field, why))
                         return FailAt(reader.Line(), i + 1, why);
                     continue;
