@@ -445,7 +445,8 @@ private:
                 if (value.empty()) continue;
                 Column& column = columns_[i];
                 if (value.find('\0') != std::string::npos)  // no parameter takes one
-                    return FailAt(reader.Line(), i + 1, Say("a value holds a zero byte", "une valeur contient un octet nul"));
+                    return FailAt(reader.Line(), i + 1,
+                                  Say("a value holds a zero byte", "une valeur contient un octet nul"));
                 if (exists) {
                     if (!ReadField(column, value, field, why))
                         return FailAt(reader.Line(), i + 1, why);
@@ -492,13 +493,14 @@ private:
         session_.ReportEngineError(handle);
         return FailAt(line, 0, own_ ? Say("not loaded; the import is undone (nothing loaded)",
                                           "non chargée ; l'import est annulé (rien n'est chargé)")
-                                    : Say("not loaded (%1 records before it were)", "non chargée (les %1 fiches d'avant le sont)",
-                                          {std::to_string(loaded)}));
+                                    : Say("not loaded (%1 records before it were)",
+                                          "non chargée (les %1 fiches d'avant le sont)", {std::to_string(loaded)}));
     }
 
     bool Interrupted(std::size_t loaded) {
         return Fail(own_ ? Say("import interrupted: nothing loaded", "import interrompu : rien n'est chargé")
-                         : Say("import interrupted: %1 of %2 records loaded", "import interrompu : %1 fiches chargées sur %2",
+                         : Say("import interrupted: %1 of %2 records loaded",
+                               "import interrompu : %1 fiches chargées sur %2",
                                {std::to_string(loaded), std::to_string(rows_)}));
     }
 
