@@ -118,7 +118,6 @@ const char* MessageState(int number) {
         case kMsgOrderNotSelected: return "42000";
         case kMsgFunctionArguments: return "42000";
         case kMsgInterrupted: return "57014";     // query canceled
-        case kMsgOutOfMemory: return "HY001";     // memory allocation error
         case kMsgUnknownTargetItem: return "42S22";  // column not found
         case kMsgOutOfRange: return "22003";         // numeric value out of range
         case kMsgTextTooLong: return "22001";        // string data, right truncation

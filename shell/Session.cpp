@@ -215,7 +215,7 @@ bool Session::Query(const std::string& statement, const RowCallback& row) {
 void Session::ReportOutOfMemory() {
     engineMessages_.clear();  // the engine's boxes of the same shortage say no more
     out_->flush();
-    err_ << Say("Error HY001: Out of memory", "Erreur HY001 : Mémoire insuffisante") << '\n';
+    err_ << Say("Error 00123: Out of memory", "Erreur 00123 : Mémoire insuffisante") << '\n';
     err_.flush();
     NoteFailure();
 }

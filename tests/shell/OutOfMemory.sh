@@ -11,6 +11,6 @@ for mb in 20 32 64 96; do
   err=$( (ulimit -v $((mb * 1024)); "$qxsql" -m table --lang en "$db" "$wide" "SELECT COUNT(*) FROM CLIENTS" 2>&1 >/dev/null) )
   status=$?
   [ "$status" -le 1 ] || { echo "FAIL: $mb MB: status $status: $err"; exit 1; }
-  [ "$status" = 0 ] || [ "$err" = "Error HY001: Out of memory" ] || { echo "FAIL: $mb MB: $err"; exit 1; }
+  [ "$status" = 0 ] || [ "$err" = "Error 00123: Out of memory" ] || { echo "FAIL: $mb MB: $err"; exit 1; }
 done
 echo ok
