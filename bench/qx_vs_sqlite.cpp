@@ -21,6 +21,10 @@
 // ours / SQLite.  Three loads follow, each side with its default durability:
 // L2, a million one-row INSERTs in one transaction; L3, one autocommit INSERT;
 // L4, T1's rows again by one prepared INSERT run once a row, in one transaction.
+// I1 last: T1 written as a CSV file, then loaded into a new table by the
+// shells, `qxsql DIR --import FILE T1I` against `sqlite3 -cmd ".mode csv"
+// FILE.db ".import FILE T1I"` (each process timed whole; skipped when a
+// shell is missing).
 //
 //   qx_vs_sqlite [--scale S] [--runs R] [--only Q1,Q2,...] [--keep]
 //
@@ -405,6 +409,52 @@ bool RunLoads(const std::string& dir, const Options& options, long rows) {
     return ok;
 }
 
+// Runs a shell command; its time in ms, or -1 when it failed.
+double TimedCommand(const std::string& command) {
+    auto t = Clock::now();
+    int status = std::system(command.c_str());
+    return status == 0 ? Seconds(t) * 1000 : -1;
+}
+
+// I1: T1 as a CSV file with a header, imported by each shell into a table
+// it makes from the header; the tables are then compared.
+bool RunImport(const std::string& dir, const Data& data, const std::vector<T1Row>& t1) {
+#ifdef QXSQL_PATH
+    const std::string csv = dir + "/t1.csv", qxDir = dir + "/import.qx", liteFile = dir + "/import.sqlite";
+    FILE* f = std::fopen(csv.c_str(), "w");
+    if (f == nullptr) return false;
+    std::fputs("ID,QTY,PRICE,NAME,CITY\n", f);
+    for (const T1Row& r : t1)
+        std::fprintf(f, "%d,%d,%s,%s,%s\n", r.id, r.qty, NumberText(r.price).c_str(), data.names[r.name].c_str(),
+                     data.cities[r.city].c_str());
+    std::fclose(f);
+    if (std::system("command -v sqlite3 > /dev/null") != 0) {
+        std::printf("%-4s %-30s  skipped: no sqlite3 shell (apt-get install sqlite3)\n", "I1", ".import of T1 as CSV");
+        return true;
+    }
+    double ours = TimedCommand(std::string(QXSQL_PATH) + " --create '" + qxDir + "' --import '" + csv + "' T1I");
+    double theirs = TimedCommand("sqlite3 -cmd '.mode csv' '" + liteFile + "' '.import " + csv + " T1I'");
+    const char* check = "SELECT COUNT(*), SUM(QTY), SUM(ID) FROM T1I";
+    char error[512];
+    std::uint16_t ctx = QXHostOpen(qxDir.c_str(), 0, error, sizeof error);
+    sqlite3* db = nullptr;
+    bool same = ours >= 0 && theirs >= 0 && ctx != 0 && sqlite3_open(liteFile.c_str(), &db) == SQLITE_OK;
+    if (same) {
+        Outcome a = RunQx(ctx, check, true), b = RunSqlite(db, check, true);
+        same = a.ok && b.ok && a.rows == b.rows;
+    }
+    if (db != nullptr) sqlite3_close(db);
+    if (ctx != 0) QXHostClose(ctx);
+    std::printf("%-4s %-30s %9ld %10.1f %10.1f %8.2f  %s\n", "I1", ".import of T1 as CSV (shells)", data.t1, ours, theirs,
+                theirs > 0 ? ours / theirs : 0.0, same ? "same table" : "FAILED");
+    std::fflush(stdout);
+    return same;
+#else
+    (void)dir, (void)data, (void)t1;
+    return true;
+#endif
+}
+
 int main(int argc, char** argv) {
     Options options = ParseArguments(argc, argv);
     Data data;
@@ -628,6 +678,8 @@ int main(int argc, char** argv) {
         std::printf("%-4s %-30s %9ld %10.1f %10.1f %8.2f  %s\n", "L4", "prepared INSERT, one transaction", data.t1, a, b,
                     b > 0 ? a / b : 0.0, same ? "same rows" : "FAILED");
     }
+
+    if (Wanted(options, "I1") && !RunImport(dir, data, t1)) allSame = false;
 
     sqlite3_close(db);
     OBSQLFinInstance(0);

@@ -23,7 +23,13 @@ public:
     // first other argument is DBDIR, the following ones SQL text.
     static Action Parse(int argc, const char* const* argv, ShellOptions& options, std::string& error);
 
-    static const char* Usage();
+    // The value of the last well-formed --lang option before "--" ("en" or
+    // "fr"), else empty: the language of the messages about the other
+    // arguments.
+    static std::string LanguageOption(int argc, const char* const* argv);
+
+    // In the language of the run.
+    static std::string Usage();
     static std::string VersionText();
 };
 

@@ -1,6 +1,8 @@
 // DelimitedReader: CSV and TSV records.
 #include "shell/DelimitedReader.h"
 
+#include "shell/Language.h"
+
 namespace qxsql {
 
 DelimitedReader::DelimitedReader(std::string_view text, DelimitedFormat format) : text_(text), format_(format) {
@@ -51,7 +53,9 @@ bool DelimitedReader::NextCsv(std::vector<std::string>& fields) {
             std::size_t openedOn = line_;
             for (++at_;; ++at_) {
                 if (at_ >= text_.size())
-                    return Fail("the quote opened on line " + std::to_string(openedOn) + " is never closed", number);
+                    return Fail(Say("the quote opened on line %1 is never closed", "le guillemet ouvert ligne %1 n'est jamais fermé",
+                                    {std::to_string(openedOn)}),
+                                number);
                 char c = text_[at_];
                 if (c == '"') {
                     if (at_ + 1 < text_.size() && text_[at_ + 1] == '"') {
@@ -68,7 +72,9 @@ bool DelimitedReader::NextCsv(std::vector<std::string>& fields) {
         } else {
             std::size_t end = text_.find_first_of(",\n\"", at_);
             if (end == std::string_view::npos) end = text_.size();
-            if (end < text_.size() && text_[end] == '"') return Fail("a quote inside a field that does not start with one", number);
+            if (end < text_.size() && text_[end] == '"') return Fail(Say("a quote inside a field that does not start with one",
+                            "un guillemet dans un champ qui ne commence pas par un guillemet"),
+                        number);
             field.assign(text_.substr(at_, end - at_));
             at_ = end;
             if (!field.empty() && field.back() == '\r' && (at_ >= text_.size() || text_[at_] == '\n')) field.pop_back();
@@ -85,7 +91,7 @@ bool DelimitedReader::NextCsv(std::vector<std::string>& fields) {
             ++line_;
             return true;
         }
-        return Fail("text after the closing quote", number);
+        return Fail(Say("text after the closing quote", "du texte après le guillemet fermant"), number);
     }
 }
 

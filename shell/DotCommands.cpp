@@ -6,6 +6,7 @@
 
 #include "qxhost.h"
 #include "shell/Importer.h"
+#include "shell/Language.h"
 #include "shell/SchemaSql.h"
 #include "shell/ScriptRunner.h"
 #include "shell/Session.h"
@@ -13,41 +14,66 @@
 
 namespace qxsql {
 
-const char* DotCommands::HelpText() {
-    return ".dump [TABLE]      the statements that rebuild TABLE, or every table, and its rows\n"
-           ".echo on|off       print each statement before running it\n"
-           ".headers on|off    show the column names (all modes but line and json)\n"
-           ".help              show this text\n"
-           ".import FILE TABLE [--csv|--tsv] [--skip N]\n"
-           "                   load a file whose first line names the items (or makes TABLE)\n"
-           ".indexes [TABLE]   list the indexes (keys) of TABLE, or of every table\n"
-           ".memo              list the bound memo parameters\n"
-           ".memo N FILE       bind memo parameter N to the contents of FILE: the N-th\n"
-           "                   {OBMemoBinaire('name')} of the following statements\n"
-           ".memo clear        drop every memo binding\n"
-           ".mode [MODE]       show or set the output mode: table, box, markdown, line,\n"
-           "                   tsv, csv or json\n"
-           ".once FILE         write the output of the next statement or command to FILE\n"
-           ".output [FILE]     write the output to FILE from now on, or again to the screen\n"
-           ".quit              leave the shell (also .exit)\n"
-           ".read FILE         run the statements and dot commands of FILE\n"
-           ".schema [TABLE]    the CREATE statements of TABLE, or of every table\n"
-           ".tables            list the tables\n"
-           ".timeout MS        wait up to MS milliseconds for another connection's lock\n"
-           "                   before a statement fails as busy (default 5000)\n"
-           ".timer on|off      show how long each statement takes (on standard error)\n"
-           "Statements end with ';' and may span lines; '--' starts a comment.\n";
+std::string DotCommands::HelpText() {
+    return Say(".dump [TABLE]      the statements that rebuild TABLE, or every table, and its rows\n"
+               ".echo on|off       print each statement before running it\n"
+               ".headers on|off    show the column names (all modes but line and json)\n"
+               ".help              show this text\n"
+               ".import FILE TABLE [--csv|--tsv] [--skip N]\n"
+               "                   load a file whose first line names the items (or makes TABLE)\n"
+               ".indexes [TABLE]   list the indexes (keys) of TABLE, or of every table\n"
+               ".memo              list the bound memo parameters\n"
+               ".memo N FILE       bind memo parameter N to the contents of FILE: the N-th\n"
+               "                   {OBMemoBinaire('name')} of the following statements\n"
+               ".memo clear        drop every memo binding\n"
+               ".mode [MODE]       show or set the output mode: table, box, markdown, line,\n"
+               "                   tsv, csv or json\n"
+               ".once FILE         write the output of the next statement or command to FILE\n"
+               ".output [FILE]     write the output to FILE from now on, or again to the screen\n"
+               ".quit              leave the shell (also .exit)\n"
+               ".read FILE         run the statements and dot commands of FILE\n"
+               ".schema [TABLE]    the CREATE statements of TABLE, or of every table\n"
+               ".tables            list the tables\n"
+               ".timeout MS        wait up to MS milliseconds for another connection's lock\n"
+               "                   before a statement fails as busy (default 5000)\n"
+               ".timer on|off      show how long each statement takes (on standard error)\n"
+               "Statements end with ';' and may span lines; '--' starts a comment.\n",
+               ".dump [TABLE]      les instructions qui refont TABLE, ou toutes les tables, et ses lignes\n"
+               ".echo on|off       afficher chaque instruction avant de l'exécuter\n"
+               ".headers on|off    afficher les noms des colonnes (tous les modes sauf line et json)\n"
+               ".help              afficher ce texte\n"
+               ".import FICHIER TABLE [--csv|--tsv] [--skip N]\n"
+               "                   charger un fichier dont la première ligne nomme les rubriques\n"
+               "                   (ou crée TABLE)\n"
+               ".indexes [TABLE]   les index (clés) de TABLE, ou de toutes les tables\n"
+               ".memo              les paramètres de mémo liés\n"
+               ".memo N FICHIER    lier le paramètre de mémo N au contenu de FICHIER : la N-ième\n"
+               "                   {OBMemoBinaire('nom')} des instructions suivantes\n"
+               ".memo clear        défaire toutes les liaisons de mémos\n"
+               ".mode [MODE]       afficher ou choisir le mode de sortie : table, box, markdown,\n"
+               "                   line, tsv, csv ou json\n"
+               ".once FICHIER      écrire la sortie de l'instruction ou commande suivante dans FICHIER\n"
+               ".output [FICHIER]  écrire la sortie dans FICHIER désormais, ou de nouveau à l'écran\n"
+               ".quit              quitter le shell (aussi .exit)\n"
+               ".read FICHIER      exécuter les instructions et commandes de FICHIER\n"
+               ".schema [TABLE]    les instructions CREATE de TABLE, ou de toutes les tables\n"
+               ".tables            la liste des tables\n"
+               ".timeout MS        attendre jusqu'à MS millisecondes le verrou d'une autre connexion\n"
+               "                   avant qu'une instruction échoue (5000 par défaut)\n"
+               ".timer on|off      afficher la durée de chaque instruction (sur la sortie d'erreur)\n"
+               "Les instructions finissent par « ; » et peuvent tenir sur plusieurs lignes ;\n"
+               "« -- » commence un commentaire.\n");
 }
 
-bool DotCommands::Usage(const char* usage) {
-    session_.ReportShellError(std::string("usage: ") + usage);
+bool DotCommands::Usage(const std::string& usage) {
+    session_.ReportShellError(Say("usage: %1", "usage : %1", {usage}));
     return false;
 }
 
 bool DotCommands::Run(std::string_view line, int depth) {
     std::vector<std::string> words;
     if (!SplitWords(Trim(line), words)) {
-        session_.ReportShellError("unclosed quote in '" + std::string(Trim(line)) + "'");
+        session_.ReportShellError(Say("unclosed quote in '%1'", "guillemet non fermé dans « %1 »", {Trim(line)}));
         return false;
     }
     if (words.empty()) return true;
@@ -66,7 +92,8 @@ bool DotCommands::Run(std::string_view line, int depth) {
         ImportRequest request;
         std::string error;
         if (!ParseImportWords(std::vector<std::string>(words.begin() + 1, words.end()), request, error))
-            return Usage((".import FILE TABLE [--csv|--tsv] [--skip N]: " + error).c_str());
+            return Usage(Say(".import FILE TABLE [--csv|--tsv] [--skip N]: %1",
+                             ".import FICHIER TABLE [--csv|--tsv] [--skip N] : %1", {error}));
         return ImportFile(session_, request);
     }
     if (is(".tables")) return words.size() == 1 ? Tables() : Usage(".tables");
@@ -74,14 +101,14 @@ bool DotCommands::Run(std::string_view line, int depth) {
     if (is(".indexes")) return words.size() <= 2 ? Schema(words, Listing::IndexNames) : Usage(".indexes [TABLE]");
     if (is(".dump")) return words.size() <= 2 ? Schema(words, Listing::Dump) : Usage(".dump [TABLE]");
     if (is(".output")) {
-        if (words.size() > 2) return Usage(".output [FILE]");
+        if (words.size() > 2) return Usage(Say(".output [FILE]", ".output [FICHIER]"));
         if (words.size() == 1) {
             session_.RestoreOutput();
             return true;
         }
         return session_.RedirectOutput(words[1], false);
     }
-    if (is(".once")) return words.size() == 2 ? session_.RedirectOutput(words[1], true) : Usage(".once FILE");
+    if (is(".once")) return words.size() == 2 ? session_.RedirectOutput(words[1], true) : Usage(Say(".once FILE", ".once FICHIER"));
     if (is(".mode")) return Mode(words);
     if (is(".headers")) return Headers(words);
     if (is(".timer")) return Flag(words, session_.Settings().timer) || Usage(".timer on|off");
@@ -92,13 +119,14 @@ bool DotCommands::Run(std::string_view line, int depth) {
         long ms = words.size() == 2 ? std::strtol(words[1].c_str(), &end, 10) : -1;
         if (ms < 0 || end == nullptr || *end != '\0') return Usage(".timeout MS");
         return QXHostSetOption(session_.HostContext(), QXHOST_OPTION_BUSY_TIMEOUT, ms) == 0 ||
-               Usage(".timeout MS (with a database open)");
+               Usage(Say(".timeout MS (with a database open)", ".timeout MS (avec une base ouverte)"));
     }
     if (is(".read")) {
-        if (words.size() != 2) return Usage(".read FILE");
+        if (words.size() != 2) return Usage(Say(".read FILE", ".read FICHIER"));
         return runner_.RunFile(words[1], depth + 1);
     }
-    session_.ReportShellError("unknown command '" + name + "' (.help lists the commands)");
+    session_.ReportShellError(Say("unknown command '%1' (.help lists the commands)",
+                                  "commande inconnue « %1 » (.help donne la liste des commandes)", {name}));
     return false;
 }
 
@@ -106,7 +134,7 @@ bool DotCommands::Tables() {
     std::uint16_t context = session_.HostContext();
     int count = QXHostTableCount(context);
     if (count < 0) {
-        session_.ReportShellError("no database is open");
+        session_.ReportShellError(Say("no database is open", "aucune base n'est ouverte"));
         return false;
     }
     std::string name(64, '\0');
@@ -131,8 +159,9 @@ bool DotCommands::Schema(const std::vector<std::string>& words, Listing listing)
         size *= 2;
     }
     if (rc == -1) {
-        session_.ReportShellError(table != nullptr ? "no table '" + words[1] + "' in the analysis"
-                                                   : std::string("no database is open"));
+        session_.ReportShellError(table != nullptr ? Say("no table '%1' in the analysis", "pas de table « %1 » dans l'analyse",
+                                                         {words[1]})
+                                                   : Say("no database is open", "aucune base n'est ouverte"));
         return false;
     }
     std::ostream& out = session_.Out();
@@ -221,11 +250,12 @@ bool DotCommands::Memo(const std::vector<std::string>& words) {
         memos.Clear();
         return true;
     }
-    if (words.size() != 3) return Usage(".memo N FILE | .memo clear | .memo");
+    if (words.size() != 3) return Usage(Say(".memo N FILE | .memo clear | .memo", ".memo N FICHIER | .memo clear | .memo"));
     char* end = nullptr;
     long number = std::strtol(words[1].c_str(), &end, 10);
     if (words[1].empty() || *end != '\0' || number < 1 || number > MemoBindings::kMaxParameters) {
-        session_.ReportShellError("memo parameter numbers go from 1 to " + std::to_string(MemoBindings::kMaxParameters));
+        session_.ReportShellError(Say("memo parameter numbers go from 1 to %1", "les paramètres de mémo vont de 1 à %1",
+                                      {std::to_string(MemoBindings::kMaxParameters)}));
         return false;
     }
     std::string error;

@@ -27,10 +27,10 @@ public:
     // nesting depth of the text it came from.  True when it succeeded.
     bool Run(std::string_view line, int depth);
 
-    static const char* HelpText();
+    static std::string HelpText();
 
 private:
-    bool Usage(const char* usage);
+    bool Usage(const std::string& usage);
     bool Tables();
     enum class Listing { Statements, IndexNames, Dump };
 

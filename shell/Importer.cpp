@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "obsqleng.h"
 #include "qxhost.h"
 #include "shell/CtrlC.h"
+#include "shell/Language.h"
 #include "shell/SchemaSql.h"
 #include "shell/Session.h"
 #include "shell/TextUtil.h"
@@ -110,10 +112,21 @@ bool ParseTime(std::string_view text, std::string& out) {
     return std::stoi(out.substr(0, 2)) < 24 && std::stoi(out.substr(2, 2)) < 60;
 }
 
-std::string NumberLiteral(double value) {
-    char text[64];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-    return ec == std::errc() ? std::string(text, end) : "0";
+// The whole of `in`: in one read when its size is known (a file), else
+// piece by piece (a pipe).
+bool ReadAll(std::ifstream& in, std::string& text) {
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    in.seekg(0);
+    if (size >= 0 && in) {
+        text.resize(static_cast<std::size_t>(size));
+        return static_cast<bool>(in.read(text.data(), size));
+    }
+    in.clear();
+    std::ostringstream content;
+    content << in.rdbuf();
+    text = std::move(content).str();
+    return !in.bad();
 }
 
 // The column of an existing item; false when SQL cannot write the item.
@@ -147,62 +160,143 @@ bool ColumnOf(const SchemaItem& item, Column& column) {
     return true;
 }
 
-const char* KindName(const Column& column) {
+// "'VALUE' is not ...": what `column` takes.
+std::string NotA(const Column& column, std::string_view value) {
     switch (column.kind) {
-        case Kind::Integer: return "an integer";
-        case Kind::Number: return "a number";
-        case Kind::Date: return "a date (YYYYMMDD or YYYY-MM-DD)";
-        case Kind::Time: return "a time (HHMM or HH:MM)";
+        case Kind::Integer: return Say("'%1' is not an integer", "« %1 » n'est pas un entier", {value});
+        case Kind::Number: return Say("'%1' is not a number", "« %1 » n'est pas un nombre", {value});
+        case Kind::Date:
+            return Say("'%1' is not a date (YYYYMMDD or YYYY-MM-DD)", "« %1 » n'est pas une date (AAAAMMJJ ou AAAA-MM-JJ)",
+                       {value});
+        case Kind::Time:
+            return Say("'%1' is not a time (HHMM or HH:MM)", "« %1 » n'est pas une heure (HHMM ou HH:MM)", {value});
         case Kind::Text: break;
     }
-    return "a text";
+    return Say("'%1' is not a text", "« %1 » n'est pas un texte", {value});
 }
 
-// The value as an SQL literal for `column`; false when it does not fit.
-// `why` then says what was expected.
-bool Literal(const Column& column, std::string_view value, std::string& literal, std::string& why) {
+// A field's value in the form its parameter is bound with.
+struct FieldValue {
+    std::int64_t integer = 0;  // Integer; Date: YYYYMMDD; Time: HHMM
+    double number = 0;         // Number
+};
+
+// Reads `value` for `column`; false when it does not fit, with `why`
+// saying so.
+bool ReadField(const Column& column, std::string_view value, FieldValue& out, std::string& why) {
     std::string_view trimmed = Trim(value);
     std::string text;
     switch (column.kind) {
         case Kind::Text:
             if (value.size() > column.bytes) {
-                why = "longer than the " + std::to_string(column.bytes) + " bytes of the item";
+                why = Say("'%1' is longer than the %2 bytes of the item", "« %1 » dépasse les %2 octets de la rubrique",
+                          {value, std::to_string(column.bytes)});
                 return false;
             }
-            literal = SqlString(value);
             return true;
-        case Kind::Integer: {
-            std::int64_t number = 0;
-            if (!ParseInteger(trimmed, number)) break;
-            if (number < column.low || number > column.high) {
-                why = "out of the item's range (" + std::to_string(column.low) + " to " + std::to_string(column.high) + ")";
+        case Kind::Integer:
+            if (!ParseInteger(trimmed, out.integer)) break;
+            if (out.integer < column.low || out.integer > column.high) {
+                why = Say("'%1' is out of the item's range (%2 to %3)", "« %1 » sort des limites de la rubrique (%2 à %3)",
+                          {value, std::to_string(column.low), std::to_string(column.high)});
                 return false;
             }
-            literal = std::to_string(number);
             return true;
-        }
-        case Kind::Number: {
-            double number = 0;
-            if (!ParseNumber(trimmed, number)) break;
-            if (column.single && std::fabs(number) > FLT_MAX) {
-                why = "too large for a REAL item";
+        case Kind::Number:
+            if (!ParseNumber(trimmed, out.number)) break;
+            if (column.single && std::fabs(out.number) > FLT_MAX) {
+                why = Say("'%1' is too large for a REAL item", "« %1 » est trop grand pour une rubrique REAL", {value});
                 return false;
             }
-            literal = NumberLiteral(number);
             return true;
-        }
         case Kind::Date:
-            if (!ParseDate(trimmed, text)) break;
-            literal = SqlString(text);
-            return true;
         case Kind::Time:
-            if (!ParseTime(trimmed, text)) break;
-            literal = SqlString(text);
+            if (!(column.kind == Kind::Date ? ParseDate(trimmed, text) : ParseTime(trimmed, text))) break;
+            out.integer = std::stoll(text);
             return true;
     }
-    why = std::string("not ") + KindName(column);
+    why = NotA(column, value);
     return false;
 }
+
+// Binds parameter `parameter` of `insert` to a field read by ReadField.
+bool BindField(std::uintptr_t insert, std::uint16_t parameter, const Column& column, std::string_view value,
+               const FieldValue& field) {
+    switch (column.kind) {
+        case Kind::Text:
+            return QXSQLBindText(insert, parameter, value.data(), static_cast<std::int32_t>(value.size())) == 0;
+        case Kind::Integer: return QXSQLBindInteger(insert, parameter, field.integer) == 0;
+        case Kind::Number: return QXSQLBindReal(insert, parameter, field.number) == 0;
+        case Kind::Date:
+            return QXSQLBindDate(insert, parameter, static_cast<std::int32_t>(field.integer / 10000),
+                                 static_cast<std::int32_t>(field.integer / 100 % 100),
+                                 static_cast<std::int32_t>(field.integer % 100)) == 0;
+        case Kind::Time:
+            return QXSQLBindTime(insert, parameter, static_cast<std::int32_t>(field.integer / 100),
+                                 static_cast<std::int32_t>(field.integer % 100), 0) == 0;
+    }
+    return false;
+}
+
+// The prepared INSERTs of one load, one for each set of items that records
+// give values to: an empty number, date or time leaves its item out (at its
+// default), so records with empty fields in different places need
+// different statements.  Few sets occur in practice; past kMaxStatements
+// the oldest are released.
+class InsertStatements {
+public:
+    InsertStatements(std::uint16_t hostContext, std::string table, const std::vector<Column>& columns)
+        : hostContext_(hostContext), table_(std::move(table)), columns_(columns) {}
+    InsertStatements(const InsertStatements&) = delete;
+    InsertStatements& operator=(const InsertStatements&) = delete;
+    ~InsertStatements() {
+        for (const auto& entry : statements_) QXSQLFinRequete(entry.second);
+    }
+
+    // The statement for the items marked in `given`; 0 when it cannot be
+    // prepared (`failed` then holds the handle whose error says why, to
+    // release after reading, or 0 when the engine gave none).
+    std::uintptr_t For(const std::vector<bool>& given, std::uintptr_t& failed) {
+        failed = 0;
+        if (last_ != 0 && given == lastGiven_) return last_;  // most records give the same items
+        auto found = statements_.find(given);
+        if (found != statements_.end()) return Remember(given, found->second);
+        if (statements_.size() >= kMaxStatements) {
+            for (const auto& entry : statements_) QXSQLFinRequete(entry.second);
+            statements_.clear();
+            last_ = 0;
+        }
+        std::string sql = "INSERT INTO " + table_ + " (", marks;
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            if (!given[i]) continue;
+            sql += (marks.empty() ? "" : ", ") + columns_[i].name;
+            marks += marks.empty() ? "?" : ", ?";
+        }
+        sql += ") VALUES (" + marks + ")";
+        std::uintptr_t handle = 0;
+        if (QXSQLPrepare(&handle, sql.c_str(), hostContext_, nullptr) != 0) {
+            failed = handle;
+            return 0;
+        }
+        statements_.emplace(given, handle);
+        return Remember(given, handle);
+    }
+
+private:
+    std::uintptr_t Remember(const std::vector<bool>& given, std::uintptr_t handle) {
+        lastGiven_ = given;
+        last_ = handle;
+        return handle;
+    }
+
+    static constexpr std::size_t kMaxStatements = 64;
+    std::uint16_t hostContext_;
+    std::string table_;
+    const std::vector<Column>& columns_;
+    std::map<std::vector<bool>, std::uintptr_t> statements_;
+    std::vector<bool> lastGiven_;
+    std::uintptr_t last_ = 0;  // the statement of lastGiven_, 0 when none
+};
 
 // Progress on standard error while rows go in: a bar that is redrawn when
 // the percentage changes and erased at the end.
@@ -219,7 +313,7 @@ public:
         drawn_ = percent;
         constexpr int kWidth = 40;
         int filled = percent * kWidth / 100;
-        std::cerr << "\rimporting [" << std::string(static_cast<std::size_t>(filled), '#')
+        std::cerr << '\r' << Say("importing", "import") << " [" << std::string(static_cast<std::size_t>(filled), '#')
                   << std::string(static_cast<std::size_t>(kWidth - filled), '.') << "] " << percent << '%' << std::flush;
     }
 
@@ -234,23 +328,25 @@ public:
     Import(Session& session, const ImportRequest& request) : session_(session), request_(request) {}
 
     bool Run() {
-        if (!IsIdentifier(request_.table)) return Fail("'" + request_.table + "' is not a table name");
+        if (!IsIdentifier(request_.table))
+            return Fail(Say("'%1' is not a table name", "« %1 » n'est pas un nom de table", {request_.table}));
         std::ifstream in(request_.file, std::ios::binary);
-        if (!in) return Fail("cannot open '" + request_.file + "': " + std::strerror(errno));
-        std::ostringstream content;
-        content << in.rdbuf();
-        if (!in && !in.eof()) return Fail("cannot read '" + request_.file + "'");
-        text_ = std::move(content).str();
+        if (!in)
+            return Fail(Say("cannot open '%1': %2", "impossible d'ouvrir « %1 » : %2", {request_.file, std::strerror(errno)}));
+        if (!ReadAll(in, text_)) return Fail(Say("cannot read '%1'", "impossible de lire « %1 »", {request_.file}));
 
         if (!ReadHeader()) return false;
         bool exists = false;
         if (!FindTable(exists) || !CheckRows(exists)) return false;
         if (!exists && !session_.Query(CreateStatement(), [](const std::vector<std::string_view>&) {})) return false;
-        // One transaction for the rows (one sync, not one per row), unless one is open already;
-        // the rows loaded before a failure are kept, as the messages say.
-        bool own = Quietly("BEGIN");
+        // One transaction for the rows (one sync, not one per row), unless one
+        // is open already: a record the engine refuses, or Ctrl-C, then
+        // undoes the whole load.  In the caller's transaction the records
+        // loaded before stay, as the message says.
+        own_ = Quietly("BEGIN");
         bool loaded = LoadRows();
-        if (own && !Quietly("COMMIT")) return Fail("the loaded records could not be committed");
+        if (own_ && !Quietly(loaded ? "COMMIT" : "ROLLBACK") && loaded)
+            return Fail(Say("the loaded records could not be committed", "les fiches chargées n'ont pas pu être validées"));
         return loaded;
     }
 
@@ -271,10 +367,10 @@ private:
     bool FailAt(std::size_t line, std::size_t column, const std::string& text) {
         std::string where = request_.file + ":" + std::to_string(line);
         if (column > 0) {
-            where += ": column " + std::to_string(column);
+            where += Say(": column %1", " : colonne %1", {std::to_string(column)});
             if (column <= columns_.size()) where += " (" + columns_[column - 1].name + ")";
         }
-        return Fail(where + ": " + text);
+        return Fail(where + Say(": ", " : ") + text);
     }
 
     DelimitedReader Reader() const {
@@ -288,13 +384,18 @@ private:
         std::vector<std::string> names;
         if (!reader.Next(names)) {
             if (!reader.Error().empty()) return FailAt(reader.Line(), reader.ErrorColumn(), reader.Error());
-            return Fail(request_.file + ": no header line (the item names)");
+            return Fail(Say("%1: no header line (the item names)", "%1 : pas de ligne d'en-tête (les noms des rubriques)",
+                            {request_.file}));
         }
         for (std::size_t i = 0; i < names.size(); ++i) {
             std::string name(Trim(names[i]));
-            if (!IsIdentifier(name)) return FailAt(reader.Line(), i + 1, "'" + name + "' is not an item name");
+            if (!IsIdentifier(name))
+                return FailAt(reader.Line(), i + 1,
+                              Say("'%1' is not an item name", "« %1 » n'est pas un nom de rubrique", {name}));
             for (const Column& other : columns_)
-                if (EqualsIgnoreCase(other.name, name)) return FailAt(reader.Line(), i + 1, "'" + name + "' twice in the header");
+                if (EqualsIgnoreCase(other.name, name))
+                    return FailAt(reader.Line(), i + 1,
+                                  Say("'%1' twice in the header", "« %1 » deux fois dans l'en-tête", {name}));
             Column column;
             column.name = name;
             columns_.push_back(column);
@@ -306,16 +407,21 @@ private:
         std::vector<SchemaTable> tables;
         exists = DescribeTables(session_.HostContext(), request_.table.c_str(), tables) == 0;
         if (!exists) return true;
-        if (tables.empty()) return Fail("cannot read the analysis of " + request_.table);
+        if (tables.empty())
+            return Fail(Say("cannot read the analysis of %1", "impossible de lire l'analyse de %1", {request_.table}));
         table_ = tables.front().name;
         for (std::size_t i = 0; i < columns_.size(); ++i) {
             const SchemaItem* found = nullptr;
             for (const SchemaItem& item : tables.front().items)
                 if (EqualsIgnoreCase(item.name, columns_[i].name)) found = &item;
             std::size_t line = request_.skip + 1;
-            if (found == nullptr) return FailAt(line, i + 1, "no item '" + columns_[i].name + "' in " + table_);
+            if (found == nullptr)
+                return FailAt(line, i + 1,
+                              Say("no item '%1' in %2", "pas de rubrique « %1 » dans %2", {columns_[i].name, table_}));
             if (!ColumnOf(*found, columns_[i]))
-                return FailAt(line, i + 1, "the item's type (" + std::to_string(found->hostType) + ") cannot be written by SQL");
+                return FailAt(line, i + 1,
+                              Say("the item's type (%1) cannot be written by SQL",
+                                  "le type de la rubrique (%1) ne s'écrit pas en SQL", {std::to_string(found->hostType)}));
         }
         return true;
     }
@@ -327,23 +433,23 @@ private:
         DelimitedReader reader = Reader();
         std::vector<std::string> fields;
         reader.Next(fields);  // the header
-        std::string literal, why;
-        std::size_t headLength = 32 + table_.size();
-        for (const Column& column : columns_) headLength += column.name.size() + 2;
+        FieldValue field;
+        std::string why;
         while (reader.Next(fields)) {
             ++rows_;
             if (fields.size() != columns_.size())
-                return FailAt(reader.Line(), 0, std::to_string(fields.size()) + " fields where the header has " +
-                                                    std::to_string(columns_.size()));
-            std::size_t length = headLength;
+                return FailAt(reader.Line(), 0, Say("%1 fields where the header has %2", "%1 champs là où l'en-tête en a %2",
+                                                    {std::to_string(fields.size()), std::to_string(columns_.size())}));
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 const std::string& value = fields[i];
-                length += 2 * value.size() + 4;  // every character a quote, at worst
                 if (value.empty()) continue;
                 Column& column = columns_[i];
+                if (value.find('\0') != std::string::npos)  // no parameter takes one
+                    return FailAt(reader.Line(), i + 1,
+                                  Say("a value holds a zero byte", "une valeur contient un octet nul"));
                 if (exists) {
-                    if (!Literal(column, value, literal, why))
-                        return FailAt(reader.Line(), i + 1, "'" + value + "' is " + why);
+                    if (!ReadField(column, value, field, why))
+                        return FailAt(reader.Line(), i + 1, why);
                     continue;
                 }
                 column.bytes = std::max(column.bytes, value.size());
@@ -353,9 +459,6 @@ private:
                     column.allIntegers = false;
                 if (column.allNumbers && !column.allIntegers && !ParseNumber(Trim(value), number)) column.allNumbers = false;
             }
-            if (length > QXSQL_MAX_STATEMENT)
-                return FailAt(reader.Line(), 0, "the record is too long for one statement (" +
-                                                    std::to_string(QXSQL_MAX_STATEMENT) + " bytes)");
         }
         if (!reader.Error().empty()) return FailAt(reader.Line(), reader.ErrorColumn(), reader.Error());
         if (!exists) {
@@ -384,37 +487,62 @@ private:
         return sql + ")";
     }
 
+    // Fails the load at `line` after the engine refused a record (its error
+    // reported first); says what stays loaded.
+    bool NotLoaded(std::uintptr_t handle, std::size_t line, std::size_t loaded) {
+        session_.ReportEngineError(handle);
+        return FailAt(line, 0, own_ ? Say("not loaded; the import is undone (nothing loaded)",
+                                          "non chargée ; l'import est annulé (rien n'est chargé)")
+                                    : Say("not loaded (%1 records before it were)",
+                                          "non chargée (les %1 fiches d'avant le sont)", {std::to_string(loaded)}));
+    }
+
+    bool Interrupted(std::size_t loaded) {
+        return Fail(own_ ? Say("import interrupted: nothing loaded", "import interrompu : rien n'est chargé")
+                         : Say("import interrupted: %1 of %2 records loaded",
+                               "import interrompu : %1 fiches chargées sur %2",
+                               {std::to_string(loaded), std::to_string(rows_)}));
+    }
+
     bool LoadRows() {
         DelimitedReader reader = Reader();
         std::vector<std::string> fields;
         reader.Next(fields);
         ProgressBar progress(text_.size(), text_.size() > kProgressFileBytes && isatty(STDERR_FILENO) != 0);
-        std::string sql, values, literal, why;
+        InsertStatements inserts(session_.HostContext(), table_, columns_);
+        std::vector<bool> given(columns_.size());
+        std::vector<FieldValue> values(columns_.size());
+        std::string why;
         std::size_t loaded = 0;
         while (reader.Next(fields)) {
-            if (ctrlc::Pressed())
-                return Fail("import interrupted: " + std::to_string(loaded) + " of " + std::to_string(rows_) +
-                            " records loaded");
-            sql = "INSERT INTO " + table_ + " (";
-            values.clear();
+            if (ctrlc::Pressed()) return Interrupted(loaded);
+            bool any = false;
             for (std::size_t i = 0; i < fields.size(); ++i) {
-                const Column& column = columns_[i];
-                if (fields[i].empty() && column.kind != Kind::Text) continue;
-                Literal(column, fields[i], literal, why);
-                if (!values.empty()) {
-                    sql += ", ";
-                    values += ", ";
-                }
-                sql += column.name;
-                values += literal;
+                given[i] = !fields[i].empty() || columns_[i].kind == Kind::Text;
+                if (given[i] && columns_[i].kind != Kind::Text) ReadField(columns_[i], fields[i], values[i], why);
+                any = any || given[i];
             }
-            if (values.empty()) {  // nothing but defaults
-                sql += columns_[0].name;
-                values = columns_[0].kind == Kind::Integer || columns_[0].kind == Kind::Number ? "0" : "''";
+            if (!any) given[0] = true;  // nothing but defaults: the first item's empty value
+            std::uintptr_t failed = 0;
+            std::uintptr_t insert = inserts.For(given, failed);
+            if (insert == 0) {
+                bool result = NotLoaded(failed, reader.Line(), loaded);
+                if (failed != 0) QXSQLFinRequete(failed);
+                return result;
             }
-            sql += ") VALUES (" + values + ")";
-            if (!session_.Query(sql, [](const std::vector<std::string_view>&) {}))
-                return FailAt(reader.Line(), 0, "not loaded (" + std::to_string(loaded) + " records before it were)");
+            std::uint16_t parameter = 0;
+            bool bound = true;
+            for (std::size_t i = 0; i < fields.size() && bound; ++i) {
+                if (!given[i]) continue;
+                ++parameter;
+                bound = fields[i].empty() && columns_[i].kind != Kind::Text
+                            ? QXSQLBindNull(insert, parameter) == 0
+                            : BindField(insert, parameter, columns_[i], fields[i], values[i]);
+            }
+            if (!bound || QXSQLExecute(insert, nullptr) != 0) {
+                if (ctrlc::Pressed()) return Interrupted(loaded);
+                return NotLoaded(insert, reader.Line(), loaded);
+            }
             ++loaded;
             progress.Update(reader.Offset());
         }
@@ -427,6 +555,7 @@ private:
     std::string table_;  // as the analysis names it
     std::vector<Column> columns_;
     std::size_t rows_ = 0;
+    bool own_ = false;  // the load runs in its own transaction
 };
 
 }  // namespace
@@ -442,14 +571,14 @@ bool ParseImportWords(const std::vector<std::string>& words, ImportRequest& requ
         } else if (word == "--skip" && i + 1 < words.size() && AllDigits(words[i + 1])) {
             request.skip = static_cast<std::size_t>(std::strtoull(words[++i].c_str(), nullptr, 10));
         } else if (word.rfind("--", 0) == 0) {
-            error = "unknown option '" + word + "'";
+            error = Say("unknown option '%1'", "option inconnue « %1 »", {word});
             return false;
         } else {
             names.push_back(word);
         }
     }
     if (names.size() != 2) {
-        error = "FILE and TABLE expected";
+        error = Say("FILE and TABLE expected", "FICHIER et TABLE attendus");
         return false;
     }
     request.file = names[0];

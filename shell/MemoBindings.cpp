@@ -6,25 +6,26 @@
 #include <fstream>
 
 #include "obhost.h"
+#include "shell/Language.h"
 
 namespace qxsql {
 
 bool MemoBindings::BindFile(int number, const std::string& path, std::string& error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        error = "cannot open '" + path + "': " + std::strerror(errno);
+        error = Say("cannot open '%1': %2", "impossible d'ouvrir « %1 » : %2", {path, std::strerror(errno)});
         return false;
     }
     file.seekg(0, std::ios::end);
     std::streamoff size = file.tellg();
     if (size < 0 || static_cast<std::uint64_t>(size) > kMaxBytes) {
-        error = "'" + path + "' is too large for a memo (at most 1 GB)";
+        error = Say("'%1' is too large for a memo (at most 1 GB)", "« %1 » est trop grand pour un mémo (1 Go au plus)", {path});
         return false;
     }
     file.seekg(0, std::ios::beg);
     std::string data(static_cast<std::size_t>(size), '\0');
     if (size > 0 && !file.read(data.data(), size)) {
-        error = "cannot read '" + path + "'";
+        error = Say("cannot read '%1'", "impossible de lire « %1 »", {path});
         return false;
     }
     return BindData(number, path, data, error);
@@ -32,11 +33,12 @@ bool MemoBindings::BindFile(int number, const std::string& path, std::string& er
 
 bool MemoBindings::BindData(int number, const std::string& label, const std::string& data, std::string& error) {
     if (number < 1 || number > kMaxParameters) {
-        error = "memo parameter numbers go from 1 to " + std::to_string(kMaxParameters);
+        error = Say("memo parameter numbers go from 1 to %1", "les paramètres de mémo vont de 1 à %1",
+                    {std::to_string(kMaxParameters)});
         return false;
     }
     if (data.size() > kMaxBytes) {
-        error = "memo value too large (at most 1 GB)";
+        error = Say("memo value too large (at most 1 GB)", "valeur de mémo trop grande (1 Go au plus)");
         return false;
     }
     std::size_t total = OBHOST_MEMO_HEADER_SIZE + data.size();
@@ -83,7 +85,8 @@ void MemoBindings::List(std::ostream& out) const {
         if (bindings_[i].block == nullptr) continue;
         std::uint32_t length;
         std::memcpy(&length, bindings_[i].block.get() + offsetof(MemoValueBlock, dataLength), sizeof length);
-        out << (i + 1) << ": " << bindings_[i].label << " (" << length << (length == 1 ? " byte)\n" : " bytes)\n");
+        out << (i + 1) << ": " << bindings_[i].label << " (" << length
+            << Say(length == 1 ? " byte)" : " bytes)", length <= 1 ? " octet)" : " octets)") << '\n';
     }
 }
 

@@ -1,43 +1,22 @@
-// NumberText: shortest round-trip text of a decimal number.
+// NumberText: shortest round-trip text of a number.
 #include "shell/NumberText.h"
 
 #include <charconv>
 #include <cmath>
 
 namespace qxsql {
-namespace {
 
-bool IsDecimal(std::string_view text) {
-    std::size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0;
-    std::size_t digits = 0;
-    bool point = false;
-    for (; i < text.size(); ++i) {
-        if (text[i] >= '0' && text[i] <= '9') {
-            ++digits;
-        } else if (text[i] == '.' && !point) {
-            point = true;
-        } else {
-            return false;
-        }
-    }
-    return digits > 0;
-}
-
-}  // namespace
-
-bool ShortestNumber(std::string_view text, std::string& out) {
-    if (!IsDecimal(text)) return false;
-    double value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return false;
+std::string NumberText(double value, bool single) {
+    if (value == 0) return "0";
+    if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : value > 0 ? "Inf" : "-Inf";
     double magnitude = std::fabs(value);
-    bool plain = magnitude == 0 || (magnitude >= 1e-5 && magnitude < 1e16);
-    char buffer[64];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                plain ? std::chars_format::fixed : std::chars_format::scientific);
-    if (result.ec != std::errc()) return false;
-    out.assign(buffer, result.ptr);
-    return true;
+    single = single && magnitude <= 3.4028234663852886e38;  // FLT_MAX: a float item holds no more
+    auto format =
+        magnitude >= 1e-5 && magnitude < 1e16 ? std::chars_format::fixed : std::chars_format::scientific;
+    char buffer[400];
+    auto result = single ? std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(value), format)
+                         : std::to_chars(buffer, buffer + sizeof buffer, value, format);
+    return result.ec == std::errc() ? std::string(buffer, result.ptr) : std::string();
 }
 
 }  // namespace qxsql

@@ -10,6 +10,9 @@
 #include <sstream>
 #include <vector>
 
+#include "shell/Language.h"
+#include "shell/TextUtil.h"
+
 namespace qxsql {
 
 namespace {
@@ -29,15 +32,22 @@ std::string CurrentProfileText() {
 
 }  // namespace
 
-std::string ProfileOverride::DefaultLanguage() {
-    // A LANGUAGE line of the profile's [OMBREL] section decides: the engine reads it.
+std::string ProfileOverride::ProfileLanguage() {
     std::istringstream profile(CurrentProfileText());
     bool ombrel = false;
-    for (std::string line; std::getline(profile, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty() && line.front() == '[') ombrel = line == "[OMBREL]";
-        else if (ombrel && line.rfind("LANGUAGE=", 0) == 0) return "";
+    for (std::string text; std::getline(profile, text);) {
+        std::string_view line = Trim(text);
+        std::size_t equals = line.find('=');
+        if (!line.empty() && line.front() == '[') ombrel = EqualsIgnoreCase(line, "[OMBREL]");
+        else if (ombrel && equals != std::string_view::npos && EqualsIgnoreCase(Trim(line.substr(0, equals)), "LANGUAGE"))
+            return std::string(Trim(line.substr(equals + 1)));
     }
+    return "";
+}
+
+std::string ProfileOverride::DefaultLanguage() {
+    // A LANGUAGE line of the profile's [OMBREL] section decides: the engine reads it.
+    if (!ProfileLanguage().empty()) return "";
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(name);
         if (value != nullptr && *value != '\0') return std::strncmp(value, "fr", 2) == 0 ? "fr" : "en";
@@ -53,7 +63,8 @@ bool ProfileOverride::Apply(const std::string& language, const std::string& memo
     name.push_back('\0');
     int fd = mkstemp(name.data());
     if (fd < 0) {
-        error = "cannot create a profile file in " + pattern.substr(0, pattern.rfind('/')) + ": " + std::strerror(errno);
+        error = Say("cannot create a profile file in %1: %2", "impossible de créer un fichier de profil dans %1 : %2",
+                    {pattern.substr(0, pattern.rfind('/')), std::strerror(errno)});
         return false;
     }
     path_ = name.data();
@@ -66,7 +77,7 @@ bool ProfileOverride::Apply(const std::string& language, const std::string& memo
     bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     close(fd);
     if (!written) {
-        error = "cannot write the profile file " + path_;
+        error = Say("cannot write the profile file %1", "impossible d'écrire le fichier de profil %1", {path_});
         unlink(path_.c_str());
         path_.clear();
         return false;

@@ -27,6 +27,8 @@ public:
     // profile's (""), else "fr" when LC_ALL, LC_MESSAGES or LANG starts with
     // "fr", else "en".
     static std::string DefaultLanguage();
+    // The LANGUAGE value of the profile's [OMBREL] section; empty when none.
+    static std::string ProfileLanguage();
     bool Apply(const std::string& language, const std::string& memoryLimit, std::string& error);
     void Restore();
 

@@ -3,7 +3,7 @@
 // Subclasses: TableFormatter (table, box and markdown), LineFormatter,
 // TsvFormatter, CsvFormatter, JsonFormatter.
 // A formatter writes to the stream it is given and owns nothing else;
-// reading rows from the engine is the RowReader's job.
+// reading rows from the engine is RowValues' job.
 #pragma once
 
 #include <memory>

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "qxhost.h"
+#include "shell/Language.h"
 #include "shell/TextUtil.h"
 
 namespace qxsql {
@@ -144,9 +145,14 @@ std::string SchemaTable::CreateStatements() const {
     std::string body;
     for (const SchemaItem& item : items) {
         if (item.sqlType.empty()) {
-            text += "-- " + name + "." + item.name + " (host type " + std::to_string(item.hostType) +
-                    (item.arrayCount > 1 ? ", array of " + std::to_string(item.arrayCount) : std::string()) +
-                    ") has no SQL type and is left out\n";
+            std::string type = std::to_string(item.hostType), count = std::to_string(item.arrayCount);
+            text += "-- " + (item.arrayCount > 1
+                                 ? Say("%1.%2 (host type %3, array of %4) has no SQL type and is left out",
+                                       "%1.%2 (type hôte %3, tableau de %4) n'a pas de type SQL et est omis",
+                                       {name, item.name, type, count})
+                                 : Say("%1.%2 (host type %3) has no SQL type and is left out",
+                                       "%1.%2 (type hôte %3) n'a pas de type SQL et est omis", {name, item.name, type})) +
+                    "\n";
             continue;
         }
         body += (body.empty() ? "  " : ",\n  ") + item.name + " " + item.sqlType;

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <fstream>
 #include <istream>
+#include <new>
 #include <vector>
 
 #include "shell/CtrlC.h"
+#include "shell/Language.h"
 #include "shell/LineEditor.h"
 #include "shell/Session.h"
 #include "shell/StatementSplitter.h"
@@ -25,15 +27,24 @@ bool IsDotCommand(std::string_view line) {
 
 bool ScriptRunner::Halted() const { return session_.StopRequested() || ctrlc::Pressed(); }
 
+// A shortage of memory fails the statement or command, not the shell.
 void ScriptRunner::RunCommand(std::string_view line, int depth) {
     session_.BeginUnit();
-    commands_.Run(line, depth);
+    try {
+        commands_.Run(line, depth);
+    } catch (const std::bad_alloc&) {
+        session_.ReportOutOfMemory();
+    }
     session_.EndUnit();
 }
 
 void ScriptRunner::RunStatement(const std::string& statement) {
     session_.BeginUnit();
-    session_.RunStatement(statement);
+    try {
+        session_.RunStatement(statement);
+    } catch (const std::bad_alloc&) {
+        session_.ReportOutOfMemory();
+    }
     session_.EndUnit();
 }
 
@@ -84,13 +95,14 @@ void ScriptRunner::RunStream(std::istream& in, int depth) {
 
 bool ScriptRunner::RunFile(const std::string& path, int depth) {
     if (depth > kMaxReadDepth) {
-        session_.ReportShellError("'" + path + "' is read from too deep a nest of .read commands (at most " +
-                                  std::to_string(kMaxReadDepth) + ")");
+        session_.ReportShellError(Say("'%1' is read from too deep a nest of .read commands (at most %2)",
+                                      "« %1 » est lu par trop de .read imbriqués (%2 au plus)",
+                                      {path, std::to_string(kMaxReadDepth)}));
         return false;
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        session_.ReportShellError("cannot open '" + path + "': " + std::strerror(errno));
+        session_.ReportShellError(Say("cannot open '%1': %2", "impossible d'ouvrir « %1 » : %2", {path, std::strerror(errno)}));
         return false;
     }
     RunStream(in, depth);

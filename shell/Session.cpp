@@ -11,10 +11,10 @@
 #include "obsqleng.h"
 #include "qxhost.h"
 #include "shell/CtrlC.h"
-#include "shell/NumberText.h"
+#include "shell/Language.h"
 #include "shell/ProfileOverride.h"
 #include "shell/RowFormatter.h"
-#include "shell/RowReader.h"
+#include "shell/RowValues.h"
 #include "shell/TextUtil.h"
 
 namespace qxsql {
@@ -24,6 +24,8 @@ namespace {
 // description text, about 60 bytes per column at most.  Four megabytes
 // cover every column count the engine's 16-bit counts allow.
 constexpr std::size_t kExecInfoBytes = 8 + (std::size_t{4} << 20);
+
+constexpr std::int32_t kOutOfMemoryNumber = 4242;  // the engine's message "Out of memory"
 
 // True when the statement's first word is INSERT, UPDATE or DELETE.
 bool ChangesRecords(const std::string& statement) {
@@ -82,7 +84,8 @@ bool Session::Start(const ShellOptions& options) {
     int started = OB4InitInstance(0, nullptr);
     ShowEngineMessages({});
     if (started == 0) {
-        ReportShellError("the SQL engine could not start: the QX file engine's callbacks were not found");
+        ReportShellError(Say("the SQL engine could not start: the QX file engine's callbacks were not found",
+                             "le moteur SQL n'a pas pu démarrer : les fonctions du moteur de fichiers QX sont introuvables"));
         return false;
     }
     engineStarted_ = true;
@@ -91,7 +94,9 @@ bool Session::Start(const ShellOptions& options) {
     char message[512] = "";
     hostContext_ = QXHostOpen(options.databaseDir.c_str(), options.create ? 1 : 0, message, sizeof message);
     if (hostContext_ == 0) {
-        ReportShellError(message[0] != '\0' ? message : "cannot open the database " + options.databaseDir);
+        ReportShellError(message[0] != '\0' ? std::string(message)
+                                             : Say("cannot open the database %1", "impossible d'ouvrir la base %1",
+                                                   {options.databaseDir}));
         return false;
     }
     databaseDir_ = options.databaseDir;
@@ -119,7 +124,7 @@ void Session::NoteFailure() {
 
 void Session::ReportShellError(const std::string& text) {
     out_->flush();
-    err_ << "Error: " << text << '\n';
+    err_ << Say("Error: %1", "Erreur : %1", {text}) << '\n';
     err_.flush();
     NoteFailure();
 }
@@ -127,14 +132,15 @@ void Session::ReportShellError(const std::string& text) {
 void Session::ReportEngineError(std::uintptr_t handle) {
     char text[256] = "";
     char state[8] = "";
-    if (handle == 0 || QXSQLErreur(handle, text, state) != 0) {
-        ShowEngineMessages({});
-        ReportShellError("the engine could not take the statement (out of memory)");
+    if (handle == 0 || QXSQLErreur(handle, text, state) != 0) {  // no request: no memory for one
+        ReportOutOfMemory();
         return;
     }
+    // The boxes that announced a shortage of memory only repeat the error.
+    if (QXSQLErrorNumber(handle) == kOutOfMemoryNumber) engineMessages_.clear();
     ShowEngineMessages(text);
     out_->flush();
-    err_ << "Error " << state << ": " << text << '\n';
+    err_ << Say("Error %1: %2", "Erreur %1 : %2", {state, text}) << '\n';
     err_.flush();
     NoteFailure();
 }
@@ -154,8 +160,9 @@ bool Session::CheckMemoReferences(const std::string& statement) {
     if (missing != 0) QXSQL_OBMS_GetMemoInfo(context, missing - 1, name, sizeof name, &kind);
     QXSQL_OBMS_Free(context);
     if (missing == 0) return true;
-    ReportShellError("memo reference " + std::to_string(missing) + " ('" + name + "') has no value: bind one with .memo " +
-                     std::to_string(missing) + " FILE");
+    ReportShellError(Say("memo reference %1 ('%2') has no value: bind one with .memo %1 FILE",
+                         "la référence de mémo %1 (« %2 ») n'a pas de valeur : donnez-en une par .memo %1 FICHIER",
+                         {std::to_string(missing), name}));
     return false;
 }
 
@@ -166,17 +173,10 @@ std::vector<ResultColumn> Session::Columns() const {
 }
 
 void Session::ReadRows(std::uintptr_t handle, const std::vector<ResultColumn>& columns, const RowCallback& row) {
-    RowReader reader(columns, [handle](const char* separator, char* line) {
-        return QXSQLValLine(handle, separator, line);
+    RowValues values(columns, [handle](std::uint16_t column, QXSQLValue* value) {
+        return QXSQLColumnValue(handle, column, value);
     });
-    std::vector<std::string_view> values;
-    std::vector<std::string> numbers(columns.size());  // reformatted numeric values of the current row
-    while (!ctrlc::Pressed() && QXSQLFetchNext(handle) == 0) {
-        if (!reader.ReadValues(values)) break;
-        for (std::size_t i = 0; i < columns.size(); ++i)
-            if (columns[i].Numeric() && ShortestNumber(values[i], numbers[i])) values[i] = numbers[i];
-        row(values);
-    }
+    while (!ctrlc::Pressed() && QXSQLFetchNext(handle) == 0) row(values.Read());
 }
 
 void Session::PrintRows(std::uintptr_t handle) {
@@ -202,16 +202,29 @@ bool Session::Execute(const std::string& statement, std::uintptr_t& handle) {
 bool Session::Query(const std::string& statement, const RowCallback& row) {
     std::uintptr_t handle = 0;
     bool ok = Execute(statement, handle);
-    if (ok) ReadRows(handle, Columns(), row);
+    try {
+        if (ok) ReadRows(handle, Columns(), row);
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();
+        ok = false;
+    }
     if (handle != 0) QXSQLFinRequete(handle);
     return ok;
+}
+
+void Session::ReportOutOfMemory() {
+    engineMessages_.clear();  // the engine's boxes of the same shortage say no more
+    out_->flush();
+    err_ << Say("Error 00123: Out of memory", "Erreur 00123 : Mémoire insuffisante") << '\n';
+    err_.flush();
+    NoteFailure();
 }
 
 bool Session::RedirectOutput(const std::string& path, bool once) {
     RestoreOutput();
     auto file = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
     if (!*file) {
-        ReportShellError("cannot write to '" + path + "': " + std::strerror(errno));
+        ReportShellError(Say("cannot write to '%1': %2", "impossible d'écrire dans « %1 » : %2", {path, std::strerror(errno)}));
         return false;
     }
     file_ = std::move(file);
@@ -223,7 +236,9 @@ bool Session::RedirectOutput(const std::string& path, bool once) {
 void Session::RestoreOutput() {
     if (file_ != nullptr) {
         file_->flush();
-        if (!*file_) ReportShellError("could not write all the output to its file");
+        if (!*file_)
+            ReportShellError(Say("could not write all the output to its file",
+                                 "la sortie n'a pas pu être écrite en entier dans son fichier"));
         file_.reset();
     }
     out_ = &console_;
@@ -248,16 +263,24 @@ bool Session::RunStatement(const std::string& statement) {
     bool ok = Execute(statement, handle);
     auto* info = reinterpret_cast<ExecInfo*>(execInfo_.get());
     if (ok && info->columnCount > 0) {
-        PrintRows(handle);
-        if (ctrlc::Pressed()) {
-            ReportShellError("interrupted: the rest of the rows were not shown");
+        try {
+            PrintRows(handle);
+        } catch (const std::bad_alloc&) {  // the rows a table waits for, a long value...
+            ReportOutOfMemory();
+            ok = false;
+        }
+        if (ok && ctrlc::Pressed()) {
+            ReportShellError(Say("interrupted: the rest of the rows were not shown",
+                                 "interrompu : les autres lignes ne sont pas affichées"));
             ok = false;
         }
     } else if (ok && (settings_.mode == OutputMode::Table || settings_.mode == OutputMode::Box) &&
                ChangesRecords(statement)) {
         // The engine counts nothing; the file engine counts every record it adds, rewrites or deletes.
         std::uint32_t changed = QXHostChangeCount(hostContext_) - changesBefore;
-        *out_ << changed << (changed == 1 ? " row changed\n" : " rows changed\n");
+        *out_ << Say(changed == 1 ? "%1 row changed" : "%1 rows changed",
+                     changed <= 1 ? "%1 ligne modifiée" : "%1 lignes modifiées", {std::to_string(changed)})
+              << '\n';
     }
     if (handle != 0) QXSQLFinRequete(handle);
     ShowEngineMessages({});
@@ -265,9 +288,9 @@ bool Session::RunStatement(const std::string& statement) {
     if (settings_.timer) {
         std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
         char text[64];
-        std::snprintf(text, sizeof text, "Run Time: %.3f s\n", elapsed.count());
+        std::snprintf(text, sizeof text, "%.3f", elapsed.count());
         out_->flush();
-        err_ << text;
+        err_ << Say("Run Time: %1 s", "Durée : %1 s", {text}) << '\n';
         err_.flush();
     }
     return ok;

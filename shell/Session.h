@@ -65,6 +65,11 @@ public:
     void BeginUnit();
     void EndUnit();
 
+    // Reports the error of a request handle ("Error SQLSTATE: message") and counts it.
+    void ReportEngineError(std::uintptr_t handle);
+    // Reports that the shell ran out of memory for the current statement or
+    // command (as the engine says it) and counts it.
+    void ReportOutOfMemory();
     // Reports a failure of the shell itself ("Error: text") and counts it.
     void ReportShellError(const std::string& text);
     // Counts a failure; with --bail the run stops.
@@ -95,7 +100,6 @@ private:
     std::vector<ResultColumn> Columns() const;
     void ReadRows(std::uintptr_t handle, const std::vector<ResultColumn>& columns, const RowCallback& row);
     void PrintRows(std::uintptr_t handle);
-    void ReportEngineError(std::uintptr_t handle);
 
     ShellSettings& settings_;  // not owned
     std::ostream& console_;    // not owned

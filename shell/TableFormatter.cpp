@@ -1,6 +1,7 @@
 // TableFormatter: widths, rules and aligned cells.
 #include "shell/TableFormatter.h"
 
+#include "shell/Language.h"
 #include "shell/TextUtil.h"
 
 namespace qxsql {
@@ -113,7 +114,9 @@ void TableFormatter::End() {
             for (const auto& row : rows_) PrintLine(row);
             PrintRule(Rule::Bottom);
         }
-        out_ << '(' << rows_.size() << (rows_.size() == 1 ? " row)\n" : " rows)\n");
+        out_ << Say(rows_.size() == 1 ? "(%1 row)" : "(%1 rows)", rows_.size() <= 1 ? "(%1 ligne)" : "(%1 lignes)",
+                    {std::to_string(rows_.size())})
+             << '\n';
     }
     rows_.clear();
     columns_ = nullptr;

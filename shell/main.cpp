@@ -10,6 +10,7 @@
 #include "shell/Completion.h"
 #include "shell/CtrlC.h"
 #include "shell/Importer.h"
+#include "shell/Language.h"
 #include "shell/LineEditor.h"
 #include "shell/SchemaSql.h"
 #include "shell/ScriptRunner.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     using namespace qxsql;
     std::ios::sync_with_stdio(false);
 
+    SetLanguage(ChooseLanguage(CommandLine::LanguageOption(argc, argv)));
     ShellOptions options;
     std::string error;
     switch (CommandLine::Parse(argc, argv, options, error)) {
@@ -29,7 +31,7 @@ int main(int argc, char** argv) {
             std::cout << CommandLine::VersionText();
             return 0;
         case CommandLine::Action::Fail:
-            std::cerr << "qxsql: " << error << "\nTry 'qxsql --help'.\n";
+            std::cerr << "qxsql: " << error << '\n' << Say("Try 'qxsql --help'.", "Essayez « qxsql --help ».") << '\n';
             return 1;
         case CommandLine::Action::Run:
             break;
@@ -58,8 +60,10 @@ int main(int argc, char** argv) {
                 for (const std::string& text : options.sql) runner.RunArgument(text);
             } else if (stdinTerminal || options.interactive) {
                 if (stdinTerminal)
-                    std::cout << "qxsql " << QXSQL_VERSION << " on " << options.databaseDir
-                              << ". Statements end with ';'. Type .help for help.\n";
+                    std::cout << Say("qxsql %1 on %2. Statements end with ';'. Type .help for help.",
+                                     "qxsql %1 sur %2. Les instructions finissent par « ; ». Tapez .help pour l'aide.",
+                                     {QXSQL_VERSION, options.databaseDir})
+                              << '\n';
                 LineEditor editor(std::cin, std::cout, stdinTerminal);
                 editor.SetWordSource([&session]() {
                     std::vector<std::string> words = SqlWords();

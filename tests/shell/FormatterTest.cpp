@@ -6,7 +6,7 @@
 
 #include "shell/CsvFormatter.h"
 #include "shell/JsonFormatter.h"
-#include "shell/NumberText.h"
+#include "shell/RowValues.h"
 #include "shell/RowFormatter.h"
 #include "shell/TableFormatter.h"
 
@@ -113,25 +113,35 @@ INSTANTIATE_TEST_SUITE_P(Cases, FormatTest, ::testing::ValuesIn(kCases),
                              return name;
                          });
 
-TEST(NumberText, ShortestRoundTrip) {
+// Typed values as the shell shows them: numbers as the shortest text of the
+// same value (of a float for 4-byte items), the others as given.
+TEST(RowValues, TextOfEachType) {
+    ResultColumn real = Col("R", 'N'), single = Col("S", 'N');
+    real.size = 8;
+    single.size = 4;
+    auto number = [](double x) { return QXSQLValue{QXSQL_TYPE_REAL, 0, 0, x, ""}; };
     const struct {
-        const char* text;
-        const char* shown;  // nullptr: not a number, left as it is
+        const ResultColumn& column;
+        QXSQLValue value;
+        const char* shown;
     } cases[] = {
-        {"12", "12"}, {"-0.25", "-0.25"}, {"123456789.123457", "123456789.123457"}, {"0", "0"},
-        {"1000000000000000", "1000000000000000"}, {"10000000000000000", "1e+16"}, {"0.00001", "0.00001"},
-        {"0.000001", "1e-06"}, {"-0.00000025", "-2.5e-07"}, {"0.1000000000000000055511151231257827", "0.1"},
-        {"339999995214436424907732413799364296704", "3.3999999521443642e+38"},
-        {"", nullptr}, {"-", nullptr}, {"1e5", nullptr}, {"inf", nullptr}, {"1.2.3", nullptr}, {" 1", nullptr},
+        {real, number(-2.5e-7), "-2.5e-07"},
+        {real, number(1e300), "1e+300"},
+        {real, number(0.1), "0.1"},
+        {real, number(0.1 + 0.2), "0.30000000000000004"},
+        {real, number(123456789.123457), "123456789.123457"},
+        {real, number(1e16), "1e+16"},
+        {real, number(1e15), "1000000000000000"},
+        {real, number(0.00001), "0.00001"},
+        {real, number(-0.0), "0"},
+        {single, number(static_cast<double>(0.1f)), "0.1"},
+        {single, number(static_cast<double>(3.4e38f)), "3.4e+38"},
+        {real, QXSQLValue{QXSQL_TYPE_INTEGER, 0, -9007199254740993, 0, ""}, "-9007199254740993"},
+        {real, QXSQLValue{QXSQL_TYPE_FIXED, 5, 0, 0.1, "0.125"}, "0.125"},
+        {real, QXSQLValue{QXSQL_TYPE_DATE, 8, 20240229, 0, "20240229"}, "20240229"},
+        {real, QXSQLValue{QXSQL_TYPE_NONE, 0, 0, 0, ""}, "<unknown type>"},
     };
-    for (const auto& c : cases) {
-        std::string out = "untouched";
-        EXPECT_EQ(ShortestNumber(c.text, out), c.shown != nullptr) << c.text;
-        EXPECT_EQ(out, c.shown != nullptr ? c.shown : "untouched") << c.text;
-    }
-    std::string out;
-    ASSERT_TRUE(ShortestNumber("1" + std::string(300, '0'), out));
-    EXPECT_EQ(out, "1e+300");
+    for (const auto& c : cases) EXPECT_EQ(RowValues::Text(c.column, c.value), c.shown) << c.shown;
 }
 
 TEST(JsonNumber, Grammar) {

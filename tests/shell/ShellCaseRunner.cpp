@@ -134,6 +134,7 @@ int Execute(const std::string& qxsql, const Run& run, const std::string& work, s
         dup2(in, 0);
         dup2(o, 1);
         dup2(e, 2);
+        for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) unsetenv(name);  // English unless a run says
         setenv("HOME", work.c_str(), 1);
         setenv("OMBREL_INI", ombrel.c_str(), 1);
         if (!variable.empty()) putenv(variable.data());
