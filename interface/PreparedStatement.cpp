@@ -154,7 +154,7 @@ Status PreparedStatement::Run(SqlRequest* request) {
     Status status = BeginStatement(request->hostContext, compiled_);
     if (status.ok()) {
         try {
-            status = compiled_.plan->Execute();
+            status = FailOnHostDamage(compiled_.plan->Execute());
         } catch (const std::bad_alloc&) {
             status = Error::Message(kMsgOutOfMemory);
         }

@@ -122,6 +122,20 @@ void FailOnMemory(SqlRequest* request, Status& status) {
     DropResults(request);
 }
 
+Status FailOnHostDamage(Status status) {
+    std::string text;
+    if (TakeHostFailure(text) && status.ok()) return Error::Message(kMsgFileEngine, text.c_str());
+    return status;
+}
+
+bool RowReadWell(SqlRequest* request) {
+    std::string text;
+    if (!TakeHostFailure(text)) return true;
+    SetRequestError(request, text.c_str(), MessageState(kMsgFileEngine));
+    request->errorNumber = kMsgFileEngine;
+    return false;
+}
+
 void FailOnInterrupt(SqlRequest* request, Status& status) {
     if (!InterruptRequested()) return;
     ClearInterrupt();

@@ -14,7 +14,8 @@
 namespace qxsql {
 
 const char* DotCommands::HelpText() {
-    return ".dump [TABLE]      the statements that rebuild TABLE, or every table, and its rows\n"
+    return ".check             check every file of the database: one line per problem\n"
+           ".dump [TABLE]      the statements that rebuild TABLE, or every table, and its rows\n"
            ".echo on|off       print each statement before running it\n"
            ".headers on|off    show the column names (all modes but line and json)\n"
            ".help              show this text\n"
@@ -36,6 +37,7 @@ const char* DotCommands::HelpText() {
            ".timeout MS        wait up to MS milliseconds for another connection's lock\n"
            "                   before a statement fails as busy (default 5000)\n"
            ".timer on|off      show how long each statement takes (on standard error)\n"
+           ".vacuum            rewrite the database to its live size (records are numbered again)\n"
            "Statements end with ';' and may span lines; '--' starts a comment.\n";
 }
 
@@ -94,11 +96,32 @@ bool DotCommands::Run(std::string_view line, int depth) {
         return QXHostSetOption(session_.HostContext(), QXHOST_OPTION_BUSY_TIMEOUT, ms) == 0 ||
                Usage(".timeout MS (with a database open)");
     }
+    if (is(".check")) return words.size() == 1 ? Check() : Usage(".check");
+    if (is(".vacuum")) {
+        if (words.size() != 1) return Usage(".vacuum");
+        char error[512] = "";
+        int rc = QXHostVacuum(session_.HostContext(), error, sizeof error);
+        if (rc == 0) return true;
+        session_.ReportShellError(rc < 0 ? "no database is open" : std::string("cannot compact: ") + error);
+        return false;
+    }
     if (is(".read")) {
         if (words.size() != 2) return Usage(".read FILE");
         return runner_.RunFile(words[1], depth + 1);
     }
     session_.ReportShellError("unknown command '" + name + "' (.help lists the commands)");
+    return false;
+}
+
+bool DotCommands::Check() {
+    auto print = [](void* out, const char* line) { *static_cast<std::ostream*>(out) << line << '\n'; };
+    int problems = QXHostCheck(session_.HostContext(), print, &session_.Out());
+    if (problems == 0) {
+        session_.Out() << "ok\n";
+        return true;
+    }
+    session_.ReportShellError(problems < 0 ? std::string("no database is open")
+                                           : std::to_string(problems) + " problem(s) found");
     return false;
 }
 

@@ -172,7 +172,10 @@ void Session::ReadRows(std::uintptr_t handle, const std::vector<ResultColumn>& c
     std::vector<std::string_view> values;
     std::vector<std::string> numbers(columns.size());  // reformatted numeric values of the current row
     while (!ctrlc::Pressed() && QXSQLFetchNext(handle) == 0) {
-        if (!reader.ReadValues(values)) break;
+        if (!reader.ReadValues(values)) {
+            ReportEngineError(handle);  // a value the file engine could not deliver
+            break;
+        }
         for (std::size_t i = 0; i < columns.size(); ++i)
             if (columns[i].Numeric() && ShortestNumber(values[i], numbers[i])) values[i] = numbers[i];
         row(values);
