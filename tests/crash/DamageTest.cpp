@@ -1,9 +1,6 @@
-// Damage found, never read as data; space given back.  Each file of a
-// database is damaged by hand as a disk or a careless hand would: the
-// statement that reads it fails with the file engine's message naming the
-// file and the place, and the integrity check names it too.  Deleted
-// records and replaced memos leave their space to later ones, compaction
-// keeps every row and memo, and a kill during compaction loses nothing.
+// Damage found, never read as data; space given back.  A file damaged by hand fails the
+// statement that reads it with a message naming the file and the place, which the integrity
+// check names too; freed space is taken again; compaction (killed or not) keeps every row.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -45,9 +42,10 @@ void Replace(const std::string& path, const std::string& from, const std::string
     std::ofstream(path, std::ios::trunc) << text;
 }
 
-std::vector<std::string> Problems(std::uint16_t context) {
-    std::vector<std::string> lines;
-    QXHostCheck(context, [](void* out, const char* line) { static_cast<std::vector<std::string>*>(out)->push_back(line); },
+// The integrity check's lines, one after the other.
+std::string Problems(std::uint16_t context) {
+    std::string lines;
+    QXHostCheck(context, [](void* out, const char* line) { *static_cast<std::string*>(out) += line + std::string("\n"); },
                 &lines);
     return lines;
 }
@@ -63,7 +61,6 @@ protected:
         ASSERT_TRUE(n == 0 || Exec(c, Values(1, n)).rc == 0);
         QXHostClose(c);
     }
-    static std::string Insert(int id) { return Values(id, id); }
     // One INSERT of rows from..to, each with a memo.
     static std::string Values(int from, int to) {
         std::string insert = "INSERT INTO T VALUES ";
@@ -120,10 +117,8 @@ TEST_F(DamageTest, EachDamageFailsTheStatementAndTheCheckNamesIt) {
         EXPECT_NE(rows.rc, 0);
         EXPECT_NE(rows.error.find(c.named), std::string::npos) << rows.error;
         EXPECT_NE(rows.error.find("QX file 'T' is damaged"), std::string::npos) << rows.error;
-        std::vector<std::string> problems = Problems(context);
-        std::string all;
-        for (const std::string& line : problems) all += line + "\n";
-        EXPECT_NE(all.find(c.named), std::string::npos) << all;
+        std::string problems = Problems(context);
+        EXPECT_NE(problems.find(c.named), std::string::npos) << problems;
         // Found at open, damage makes the file take nothing more; a memo's is found when read.
         EXPECT_EQ(Exec(context, "INSERT INTO T VALUES (9, 'x', 'y')").rc == 0, std::string(c.what) == "memo byte");
         EXPECT_EQ(QXHostClose(context), 0);
@@ -131,46 +126,17 @@ TEST_F(DamageTest, EachDamageFailsTheStatementAndTheCheckNamesIt) {
     fs::remove_all(path_);
     fs::copy(saved, path_, fs::copy_options::recursive);
     std::uint16_t context = Open();
-    EXPECT_EQ(Problems(context), std::vector<std::string>());
+    EXPECT_EQ(Problems(context), "");
     QXHostClose(context);
-}
-
-// An earlier release's files (record slots without checksums) open, read as they are, and
-// are written again in the current format once the database is opened alone.
-TEST_F(DamageTest, AnEarlierFormatOpensAndIsUpgraded) {
-    fs::create_directories(path_);
-    std::ofstream(path_ + "/analysis.qxa") << kAnalysis;
-    std::string file(kHeader, '\0');
-    std::memcpy(file.data(), "QXREC01\n", 8);
-    file[8] = 1;   // version 1
-    file[12] = 30;  // record size
-    file[17] = 0x10;  // header size 4096
-    for (int id = 1; id <= 2; ++id) {
-        std::string record(30, ' ');
-        record[0] = 1;
-        std::memcpy(record.data() + 1, &id, 4);
-        record[5 + 20] = '\0';
-        std::memset(record.data() + 26, 0, 4);
-        file += record;
-    }
-    std::ofstream(path_ + "/T.qxd", std::ios::binary) << file;
-    std::uint16_t first = Open();
-    ASSERT_NE(first, 0) << lastError_;
-    EXPECT_EQ(Exec(first, "SELECT ID FROM T").lines, (std::vector<std::string>{"1", "2"}));
-    EXPECT_EQ(fs::file_size(File("T.qxd")), kHeader + 2 * kSlot);
-    ASSERT_EQ(Exec(first, Insert(3)).rc, 0);
-    EXPECT_EQ(Problems(first), std::vector<std::string>());
-    QXHostClose(first);
 }
 
 TEST_F(DamageTest, LeftoversOfAnInterruptedCreateGoAtTheNextOpen) {
     Fill(1);
-    for (const char* name : {"X.qxd", "X.qxm", "T.qxd.tmp", "analysis.qxa.tmp"}) std::ofstream(File(name)) << "x";
+    const char* leftovers[] = {"X.qxd", "X.qxm", "T.qxd.tmp", "analysis.qxa.tmp"};
+    for (const char* name : leftovers) std::ofstream(File(name)) << "x";
     std::uint16_t context = Open();
     ASSERT_NE(context, 0) << lastError_;
-    for (const char* name : {"X.qxd", "X.qxm", "T.qxd.tmp", "analysis.qxa.tmp"}) {
-        EXPECT_FALSE(fs::exists(File(name))) << name;
-    }
+    for (const char* name : leftovers) EXPECT_FALSE(fs::exists(File(name))) << name;
     EXPECT_EQ(Exec(context, "SELECT COUNT(*) FROM T").lines, std::vector<std::string>{"1"});
     QXHostClose(context);
 }
@@ -194,39 +160,24 @@ TEST_F(DamageTest, DeletedRecordsAndReplacedMemosLeaveTheirSpace) {
     QXHostClose(context);
 }
 
-TEST_F(DamageTest, CompactionKeepsEveryRowAndMemo) {
-    Fill(300);
-    std::uint16_t context = Open();
-    ASSERT_EQ(Exec(context, "DELETE FROM T WHERE ID < 200").rc, 0);
-    ASSERT_EQ(Exec(context, "UPDATE T SET NOTES = 'changed' WHERE ID > 290").rc, 0);
-    Rows before = Exec(context, "SELECT ID, NAME, NOTES FROM T");
-    ASSERT_EQ(before.lines.size(), 101u);
-    ASSERT_EQ(Exec(context, "BEGIN").rc, 0);
-    char error[256];
-    EXPECT_EQ(QXHostVacuum(context, error, sizeof error), 1);  // not inside a transaction
-    ASSERT_EQ(Exec(context, "ROLLBACK").rc, 0);
-    ASSERT_EQ(QXHostVacuum(context, error, sizeof error), 0) << error;
-    EXPECT_EQ(fs::file_size(File("T.qxd")), kHeader + 101 * kSlot);
-    EXPECT_LT(fs::file_size(File("T.qxm")), 64 + 101 * 48u);
-    EXPECT_EQ(Exec(context, "SELECT ID, NAME, NOTES FROM T").lines, before.lines);
-    EXPECT_EQ(Problems(context), std::vector<std::string>());
-    QXHostClose(context);
-    context = Open();
-    EXPECT_EQ(Exec(context, "SELECT ID, NAME, NOTES FROM T").lines, before.lines);
-    QXHostClose(context);
-}
-
-TEST_F(DamageTest, AKillDuringCompactionLosesNothing) {
+TEST_F(DamageTest, CompactionKeepsEveryRowAndMemoAndAKillDuringItLosesNothing) {
     Fill(0);
     std::uint16_t context = Open();
     QXHostSetOption(context, QXHOST_OPTION_SYNC, 0);
     for (int id = 1; id <= 20000; id += 250) ASSERT_EQ(Exec(context, Values(id, id + 249)).rc, 0) << id;
-    ASSERT_EQ(Exec(context, "DELETE FROM T WHERE ID > 15000").rc, 0);
-    Rows whole = Exec(context, "SELECT COUNT(*), SUM(ID), MIN(NOTES), MAX(NOTES) FROM T");
-    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Exec(context, "DELETE FROM T WHERE ID > 15000 OR ID < 100").rc, 0);
+    ASSERT_EQ(Exec(context, "UPDATE T SET NOTES = 'changed' WHERE ID > 14990").rc, 0);
+    const std::vector<std::string> rows = Exec(context, "SELECT ID, NAME, NOTES FROM T").lines;
+    ASSERT_EQ(rows.size(), 14901u);
+    ASSERT_EQ(Exec(context, "BEGIN").rc, 0);
     char error[256];
+    EXPECT_EQ(QXHostVacuum(context, error, sizeof error), 1);  // not inside a transaction
+    ASSERT_EQ(Exec(context, "ROLLBACK").rc, 0);
+    auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(QXHostVacuum(context, error, sizeof error), 0) << error;
     auto window = 1 + 2 * std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(fs::file_size(File("T.qxd")), kHeader + rows.size() * kSlot);
+    EXPECT_LT(fs::file_size(File("T.qxm")), 64 + rows.size() * 48);
     QXHostClose(context);
     std::mt19937 random(2024);
     for (int round = 0; round < 8 && !HasFailure(); ++round) {
@@ -236,14 +187,13 @@ TEST_F(DamageTest, AKillDuringCompactionLosesNothing) {
             std::uint16_t own = Open();
             for (char ignored[256];;) QXHostVacuum(own, ignored, sizeof ignored);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<long>(random() % window)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(window / 4 + static_cast<long>(random() % window)));
         ASSERT_EQ(::kill(child, SIGKILL), 0);
         ASSERT_EQ(::waitpid(child, nullptr, 0), child);
         context = Open();
         ASSERT_NE(context, 0) << lastError_;
-        EXPECT_EQ(Exec(context, "SELECT COUNT(*), SUM(ID), MIN(NOTES), MAX(NOTES) FROM T").lines, whole.lines)
-            << "round " << round;
-        EXPECT_EQ(Problems(context), std::vector<std::string>()) << "round " << round;
+        EXPECT_TRUE(Exec(context, "SELECT ID, NAME, NOTES FROM T").lines == rows) << "round " << round;
+        EXPECT_EQ(Problems(context), "") << "round " << round;
         QXHostClose(context);
     }
 }

@@ -127,18 +127,6 @@ TEST_F(RecordTest, SeveralDatabasesAtOnce) {
     EXPECT_EQ(Read("T", 'L', 1).status, QXHOST_STATUS_UNKNOWN);
 }
 
-TEST_F(RecordTest, LayoutChangeOfAFileWithRecordsIsDamage) {
-    ASSERT_EQ(Write("T", 0, Rec(1, "A")), 0);
-    Close(ctx_);
-    hosttest::WriteText(dir_ + "/analysis.qxa", "ANALYSIS 1\nFILE T\nITEM NUM 5\n");
-    ASSERT_NE(Open(dir_), 0) << lastError_;
-    EXPECT_EQ(Read("T", 'L', 1).status, QXHOST_STATUS_IO);
-    char text[512] = "";
-    ASSERT_GT(OMESSAGEERREUR(ctx_, text, sizeof text), 0);
-    EXPECT_STREQ(text, "QX file 'T' is damaged: T.qxd: records have 35 bytes but the analysis describes 5");
-    EXPECT_EQ(OMESSAGEERREUR(ctx_, text, sizeof text), 0);  // told once
-}
-
 TEST_F(RecordTest, HandEditedDuplicatesInAUniqueKeyAreRefusedAtOpen) {
     ASSERT_EQ(Write("T", 0, Rec(1, "SAME")), 0);
     ASSERT_EQ(Write("T", 0, Rec(2, "SAME")), 0);

@@ -78,16 +78,15 @@ protected:
 TEST_F(RecoveryTest, AnEarlierJournalIsReplayedWhenWholeAndTheFileUpgraded) {
     struct Case {
         const char* what;
-        std::size_t entryRecord;  // the record the journal entry writes (V = 7)
+        std::size_t entryRecord, tail;  // the record the journal entry writes (V = 7); bytes of a partial one
         bool torn;
-        std::size_t tail;         // bytes of a partial record at the end
         std::vector<int> expected;
     };
     const Case cases[] = {
-        {"whole entry over record 2", 2, false, 0, {1, 7}},
-        {"torn entry", 1, true, 0, {1, 2}},
-        {"entry adding record 3 over a partial one", 3, false, 50, {1, 2, 7}},
-        {"partial record, no entry", 0, false, 50, {1, 2}},
+        {"whole entry over record 2", 2, 0, false, {1, 7}},
+        {"torn entry", 1, 0, true, {1, 2}},
+        {"entry adding record 3 over a partial one", 3, 50, false, {1, 2, 7}},
+        {"partial record, no entry", 0, 50, false, {1, 2}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -101,7 +100,6 @@ TEST_F(RecoveryTest, AnEarlierJournalIsReplayedWhenWholeAndTheFileUpgraded) {
             values.push_back(hosttest::Get<std::int32_t>(Read("C", 'L', n).record, 5));
         }
         EXPECT_EQ(values, c.expected);
-        EXPECT_EQ(Walk("C", "ID").size(), c.expected.size());
         EXPECT_EQ(std::filesystem::file_size(dir_ + "/C.qxd"),
                   RecordFile::kHeaderSize + c.expected.size() * (kRecord + RecordFile::kChecksumBytes));
         EXPECT_FALSE(std::filesystem::exists(dir_ + "/C.qxj"));
