@@ -95,12 +95,14 @@ HostRecordBlock* RecordBlock() { return &g_recordBlock; }
 
 namespace {
 std::string g_hostFailure;  // noted by NoteHostFailure, until taken
+std::string g_hostMessage;  // the host's text in it, until taken
 }  // namespace
 
 void NoteHostFailure(std::uint32_t hostContext, const char* file, int status) {
     char text[512] = "";
     if (g_host.message != nullptr && g_host.message(hostContext, text, sizeof text) > 0) {
         text[sizeof text - 1] = '\0';
+        g_hostMessage = text;
         g_hostFailure = MessageText(kMsgFileEngine, text);
     } else {
         g_hostFailure = MessageText(kMsgReadWriteError, file != nullptr ? file : "", status);
@@ -112,6 +114,12 @@ bool TakeHostFailure(std::string& text) {
     text = std::move(g_hostFailure);
     g_hostFailure.clear();
     return true;
+}
+
+std::string TakeHostMessage() {
+    std::string text = std::move(g_hostMessage);
+    g_hostMessage.clear();
+    return text;
 }
 
 std::string HostFailureText(const char* file, int status) {

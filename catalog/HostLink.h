@@ -31,6 +31,8 @@ struct HostCallbacks {
 void NoteHostFailure(std::uint32_t hostContext, const char* file, int status);
 // The failure noted since the last call (and forgets it); false when there is none.
 bool TakeHostFailure(std::string& text);
+// The host's own text of the last failure it explained (and forgets it); empty when none.
+std::string TakeHostMessage();
 // The text for a read of `file` that failed with `status`: the noted failure, else the
 // engine's read/write error.
 std::string HostFailureText(const char* file, int status);

@@ -124,13 +124,20 @@ void FailOnMemory(SqlRequest* request, Status& status) {
 
 Status FailOnHostDamage(Status status) {
     std::string text;
-    if (TakeHostFailure(text) && status.ok()) return Error::Message(kMsgFileEngine, text.c_str());
+    bool pending = TakeHostFailure(text);
+    std::string message = TakeHostMessage();
+    // A read that failed on the host's account keeps the number and SQLSTATE of its message.
+    if (!message.empty() &&
+        (pending || (!status.ok() && MessageText(kMsgFileEngine, message.c_str()) == std::string(status.error().text()))))
+        return Error::Message(kMsgFileEngine, message.c_str());
+    if (status.ok() && pending) return Error::Text(text.c_str(), MessageState(kMsgFileEngine));
     return status;
 }
 
 bool RowReadWell(SqlRequest* request) {
     std::string text;
     if (!TakeHostFailure(text)) return true;
+    TakeHostMessage();
     SetRequestError(request, text.c_str(), MessageState(kMsgFileEngine));
     request->errorNumber = kMsgFileEngine;
     return false;
