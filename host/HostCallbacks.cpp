@@ -157,7 +157,7 @@ QXHOST_CALLBACK std::int32_t OLIREENREG(std::uint32_t hostContext, const char* f
         r.status = QXHOST_STATUS_REQUEST;
     }
     if (r.status != QXHOST_STATUS_OK)
-        if (Database* db = DatabaseRegistry::Find(hostContext)) db->lastError = std::move(r.error);
+        if (Database* db = DatabaseRegistry::Find(hostContext)) db->lastError = r.error ? *r.error : std::string();
     b.status = r.status;
     b.outOfFile = r.outOfFile ? 1 : 0;
     b.found = r.found ? 1 : 0;

@@ -104,6 +104,18 @@ void Table::Survey(bool memoMissing) {
     }
 }
 
+bool Table::RefuseDamaged(std::uint32_t number, ReadResult& out) {
+    if (!damage_.empty()) {
+        out.outOfFile = false;
+        Refuse(damage_, out);
+    } else if (records_.IsDamaged(number)) {
+        Refuse(records_.Damaged(number), out);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 std::string Table::Complaint(const std::string& what) const {
     return "QX file '" + def_.name + "' is damaged: " + what;
 }

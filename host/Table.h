@@ -34,7 +34,7 @@ public:
         bool found = false;
         std::uint32_t number = 0;
         const unsigned char* record = nullptr;
-        std::string error;  // with a failure status
+        const std::string* error = nullptr;  // with a failure status: why (valid until the next read)
     };
 
     // Opens the files of `def` in `directory`, making those that are missing, checks them
@@ -71,13 +71,11 @@ public:
         }
         std::uint32_t number = static_cast<std::uint32_t>(n);
         lastRead_ = 0;  // a read that delivers nothing leaves nothing to delete
-        if (!damage_.empty()) return Refuse(damage_, out);
         if (number > records_.Count()) {
             out.outOfFile = true;
-            return;
+            if (damage_.empty()) return;
         }
-        if (!records_.DamagedRecords().empty() && records_.IsDamaged(number))
-            return Refuse(records_.Damaged(number), out);
+        if (Damaged() && RefuseDamaged(number, out)) return;
         const unsigned char* record = records_.Record(number);
         if (record[0] != RecordFile::kLive) return;
         out.found = true;
@@ -129,9 +127,12 @@ public:
     void CommitKey(const FileDef& def);
 
 private:
-    void Refuse(const std::string& message, ReadResult& out) const {
+    // Refuses the read of record `number` of a damaged table, when it cannot be answered.
+    bool RefuseDamaged(std::uint32_t number, ReadResult& out);
+    void Refuse(const std::string& message, ReadResult& out) {
         out.status = QXHOST_STATUS_IO;
-        out.error = Complaint(message);
+        complaint_ = Complaint(message);
+        out.error = &complaint_;
     }
     // Finds the free slots and checks the memo references of the records.
     void Survey(bool memoFileWasMissing);
@@ -167,6 +168,7 @@ private:
     std::vector<unsigned char> image_;              // slot being written: the record, its checksum
     std::vector<std::uint32_t> free_;               // free slots (candidates, checked when taken)
     std::string damage_;                            // why the table cannot be used
+    std::string complaint_;                         // the last read refused
     std::vector<std::string> newKeys_, oldKeys_;    // key bytes during a write
     std::uint32_t lastRead_ = 0;                    // record of the last successful read
     int cursorKey_ = -1;                            // key of the last P/S read (-2: record order)
