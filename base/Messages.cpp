@@ -143,6 +143,7 @@ const char* MessageState(int number) {
         case kMsgNoTransaction: return "2D000";   // invalid transaction termination
         case kMsgChangesNotSettled: return "58030";  // I/O error
         case kMsgDatabaseBusy: return "55006";    // object in use
+        case kMsgFileEngine: return "58030";      // I/O error: the files are damaged or refused
         case kMsgParameterMismatch: return "22005";   // error in assignment
         case kMsgParameterNumber: return "07009";     // invalid descriptor index
         case kMsgParameterUnbound: return "07002";    // wrong parameter values

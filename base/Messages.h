@@ -105,6 +105,7 @@ enum MessageNumber : int {
     kMsgParameterZeroByte = 4363,   // parameter %d: a value with a zero byte cannot be stored
     kMsgParametersNeedPrepare = 4364,  // the statement has %d "?" parameter(s): it must be prepared
     kMsgNotPrepared = 4365,         // the handle is not a prepared statement
+    kMsgFileEngine = 4370,          // the file engine's own text of a failure (damage found)
 };
 
 // SQLSTATE of a statement that ran out of working memory.

@@ -96,9 +96,11 @@ void ReadTextMemo(const ItemDescriptor* item, std::uint32_t reference, char* out
     out[0] = '\0';
     if (reference == 0 || !CanAskHost(item)) return;
     std::uintptr_t address = 0;
-    if (Host().getMemo(HostContextOf(item), item->tableName, reference, kFieldTextMemo, &address) != 0 ||
-        address == 0)
+    if (std::int16_t status = Host().getMemo(HostContextOf(item), item->tableName, reference, kFieldTextMemo, &address);
+        status != 0 || address == 0) {
+        if (status != 0) NoteHostFailure(HostContextOf(item), item->tableName, status);  // never read as empty
         return;
+    }
     const auto* text = reinterpret_cast<const char*>(address);
     std::uint16_t length;
     std::memcpy(&length, text - 2, sizeof length);
@@ -113,9 +115,11 @@ void ReadBinaryMemo(const ItemDescriptor* item, std::uint32_t reference, char* o
     out[0] = '\0';
     if (reference == 0 || !CanAskHost(item)) return;
     std::uintptr_t handle = 0;
-    if (Host().getMemo(HostContextOf(item), item->tableName, reference, kFieldBinaryMemo, &handle) != 0 ||
-        handle == 0)
+    if (std::int16_t status = Host().getMemo(HostContextOf(item), item->tableName, reference, kFieldBinaryMemo, &handle);
+        status != 0 || handle == 0) {
+        if (status != 0) NoteHostFailure(HostContextOf(item), item->tableName, status);
         return;
+    }
     auto* block = static_cast<unsigned char*>(LockBlockHandle(handle));
     if (block == nullptr) return;
     std::uint8_t extra;

@@ -93,6 +93,40 @@ bool HostReady() {
 
 HostRecordBlock* RecordBlock() { return &g_recordBlock; }
 
+namespace {
+std::string g_hostFailure;  // noted by NoteHostFailure, until taken
+std::string g_hostMessage;  // the host's text in it, until taken
+}  // namespace
+
+void NoteHostFailure(std::uint32_t hostContext, const char* file, int status) {
+    char text[512] = "";
+    if (g_host.message != nullptr && g_host.message(hostContext, text, sizeof text) > 0) {
+        text[sizeof text - 1] = '\0';
+        g_hostMessage = text;
+        g_hostFailure = MessageText(kMsgFileEngine, text);
+    } else {
+        g_hostFailure = MessageText(kMsgReadWriteError, file != nullptr ? file : "", status);
+    }
+}
+
+bool TakeHostFailure(std::string& text) {
+    if (g_hostFailure.empty()) return false;
+    text = std::move(g_hostFailure);
+    g_hostFailure.clear();
+    return true;
+}
+
+std::string TakeHostMessage() {
+    std::string text = std::move(g_hostMessage);
+    g_hostMessage.clear();
+    return text;
+}
+
+std::string HostFailureText(const char* file, int status) {
+    std::string text;
+    return TakeHostFailure(text) ? text : std::string(MessageText(kMsgReadWriteError, file, status));
+}
+
 std::int16_t InitInstance(const void* moduleTable) {
     g_moduleTable = static_cast<const ModuleNameTable*>(moduleTable);
 
@@ -116,6 +150,7 @@ std::int16_t InitInstance(const void* moduleTable) {
     }
     // A host without boundaries keeps each change as it is made.
     *reinterpret_cast<void**>(&g_host.transaction) = platform::FindExport(host, "OTRANSACTION");
+    *reinterpret_cast<void**>(&g_host.message) = platform::FindExport(host, "OMESSAGEERREUR");
 
     // Message texts are compiled in; the lookup keeps the module's own name in use.
     g_messageModule = platform::FindLoadedModule(ModuleName(3));

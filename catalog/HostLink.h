@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "obhost.h"
 
@@ -22,7 +23,19 @@ struct HostCallbacks {
     OGETMEMO_t getMemo = nullptr;           // memo reads
     OECRIREMEMO_t writeMemo = nullptr;      // memo writes
     OTRANSACTION_t transaction = nullptr;   // statement and transaction boundaries (optional)
+    OMESSAGEERREUR_t message = nullptr;     // the text of the host's last failure (optional)
 };
+
+// A host call on `file` failed with `status` (3 or more): keeps the host's text of it (or
+// the engine's read/write error) until the statement or the fetch reports it.
+void NoteHostFailure(std::uint32_t hostContext, const char* file, int status);
+// The failure noted since the last call (and forgets it); false when there is none.
+bool TakeHostFailure(std::string& text);
+// The host's own text of the last failure it explained (and forgets it); empty when none.
+std::string TakeHostMessage();
+// The text for a read of `file` that failed with `status`: the noted failure, else the
+// engine's read/write error.
+std::string HostFailureText(const char* file, int status);
 
 // Module name of role `index`: the host's table entry when a table was given
 // and the index is within it, else the default name ("" for unknown roles).

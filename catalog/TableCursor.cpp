@@ -96,7 +96,10 @@ std::int32_t TableRef::ReadFrom(std::int64_t n) {
         ++n;
     }
     lastStatus = block->status;
-    if (block->status >= 3) return -block->status;
+    if (block->status >= 3) {
+        NoteHostFailure(HostContextOf(*this), file.name.Get(), block->status);
+        return -block->status;
+    }
     if (block->outOfFile != 0) {
         currentRecord = 0;
         return 0;
@@ -183,8 +186,10 @@ std::int16_t TableRef::WriteFileRecord(std::int32_t n) {
     std::int16_t code = kWriteOk;
     if (block->status != 0) code = kWriteReadWrite;
     if (block->duplicate != 0) code = kWriteDuplicate;
-    if (code == kWriteReadWrite)
-        SetWriteError(kMsgReadWriteError, MessageText(kMsgReadWriteError, file, static_cast<int>(lastStatus)));
+    if (code == kWriteReadWrite) {
+        NoteHostFailure(HostContextOf(*this), file, lastStatus);
+        SetWriteError(kMsgReadWriteError, HostFailureText(file, lastStatus).c_str());
+    }
     if (code == kWriteDuplicate) SetWriteError(kMsgDuplicateKey, MessageText(kMsgDuplicateKey, file));
     return code;
 }

@@ -238,7 +238,7 @@ bool ForEachSelected(SelectBlock& block, TableRef& table, Visit visit) {
     for (std::int32_t t = 1; t < tuples.rowEnd; ++t) {
         std::int32_t read = ReadExactly(table, tuples.At(t, column));
         if (read < 0) {
-            block.SetError(MessageText(kMsgReadWriteError, table.name.Get(), static_cast<int>(-read)));
+            block.SetError(HostFailureText(table.name.Get(), static_cast<int>(-read)).c_str());
             return false;
         }
         if (read != 0 && !visit(read)) return false;
@@ -275,7 +275,7 @@ bool ForEachRecord(QueryPlan& plan, TableRef& table, Visit visit) {
     for (std::int64_t n = 0;;) {
         std::int32_t read = table.ReadFrom(n + 1);
         if (read < 0) {
-            plan.SetError(MessageText(kMsgReadWriteError, table.name.Get(), static_cast<int>(-read)), nullptr);
+            plan.SetError(HostFailureText(table.name.Get(), static_cast<int>(-read)).c_str(), nullptr);
             return false;
         }
         if (read == 0) return true;

@@ -12,6 +12,7 @@
 #include "base/Interrupt.h"
 #include "base/MemoryBudget.h"
 #include "base/Messages.h"
+#include "catalog/HostLink.h"
 #include "catalog/Cell.h"
 #include "catalog/ItemDescriptor.h"
 #include "catalog/TableRef.h"
@@ -86,7 +87,7 @@ void Steps::Position(TableRef* table, std::uint32_t number) {
     }
     if (table->currentRecord == number) return;
     std::int32_t read = table->ReadFrom(number);
-    if (read < 0) Fail(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-read)));
+    if (read < 0) Fail(HostFailureText(table->name.Get(), static_cast<int>(-read)).c_str());
 }
 
 void Steps::PositionRow(const std::vector<std::uint32_t>& rows, std::size_t row, std::size_t width) {
@@ -188,7 +189,7 @@ void Steps::Run() {
     std::vector<std::uint32_t> rows;
     TableRef* first = steps.front().table;
     for (std::int32_t r = first->ReadFirst(); r != 0; r = first->ReadNext()) {
-        if (r < 0) Fail(MessageText(kMsgReadWriteError, first->name.Get(), static_cast<int>(-r)));
+        if (r < 0) Fail(HostFailureText(first->name.Get(), static_cast<int>(-r)).c_str());
         if (WhereHolds(0)) Append(rows, {static_cast<std::uint32_t>(r)});
     }
     std::vector<std::uint32_t> numbers;
@@ -204,7 +205,7 @@ void Steps::Run() {
         std::vector<std::uint32_t> records;
         try {
             for (std::int32_t r = step.table->ReadFirst(); r != 0; r = step.table->ReadNext()) {
-                if (r < 0) Fail(MessageText(kMsgReadWriteError, step.table->name.Get(), static_cast<int>(-r)));
+                if (r < 0) Fail(HostFailureText(step.table->name.Get(), static_cast<int>(-r)).c_str());
                 if (!hashed) {
                     Append(records, {static_cast<std::uint32_t>(r)});
                     continue;

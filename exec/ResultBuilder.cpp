@@ -13,6 +13,7 @@
 #include "base/MemoryBlock.h"
 #include "base/MemoryBudget.h"
 #include "base/Messages.h"
+#include "catalog/HostLink.h"
 #include "catalog/Cell.h"
 #include "catalog/ItemDescriptor.h"
 #include "catalog/QueryDictionary.h"
@@ -419,7 +420,7 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
         TableRef* table = tables[0];
         for (std::int32_t r = table->ReadFirst(); r != 0 && !enough; r = table->ReadNext()) {
             if (r < 0) {
-                block.SetError(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-r)));
+                block.SetError(HostFailureText(table->name.Get(), static_cast<int>(-r)).c_str());
                 return nullptr;
             }
             if (!take()) {
@@ -476,7 +477,7 @@ TableRef* BuildResult(SelectBlock& block, QueryDictionary& dictionary) {
             }
             std::int32_t read = readers[reader++].Read(tuples.At(row, columns[t]));
             if (read < 0) {
-                block.SetError(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-read)));
+                block.SetError(HostFailureText(table->name.Get(), static_cast<int>(-read)).c_str());
                 return nullptr;
             }
         }

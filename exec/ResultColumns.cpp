@@ -109,8 +109,10 @@ std::int16_t ResultMemoHandle(TableRef* result, std::uint16_t column, std::uintp
             std::memcpy(&reference, result->record + item->offset, sizeof reference);
         if (reference != 0 && result->dictionary != nullptr && Host().getMemo != nullptr) {
             std::uintptr_t out = 0;
-            if (Host().getMemo(result->dictionary->hostContext, item->tableName, reference, kFieldBinaryMemo, &out) == 0)
-                handle = out;
+            std::int16_t status =
+                Host().getMemo(result->dictionary->hostContext, item->tableName, reference, kFieldBinaryMemo, &out);
+            if (status == 0) handle = out;
+            else NoteHostFailure(result->dictionary->hostContext, item->tableName, status);
         }
         answer = handle != 0 ? 0 : 100;
     }

@@ -16,6 +16,7 @@
 #include "base/MemoryBlock.h"
 #include "base/MemoryBudget.h"
 #include "base/Messages.h"
+#include "catalog/HostLink.h"
 #include "catalog/Cell.h"
 #include "catalog/ItemDescriptor.h"
 #include "catalog/QueryDictionary.h"
@@ -283,7 +284,7 @@ private:
         return false;
     }
     bool ReadFailed(TableRef* table, std::int32_t status) {
-        return Fail(MessageText(kMsgReadWriteError, table->name.Get(), static_cast<int>(-status)));
+        return Fail(HostFailureText(table->name.Get(), static_cast<int>(-status)).c_str());
     }
 
     // One table's records in a walk: every record, or only those a filter

@@ -1,6 +1,7 @@
 // Database: opening, locking and the table list of one database (see Database.h).
 #include "host/Database.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +35,46 @@ bool MakeDirectories(const std::string& path, std::string& error) {
         return false;
     }
     return true;
+}
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+    return text.size() > suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// Alone in the database, after any schema switch was finished: removes the record and memo
+// files no table names (left by a CREATE or DROP that was interrupted) and, when no log
+// waits for recovery, rewrites the record files of an earlier format in the current one.
+bool Tidy(const std::string& directory, std::string& error) {
+    std::string analysisPath = directory + "/" + Analysis::kFileName, text;
+    Analysis analysis;
+    if (::access(analysisPath.c_str(), F_OK) != 0) return true;
+    if (!IoUtil::ReadFile(analysisPath, text, error) || !analysis.Parse(text, analysisPath, error)) return false;
+    if (DIR* dir = ::opendir(directory.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            std::string name = entry->d_name;
+            if (!EndsWith(name, ".qxd") && !EndsWith(name, ".qxm")) continue;
+            if (analysis.FindFile(name.substr(0, name.size() - 4)) < 0) ::unlink((directory + "/" + name).c_str());
+        }
+        ::closedir(dir);
+    }
+    struct stat st;
+    std::string logPath = directory + "/" + Journal::kFileName;
+    if (::stat(logPath.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_size) > Journal::kHeaderSize)
+        return true;  // the log's frames place bytes in the files as they are
+    std::vector<SchemaSwitch::Rename> renames;
+    for (const FileDef& def : analysis.Files()) {
+        std::string base = directory + "/" + def.name;
+        RecordFile old;
+        std::string ignored;
+        if (RecordFile::VersionOf(base + ".qxd") != 1 || !old.Open(base + ".qxd", base + ".qxj", def, ignored) ||
+            !old.Damage().empty())
+            continue;
+        std::vector<int> same;
+        for (std::size_t i = 0; i < def.items.size(); ++i) same.push_back(static_cast<int>(i));
+        if (!SchemaSwitch::WriteRecords(directory, old, def, def, same, error)) return false;
+        renames.emplace_back(def.name + SchemaSwitch::kNewRecords, def.name + ".qxd");
+    }
+    return renames.empty() || SchemaSwitch::Commit(directory, text, renames, error);
 }
 
 }  // namespace
@@ -81,7 +122,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool create, s
     // Alone in the database, the leftovers of a schema change that never committed go (with
     // another connection at work they may be its change in progress: they stay).
     if (db->lock_.Take(DatabaseLock::Level::kWrite, 0)) {
-        bool recovered = SchemaSwitch::Recover(path, error);
+        bool recovered = SchemaSwitch::Recover(path, error) && Tidy(path, error);
         db->lock_.Release();
         if (!recovered) return nullptr;
     }
@@ -345,6 +386,59 @@ bool Database::RenameTable(std::size_t index, const Analysis& next, std::string&
     analysis_ = next;
     Publish();
     return ReopenTable(index, error);
+}
+
+}  // namespace qxhost
+
+namespace qxhost {
+
+std::int16_t Database::Check(std::vector<std::string>& problems, std::string& error) {
+    bool held = lock_.Held() != DatabaseLock::Level::kNone;
+    std::int16_t status = Acquire(DatabaseLock::Level::kRead, error);
+    if (status != QXHOST_STATUS_OK) return status;
+    for (const auto& table : tables_) table->Check(problems);
+    // Files no table names: what an interrupted CREATE or DROP left beside another connection.
+    if (DIR* dir = ::opendir(directory_.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            std::string name = entry->d_name;
+            if ((EndsWith(name, ".qxd") || EndsWith(name, ".qxm")) &&
+                analysis_.FindFile(name.substr(0, name.size() - 4)) < 0)
+                problems.push_back("file " + name + " belongs to no table of the analysis");
+        }
+        ::closedir(dir);
+    }
+    if (!held) lock_.Release();
+    return QXHOST_STATUS_OK;
+}
+
+bool Database::Vacuum(std::string& error) {
+    bool ok = BeginSchemaChange(error);
+    std::vector<SchemaSwitch::Rename> renames;
+    for (std::size_t t = 0; ok && t < tables_.size(); ++t) {
+        const Table& table = *tables_[t];
+        const std::string& name = table.Def().name;
+        if (table.Damaged()) {
+            std::vector<std::string> problems;
+            table.Check(problems);
+            error = "cannot compact: " + (problems.empty() ? name : problems.front());
+            ok = false;
+        } else {
+            ok = tables_[t]->Flush(error) && SchemaSwitch::WriteCompacted(directory_, table, error);
+        }
+        renames.emplace_back(name + SchemaSwitch::kNewRecords, name + ".qxd");
+        if (!table.MemoItems().empty()) renames.emplace_back(name + SchemaSwitch::kNewMemos, name + ".qxm");
+    }
+    if (ok) {
+        ok = SchemaSwitch::Commit(directory_, analysis_.Format(), renames, error);
+    } else {
+        for (const SchemaSwitch::Rename& r : renames) ::unlink((directory_ + "/" + r.first).c_str());
+    }
+    if (ok) {
+        Publish();
+        ok = LoadTables(error);
+    }
+    if (!transaction_.InStatement() && !transaction_.InTransaction()) lock_.Release();
+    return ok;
 }
 
 }  // namespace qxhost

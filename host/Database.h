@@ -64,6 +64,13 @@ public:
     // Renames table `index` (its files with it) as `next` names it.
     bool RenameTable(std::size_t index, const Analysis& next, std::string& error);
 
+    // Appends a line for every problem found in the database's files to `problems`.  A
+    // status of qxhost.h (busy, or the tables cannot be loaded, with `error`).
+    std::int16_t Check(std::vector<std::string>& problems, std::string& error);
+    // Rewrites every table to its live records and memos (renumbered), crash-safe: all
+    // tables switch together.  Refused inside a transaction and on a damaged table.
+    bool Vacuum(std::string& error);
+
     SchemaEditor& Schema() { return schema_; }
     // Counts the changes of the analysis (tables, items, keys) this connection has made or
     // loaded: a statement compiled at one count is compiled again at another.
@@ -80,6 +87,8 @@ public:
     long busyTimeoutMs = 5000;      // how long a statement waits for another connection's lock
     // Holds the memo last delivered by OGETMEMO, until the next OGETMEMO call.
     std::vector<unsigned char> memoBuffer;
+    // What went wrong in the last callback that failed.
+    std::string lastError;
 
 private:
     Database() = default;

@@ -2,6 +2,7 @@
 // reading their analysis.  Errors are returned as values and texts; no
 // exception leaves these functions.
 #include <string>
+#include <vector>
 
 #include "host/Database.h"
 #include "host/DatabaseRegistry.h"
@@ -83,6 +84,35 @@ int QXHostDescribe(uint16_t context, const char* table, char* out, size_t outSiz
         else out[0] = '\0';
     }
     return -2;
+}
+
+int QXHostCheck(uint16_t context, QXHostReport report, void* user) {
+    Database* db = DatabaseRegistry::Find(context);
+    if (!db) return -1;
+    std::vector<std::string> problems;
+    std::string error;
+    try {
+        if (db->Check(problems, error) != QXHOST_STATUS_OK) problems.assign(1, error);
+    } catch (...) {
+        problems.assign(1, "out of memory");
+    }
+    if (report)
+        for (const std::string& line : problems) report(user, line.c_str());
+    return static_cast<int>(problems.size());
+}
+
+int QXHostVacuum(uint16_t context, char* error, size_t errorSize) {
+    Database* db = DatabaseRegistry::Find(context);
+    if (!db) return -1;
+    std::string message;
+    bool done = false;
+    try {
+        done = db->Vacuum(message);
+    } catch (...) {
+        message = "out of memory";
+    }
+    qxhost::CopyText(error, errorSize, done ? "" : message);
+    return done ? 0 : 1;
 }
 
 }  // extern "C"

@@ -190,6 +190,8 @@ QXHOST_CALLBACK std::int32_t OLIREENREG(std::uint32_t hostContext, const char* f
     } else {
         r.status = QXHOST_STATUS_REQUEST;
     }
+    if (r.status != QXHOST_STATUS_OK)
+        if (Database* db = DatabaseRegistry::Find(hostContext)) db->lastError = r.error ? *r.error : std::string();
     b.status = r.status;
     b.outOfFile = r.outOfFile ? 1 : 0;
     b.found = r.found ? 1 : 0;
@@ -247,6 +249,7 @@ QXHOST_CALLBACK std::int32_t OECRIREENREG(std::uint32_t hostContext, const char*
     if (status != QXHOST_STATUS_OK) {
         db->lastWrittenTable = nullptr;
         db->lastWrittenRecord = 0;
+        db->lastError = error;
     }
     b.status = status;
     b.duplicate = duplicate ? 1 : 0;
@@ -272,6 +275,7 @@ QXHOST_CALLBACK std::int32_t OECRIREMEMO(std::uint32_t hostContext, std::uint32_
             status = QXHOST_STATUS_IO;
         }
         status = statement.End(status);
+        if (status != QXHOST_STATUS_OK) db->lastError = error;
     }
     if (status != QXHOST_STATUS_OK && b.status == QXHOST_STATUS_OK) b.status = status;
     return status;
@@ -289,7 +293,7 @@ QXHOST_CALLBACK std::int16_t OGETMEMO(std::uint32_t hostContext, const char* fil
     try {
         std::uint16_t stored = 0;
         std::vector<unsigned char> data;
-        if (!table->ReadMemo(memoReference, stored, data)) return QXHOST_STATUS_MEMO;
+        if (!table->ReadMemo(memoReference, stored, data, db->lastError)) return QXHOST_STATUS_IO;
         std::vector<unsigned char>& out = db->memoBuffer;
         // A binary memo is stored as a whole memo value block; its data starts after the header.
         std::size_t dataStart = 0;
@@ -353,8 +357,18 @@ QXHOST_CALLBACK std::int32_t OTRANSACTION(std::uint32_t hostContext, std::int32_
         return QXHOST_STATUS_REQUEST;
     std::string error;
     try {
-        return db->Step(static_cast<Step>(operation), error);
+        std::int16_t status = db->Step(static_cast<Step>(operation), error);
+        if (status != QXHOST_STATUS_OK) db->lastError = error;
+        return status;
     } catch (...) {
         return QXHOST_STATUS_IO;
     }
+}
+
+QXHOST_CALLBACK std::int32_t OMESSAGEERREUR(std::uint32_t hostContext, char* text, std::uint32_t size) {
+    Database* db = DatabaseRegistry::Find(hostContext);
+    if (db == nullptr || db->lastError.empty() || text == nullptr || size == 0) return 0;
+    qxhost::CopyText(text, size, db->lastError);
+    db->lastError.clear();
+    return static_cast<std::int32_t>(::strnlen(text, size));
 }

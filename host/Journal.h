@@ -28,7 +28,8 @@
 // it) and at the latest before the commit when it adds a record (undone by
 // cutting the file back to its kStart size); one kCommit frame.  The commit
 // point is the kCommit frame reaching the disk: one fdatasync of the log.
-// Memo blocks are not logged: a memo file only grows, its kStart size undoes
+// Memo blocks are not logged: a memo goes to the end of its file or to a block
+// no committed record refers to, so its kStart size undoes
 // a transaction's memos, and it is synced before the commit frame.
 //
 // Recovery (at open) reads the frames while their CRCs hold: the frames up

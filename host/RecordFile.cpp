@@ -42,42 +42,129 @@ void RecordFile::Close() {
     fd_ = -1;
     count_ = fileCount_ = 0;
     pending_.clear();
+    damage_.clear();
+    damaged_.clear();
 }
 
-bool RecordFile::Create(const std::string& dataPath, const std::string& journalPath, std::uint32_t recordSize,
-                        std::string& error) {
+std::uint32_t RecordFile::LayoutOf(const FileDef& def) {
+    std::uint32_t crc = 0;
+    for (const ItemDef& item : def.items) {
+        const std::uint16_t fields[3] = {item.type, item.size, item.arrayCount};
+        crc = Crc32(fields, sizeof fields, crc);
+    }
+    return crc;
+}
+
+std::string RecordFile::Header(const FileDef& def, std::uint32_t records) {
     std::string header(kHeaderSize, '\0');
     auto* h = reinterpret_cast<unsigned char*>(header.data());
     std::memcpy(h, kMagic, 8);
     PutU32(h + 8, kVersion);
-    PutU32(h + 12, recordSize);
+    PutU32(h + 12, def.recordSize);
     PutU32(h + 16, kHeaderSize);
+    PutU32(h + 20, LayoutOf(def));
+    PutU32(h + 24, records);
+    PutU32(h + 28, Crc32(h, 28));
+    return header;
+}
+
+bool RecordFile::Create(const std::string& dataPath, const std::string& journalPath, const FileDef& def,
+                        std::string& error) {
     // A stale entry must never be replayed onto the new file.
     if (::unlink(journalPath.c_str()) != 0 && errno != ENOENT) {
         error = IoUtil::ErrnoText("cannot remove", journalPath);
         return false;
     }
-    return IoUtil::ReplaceFile(dataPath, header, true, error);
+    return IoUtil::ReplaceFile(dataPath, Header(def, 0), true, error);
 }
 
-bool RecordFile::Open(const std::string& dataPath, const std::string& journalPath, std::uint32_t recordSize,
-                      std::string& error) {
+std::uint32_t RecordFile::VersionOf(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    unsigned char header[12];
+    bool read = fd >= 0 && IoUtil::ReadAt(fd, header, sizeof header, 0) == static_cast<long long>(sizeof header);
+    if (fd >= 0) ::close(fd);
+    return read && std::memcmp(header, kMagic, 8) == 0 ? GetU32(header + 8) : 0;
+}
+
+bool RecordFile::IsDamaged(std::uint32_t n) const { return std::binary_search(damaged_.begin(), damaged_.end(), n); }
+
+std::string RecordFile::Damaged(std::uint32_t n) const {
+    return FileName() + " record " + std::to_string(n) + ": checksum mismatch";
+}
+
+void RecordFile::Seal(unsigned char* slot) const {
+    if (!Checksummed()) return;
+    PutU32(slot + recordSize_, Crc32(slot, recordSize_));
+}
+
+bool RecordFile::Checks(std::uint32_t n) const {
+    if (!Checksummed()) return true;
+    const unsigned char* slot = Record(n);
+    return GetU32(slot + recordSize_) == Crc32(slot, recordSize_);
+}
+
+bool RecordFile::ReadHeader(const FileDef& def, std::uint64_t fileSize, std::string& error) {
+    unsigned char header[32] = {};
+    long long got = IoUtil::ReadAt(fd_, header, sizeof header, 0);
+    if (got < 0) {
+        error = IoUtil::ErrnoText("cannot read", path_);
+        return false;
+    }
+    if (got < 20 || std::memcmp(header, kMagic, 8) != 0 || GetU32(header + 16) != kHeaderSize) {
+        damage_ = "the header is not that of a QX record file";
+        return true;
+    }
+    version_ = GetU32(header + 8);
+    if (version_ > kVersion) {
+        damage_ = "format version " + std::to_string(version_) + " is newer than this program reads (" +
+                  std::to_string(kVersion) + ")";
+        return true;
+    }
+    if (version_ == 2 && (got < 32 || GetU32(header + 28) != Crc32(header, 28))) {
+        damage_ = "header checksum mismatch";
+        return true;
+    }
+    if (version_ != 1 && version_ != 2) {
+        damage_ = "unknown format version " + std::to_string(version_);
+        return true;
+    }
+    stride_ = recordSize_ + (Checksummed() ? kChecksumBytes : 0);
+    floor_ = Checksummed() ? GetU32(header + 24) : 0;
+    bool sameSize = GetU32(header + 12) == recordSize_;
+    bool sameLayout = !Checksummed() || GetU32(header + 20) == LayoutOf(def);
+    if (sameSize && sameLayout) return true;
+    if (fileSize > kHeaderSize || floor_ != 0) {
+        damage_ = !sameSize ? "records have " + std::to_string(GetU32(header + 12)) +
+                                  " bytes but the analysis describes " + std::to_string(recordSize_)
+                            : "the analysis describes items of other types or sizes than the records hold";
+        return true;
+    }
+    // An empty file follows the analysis.
+    std::string fresh = Checksummed() ? Header(def, 0) : std::string();
+    if (!Checksummed()) {
+        fresh.assign(reinterpret_cast<const char*>(header), 20);
+        PutU32(reinterpret_cast<unsigned char*>(fresh.data()) + 12, recordSize_);
+    }
+    if (!IoUtil::WriteAt(fd_, fresh.data(), fresh.size(), 0)) {
+        error = IoUtil::ErrnoText("cannot write", path_);
+        return false;
+    }
+    return true;
+}
+
+bool RecordFile::Open(const std::string& dataPath, const std::string& journalPath, const FileDef& def,
+                      std::string& error, const std::vector<Patch>* patches) {
     Close();
     path_ = dataPath;
-    recordSize_ = recordSize;
+    recordSize_ = def.recordSize;
+    stride_ = recordSize_ + kChecksumBytes;
+    version_ = kVersion;
+    floor_ = 0;
     fd_ = ::open(dataPath.c_str(), O_RDWR | O_CLOEXEC);
     writable_ = fd_ >= 0;
     if (fd_ < 0 && errno == EROFS) fd_ = ::open(dataPath.c_str(), O_RDONLY | O_CLOEXEC);  // reads only
     if (fd_ < 0) {
         error = IoUtil::ErrnoText("cannot open", dataPath);
-        return false;
-    }
-    unsigned char header[20];
-    if (IoUtil::ReadAt(fd_, header, sizeof header, 0) != static_cast<long long>(sizeof header) ||
-        std::memcmp(header, kMagic, 8) != 0 || GetU32(header + 8) != kVersion ||
-        GetU32(header + 16) != kHeaderSize) {
-        error = "'" + dataPath + "' is not a QX record file";
-        Close();
         return false;
     }
     struct stat st;
@@ -86,20 +173,11 @@ bool RecordFile::Open(const std::string& dataPath, const std::string& journalPat
         Close();
         return false;
     }
-    if (GetU32(header + 12) != recordSize) {
-        if (static_cast<std::uint64_t>(st.st_size) > kHeaderSize) {
-            error = "records of '" + dataPath + "' have " + std::to_string(GetU32(header + 12)) +
-                    " bytes but the analysis describes " + std::to_string(recordSize);
-            Close();
-            return false;
-        }
-        PutU32(header + 12, recordSize);  // empty file: follow the analysis
-        if (!IoUtil::WriteAt(fd_, header, sizeof header, 0)) {
-            error = IoUtil::ErrnoText("cannot write", dataPath);
-            Close();
-            return false;
-        }
+    if (!ReadHeader(def, static_cast<std::uint64_t>(st.st_size), error)) {
+        Close();
+        return false;
     }
+    if (!damage_.empty()) return true;
     if (!ReplayJournal(journalPath, error)) {
         Close();
         return false;
@@ -110,24 +188,61 @@ bool RecordFile::Open(const std::string& dataPath, const std::string& journalPat
         return false;
     }
     std::uint64_t body = static_cast<std::uint64_t>(st.st_size) - kHeaderSize;
-    if (body / recordSize_ > 0x7FFFFFFF) {
+    if (body / stride_ > 0x7FFFFFFF) {
         error = "'" + dataPath + "' holds too many records";
         Close();
         return false;
     }
-    count_ = static_cast<std::uint32_t>(body / recordSize_);
-    // A partial record is cut off (left, unread, in a file that cannot be written).
-    if (body % recordSize_ != 0 && writable_ &&
-        ::ftruncate(fd_, static_cast<off_t>(kHeaderSize + std::uint64_t(count_) * recordSize_)) != 0) {
-        error = IoUtil::ErrnoText("cannot cut the partial record of", dataPath);
-        Close();
-        return false;
+    count_ = static_cast<std::uint32_t>(body / stride_);
+    // With `patches` (a dead writer's log replayed in memory) the log says where the file ends.
+    if (body % stride_ != 0 && patches == nullptr) {
+        // The log cuts what an unfinished transaction added: a part of a slot is damage.
+        if (Checksummed() || !writable_) {
+            if (Checksummed())
+                damage_ = "truncated: the file ends " + std::to_string(body % stride_) + " bytes into record " +
+                          std::to_string(count_ + 1);
+        } else if (::ftruncate(fd_, static_cast<off_t>(kHeaderSize + std::uint64_t(count_) * stride_)) != 0) {
+            error = IoUtil::ErrnoText("cannot cut the partial record of", dataPath);
+            Close();
+            return false;
+        }
     }
     fileCount_ = count_;
     if (!Remap(error)) {
         Close();
         return false;
     }
+    if (patches != nullptr) PatchInMemory(*patches);
+    if (count_ < floor_)
+        damage_ = "truncated: " + std::to_string(count_) + " records where " + std::to_string(floor_) +
+                  " were written";
+    CheckSlots();
+    return true;
+}
+
+void RecordFile::CheckSlots() {
+    if (!Checksummed()) return;
+    for (std::uint32_t n = 1; n <= fileCount_; ++n)
+        if (!Checks(n)) damaged_.push_back(n);
+}
+
+bool RecordFile::WriteFloor(std::string& error) {
+    if (!Checksummed() || !damage_.empty() || fd_ < 0 || floor_ == count_) return true;
+    if (!Flush(error)) return false;
+    unsigned char fields[8];
+    unsigned char header[28];
+    if (IoUtil::ReadAt(fd_, header, sizeof header, 0) != static_cast<long long>(sizeof header)) {
+        error = IoUtil::ErrnoText("cannot read", path_);
+        return false;
+    }
+    PutU32(header + 24, count_);
+    PutU32(fields, count_);
+    PutU32(fields + 4, Crc32(header, 28));
+    if (!IoUtil::WriteAt(fd_, fields, sizeof fields, 24)) {
+        error = IoUtil::ErrnoText("cannot write", path_);
+        return false;
+    }
+    floor_ = count_;
     return true;
 }
 
@@ -154,9 +269,9 @@ bool RecordFile::ReplayEntry(int journal, std::string& error) {
     if (n < static_cast<long long>(sizeof head) || GetU32(head) != kJournalMagic) return true;  // nothing whole
     std::uint32_t length = GetU32(head + 4);
     std::uint64_t offset = GetU64(head + 8);
-    if (length == 0 || length > recordSize_ || offset < kHeaderSize) return true;
-    std::uint64_t first = (offset - kHeaderSize) / recordSize_;
-    std::uint64_t last = (offset + length - 1 - kHeaderSize) / recordSize_;
+    if (length == 0 || length > stride_ || offset < kHeaderSize) return true;
+    std::uint64_t first = (offset - kHeaderSize) / stride_;
+    std::uint64_t last = (offset + length - 1 - kHeaderSize) / stride_;
     if (first != last) return true;  // never written that way: not an entry of ours
     std::vector<unsigned char> data(length);
     if (IoUtil::ReadAt(journal, data.data(), length, kJournalHeader) != static_cast<long long>(length))
@@ -170,7 +285,7 @@ bool RecordFile::ReplayEntry(int journal, std::string& error) {
         return false;
     }
     // The entry may only touch an existing record or the one being added after them.
-    std::uint64_t records = (static_cast<std::uint64_t>(st.st_size) - kHeaderSize) / recordSize_;
+    std::uint64_t records = (static_cast<std::uint64_t>(st.st_size) - kHeaderSize) / stride_;
     if (first > records) return true;
     if (!IoUtil::WriteAt(fd_, data.data(), length, offset)) {
         error = IoUtil::ErrnoText("cannot recover", path_);
@@ -180,7 +295,7 @@ bool RecordFile::ReplayEntry(int journal, std::string& error) {
 }
 
 bool RecordFile::Remap(std::string& error) {
-    std::uint64_t needed = kHeaderSize + std::uint64_t(fileCount_) * recordSize_;
+    std::uint64_t needed = kHeaderSize + std::uint64_t(fileCount_) * stride_;
     if (map_ && needed <= mapSize_) return true;
     std::uint64_t size = mapSize_ ? mapSize_ : kMinMap;
     while (size < needed) size *= 2;
@@ -198,8 +313,8 @@ bool RecordFile::Remap(std::string& error) {
 
 bool RecordFile::Write(std::uint32_t n, std::uint32_t offsetInRecord, const unsigned char* data,
                        std::uint32_t length, std::string& error) {
-    if (n < 1 || n > count_ + 1 || length == 0 || offsetInRecord + length > recordSize_ ||
-        (n == count_ + 1 && (offsetInRecord != 0 || length != recordSize_))) {
+    if (n < 1 || n > count_ + 1 || length == 0 || offsetInRecord + length > stride_ ||
+        (n == count_ + 1 && (offsetInRecord != 0 || length != stride_))) {
         error = "bad record write";
         return false;
     }
@@ -209,11 +324,11 @@ bool RecordFile::Write(std::uint32_t n, std::uint32_t offsetInRecord, const unsi
         return pending_.size() < kPendingBytes || Flush(error);
     }
     if (n > fileCount_) {
-        std::memcpy(pending_.data() + static_cast<std::size_t>(n - fileCount_ - 1) * recordSize_ + offsetInRecord, data,
+        std::memcpy(pending_.data() + static_cast<std::size_t>(n - fileCount_ - 1) * stride_ + offsetInRecord, data,
                     length);
         return true;
     }
-    if (!IoUtil::WriteAt(fd_, data, length, Offset(n, recordSize_, offsetInRecord))) {
+    if (!IoUtil::WriteAt(fd_, data, length, Offset(n, offsetInRecord))) {
         error = IoUtil::ErrnoText("cannot write", path_);
         return false;
     }
@@ -227,15 +342,15 @@ void RecordFile::PatchInMemory(const std::vector<Patch>& patches) {
     if (p == MAP_FAILED) return;
     for (const Patch& patch : patches) {
         if (patch.offset < kHeaderSize) continue;
-        std::uint64_t records = (patch.offset - kHeaderSize) / recordSize_;
+        std::uint64_t records = (patch.offset - kHeaderSize) / stride_;
         if (patch.cut) {
             if (records >= count_) continue;
             count_ = static_cast<std::uint32_t>(records);
             fileCount_ = std::min(fileCount_, count_);
-            pending_.resize(std::size_t(count_ - fileCount_) * recordSize_);
+            pending_.resize(std::size_t(count_ - fileCount_) * stride_);
             continue;
         }
-        const std::uint64_t fileBytes = kHeaderSize + std::uint64_t(fileCount_) * recordSize_;
+        const std::uint64_t fileBytes = kHeaderSize + std::uint64_t(fileCount_) * stride_;
         for (std::size_t i = 0; i < patch.bytes.size(); ++i) {
             std::uint64_t at = patch.offset + i;
             if (at < fileBytes) {
@@ -243,10 +358,10 @@ void RecordFile::PatchInMemory(const std::vector<Patch>& patches) {
                 continue;
             }
             std::uint64_t past = at - fileBytes;
-            if (past / recordSize_ > 0x7FFFFFFF - fileCount_) break;
+            if (past / stride_ > 0x7FFFFFFF - fileCount_) break;
             if (past >= pending_.size()) {
-                pending_.resize((past / recordSize_ + 1) * recordSize_, 0);
-                count_ = fileCount_ + static_cast<std::uint32_t>(pending_.size() / recordSize_);
+                pending_.resize((past / stride_ + 1) * stride_, 0);
+                count_ = fileCount_ + static_cast<std::uint32_t>(pending_.size() / stride_);
             }
             pending_[past] = patch.bytes[i];
         }
@@ -255,7 +370,7 @@ void RecordFile::PatchInMemory(const std::vector<Patch>& patches) {
 
 bool RecordFile::Flush(std::string& error) {
     if (pending_.empty()) return true;
-    if (!IoUtil::WriteAt(fd_, pending_.data(), pending_.size(), Offset(fileCount_ + 1, recordSize_, 0))) {
+    if (!IoUtil::WriteAt(fd_, pending_.data(), pending_.size(), Offset(fileCount_ + 1, 0))) {
         // They stay waiting; what reached the file is cut off by the caller's undo (Truncate).
         error = IoUtil::ErrnoText("cannot write", path_);
         return false;
@@ -273,14 +388,14 @@ bool RecordFile::Flush(std::string& error) {
 bool RecordFile::Truncate(std::uint32_t count, std::string& error) {
     if (count > count_) count = count_;
     if (count >= fileCount_) {
-        pending_.resize(static_cast<std::size_t>(count - fileCount_) * recordSize_);
+        pending_.resize(static_cast<std::size_t>(count - fileCount_) * stride_);
         count_ = count;
         count = fileCount_;  // and the file loses any part of a failed flush
     } else {
         pending_.clear();
         count_ = fileCount_ = count;
     }
-    if (::ftruncate(fd_, static_cast<off_t>(kHeaderSize + std::uint64_t(count) * recordSize_)) != 0) {
+    if (::ftruncate(fd_, static_cast<off_t>(kHeaderSize + std::uint64_t(count) * stride_)) != 0) {
         error = IoUtil::ErrnoText("cannot cut", path_);
         return false;
     }

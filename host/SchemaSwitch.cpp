@@ -11,7 +11,11 @@
 
 #include "host/Analysis.h"
 #include "host/IoUtil.h"
+#include "host/Crc32.h"
+#include "host/FieldTypes.h"
+#include "host/MemoFile.h"
 #include "host/RecordFile.h"
+#include "host/Table.h"
 
 namespace qxhost {
 namespace {
@@ -35,39 +39,81 @@ void SyncDirectory(const std::string& directory) {
 
 bool SchemaSwitch::WriteRecords(const std::string& directory, const RecordFile& from, const FileDef& oldDef,
                                 const FileDef& newDef, const std::vector<int>& source, std::string& error) {
-    std::string base = directory + "/" + newDef.name;
-    std::string dataPath = base + kNewRecords;
-    if (!RecordFile::Create(dataPath, base + kNewJournal, newDef.recordSize, error)) return false;
-    int fd = ::open(dataPath.c_str(), O_WRONLY | O_CLOEXEC);
+    std::vector<const unsigned char*> records;
+    records.reserve(from.Count());
+    for (std::uint32_t n = 1; n <= from.Count(); ++n) records.push_back(from.Record(n));
+    return WriteSlots(directory + "/" + newDef.name + kNewRecords, records, oldDef, newDef, source, {}, error);
+}
+
+bool SchemaSwitch::WriteSlots(const std::string& path, const std::vector<const unsigned char*>& records,
+                              const FileDef& oldDef, const FileDef& newDef, const std::vector<int>& source,
+                              const std::vector<std::uint32_t>& memoReferences, std::string& error) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
-        error = IoUtil::ErrnoText("cannot open", dataPath);
+        error = IoUtil::ErrnoText("cannot create", path);
         return false;
     }
+    const std::uint32_t stride = newDef.recordSize + RecordFile::kChecksumBytes;
+    std::string header = RecordFile::Header(newDef, static_cast<std::uint32_t>(records.size()));
+    bool ok = IoUtil::WriteAt(fd, header.data(), header.size(), 0);
     constexpr std::size_t kChunk = 1 << 20;  // bytes written per call
     std::vector<unsigned char> buffer;
-    buffer.reserve(kChunk + newDef.recordSize);
+    buffer.reserve(kChunk + stride);
     std::uint64_t offset = RecordFile::kHeaderSize;
-    bool ok = true;
-    for (std::uint32_t n = 1; ok && n <= from.Count(); ++n) {
-        const unsigned char* in = from.Record(n);
+    std::size_t memo = 0;
+    for (std::size_t r = 0; ok && r < records.size(); ++r) {
+        const unsigned char* in = records[r];
         std::size_t at = buffer.size();
-        buffer.resize(at + newDef.recordSize, 0);
+        buffer.resize(at + stride, 0);
         buffer[at] = in[0];
         for (std::size_t i = 0; i < newDef.items.size(); ++i) {
             if (source[i] < 0) continue;
             const ItemDef& was = oldDef.items[static_cast<std::size_t>(source[i])];
             std::memcpy(&buffer[at + newDef.items[i].offset], in + was.offset, was.Bytes());
+            if (!memoReferences.empty() && FieldTypes::IsMemo(newDef.items[i].type))
+                std::memcpy(&buffer[at + newDef.items[i].offset], &memoReferences[memo++], 4);
         }
-        if (buffer.size() >= kChunk || n == from.Count()) {
+        std::uint32_t crc = Crc32(&buffer[at], newDef.recordSize);
+        std::memcpy(&buffer[at + newDef.recordSize], &crc, 4);
+        if (buffer.size() >= kChunk || r + 1 == records.size()) {
             ok = IoUtil::WriteAt(fd, buffer.data(), buffer.size(), offset);
             offset += buffer.size();
             buffer.clear();
         }
     }
     if (ok) ok = ::fsync(fd) == 0;
-    if (!ok) error = IoUtil::ErrnoText("cannot write", dataPath);
+    if (!ok) error = IoUtil::ErrnoText("cannot write", path);
     ::close(fd);
     return ok;
+}
+
+bool SchemaSwitch::WriteCompacted(const std::string& directory, const Table& table, std::string& error) {
+    const FileDef& def = table.Def();
+    const RecordFile& from = table.Records();
+    std::string base = directory + "/" + def.name;
+    std::vector<const unsigned char*> live;
+    std::vector<std::uint32_t> references;  // the new memo references, record by record, item by item
+    MemoFile memos;
+    if (!table.MemoItems().empty() && !memos.Open(base + kNewMemos, true, error)) return false;
+    std::vector<unsigned char> data;
+    for (std::uint32_t n = 1; n <= from.Count(); ++n) {
+        if (!from.IsLive(n)) continue;
+        live.push_back(from.Record(n));
+        for (std::size_t i : table.MemoItems()) {
+            std::uint32_t reference;
+            std::memcpy(&reference, from.Record(n) + def.items[i].offset, 4);
+            std::uint16_t kind = 0;
+            if (reference != 0 && (!table.ReadMemo(reference, kind, data, error) ||
+                                   !memos.Append(kind, data.data(), static_cast<std::uint32_t>(data.size()),
+                                                 reference, error)))
+                return false;
+            references.push_back(reference);
+        }
+    }
+    if (memos.IsOpen() && (!memos.WriteFloor(error) || !memos.Sync(error))) return false;
+    std::vector<int> same;
+    for (std::size_t i = 0; i < def.items.size(); ++i) same.push_back(static_cast<int>(i));
+    return WriteSlots(base + kNewRecords, live, def, def, same, references, error);
 }
 
 bool SchemaSwitch::Commit(const std::string& directory, const std::string& analysisText,
@@ -125,7 +171,8 @@ bool SchemaSwitch::Recover(const std::string& directory, std::string& error) {
     if (dir == nullptr) return true;
     while (dirent* entry = ::readdir(dir)) {
         std::string name = entry->d_name;
-        if (EndsWith(name, kNewRecords) || EndsWith(name, kNewJournal) || EndsWith(name, ".tmp"))
+        if (EndsWith(name, kNewRecords) || EndsWith(name, kNewMemos) || EndsWith(name, kNewJournal) ||
+            EndsWith(name, ".tmp"))
             ::unlink((directory + "/" + name).c_str());
     }
     ::closedir(dir);

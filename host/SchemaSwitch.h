@@ -13,9 +13,11 @@
 // Opening a database first looks for schema.qxs: when it is there the
 // change was committed and its renames are made again (those already made
 // find no source and are skipped); when it is not, the temporary files of a
-// change that never committed (*.qxn, *.tmp, and *.qjn of earlier versions) are removed.
+// change that never committed (*.qxn, *.qmn, *.tmp, and *.qjn of earlier versions) are removed.
+// A compaction commits the same way, every file of the database in one switch.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +27,7 @@
 namespace qxhost {
 
 class RecordFile;
+class Table;
 
 class SchemaSwitch {
 public:
@@ -32,6 +35,7 @@ public:
     static constexpr const char* kNewAnalysis = "analysis.qxn";
     static constexpr const char* kNewRecords = ".qxn";
     static constexpr const char* kNewJournal = ".qjn";
+    static constexpr const char* kNewMemos = ".qmn";
 
     using Rename = std::pair<std::string, std::string>;  // names inside the database directory
 
@@ -41,6 +45,9 @@ public:
     // Record numbers, deleted ones included, stay the same.
     static bool WriteRecords(const std::string& directory, const RecordFile& from, const FileDef& oldDef,
                              const FileDef& newDef, const std::vector<int>& source, std::string& error);
+    // Writes the live records of `table` renumbered from 1 as <NAME>.qxn and their memos as
+    // <NAME>.qmn (new references), both flushed.  False on the first memo that cannot be read.
+    static bool WriteCompacted(const std::string& directory, const Table& table, std::string& error);
     // Writes `analysisText` as analysis.qxn (flushed), commits `renames` (the move of
     // analysis.qxn over the analysis comes first) and makes them.
     static bool Commit(const std::string& directory, const std::string& analysisText, std::vector<Rename> renames,
@@ -49,6 +56,12 @@ public:
     static bool Recover(const std::string& directory, std::string& error);
 
 private:
+    // Writes `records` (laid out as `oldDef`) as a version 2 record file at `path` in the
+    // layout of `newDef`, flushed; `memoReferences`, when not empty, replaces the memo items'
+    // references in record and item order.
+    static bool WriteSlots(const std::string& path, const std::vector<const unsigned char*>& records,
+                           const FileDef& oldDef, const FileDef& newDef, const std::vector<int>& source,
+                           const std::vector<std::uint32_t>& memoReferences, std::string& error);
     static bool Apply(const std::string& directory, const std::vector<Rename>& renames, std::string& error);
 };
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <map>
 
 #include "host/FieldTypes.h"
 #include "host/Transaction.h"
@@ -43,17 +44,24 @@ void NormalizeBlock(const unsigned char* data, std::uint32_t length, std::vector
 bool Table::Open(const std::string& directory, const FileDef& def, bool fresh, std::string& error,
                  const std::vector<RecordFile::Patch>* patches) {
     def_ = def;
+    damage_.clear();
+    free_.clear();
     std::string base = directory + "/" + def.name;
-    std::string dataPath = base + ".qxd", journalPath = base + ".qxj";
-    if (fresh || ::access(dataPath.c_str(), F_OK) != 0) {
-        if (!RecordFile::Create(dataPath, journalPath, def.recordSize, error)) return false;
-    }
-    if (!records_.Open(dataPath, journalPath, def.recordSize, error)) return false;
-    if (patches != nullptr) records_.PatchInMemory(*patches);
+    std::string dataPath = base + ".qxd", journalPath = base + ".qxj", memoPath = base + ".qxm";
+    bool made = fresh || ::access(dataPath.c_str(), F_OK) != 0;
+    if (made && !RecordFile::Create(dataPath, journalPath, def, error)) return false;
+    if (!records_.Open(dataPath, journalPath, def, error, patches)) return false;
     memoItems_.clear();
     for (std::size_t i = 0; i < def.items.size(); ++i)
         if (FieldTypes::IsMemo(def.items[i].type)) memoItems_.push_back(i);
-    if (!memoItems_.empty() && !memos_.Open(base + ".qxm", fresh, error)) return false;
+    // A memo file is made with its record file: one missing beside records is damage
+    // when a record refers to a memo (Survey), and made again empty when none does.
+    bool memoMissing = !memoItems_.empty() && !made && ::access(memoPath.c_str(), F_OK) != 0;
+    if (!memoItems_.empty() && !memoMissing && !memos_.Open(memoPath, fresh, error)) return false;
+    if (!records_.Damage().empty()) damage_ = records_.FileName() + ": " + records_.Damage();
+    else if (!memos_.Damage().empty()) damage_ = memos_.FileName() + ": " + memos_.Damage();
+    if (damage_.empty()) Survey(memoMissing);
+    if (memoMissing && damage_.empty() && !memos_.Open(memoPath, false, error)) return false;
     keys_.clear();
     for (std::size_t i = 0; i < def.items.size(); ++i)
         if (def.items[i].key != KeyMode::None) keys_.push_back(MakeIndex(ItemKey(def.items[i], i)));
@@ -66,10 +74,100 @@ bool Table::Open(const std::string& directory, const FileDef& def, bool fresh, s
             return false;
         }
     }
-    image_.resize(def.recordSize);
+    image_.resize(records_.Stride() != 0 ? records_.Stride() : def.recordSize);
     newKeys_.resize(keys_.size());
     oldKeys_.resize(keys_.size());
     return true;
+}
+
+void Table::Survey(bool memoMissing) {
+    for (std::uint32_t n = records_.Count(); n >= 1; --n) {
+        if (records_.IsDamaged(n)) continue;
+        const unsigned char* record = records_.Record(n);
+        if (record[0] != RecordFile::kLive) {
+            free_.push_back(n);  // the last taken first: the lowest number
+            continue;
+        }
+        for (std::size_t i : memoItems_) {
+            std::uint32_t reference;
+            std::memcpy(&reference, record + def_.items[i].offset, 4);
+            if (reference == 0) continue;
+            std::string place = records_.FileName() + " record " + std::to_string(n) + " item " + def_.items[i].name;
+            if (memoMissing) {
+                damage_ = place + ": its memo file " + def_.name + ".qxm is missing";
+                return;
+            }
+            if (std::uint64_t(reference) * MemoFile::kAlign + MemoFile::kBlockHeader > memos_.End()) {
+                damage_ = place + ": memo " + std::to_string(reference) + " is past the end of " + memos_.FileName();
+                return;
+            }
+        }
+    }
+}
+
+bool Table::RefuseDamaged(std::uint32_t number, ReadResult& out) {
+    if (!damage_.empty()) {
+        out.outOfFile = false;
+        Refuse(damage_, out);
+    } else if (records_.IsDamaged(number)) {
+        Refuse(records_.Damaged(number), out);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::string Table::Complaint(const std::string& what) const {
+    return "QX file '" + def_.name + "' is damaged: " + what;
+}
+
+bool Table::ReadMemo(std::uint32_t reference, std::uint16_t& kind, std::vector<unsigned char>& data,
+                     std::string& error) const {
+    std::string why = damage_;
+    if (why.empty() && !memos_.IsOpen()) why = def_.name + ".qxm: no memo file";
+    if (why.empty() && memos_.Read(reference, kind, data, why)) return true;
+    error = Complaint(why);
+    return false;
+}
+
+void Table::Check(std::vector<std::string>& problems) const {
+    if (!damage_.empty()) {
+        problems.push_back(Complaint(damage_));
+        return;
+    }
+    for (std::uint32_t n : records_.DamagedRecords()) problems.push_back(Complaint(records_.Damaged(n)));
+    std::map<std::uint32_t, std::uint32_t> holders;  // memo reference -> record
+    std::vector<unsigned char> data;
+    for (std::uint32_t n = 1; n <= records_.Count(); ++n) {
+        if (!records_.IsLive(n)) continue;
+        for (std::size_t i : memoItems_) {
+            std::uint32_t reference;
+            std::memcpy(&reference, records_.Record(n) + def_.items[i].offset, 4);
+            if (reference == 0) continue;
+            std::string place = records_.FileName() + " record " + std::to_string(n) + " item " + def_.items[i].name;
+            std::string why;
+            std::uint16_t kind = 0;
+            if (!memos_.Read(reference, kind, data, why)) problems.push_back(Complaint(place + ": " + why));
+            else if (kind != def_.items[i].type)
+                problems.push_back(Complaint(place + ": memo " + std::to_string(reference) + " is of type " +
+                                             std::to_string(kind)));
+            auto [at, added] = holders.emplace(reference, n);
+            if (!added)
+                problems.push_back(Complaint(place + ": memo " + std::to_string(reference) + " is also record " +
+                                             std::to_string(at->second) + "'s"));
+        }
+    }
+    std::vector<KeyDef> keys;
+    for (std::size_t i = 0; i < def_.items.size(); ++i)
+        if (def_.items[i].key == KeyMode::Unique) keys.push_back(ItemKey(def_.items[i], i));
+    for (const KeyDef& key : def_.keys)
+        if (key.mode == KeyMode::Unique) keys.push_back(key);
+    for (const KeyDef& key : keys) {
+        std::uint32_t a = 0, b = 0;
+        if (!MakeIndex(key)->Build(records_, a, b))
+            problems.push_back("QX file '" + def_.name + "': unique key " + key.name + ": records " +
+                               std::to_string(a) + " and " + std::to_string(b) + " hold the same value");
+    }
 }
 
 KeyDef Table::ItemKey(const ItemDef& item, std::size_t index) {
@@ -99,6 +197,11 @@ int Table::FindKey(const std::string& name) const {
 
 void Table::ReadKeyed(bool first, const std::string& keyName, ReadResult& out) {
     std::uint32_t number = 0;
+    if (Damaged()) {
+        // A walk cannot tell what a damaged record would have placed in it.
+        lastRead_ = 0;
+        return Refuse(!damage_.empty() ? damage_ : records_.Damaged(records_.DamagedRecords().front()), out);
+    }
     if (keyName.empty()) {
         std::uint32_t from = 1;
         if (!first) from = (cursorKey_ == -2 ? cursorRecord_ : lastRead_) + 1;
@@ -159,6 +262,7 @@ void Table::BuildImage(const unsigned char* data, std::uint32_t length, const un
 std::int16_t Table::Add(const unsigned char* data, std::uint32_t length, std::uint32_t& number, bool& duplicate,
                         std::string& error) {
     if (!data || length == 0 || length > def_.recordSize) return QXHOST_STATUS_REQUEST;
+    if (Damaged()) return Refused(error);
     if (records_.Count() >= 0x7FFFFFFF) return QXHOST_STATUS_IO;
     BuildImage(data, length, nullptr);
     for (std::size_t k = 0; k < keys_.size(); ++k) {
@@ -168,10 +272,18 @@ std::int16_t Table::Add(const unsigned char* data, std::uint32_t length, std::ui
             return QXHOST_STATUS_DUPLICATE;
         }
     }
-    number = records_.Count() + 1;
-    if (!BeforeWrite(number, 0, image_.data(), def_.recordSize, error) ||
-        !records_.Write(number, 0, image_.data(), def_.recordSize, error))
+    // A free slot when there is one (a candidate may have been taken since it was freed).
+    number = 0;
+    while (number == 0 && !free_.empty()) {
+        std::uint32_t slot = free_.back();
+        free_.pop_back();
+        if (slot <= records_.Count() && !records_.IsLive(slot) && !records_.IsDamaged(slot)) number = slot;
+    }
+    if (number == 0) number = records_.Count() + 1;
+    if (!WriteSlot(number, error)) {
+        if (number <= records_.Count() && !records_.IsLive(number)) free_.push_back(number);
         return QXHOST_STATUS_IO;
+    }
     for (std::size_t k = 0; k < keys_.size(); ++k) keys_[k]->Insert(newKeys_[k], number);
     return QXHOST_STATUS_OK;
 }
@@ -179,6 +291,7 @@ std::int16_t Table::Add(const unsigned char* data, std::uint32_t length, std::ui
 std::int16_t Table::Rewrite(std::uint32_t number, const unsigned char* data, std::uint32_t length, bool& duplicate,
                             std::string& error) {
     if (!data || length == 0 || length > def_.recordSize) return QXHOST_STATUS_REQUEST;
+    if (Damaged()) return Refused(error);
     if (!records_.IsLive(number)) return QXHOST_STATUS_NO_RECORD;
     BuildImage(data, length, records_.Record(number));
     for (std::size_t k = 0; k < keys_.size(); ++k) {
@@ -189,9 +302,7 @@ std::int16_t Table::Rewrite(std::uint32_t number, const unsigned char* data, std
             return QXHOST_STATUS_DUPLICATE;
         }
     }
-    if (!BeforeWrite(number, 0, image_.data(), def_.recordSize, error) ||
-        !records_.Write(number, 0, image_.data(), def_.recordSize, error))
-        return QXHOST_STATUS_IO;
+    if (!WriteSlot(number, error)) return QXHOST_STATUS_IO;
     for (std::size_t k = 0; k < keys_.size(); ++k) {
         if (oldKeys_[k] == newKeys_[k]) continue;
         keys_[k]->Erase(oldKeys_[k], number);
@@ -202,19 +313,25 @@ std::int16_t Table::Rewrite(std::uint32_t number, const unsigned char* data, std
 
 std::int16_t Table::DeleteLastRead(std::string& error) {
     std::uint32_t number = lastRead_;
+    if (Damaged()) return Refused(error);
     if (!records_.IsLive(number)) return QXHOST_STATUS_NO_RECORD;
-    for (std::size_t k = 0; k < keys_.size(); ++k) keys_[k]->MakeKey(records_.Record(number), oldKeys_[k]);
-    const unsigned char state = RecordFile::kDeleted;
-    if (!BeforeWrite(number, 0, &state, 1, error) || !records_.Write(number, 0, &state, 1, error))
-        return QXHOST_STATUS_IO;
+    const unsigned char* record = records_.Record(number);
+    for (std::size_t k = 0; k < keys_.size(); ++k) keys_[k]->MakeKey(record, oldKeys_[k]);
+    std::memcpy(image_.data(), record, def_.recordSize);
+    image_[0] = RecordFile::kDeleted;
+    if (!WriteSlot(number, error)) return QXHOST_STATUS_IO;
     for (std::size_t k = 0; k < keys_.size(); ++k) keys_[k]->Erase(oldKeys_[k], number);
+    for (std::size_t i : memoItems_) memos_.Release(MemoAt(image_.data(), i));
+    free_.push_back(number);
     return QXHOST_STATUS_OK;
 }
 
 std::int16_t Table::WriteMemo(std::uint32_t number, std::uint16_t memoNumber, const unsigned char* data,
                               std::uint32_t length, std::string& error) {
     if (memoNumber < 1 || memoNumber > memoItems_.size() || !records_.IsLive(number)) return QXHOST_STATUS_MEMO;
-    const ItemDef& item = def_.items[memoItems_[memoNumber - 1]];
+    if (Damaged()) return Refused(error);
+    std::size_t itemIndex = memoItems_[memoNumber - 1];
+    const ItemDef& item = def_.items[itemIndex];
     std::uint32_t reference = 0;
     // The memo file's size must be known to the transaction before it grows.
     if (!BeforeWrite(number, item.offset, nullptr, 0, error)) return QXHOST_STATUS_IO;
@@ -227,23 +344,35 @@ std::int16_t Table::WriteMemo(std::uint32_t number, std::uint16_t memoNumber, co
         }
         if (!memos_.Append(item.type, data, length, reference, error)) return QXHOST_STATUS_IO;
     }
-    unsigned char bytes[4];
-    std::memcpy(bytes, &reference, 4);
-    if (!BeforeWrite(number, item.offset, bytes, 4, error) || !records_.Write(number, item.offset, bytes, 4, error))
-        return QXHOST_STATUS_IO;
+    std::memcpy(image_.data(), records_.Record(number), def_.recordSize);
+    std::uint32_t replaced = MemoAt(image_.data(), itemIndex);
+    std::memcpy(image_.data() + item.offset, &reference, 4);
+    if (!WriteSlot(number, error)) return QXHOST_STATUS_IO;
+    memos_.Release(replaced);
     return QXHOST_STATUS_OK;
+}
+
+std::int16_t Table::Refused(std::string& error) const {
+    error = Complaint(!damage_.empty() ? damage_ : records_.Damaged(records_.DamagedRecords().front()));
+    return QXHOST_STATUS_IO;
+}
+
+bool Table::WriteSlot(std::uint32_t n, std::string& error) {
+    records_.Seal(image_.data());
+    return BeforeWrite(n, 0, image_.data(), records_.Stride(), error) &&
+           records_.Write(n, 0, image_.data(), records_.Stride(), error);
 }
 
 bool Table::BeforeWrite(std::uint32_t n, std::uint32_t offsetInRecord, const unsigned char* data,
                         std::uint32_t length, std::string& error) {
     if (transaction_ == nullptr) return true;
     std::uint32_t count = records_.Count();
-    if (!transaction_->Touch(index_, count, RecordFile::Offset(count + 1, def_.recordSize, 0),
+    if (!transaction_->Touch(index_, count, records_.Offset(count + 1, 0),
                              memos_.IsOpen() ? memos_.End() : 0, error))
         return false;
     if (length == 0) return true;
     const unsigned char* before = n <= count ? records_.Record(n) + offsetInRecord : nullptr;
-    return transaction_->LogWrite(index_, n, offsetInRecord, RecordFile::Offset(n, def_.recordSize, offsetInRecord),
+    return transaction_->LogWrite(index_, n, offsetInRecord, records_.Offset(n, offsetInRecord),
                                   before, data, length, error);
 }
 
@@ -255,7 +384,10 @@ bool Table::Restore(std::uint32_t number, std::uint32_t offsetInRecord, const un
     for (std::size_t k = 0; wasLive && k < keys_.size(); ++k) keys_[k]->MakeKey(records_.Record(number), oldKeys_[k]);
     if (!records_.Write(number, offsetInRecord, bytes, length, error)) return false;
     for (std::size_t k = 0; wasLive && k < keys_.size(); ++k) keys_[k]->Erase(oldKeys_[k], number);
-    if (!records_.IsLive(number)) return true;
+    if (!records_.IsLive(number)) {
+        if (wasLive) free_.push_back(number);
+        return true;
+    }
     for (std::size_t k = 0; k < keys_.size(); ++k) {
         keys_[k]->MakeKey(records_.Record(number), newKeys_[k]);
         keys_[k]->Insert(newKeys_[k], number);

@@ -105,6 +105,7 @@ bool Transaction::Commit(std::string& error) {
         }
     }
     bool changed = log_.End() > txnMark_.logEnd;
+    for (const Start& start : txnStarts_) tables_[start.table]->Committed();
     Close();
     if (log_.End() > Journal::kCheckpointBytes) {
         std::string ignored;  // the transaction is committed; the log just stays longer
@@ -118,6 +119,9 @@ bool Transaction::Checkpoint(std::string& error) {
     // Every file: the log may hold other connections' commits too.
     for (std::size_t t = 0; sync_ && t < tables_.size(); ++t)
         if (!tables_[t]->Sync(error)) return false;
+    // The sizes reached the disk: the headers note them as floors (a shorter file is damaged).
+    for (std::size_t t = 0; t < tables_.size(); ++t)
+        if (!tables_[t]->NoteSizes(error)) return false;
     if (!log_.Reset(error)) return false;
     return true;
 }
@@ -191,8 +195,10 @@ bool Transaction::UndoTo(bool statement, std::string& error) {
             done = tables_[u.table]->Restore(u.record, u.offsetInRecord, bytes.data(), u.length, error);
         }
     }
-    for (const Start& start : statement ? statementStarts_ : txnStarts_)
+    for (const Start& start : statement ? statementStarts_ : txnStarts_) {
+        tables_[start.table]->Undone();
         if (done) done = tables_[start.table]->CutTo(start.count, start.memoEnd, error);
+    }
     if (done) done = log_.CutTo(mark.logEnd, error);
     if (!done) {
         // The files are part undone: the log, left whole, finishes the undo at the next open.

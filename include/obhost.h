@@ -72,6 +72,11 @@ enum {
     OBHOST_TX_NO_TRANSACTION = 11
 };
 
+/* The text of the host's last failure on `hostContext` (optional: without it the
+   engine reports failures by status).  Copies at most `size` bytes, NUL included, into
+   `text` and returns the length of the text, 0 when there is none. */
+typedef int32_t (*OMESSAGEERREUR_t)(uint32_t hostContext, char* text, uint32_t size);
+
 /* The host runtime module defines these six functions with C linkage. */
 int32_t OGETINFOSOBD(uint32_t hostContext, int32_t operation, void* area);
 int32_t OLIREENREG(uint32_t hostContext, const char* fileName, int32_t recordNumber, void* exchange);
@@ -80,8 +85,9 @@ int32_t OBECRITFICHIER(uint32_t hostContext, int32_t operation, void* descriptio
 int16_t OGETMEMO(uint32_t hostContext, const char* fileName, uint32_t memoReference, int32_t kind,
                  uintptr_t* valueOut);
 int32_t OECRIREMEMO(uint32_t hostContext, uint32_t length, void* exchange);
-/* and, when it keeps transactions, this one. */
+/* and, when it keeps transactions, this one; and, when it explains its failures, the last. */
 int32_t OTRANSACTION(uint32_t hostContext, int32_t operation);
+int32_t OMESSAGEERREUR(uint32_t hostContext, char* text, uint32_t size);
 
 #pragma pack(push, 1)
 

@@ -68,6 +68,21 @@ QXHOST_API int QXHostTableName(uint16_t context, int index, char* out, size_t ou
    text cut at a line end, NUL-terminated). */
 QXHOST_API int QXHostDescribe(uint16_t context, const char* table, char* out, size_t outSize);
 
+/* Integrity check: walks the whole database (each file against the analysis, every record's
+   checksum, memo references and memo blocks, unique keys, files no table names) and calls
+   `report` (when not NULL) with one line per problem.  Returns the number of problems
+   (0: the database is sound), -1 for an unknown context. */
+typedef void (*QXHostReport)(void* user, const char* line);
+QXHOST_API int QXHostCheck(uint16_t context, QXHostReport report, void* user);
+
+/* Compaction: rewrites every file of the database to its live records and memos (records
+   are numbered again from 1), so that the files take their live size.  Crash-safe: a
+   process killed at any moment leaves the old files or the new ones.  It takes the
+   database for itself (other connections wait, or it fails as busy) and is refused inside
+   a transaction and on a damaged file.  0 done, 1 refused or failed (a message in `error`,
+   NUL-terminated, cut to errorSize), -1 unknown context. */
+QXHOST_API int QXHostVacuum(uint16_t context, char* error, size_t errorSize);
+
 #ifdef __cplusplus
 }
 #endif

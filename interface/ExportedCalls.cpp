@@ -143,7 +143,7 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
         if (info != nullptr) info->compiled = 1;
         // The statement is whole or absent: the host undoes its changes when it fails.
         try {
-            status = compiled.plan->Execute();
+            status = FailOnHostDamage(compiled.plan->Execute());
         } catch (const std::bad_alloc&) {
             status = Error::Message(kMsgOutOfMemory);
         }
@@ -187,7 +187,7 @@ std::int16_t ValLine(std::uintptr_t handle, const char* separator, char* out) {
     if (request == nullptr || request->resultSet == nullptr) return -1;
     if (out == nullptr) return -1;
     WriteResultLine(request->resultSet, separator != nullptr ? separator : "\t", out);
-    return 0;
+    return RowReadWell(request) ? 0 : -1;
 }
 
 std::int16_t GetLongData(std::uintptr_t handle, std::uint16_t column, std::uintptr_t* valueOut) {
@@ -197,6 +197,7 @@ std::int16_t GetLongData(std::uintptr_t handle, std::uint16_t column, std::uintp
     SqlRequest* request = FromHandle(handle);
     if (request != nullptr && request->resultSet != nullptr)
         result = ResultMemoHandle(request->resultSet, column, &value);
+    if (request != nullptr && !RowReadWell(request)) result = -1;
     if (valueOut != nullptr) *valueOut = value;
     return result;
 }

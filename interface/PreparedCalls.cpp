@@ -193,7 +193,7 @@ std::int16_t ColumnValue(std::uintptr_t handle, std::uint16_t column, QXSQLValue
     std::int16_t valueClass = ValueClassOf(item->type);
     if (item->keyKind == ItemDescriptor::kCompositeKey || valueClass == kClassUnknown) return 0;
     const void* value = ReadCell(item, nullptr);
-    if (value == nullptr) return -1;
+    if (value == nullptr || !RowReadWell(request)) return -1;
     if (valueClass == kClassNumeric) {
         std::memcpy(&out->real, value, sizeof out->real);
         bool integral = item->type != kFieldFloat && item->type != kFieldDouble && item->type != kFieldFixedPoint;

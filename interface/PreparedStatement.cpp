@@ -163,7 +163,7 @@ Status PreparedStatement::Run(SqlRequest* request) {
         compiled_.evaluator->SetParameters(&values_);
         try {
             status = RefreshViews(request->hostContext, request->memoValues, compiled_.views);
-            if (status.ok()) status = compiled_.plan->Execute();
+            if (status.ok()) status = FailOnHostDamage(compiled_.plan->Execute());
         } catch (const std::bad_alloc&) {
             status = Error::Message(kMsgOutOfMemory);
         }

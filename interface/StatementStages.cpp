@@ -158,6 +158,27 @@ void FailOnMemory(SqlRequest* request, Status& status) {
     DropResults(request);
 }
 
+Status FailOnHostDamage(Status status) {
+    std::string text;
+    bool pending = TakeHostFailure(text);
+    std::string message = TakeHostMessage();
+    // A read that failed on the host's account keeps the number and SQLSTATE of its message.
+    if (!message.empty() &&
+        (pending || (!status.ok() && MessageText(kMsgFileEngine, message.c_str()) == std::string(status.error().text()))))
+        return Error::Message(kMsgFileEngine, message.c_str());
+    if (status.ok() && pending) return Error::Text(text.c_str(), MessageState(kMsgFileEngine));
+    return status;
+}
+
+bool RowReadWell(SqlRequest* request) {
+    std::string text;
+    if (!TakeHostFailure(text)) return true;
+    TakeHostMessage();
+    SetRequestError(request, text.c_str(), MessageState(kMsgFileEngine));
+    request->errorNumber = kMsgFileEngine;
+    return false;
+}
+
 void FailOnInterrupt(SqlRequest* request, Status& status) {
     if (!InterruptRequested()) return;
     ClearInterrupt();

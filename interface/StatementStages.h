@@ -80,4 +80,11 @@ void FailOnMemory(SqlRequest* request, Status& status);
 // that stopped early may have looked like the end of a file.
 void FailOnInterrupt(SqlRequest* request, Status& status);
 
+// A value the file engine could not deliver (a damaged memo) fails the statement that
+// read it, whatever the statement made of the value.
+Status FailOnHostDamage(Status status);
+// After a row's values were read for the caller: false, with the request's error set, when
+// the file engine could not deliver one of them.
+bool RowReadWell(SqlRequest* request);
+
 }  // namespace qx

@@ -59,7 +59,7 @@ const std::vector<std::string>& SqlWords() {
         "DROP",   "DEFAULT",  "COUNT",  "SUM",    "AVG",    "MIN",     "MAX",     "INTEGER", "SMALLINT", "TINYINT",
         "REAL",   "DOUBLE",   "PRECISION", "CHAR", "DATE",  "TIME",
         ".dump",  ".echo",    ".headers", ".help", ".import", ".indexes", ".memo", ".mode", ".once", ".output",
-        ".quit",  ".read",    ".schema", ".tables", ".timer"};
+        ".quit",  ".read", ".check", ".vacuum",    ".schema", ".tables", ".timer"};
     return words;
 }
 

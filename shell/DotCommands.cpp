@@ -15,7 +15,8 @@
 namespace qxsql {
 
 std::string DotCommands::HelpText() {
-    return Say(".dump [TABLE]      the statements that rebuild TABLE, or every table, and its rows\n"
+    return Say(".check             check every file of the database: one line per problem\n"
+               ".dump [TABLE]      the statements that rebuild TABLE, or every table, and its rows\n"
                ".echo on|off       print each statement before running it\n"
                ".headers on|off    show the column names (all modes but line and json)\n"
                ".help              show this text\n"
@@ -37,7 +38,9 @@ std::string DotCommands::HelpText() {
                ".timeout MS        wait up to MS milliseconds for another connection's lock\n"
                "                   before a statement fails as busy (default 5000)\n"
                ".timer on|off      show how long each statement takes (on standard error)\n"
+               ".vacuum            rewrite the database to its live size (records are numbered again)\n"
                "Statements end with ';' and may span lines; '--' starts a comment.\n",
+               ".check             vérifier chaque fichier de la base : une ligne par problème\n"
                ".dump [TABLE]      les instructions qui refont TABLE, ou toutes les tables, et ses lignes\n"
                ".echo on|off       afficher chaque instruction avant de l'exécuter\n"
                ".headers on|off    afficher les noms des colonnes (tous les modes sauf line et json)\n"
@@ -61,6 +64,7 @@ std::string DotCommands::HelpText() {
                ".timeout MS        attendre jusqu'à MS millisecondes le verrou d'une autre connexion\n"
                "                   avant qu'une instruction échoue (5000 par défaut)\n"
                ".timer on|off      afficher la durée de chaque instruction (sur la sortie d'erreur)\n"
+               ".vacuum            réécrire la base à sa taille utile (les fiches sont renumérotées)\n"
                "Les instructions finissent par « ; » et peuvent tenir sur plusieurs lignes ;\n"
                "« -- » commence un commentaire.\n");
 }
@@ -121,12 +125,35 @@ bool DotCommands::Run(std::string_view line, int depth) {
         return QXHostSetOption(session_.HostContext(), QXHOST_OPTION_BUSY_TIMEOUT, ms) == 0 ||
                Usage(Say(".timeout MS (with a database open)", ".timeout MS (avec une base ouverte)"));
     }
+    if (is(".check")) return words.size() == 1 ? Check() : Usage(".check");
+    if (is(".vacuum")) {
+        if (words.size() != 1) return Usage(".vacuum");
+        char error[512] = "";
+        int rc = QXHostVacuum(session_.HostContext(), error, sizeof error);
+        if (rc == 0) return true;
+        session_.ReportShellError(rc < 0 ? Say("no database is open", "aucune base n'est ouverte")
+                                         : Say("cannot compact: %1", "compactage impossible : %1", {error}));
+        return false;
+    }
     if (is(".read")) {
         if (words.size() != 2) return Usage(Say(".read FILE", ".read FICHIER"));
         return runner_.RunFile(words[1], depth + 1);
     }
     session_.ReportShellError(Say("unknown command '%1' (.help lists the commands)",
                                   "commande inconnue « %1 » (.help donne la liste des commandes)", {name}));
+    return false;
+}
+
+bool DotCommands::Check() {
+    auto print = [](void* out, const char* line) { *static_cast<std::ostream*>(out) << line << '\n'; };
+    int problems = QXHostCheck(session_.HostContext(), print, &session_.Out());
+    if (problems == 0) {
+        session_.Out() << "ok\n";
+        return true;
+    }
+    session_.ReportShellError(problems < 0 ? Say("no database is open", "aucune base n'est ouverte")
+                                           : Say("%1 problem(s) found", "%1 problème(s) trouvé(s)",
+                                                 {std::to_string(problems)}));
     return false;
 }
 

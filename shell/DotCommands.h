@@ -32,6 +32,7 @@ public:
 private:
     bool Usage(const std::string& usage);
     bool Tables();
+    bool Check();
     enum class Listing { Statements, IndexNames, Dump };
 
     bool Schema(const std::vector<std::string>& words, Listing listing);

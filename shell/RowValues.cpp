@@ -32,10 +32,12 @@ std::string RowValues::Text(const ResultColumn& column, const QXSQLValue& value)
 }
 
 const std::vector<std::string_view>& RowValues::Read() {
+    refused_ = false;
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         // A value's text lasts until the next call on the handle: each is copied.
         QXSQLValue value{};
         if (source_(static_cast<std::uint16_t>(i + 1), &value) != 0) {
+            refused_ = true;
             owned_[i].clear();
         } else if (value.type == QXSQL_TYPE_NONE || value.type == QXSQL_TYPE_INTEGER ||
                    value.type == QXSQL_TYPE_REAL) {

@@ -28,6 +28,8 @@ public:
     // The texts of the current row, one per column (views valid until the
     // next call).  A column the engine cannot read is empty.
     const std::vector<std::string_view>& Read();
+    // True when the engine refused a value of the row last read.
+    bool Refused() const { return refused_; }
 
     // The text of one value of `column`.
     static std::string Text(const ResultColumn& column, const QXSQLValue& value);
@@ -37,6 +39,7 @@ private:
     ValueSource source_;
     std::vector<std::string> owned_;  // texts made here (numbers, markers)
     std::vector<std::string_view> values_;
+    bool refused_ = false;
 };
 
 }  // namespace qxsql

@@ -176,7 +176,16 @@ void Session::ReadRows(std::uintptr_t handle, const std::vector<ResultColumn>& c
     RowValues values(columns, [handle](std::uint16_t column, QXSQLValue* value) {
         return QXSQLColumnValue(handle, column, value);
     });
-    while (!ctrlc::Pressed() && QXSQLFetchNext(handle) == 0) row(values.Read());
+    while (!ctrlc::Pressed() && QXSQLFetchNext(handle) == 0) {
+        const std::vector<std::string_view>& read = values.Read();
+        char text[256] = "";
+        char state[8] = "";
+        if (values.Refused() && QXSQLErreur(handle, text, state) == 0 && text[0] != '\0') {
+            ReportEngineError(handle);  // a value the file engine could not deliver
+            break;
+        }
+        row(read);
+    }
 }
 
 void Session::PrintRows(std::uintptr_t handle) {

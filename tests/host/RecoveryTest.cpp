@@ -1,5 +1,6 @@
 // An earlier version's one-entry journal: replayed at open when whole,
-// ignored when torn.  (Kills at random moments: tests/crash.)
+// ignored when torn; the file is then written in the current format.
+// (Kills at random moments: tests/crash.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -36,11 +37,26 @@ bool Whole(const Bytes& r) {
     return true;
 }
 
+// A database of an earlier release: version 1 record slots (no checksum) and a one-entry
+// journal beside them, which open replays before the file is rewritten in the current format.
 class RecoveryTest : public hosttest::HostFixture {
 protected:
-    void SetUp() override {
-        HostFixture::SetUp();
-        ASSERT_NE(OpenWith(kAnalysis), 0) << lastError_;
+    // C.qxd in version 1 holding records with V = `values`, and `tail` bytes of a partial record.
+    void WriteVersion1(const std::vector<int>& values, std::size_t tail) {
+        std::filesystem::create_directories(dir_);
+        hosttest::WriteText(dir_ + "/analysis.qxa", kAnalysis);
+        Bytes file(RecordFile::kHeaderSize, 0);
+        std::memcpy(file.data(), "QXREC01\n", 8);
+        hosttest::Put<std::uint32_t>(file, 8, 1);
+        hosttest::Put<std::uint32_t>(file, 12, kRecord);
+        hosttest::Put<std::uint32_t>(file, 16, RecordFile::kHeaderSize);
+        for (int v : values) {
+            Bytes r = MakeRecord(v, v);
+            r[0] = RecordFile::kLive;
+            file.insert(file.end(), r.begin(), r.end());
+        }
+        file.insert(file.end(), tail, 1);
+        hosttest::WriteText(dir_ + "/C.qxd", std::string(file.begin(), file.end()));
     }
     // Writes a journal entry for `length` bytes at `offset` of C.qxd; `tear` spoils its CRC.
     void WriteJournal(std::uint64_t offset, const Bytes& data, bool tear) {
@@ -59,47 +75,36 @@ protected:
     }
 };
 
-TEST_F(RecoveryTest, OpenReplaysAWholeJournalEntryAndIgnoresATornOne) {
-    ASSERT_EQ(Write("C", 0, MakeRecord(1, 1)), 0);
-    ASSERT_EQ(Write("C", 0, MakeRecord(2, 2)), 0);
-    Close(ctx_);
-    std::uint64_t second = RecordFile::kHeaderSize + kRecord;
-    // A whole entry whose write to the record file did not happen (or only in part).
-    WriteJournal(second, MakeRecord(7, 7), false);
-    {
-        std::ofstream out(dir_ + "/C.qxd", std::ios::binary | std::ios::in | std::ios::out);
-        out.seekp(static_cast<std::streamoff>(second + 100));
-        out << "torn";
+TEST_F(RecoveryTest, AnEarlierJournalIsReplayedWhenWholeAndTheFileUpgraded) {
+    struct Case {
+        const char* what;
+        std::size_t entryRecord, tail;  // the record the journal entry writes (V = 7); bytes of a partial one
+        bool torn;
+        std::vector<int> expected;
+    };
+    const Case cases[] = {
+        {"whole entry over record 2", 2, 0, false, {1, 7}},
+        {"torn entry", 1, 0, true, {1, 2}},
+        {"entry adding record 3 over a partial one", 3, 50, false, {1, 2, 7}},
+        {"partial record, no entry", 0, 50, false, {1, 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteVersion1({1, 2}, c.tail);
+        if (c.entryRecord != 0)
+            WriteJournal(RecordFile::kHeaderSize + (c.entryRecord - 1) * kRecord, MakeRecord(7, 7), c.torn);
+        ASSERT_NE(Open(dir_), 0) << lastError_;
+        std::vector<int> values;
+        for (std::int32_t n = 1; Read("C", 'L', n).found; ++n) {
+            EXPECT_TRUE(Whole(Read("C", 'L', n).record));
+            values.push_back(hosttest::Get<std::int32_t>(Read("C", 'L', n).record, 5));
+        }
+        EXPECT_EQ(values, c.expected);
+        EXPECT_EQ(std::filesystem::file_size(dir_ + "/C.qxd"),
+                  RecordFile::kHeaderSize + c.expected.size() * (kRecord + RecordFile::kChecksumBytes));
+        EXPECT_FALSE(std::filesystem::exists(dir_ + "/C.qxj"));
+        Close(ctx_);
     }
-    ASSERT_NE(Open(dir_), 0) << lastError_;
-    ASSERT_TRUE(Read("C", 'L', 2).found);
-    EXPECT_EQ(hosttest::Get<std::int32_t>(Read("C", 'L', 2).record, 5), 7);
-    EXPECT_TRUE(Whole(Read("C", 'L', 2).record));
-    EXPECT_EQ(Walk("C", "ID"), (std::vector<std::uint32_t>{1, 2}));
-    Close(ctx_);
-    // A torn entry is not replayed: the record file was not touched after it.
-    WriteJournal(RecordFile::kHeaderSize, MakeRecord(9, 9), true);
-    ASSERT_NE(Open(dir_), 0) << lastError_;
-    EXPECT_EQ(hosttest::Get<std::int32_t>(Read("C", 'L', 1).record, 5), 1);
-    Close(ctx_);
-    // An entry that adds the next record completes it; a partial record at the end goes.
-    WriteJournal(RecordFile::kHeaderSize + 2 * kRecord, MakeRecord(3, 3), false);
-    {
-        std::ofstream out(dir_ + "/C.qxd", std::ios::binary | std::ios::app);
-        out << std::string(50, '\x01');
-    }
-    ASSERT_NE(Open(dir_), 0) << lastError_;
-    EXPECT_TRUE(Whole(Read("C", 'L', 3).record));
-    EXPECT_TRUE(Read("C", 'L', 4).outOfFile);
-    Close(ctx_);
-    hosttest::WriteText(dir_ + "/C.qxj", "");
-    {
-        std::ofstream out(dir_ + "/C.qxd", std::ios::binary | std::ios::app);
-        out << std::string(50, '\x01');
-    }
-    ASSERT_NE(Open(dir_), 0) << lastError_;
-    EXPECT_TRUE(Read("C", 'L', 4).outOfFile);
-    EXPECT_EQ(std::filesystem::file_size(dir_ + "/C.qxd"), RecordFile::kHeaderSize + 3 * kRecord);
 }
 
 }  // namespace
