@@ -10,24 +10,12 @@
 #include <cstring>
 #include <map>
 
+#include "host/Bytes.h"
 #include "host/Crc32.h"
 #include "host/IoUtil.h"
 
 namespace qxhost {
 namespace {
-
-void PutU32(unsigned char* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
-void PutU64(unsigned char* p, std::uint64_t v) { std::memcpy(p, &v, 8); }
-std::uint32_t GetU32(const unsigned char* p) {
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-std::uint64_t GetU64(const unsigned char* p) {
-    std::uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
-}
 
 // A record is at most 32767 bytes: anything longer is not a frame of ours.
 constexpr std::uint32_t kMaxPayloadPart = 1u << 16;

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "host/Bytes.h"
 #include "host/Crc32.h"
 #include "host/IoUtil.h"
 
@@ -17,18 +18,6 @@ namespace qxhost {
 namespace {
 
 constexpr std::uint64_t kMinMap = 1u << 20;
-
-void PutU32(unsigned char* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
-std::uint32_t GetU32(const unsigned char* p) {
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-std::uint64_t GetU64(const unsigned char* p) {
-    std::uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
-}
 
 }  // namespace
 
