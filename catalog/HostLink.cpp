@@ -109,6 +109,11 @@ void NoteHostFailure(std::uint32_t hostContext, const char* file, int status) {
     }
 }
 
+void ForgetHostFailure() {
+    g_hostFailure.clear();
+    g_hostMessage.clear();
+}
+
 bool TakeHostFailure(std::string& text) {
     if (g_hostFailure.empty()) return false;
     text = std::move(g_hostFailure);

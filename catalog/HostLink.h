@@ -33,6 +33,9 @@ void NoteHostFailure(std::uint32_t hostContext, const char* file, int status);
 bool TakeHostFailure(std::string& text);
 // The host's own text of the last failure it explained (and forgets it); empty when none.
 std::string TakeHostMessage();
+// Drops a failure noted and never taken (a statement that ended for another reason):
+// each statement starts without one.
+void ForgetHostFailure();
 // The text for a read of `file` that failed with `status`: the noted failure, else the
 // engine's read/write error.
 std::string HostFailureText(const char* file, int status);

@@ -65,6 +65,7 @@ std::int16_t ExecRequest(std::uintptr_t* handleOut, const char* statement, ExecI
                          std::uint16_t hostContext, std::uintptr_t memoValues) {
     WaitCursor cursor;
     ClearInterrupt();  // a request made while no statement ran is forgotten
+    ForgetHostFailure();
     if (info != nullptr) info->compiled = 0;
     if (handleOut == nullptr) return -1;
     if (statement == nullptr) statement = "";

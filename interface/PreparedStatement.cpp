@@ -6,6 +6,7 @@
 #include "base/Interrupt.h"
 #include "base/MemoryBudget.h"
 #include "base/Messages.h"
+#include "catalog/HostLink.h"
 #include "catalog/ItemDescriptor.h"
 #include "catalog/QueryDictionary.h"
 #include "catalog/TableRef.h"
@@ -153,6 +154,7 @@ Status PreparedStatement::Run(SqlRequest* request) {
     ForgetRun(request);
     request->budget.Start(StatementMemoryLimit());
     // Each run is a statement of its own: whole or absent.
+    ForgetHostFailure();
     Status status = BeginStatement(request->hostContext, compiled_);
     if (status.ok()) {
         std::int32_t generation = SchemaGeneration(request->hostContext);
