@@ -190,7 +190,7 @@ SQLRETURN ValueToBuffer(const FieldValue& value, SQLSMALLINT cType, SQLPOINTER t
             bool isTime = value.kind == FieldKind::kTime;
             std::int64_t digits = value.integer;
             if (value.kind == FieldKind::kText && !DigitsOf(value.text, &digits))
-                return d.Fail("22018", "invalid character value for cast specification");
+                return d.Fail("22018", "the text is not a number of the column's type");
             if (value.kind == FieldKind::kText) isTime = wantsTime;
             if (value.kind != FieldKind::kText && value.kind != FieldKind::kDate && !isTime)
                 return d.Fail("07006", "restricted data type attribute violation");
@@ -222,7 +222,7 @@ SQLRETURN ValueToBuffer(const FieldValue& value, SQLSMALLINT cType, SQLPOINTER t
         }
         default: break;
     }
-    if (!NumberOf(value, &real, &integer)) return d.Fail("22018", "invalid character value for cast specification");
+    if (!NumberOf(value, &real, &integer)) return d.Fail("22018", "the text is not a number of the column's type");
     switch (cType) {
         case SQL_C_DOUBLE: case SQL_C_FLOAT: {
             if (cType == SQL_C_FLOAT) {
